@@ -1,0 +1,11 @@
+#include "drive.h"
+
+#include "modulecontext.h"
+
+namespace kestrava {
+
+void installDrive(const ModuleContext &)
+{
+}
+
+} // namespace kestrava

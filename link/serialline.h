@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+namespace kestrava {
+
+// Device that COM port n stands for: $KESTRAVA_COM<n> when set, otherwise the
+// platform's name (COMn on Windows, /dev/ttyUSB<n-1> on Linux, /dev/cu.usbserial-<n>
+// on macOS, where adapters are best named through the variable).
+QString deviceForComPort(int number);
+
+// The one serial line to the USB-to-I2C adapter, with its fixed line settings
+// (19200 baud, 8 data bits, no parity, 2 stop bits, raw bytes). It owns the port:
+// every error of the port is handled here, once, and a device that vanishes is
+// closed at once so that later sends fail quietly instead of waiting.
+class SerialLine : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SerialLine(QObject *parent = nullptr);
+
+    static constexpr int FirstPort = 1;
+    static constexpr int LastPort = 16;
+
+    // CommPort: refuses numbers outside 1..16; a refused number leaves no port to open.
+    bool setCommPort(int number);
+    int commPort() const { return m_commPort; }
+
+    // PortOpen = True / False.
+    bool open();
+    void close();
+    bool isOpen() const;
+    QString lastError() const { return m_lastError; }
+
+    // Output: hands the whole frame to the port; false when the port is closed.
+    bool output(QByteArrayView bytes);
+    // InBufferCount: bytes received and not yet taken, including those the
+    // operating system holds and Qt has not yet been told about.
+    int inBufferCount();
+    // InBufferCount = 0.
+    void discardInput();
+    // Input: every waiting byte, in the order received.
+    QByteArray input();
+
+signals:
+    // The device went away (unplugged, read or write error). The port is already closed.
+    void deviceLost();
+    // Bytes became readable; wakes anything that waits for input.
+    void readyRead();
+
+private:
+    void handleError(QSerialPort::SerialPortError error);
+    int pendingInOperatingSystem() const;
+    QByteArray readFromOperatingSystem();
+
+    QSerialPort m_port;
+    int m_commPort = FirstPort;
+    bool m_commPortValid = true;
+    QString m_lastError;
+};
+
+} // namespace kestrava
