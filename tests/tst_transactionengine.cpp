@@ -1,3 +1,4 @@
+#include "eventgate.h"
 #include "frames.h"
 #include "pseudoterminal.h"
 #include "serialline.h"
@@ -55,6 +56,156 @@ private slots:
         QVERIFY(!engine->timerRunning());
         QVERIFY(pty->waitForReceived(4));
         QCOMPARE(pty->received(), QByteArray::fromHex("55d10201"));
+    }
+
+    void noAnswerTimesOutAfterElevenTicksLeavingBufferAndTimer()
+    {
+        answerAfter(0, QByteArray::fromHex("11223344"));
+        QVERIFY(engine->transact(registerReadFrame(0xD0, 0, 4), 4));
+        QElapsedTimer clock;
+        clock.start();
+        QSignalSpy timedOut(engine.get(), &TransactionEngine::replyTimedOut);
+        QVERIFY(!engine->transact(registerReadFrame(0xD0, 0, 1), 1));
+        const qint64 took = clock.elapsed();
+        QVERIFY2(took >= 500 && took < 900, qPrintable(QString::number(took)));
+        QCOMPARE(timedOut.count(), 1);
+        QCOMPARE(engine->reply(0), quint8(0x11));
+        QCOMPARE(engine->reply(3), quint8(0x44));
+        QVERIFY(engine->timerRunning());
+    }
+
+    void aLateAnswerIsTakenByTheNextWait()
+    {
+        answerAfter(700, QByteArray::fromHex("77"));
+        QVERIFY(!engine->transact(registerReadFrame(0xD0, 0, 1), 1));
+        QTest::qWait(300); // the late byte arrives meanwhile and stays waiting
+        QCOMPARE(line->inBufferCount(), 1);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(engine->transact(registerReadFrame(0xD0, 1, 1), 1));
+        QVERIFY2(clock.elapsed() < 100, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(engine->reply(0), quint8(0x77));
+    }
+
+    void everyWaitingByteIsStoredWhenMoreThanExpectedArrive()
+    {
+        pty->write(QByteArray::fromHex("a1a2a3"));
+        settle();
+        QVERIFY(engine->WaitForReply(2));
+        QCOMPARE(engine->reply(0), quint8(0xa1));
+        QCOMPARE(engine->reply(1), quint8(0xa2));
+        QCOMPARE(engine->reply(2), quint8(0xa3));
+        QCOMPARE(line->inBufferCount(), 0);
+    }
+
+    void aShorterReplyKeepsTheOlderBytesBehindIt()
+    {
+        pty->write(QByteArray::fromHex("01020304"));
+        settle();
+        QVERIFY(engine->WaitForReply(4));
+        pty->write(QByteArray::fromHex("0a0b"));
+        settle();
+        QVERIFY(engine->WaitForReply(2));
+        const auto &buffer = engine->ReplyBuffer();
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(buffer.data()), 4), QByteArray::fromHex("0a0b0304"));
+    }
+
+    void atMost999BytesAreStoredAndTheRestIsDropped()
+    {
+        QByteArray flood(1200, '\0');
+        for (int i = 0; i < flood.size(); ++i)
+            flood[i] = char(0x80 | (i % 0x7f) | 1); // never 0, so untouched positions stand out
+        pty->write(flood);
+        QVERIFY(QTest::qWaitFor([&] { return line->inBufferCount() >= 1200; }, 2000));
+        QVERIFY(engine->WaitForReply(1));
+        const auto &buffer = engine->ReplyBuffer();
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(buffer.data()), 999), flood.left(999));
+        QCOMPARE(buffer[999], quint8(0));
+        QCOMPARE(line->inBufferCount(), 0);
+    }
+
+    void waitTicksLastsItsTicksAndLeavesTheTimerRunning_data()
+    {
+        QTest::addColumn<int>("ticks");
+        QTest::newRow("WaitTicks(0)") << 0;
+        QTest::newRow("WaitTicks(3)") << 3;
+    }
+    void waitTicksLastsItsTicksAndLeavesTheTimerRunning()
+    {
+        QFETCH(int, ticks);
+        QElapsedTimer clock;
+        clock.start();
+        engine->WaitTicks(qint16(ticks));
+        const qint64 took = clock.elapsed();
+        QVERIFY2(took >= ticks * 50 - 5 && took <= (ticks + 1) * 50 + 150, qPrintable(QString::number(took)));
+        QVERIFY(engine->timerRunning());
+        QCOMPARE(engine->TickCount(), float(ticks + 1));
+    }
+
+    void aReplyCompleteBeforeTheWaitIsTakenWithoutAnEventPass()
+    {
+        pty->write(QByteArray::fromHex("5a"));
+        settle();
+        bool eventRan = false;
+        QTimer::singleShot(0, this, [&] { eventRan = true; });
+        QVERIFY(engine->WaitForReply(1));
+        QVERIFY(!eventRan);
+        QCOMPARE(engine->reply(0), quint8(0x5a));
+        QVERIFY(!engine->timerRunning());
+        QTRY_VERIFY(eventRan);
+    }
+
+    void aClosedPortSendsNothingAndDoesNotWait()
+    {
+        line->close();
+        QSignalSpy notSent(engine.get(), &TransactionEngine::frameNotSent);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!engine->writeRegister(0xB0, 0, 0x80));
+        QVERIFY(clock.elapsed() < 50);
+        QCOMPARE(notSent.count(), 1);
+        QCOMPARE(notSent.first().first().toByteArray(), QByteArray::fromHex("55b0000180"));
+    }
+
+    void aDeviceRemovedDuringAWaitEndsTheOperationPromptly()
+    {
+        QSignalSpy lost(line.get(), &SerialLine::deviceLost);
+        QTimer::singleShot(100, pty.get(), [this] { pty->hangUp(); });
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!engine->transact(registerReadFrame(0xD0, 0, 1), 1));
+        QVERIFY2(clock.elapsed() < 400, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(lost.count(), 1);
+        QVERIFY(!line->isOpen());
+        clock.restart();
+        for (int reg = 0; reg < 10; ++reg)
+            engine->readRegisters(0xD0, quint8(reg), 1);
+        QVERIFY(clock.elapsed() < 100);
+    }
+
+    void eventsDuringAWaitRunAfterItInArrivalOrder()
+    {
+        EventGate gate;
+        QSignalSpy overlaps(engine.get(), &TransactionEngine::overlapDetected);
+        QStringList order;
+        connect(pty.get(), &PseudoTerminal::bytesReceived, this, [this] {
+            QTimer::singleShot(80, pty.get(), [this] { pty->write(QByteArray::fromHex("01")); });
+        });
+        auto operation = [&](const QString &name, quint8 reg) {
+            return [&, name, reg] {
+                order << name + " start";
+                engine->writeRegister(0x70, reg, 0);
+                order << name + " end";
+            };
+        };
+        QTimer::singleShot(20, this, [&] { gate.run(operation("second", 2)); });
+        QTimer::singleShot(40, this, [&] { gate.run(operation("third", 3)); });
+        gate.run(operation("first", 1));
+        QCOMPARE(order, QStringList({"first start", "first end", "second start", "second end",
+                                     "third start", "third end"}));
+        QCOMPARE(overlaps.count(), 0);
+        QVERIFY(pty->waitForReceived(15));
+        QCOMPARE(pty->received(), QByteArray::fromHex("5570010100" "5570020100" "5570030100"));
     }
 };
 
