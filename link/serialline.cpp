@@ -2,7 +2,7 @@
 
 #include "linklog.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QtGlobal>
 
 #ifdef Q_OS_UNIX
@@ -27,6 +27,22 @@ QString deviceForComPort(int number)
     return QStringLiteral("/dev/ttyUSB%1").arg(number - 1);
 #endif
 }
+
+namespace {
+
+// A busy device is reported as a permission error too; only a real lack of
+// access deserves the hint about the serial group.
+bool mayReadAndWrite(const QString &device)
+{
+#ifdef Q_OS_UNIX
+    return ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
+#else
+    Q_UNUSED(device);
+    return false;
+#endif
+}
+
+} // namespace
 
 SerialLine::SerialLine(QObject *parent)
     : QObject(parent)
@@ -60,7 +76,7 @@ bool SerialLine::open()
     }
     m_lastError = QStringLiteral("COM%1 (%2): %3").arg(m_commPort).arg(device, m_port.errorString());
     qCWarning(lcLink).noquote() << m_lastError;
-    if (m_port.error() == QSerialPort::PermissionError) {
+    if (m_port.error() == QSerialPort::PermissionError && !mayReadAndWrite(device)) {
         qWarning("kestrava: permission denied on %s. On Linux, add yourself to the serial "
                  "group and log in again: sudo usermod -aG dialout $USER",
                  qPrintable(device));
