@@ -3,6 +3,7 @@
 #   ./dev.sh run         install what is missing, build, open the panel on the simulated bus
 #   ./dev.sh test        install what is missing, build, run every test headless
 #   ./dev.sh sanitize    the same tests in a second build with AddressSanitizer and UBSan
+#   ./dev.sh fuzz [SECS] build the libFuzzer targets with clang and run each for SECS (default 20)
 #   ./dev.sh bench       build and run the benchmark against the simulator
 set -euo pipefail
 
@@ -51,13 +52,28 @@ sanitize)
     # Leak checking is off: the platform libraries under Qt keep caches alive until exit.
     ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 run_tests "$build-sanitize"
     ;;
+fuzz)
+    install_missing "${packages[@]}" clang libclang-rt-14-dev
+    CXX=clang++ CC=clang configure_and_build "$build-fuzz" -DKESTRAVA_FUZZ=ON
+    seconds="${2:-20}"
+    for target in "$build-fuzz"/tests/fuzz/fuzz_*; do
+        [ -f "$target" ] && [ -x "$target" ] || continue
+        name="$(basename "$target")"
+        corpus="$here/tests/fuzz/corpus/${name#fuzz_}"
+        work="$build-fuzz/corpus-${name#fuzz_}"
+        mkdir -p "$work"
+        echo "== $name for ${seconds}s"
+        ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen \
+            "$target" -max_total_time="$seconds" -print_final_stats=1 "$work" "$corpus" 2>&1 | tail -4
+    done
+    ;;
 bench)
     install_missing "${packages[@]}"
     configure_and_build "$build"
     exec "$build/bench/kestrava-bench"
     ;;
 *)
-    sed -n '2,7p' "$0"
+    sed -n '2,8p' "$0"
     exit 2
     ;;
 esac
