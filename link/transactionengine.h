@@ -54,6 +54,8 @@ public:
     SerialLine &line() { return m_line; }
 
     void setTrace(Trace *trace) { m_trace = trace; }
+    // The fuzzer runs the same waits on a faster clock; the program never changes it.
+    void setTickInterval(std::chrono::milliseconds interval) { m_timer1.setInterval(interval); }
 
 signals:
     // Emitted for every frame handed to the port, and every frame refused because
