@@ -81,25 +81,6 @@ private slots:
         QCOMPARE(rig->overlaps.count(), 0);
     }
 
-    void theRangeIsHighTimes256PlusLow_data()
-    {
-        QTest::addColumn<quint8>("high");
-        QTest::addColumn<quint8>("low");
-        QTest::addColumn<quint16>("range");
-        QTest::newRow("0, 85") << quint8(0) << quint8(85) << quint16(85);
-        QTest::newRow("1, 44") << quint8(1) << quint8(44) << quint16(300);
-        QTest::newRow("0, 0") << quint8(0) << quint8(0) << quint16(0);
-        QTest::newRow("255, 255") << quint8(255) << quint8(255) << quint16(65535);
-        QTest::newRow("128, 0") << quint8(128) << quint8(0) << quint16(32768);
-    }
-    void theRangeIsHighTimes256PlusLow()
-    {
-        QFETCH(quint8, high);
-        QFETCH(quint8, low);
-        QFETCH(quint16, range);
-        QCOMPARE(rangeFromBytes(high, low), range);
-    }
-
     void theReadWaitsOneTickAfterTheCommandsAnswer()
     {
         constexpr int answerDelayMs = 30;
