@@ -1,0 +1,54 @@
+#include "rangers.h"
+
+#include "frames.h"
+
+#include <QLabel>
+
+namespace kestrava {
+
+namespace {
+constexpr quint8 FirstAddress = 0xE0;
+constexpr quint8 CommandRegister = 0;
+constexpr quint8 RangeInCentimetres = 0x51;
+constexpr quint8 RangeHighRegister = 2;
+} // namespace
+
+quint8 rangerAddress(int index)
+{
+    return quint8(FirstAddress + 2 * index);
+}
+
+quint16 rangeFromBytes(quint8 high, quint8 low)
+{
+    return quint16(high * 256 + low);
+}
+
+Rangers::Rangers(const ModuleContext &context)
+    : QObject(&context.panel)
+    , m_context(context)
+{
+}
+
+void Rangers::CmdDistancia_Click()
+{
+    for (int i = 0; i < Count; ++i)
+        measure(i);
+}
+
+void Rangers::measure(int index)
+{
+    TransactionEngine &engine = m_context.engine;
+    const quint8 address = rangerAddress(index);
+    // A command that could not be sent (port closed) starts no ranging to wait for.
+    if (engine.send(registerWriteFrame(address, CommandRegister, RangeInCentimetres))) {
+        engine.WaitForReply(1);
+        engine.WaitTicks(0); // the ranging: one tick
+    }
+    // A late acknowledgement can be taken here with the high byte; the box then
+    // shows that mix, as nothing tells the two apart.
+    engine.readRegisters(address, RangeHighRegister, 2);
+    m_context.control<QLabel>(QStringLiteral("LblDistancia"), index)
+        .setText(QString::number(rangeFromBytes(engine.reply(0), engine.reply(1))));
+}
+
+} // namespace kestrava
