@@ -350,6 +350,17 @@ private slots:
         QTRY_VERIFY(!panel->isVisible());
     }
 
+    void theBannerSaysWhenTheBusIsSimulated()
+    {
+        auto *banner = control<QLabel>(QStringLiteral("Picture2"));
+        const QImage hardware = banner->pixmap().toImage();
+        QCOMPARE(hardware.size(), QSize(431, 62));
+        panel->setSimulatedBus(true);
+        QVERIFY(banner->pixmap().toImage() != hardware);
+        panel->setSimulatedBus(false);
+        QCOMPARE(banner->pixmap().toImage(), hardware);
+    }
+
     // ---- Layout invariants ----
 
     void theWindowHasItsDesignedFixedSize()
