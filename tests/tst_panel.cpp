@@ -330,6 +330,16 @@ private slots:
         QCOMPARE(calls, (QStringList{"ComboCom_LostFocus", expected}));
     }
 
+    void everyRowOfTheEventTableNamesAControlOfTheWindow()
+    {
+        for (const EventRow &row : eventTable()) {
+            const bool found = panel->findChild<QWidget *>(row.control)
+                || panel->findChild<QWidget *>(row.control + QStringLiteral("(0)"));
+            QVERIFY2(found, qPrintable(row.control));
+            QVERIFY2(row.handler.startsWith(row.control + u'_'), qPrintable(row.handler));
+        }
+    }
+
     void controlsThatActTakeFocusOnClick()
     {
         for (const QString name : {"Command2", "ServoScroll(0)", "VeloScroll", "Image1", "TxtActDir", "ComboCom"})
