@@ -8,6 +8,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace kestrava {
@@ -20,10 +21,14 @@ class ControlPanel : public QWidget
 {
     Q_OBJECT
 public:
+    // Runs after the device code has registered its handlers and before the event
+    // table is wired: tests put their own handlers in here.
+    using HandlerHook = std::function<void(EventHandlers &)>;
+
     // Form_Load runs before the constructor returns; its message goes to
     // showMessage (a modal box unless a test passes its own).
     explicit ControlPanel(PortSelector::ShowMessage showMessage = showMessageBox,
-                          QWidget *parent = nullptr);
+                          QWidget *parent = nullptr, const HandlerHook &beforeWiring = {});
     ~ControlPanel() override;
 
     SerialLine &line() { return m_line; }
@@ -31,13 +36,22 @@ public:
     EventGate &gate() { return m_gate; }
     const EventHandlers &handlers() const { return m_handlers; }
 
+    // The banner says plainly when the bus is the simulator, not hardware.
+    void setSimulatedBus(bool simulated);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
+    void closeWhenIdle();
+
     SerialLine m_line;
     TransactionEngine m_engine{m_line};
     EventGate m_gate;
     EventHandlers m_handlers;
     PortCombo *m_comboCom = nullptr;
     std::unique_ptr<PortSelector> m_portSelector;
+    bool m_closeWhenIdle = false;
 };
 
 } // namespace kestrava

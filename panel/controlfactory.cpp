@@ -1,0 +1,199 @@
+#include "controlfactory.h"
+
+#include "compasspicture.h"
+#include "drivepad.h"
+#include "figures.h"
+#include "pictures.h"
+#include "portcombo.h"
+
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include <cmath>
+
+namespace kestrava {
+namespace {
+
+struct FontDesign
+{
+    double points;
+    bool bold;
+};
+
+FontDesign designOf(FontRole role)
+{
+    switch (role) {
+    case FontRole::FrameTitle: return {13.5, true};
+    case FontRole::RelayNumber: return {9.75, true};
+    case FontRole::CompassLetter: return {8.25, true};
+    case FontRole::Default: break;
+    }
+    return {8.25, false};
+}
+
+bool designFaceInstalled()
+{
+    static const bool installed = QFontDatabase::hasFamily(QStringLiteral("MS Sans Serif"))
+        || QFontDatabase::hasFamily(QStringLiteral("Microsoft Sans Serif"));
+    return installed;
+}
+
+} // namespace
+
+QFont panelFont(FontRole role)
+{
+    const FontDesign design = designOf(role);
+    int pixels = int(std::lround(design.points * 96.0 / 72.0));
+    QFont font;
+    font.setBold(design.bold);
+    if (designFaceInstalled()) {
+        font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif")});
+    } else if (role == FontRole::Default) {
+        // The common sans faces are wider than the design face: at its size they
+        // push "Contador M1:" past its 65-pixel label. A narrow face one pixel
+        // smaller keeps every caption inside its control.
+        font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans Narrow"),
+                          QStringLiteral("Arial Narrow"), QStringLiteral("Helvetica Neue"),
+                          QStringLiteral("Arial")});
+        pixels -= 1;
+    } else {
+        font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
+                          QStringLiteral("Helvetica Neue"), QStringLiteral("Arial")});
+    }
+    font.setPixelSize(pixels);
+    return font;
+}
+
+QRect pixelsFromTwips(const QRect &twips)
+{
+    return {twips.x() / TwipsPerPixel, twips.y() / TwipsPerPixel, twips.width() / TwipsPerPixel,
+            twips.height() / TwipsPerPixel};
+}
+
+namespace {
+
+QString captionOf(const ControlSpec &spec, const PlacedControl &placed)
+{
+    return spec.numbered ? QString::number(placed.index + 1) : spec.text;
+}
+
+QWidget *makeLabel(const ControlSpec &spec, const QString &caption)
+{
+    auto *label = new QLabel(caption);
+    if (spec.centred)
+        label->setAlignment(Qt::AlignCenter);
+    if (spec.fill != Fill::None) {
+        QPalette palette = label->palette();
+        const QColor background = spec.fill == Fill::White ? QColor(Qt::white)
+                                                           : palette.color(QPalette::Base);
+        palette.setColor(QPalette::Window, background);
+        label->setPalette(palette);
+        label->setAutoFillBackground(true);
+    }
+    return label;
+}
+
+QWidget *makeScrollBar(const ControlSpec &spec)
+{
+    auto *bar = new QScrollBar(spec.kind == ControlKind::VScrollBar ? Qt::Vertical : Qt::Horizontal);
+    bar->setRange(spec.range.minimum, spec.range.maximum);
+    bar->setSingleStep(spec.range.singleStep);
+    bar->setPageStep(spec.range.pageStep);
+    bar->setValue(spec.range.value);
+    // A scroll bar inverts its keys by default, which makes the Right key lower a
+    // horizontal bar; the speed bar must grow towards the right, as drawn.
+    if (bar->orientation() == Qt::Horizontal)
+        bar->setInvertedControls(false);
+    // Change fires after a step or the release of a dragged thumb, never during the drag.
+    bar->setTracking(false);
+    return bar;
+}
+
+QWidget *makeLamp()
+{
+    auto *lamp = new QLabel;
+    lamp->setPixmap(lampPicture());
+    lamp->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return lamp;
+}
+
+QWidget *makeBanner()
+{
+    auto *banner = new QLabel;
+    banner->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    banner->setAlignment(Qt::AlignCenter);
+    banner->setPixmap(bannerPicture(false));
+    return banner;
+}
+
+QWidget *makeWidget(const ControlSpec &spec, const QString &caption)
+{
+    switch (spec.kind) {
+    case ControlKind::Frame: return new QGroupBox(caption);
+    case ControlKind::Button: return new QPushButton(caption);
+    case ControlKind::Label: return makeLabel(spec, caption);
+    case ControlKind::TextBox: return new QLineEdit(caption);
+    case ControlKind::ComboBox: return new PortCombo;
+    case ControlKind::VScrollBar:
+    case ControlKind::HScrollBar: return makeScrollBar(spec);
+    case ControlKind::CompassPicture: return new CompassPicture;
+    case ControlKind::Banner: return makeBanner();
+    case ControlKind::DrivePad: return new DrivePad;
+    case ControlKind::Lamp: return makeLamp();
+    case ControlKind::Circle:
+    case ControlKind::Oval: return new OutlineFigure;
+    case ControlKind::Line: return new LineFigure;
+    }
+    return new QWidget;
+}
+
+// Controls the operator can act on take the focus on a click on every platform,
+// so that leaving ComboCom by clicking one of them always counts as moving on.
+bool takesFocusOnClick(ControlKind kind)
+{
+    switch (kind) {
+    case ControlKind::Button:
+    case ControlKind::TextBox:
+    case ControlKind::ComboBox:
+    case ControlKind::VScrollBar:
+    case ControlKind::HScrollBar:
+    case ControlKind::DrivePad: return true;
+    default: return false;
+    }
+}
+
+QWidget &containerFor(QWidget &window, const ControlSpec &spec)
+{
+    if (spec.container.isEmpty())
+        return window;
+    QWidget *container = window.findChild<QWidget *>(spec.container);
+    Q_ASSERT_X(container, "createControl", "containers come before their children");
+    return container ? *container : window;
+}
+
+} // namespace
+
+QWidget *createControl(QWidget &window, const ControlSpec &spec, const PlacedControl &placed)
+{
+    QWidget *widget = makeWidget(spec, captionOf(spec, placed));
+    widget->setParent(&containerFor(window, spec));
+    widget->setObjectName(placed.objectName);
+    widget->setFont(panelFont(spec.font));
+    const QRect pixels = pixelsFromTwips(placed.twips);
+    if (spec.kind == ControlKind::Line)
+        static_cast<LineFigure *>(widget)->setSegment(
+            QLine(pixels.topLeft(), pixels.topLeft() + QPoint(pixels.width(), pixels.height())));
+    else
+        widget->setGeometry(pixels);
+    if (spec.kind == ControlKind::Lamp)
+        widget->hide(); // the relay code shows the lamps of the relays it finds on
+    if (takesFocusOnClick(spec.kind))
+        widget->setFocusPolicy(Qt::StrongFocus);
+    return widget;
+}
+
+} // namespace kestrava

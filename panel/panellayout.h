@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+
+#include <vector>
+
+class QWidget;
+
+namespace kestrava {
+
+// Geometry is designed in twips; the window works in device-independent pixels.
+inline constexpr int TwipsPerPixel = 15;
+inline constexpr int ClientWidthTwips = 14265;
+inline constexpr int ClientHeightTwips = 11655;
+
+enum class ControlKind {
+    Frame, Button, Label, TextBox, ComboBox, VScrollBar, HScrollBar,
+    CompassPicture, Banner, DrivePad, Lamp, Circle, Oval, Line,
+};
+
+enum class FontRole { Default, FrameTitle, RelayNumber, CompassLetter };
+enum class Fill { None, ValueBox, White };
+
+// Scroll bar range and steps.
+struct Range
+{
+    int minimum = 0;
+    int maximum = 0;
+    int value = 0;
+    int singleStep = 1; // an arrow click or a key step
+    int pageStep = 1;   // a click in the trough
+};
+
+// One row of the layout: a control, or a whole control array. Left, Top, Width
+// and Height are twips from the client origin of the container (the window when
+// the container is empty). A line runs from (left, top) to (left + width, top + height).
+//
+// An array row makes the elements first..last, named "Name(i)", the element i at
+// Left + stepLeft·(i − first), Top + stepTop·(i − first).
+struct ControlSpec
+{
+    ControlKind kind;
+    QString name;
+    QString container;
+    QString text;
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    int first = -1;
+    int last = -1;
+    int stepLeft = 0;
+    int stepTop = 0;
+    bool numbered = false; // the caption of element i is i + 1
+    bool centred = false;
+    FontRole font = FontRole::Default;
+    Fill fill = Fill::None;
+    Range range = {};
+
+    bool isArray() const { return first >= 0; }
+
+    ControlSpec array(int firstIndex, int lastIndex, int dLeft = 0, int dTop = 0) const;
+    ControlSpec element(int index) const { return array(index, index); }
+    ControlSpec numberedCaptions() const;
+    ControlSpec centredText() const;
+    ControlSpec withFont(FontRole role) const;
+    ControlSpec withFill(Fill colour) const;
+    ControlSpec withRange(Range r) const;
+};
+
+// Every frame and control of the window, containers before their children.
+const std::vector<ControlSpec> &panelLayout();
+
+// The element names ("Name(i)", or the plain name) and twip rectangles of one row.
+struct PlacedControl
+{
+    QString objectName;
+    int index; // -1 outside arrays
+    QRect twips;
+};
+std::vector<PlacedControl> placeRow(const ControlSpec &spec);
+
+// Creates every control of panelLayout() inside `window`.
+void buildControls(QWidget &window);
+
+} // namespace kestrava
