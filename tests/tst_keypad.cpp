@@ -289,6 +289,7 @@ private slots:
         clock.start();
         pressTeclado();
         const qint64 silence = clock.elapsed() - silentSince;
+        qInfo("the dialogue ended %lld ms after the module fell silent", silence);
         QCOMPARE(codeBox(), code);
         // Four unanswered readings of at least 500 ms each, give or take an unanswered echo.
         QVERIFY2(silence >= 4 * 500 && silence < 5000, qPrintable(QString::number(silence)));
@@ -319,6 +320,7 @@ private slots:
         operate("-100000");
         atFrame(5, [this] { rig->fireLater(0, "CmdLCD03_6_Click"); });
         const qint64 took = pressTeclado();
+        qInfo("cancelled after %lld ms", took);
         QVERIFY2(took < 1500, qPrintable(QString::number(took)));
         const qsizetype sent = rig->sentFrames().size();
         QVERIFY(sent >= 5 && sent <= 7);
