@@ -1,6 +1,5 @@
 #include "commandbuttons.h"
 
-#include "linklog.h"
 #include "modulecontext.h"
 #include "serialline.h"
 
@@ -14,7 +13,7 @@ EventHandlers::Indexed timedMoveHandler(TransactionEngine &engine, quint8 reg,
 {
     return [&engine, reg, &table](qint16 index) {
         if (index < 0 || size_t(index) >= table.size()) {
-            qCWarning(lcLink) << "no timed move for index" << index;
+            qWarning("kestrava: no timed move for index %d", index);
             return;
         }
         runTimedMove(engine, reg, table[size_t(index)]);

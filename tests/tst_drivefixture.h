@@ -91,4 +91,34 @@ inline QList<QByteArray> hexFrames(std::initializer_list<const char *> frames)
     return out;
 }
 
+// A timed move's rows: element index, the drive and stop frames, and its ticks.
+inline void addTimedMoveColumns()
+{
+    QTest::addColumn<qint16>("index");
+    QTest::addColumn<QByteArray>("driveFrame");
+    QTest::addColumn<QByteArray>("stopFrame");
+    QTest::addColumn<int>("ticks");
+}
+
+// Runs the current row's move and checks both frames and the time between them:
+// WaitTicks(n) lasts n to n + 1 ticks of 50 ms; the stop frame comes no sooner,
+// and no later than a loaded machine's generous margin after that.
+inline void runAndCheckTimedMove(const char *handler)
+{
+    QFETCH(qint16, index);
+    QFETCH(QByteArray, driveFrame);
+    QFETCH(QByteArray, stopFrame);
+    QFETCH(int, ticks);
+    DriveRig rig;
+    QVERIFY(rig.ready());
+    rig.click(handler, index);
+    QVERIFY(rig.adapter.waitForFrames(2));
+    QCOMPARE(rig.frames(), (QList<QByteArray>{driveFrame, stopFrame}));
+    const qint64 delay = rig.adapter.frames().at(1).atMs - rig.adapter.frames().at(0).atMs;
+    qInfo("%s(%d): stop frame %lld ms after the drive frame (%d ticks)", handler, index, delay, ticks);
+    QVERIFY2(delay >= ticks * 50 - 2, qPrintable(QString::number(delay)));
+    QVERIFY2(delay <= (ticks + 1) * 50 + 250, qPrintable(QString::number(delay)));
+    QCOMPARE(rig.overlaps.count(), 0);
+}
+
 } // namespace kestrava::test
