@@ -1,11 +1,16 @@
 #include "drive.h"
 
-#include "modulecontext.h"
+#include "commandbuttons.h"
+#include "drivepad.h"
+#include "telemetry.h"
 
 namespace kestrava {
 
-void installDrive(const ModuleContext &)
+void installDrive(const ModuleContext &context)
 {
+    installCommandButtons(context);
+    installTelemetry(context);
+    installDrivePad(context);
 }
 
 } // namespace kestrava

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace kestrava {
+struct ModuleContext;
+
+// The drive pad Image1: a left-button drag steers (the pointer's height sets
+// speed 1, its horizontal place the turn), any release stops both.
+//
+// Image1_MouseUp may be run at any time, also for a drag that ended without a
+// release reaching the pad (window closed, grab lost): it always sends both stops.
+void installDrivePad(const ModuleContext &context);
+
+// The two values a pad position sends.
+struct PadSpeeds
+{
+    quint8 speed; // vy, register 0, shown in Label9
+    quint8 turn;  // vx, register 1, shown in Label10
+};
+
+// Pointer in twips from the pad's top-left corner, also far outside the pad.
+PadSpeeds padSpeeds(float xTwips, float yTwips);
+
+// Pixel from a distance in twips: |distance| rounded to whole twips (ties to
+// even), 15 twips to a pixel.
+int padPixel(float distanceTwips);
+
+// (pixel - 128) / 3 truncated toward zero, + 128; 121..135 becomes 128, and
+// anything above 255 is held at 255.
+quint8 padValue(int pixel);
+
+} // namespace kestrava

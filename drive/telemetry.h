@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace kestrava {
+struct ModuleContext;
+
+// "Leer Datos": the two encoder counts, battery voltage, version and motor
+// currents of the MD23, one register read at a time, each label set as soon as
+// its value is complete.
+void installTelemetry(const ModuleContext &context);
+
+// An encoder count from its four register bytes, most significant first, taken
+// unsigned and held in single precision (exact up to 16777216, 24 bits beyond).
+float encoderCount(quint8 b0, quint8 b1, quint8 b2, quint8 b3);
+
+// Battery voltage and motor currents: the byte in tenths, divided in double
+// precision and then held in single precision.
+float tenths(quint8 byte);
+
+} // namespace kestrava
