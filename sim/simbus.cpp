@@ -49,15 +49,24 @@ std::optional<BusAnswer> SimBus::carryOut(const BusRequest &request, SimTime now
     if (request.isRead()) {
         bytes = target->read(request.firstRegister, request.count, now);
     } else {
-        target->write(request.firstRegister, request.data, now);
+        writeRegisters(request.moduleAddress(), request.firstRegister, request.data, now);
         bytes = QByteArray(1, char(WriteAcknowledge));
-        moveIfRequested(request.moduleAddress(), *target);
     }
     ModuleFaults &faults = target->faults;
     BusAnswer answer{std::exchange(faults.garbageBeforeNext, {}) + bytes
                          + std::exchange(faults.extraAfterNext, {}),
                      faults.delay};
     return answer;
+}
+
+bool SimBus::writeRegisters(quint8 address, quint8 firstRegister, QByteArrayView data, SimTime now)
+{
+    SimModule *target = module(address);
+    if (!target)
+        return false;
+    target->write(firstRegister, data, now);
+    moveIfRequested(address, *target);
+    return true;
 }
 
 void SimBus::moveIfRequested(quint8 address, SimModule &module)

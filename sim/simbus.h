@@ -37,6 +37,9 @@ public:
     const std::map<quint8, std::unique_ptr<SimModule>> &modules() const { return m_modules; }
 
     std::optional<BusAnswer> carryOut(const BusRequest &request, SimTime now);
+    // A register write as the module takes it from the bus, address change included,
+    // without an answer. False when no module is at the address.
+    bool writeRegisters(quint8 address, quint8 firstRegister, QByteArrayView data, SimTime now);
 
 private:
     void moveIfRequested(quint8 address, SimModule &module);
