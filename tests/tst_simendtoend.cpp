@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTemporaryDir>
 #include <QTimer>
 
 using namespace kestrava;
@@ -117,6 +118,29 @@ private slots:
         QCOMPARE(engine->reply(0), quint8(14));
         sim->stop();
         QVERIFY(!QFileInfo(link).isSymLink());
+    }
+
+    void controlInputIsUntrusted()
+    {
+        sim = std::make_unique<SimulatedBus>();
+        QVERIFY(sim->start(QStringLiteral(KESTRAVA_SIM_BINARY), {QStringLiteral("--fast")}));
+        QCOMPARE(sim->command(QString(5000, QLatin1Char('x'))), QStringList{"error: line longer than 4096 characters"});
+        QCOMPARE(sim->command(QStringLiteral("get B0 13 \x01\xff")), QStringList{QStringLiteral("error: count must be a number from 0 to 256, not \"\x01\xff\"")});
+        QCOMPARE(sim->command(QStringLiteral("get B0 13")), QStringList{"ok 09"});
+    }
+
+    void theLinkNeverReplacesAFile()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("not-a-link"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("keep me") == 7);
+        file.close();
+        SimulatedBus refused;
+        QVERIFY(!refused.start(QStringLiteral(KESTRAVA_SIM_BINARY), {QStringLiteral("--link"), path}));
+        QVERIFY(!refused.isRunning());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("keep me"));
     }
 
     void theSimulatorEndsWhenItsInputCloses()

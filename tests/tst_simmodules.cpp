@@ -27,7 +27,8 @@ class SimModulesTest : public QObject
         std::optional<BusRequest> request;
         for (char b : bytes)
             request = parser.push(quint8(b));
-        Q_ASSERT(request);
+        if (!request)
+            return "<incomplete frame>";
         const std::optional<BusAnswer> answer = bus.carryOut(*request, at);
         return answer ? answer->bytes : QByteArray("<silent>");
     }
@@ -147,7 +148,7 @@ private slots:
         frame("55c600020c41");
         QVERIFY(!display.backlight());
         QCOMPARE(display.screen().first(), QStringLiteral("A                   "));
-        frame("55c600166162636465666768696a6b6c6d6e6f707172737475760d"); // 22 letters wrap, then return
+        frame("55c600176162636465666768696a6b6c6d6e6f707172737475760d"); // 22 letters wrap, then return
         QCOMPARE(display.screen().mid(0, 3), (QStringList{"Aabcdefghijklmnopqrs", "tuv                 ",
                                                           "                    "}));
     }
