@@ -1,0 +1,50 @@
+#pragma once
+
+#include "adapterframes.h"
+#include "simmodule.h"
+
+#include <QByteArray>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <utility>
+
+namespace kestrava::sim {
+
+// What the adapter sends back for one frame, and how long the module made it wait.
+struct BusAnswer
+{
+    QByteArray bytes;
+    std::chrono::milliseconds delay{0};
+};
+
+// The I2C bus behind the adapter: modules by their even address. An address with no
+// module, or a silenced one, gives no answer at all.
+class SimBus
+{
+public:
+    // The adapter's answer to a register write that reached a module.
+    static constexpr quint8 WriteAcknowledge = 0x01;
+
+    // False when the address is odd or taken.
+    bool add(quint8 address, std::unique_ptr<SimModule> module);
+    bool remove(quint8 address);
+    SimModule *module(quint8 address) const;
+    // The lowest-addressed module of a kind, or null.
+    SimModule *firstOfKind(const QString &kind) const;
+    std::optional<quint8> addressOf(const SimModule *module) const;
+    const std::map<quint8, std::unique_ptr<SimModule>> &modules() const { return m_modules; }
+
+    std::optional<BusAnswer> carryOut(const BusRequest &request, SimTime now);
+    // A register write as the module takes it from the bus, address change included,
+    // without an answer. False when no module is at the address.
+    bool writeRegisters(quint8 address, quint8 firstRegister, QByteArrayView data, SimTime now);
+
+private:
+    void moveIfRequested(quint8 address, SimModule &module);
+
+    std::map<quint8, std::unique_ptr<SimModule>> m_modules;
+};
+
+} // namespace kestrava::sim

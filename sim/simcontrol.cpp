@@ -1,0 +1,427 @@
+#include "simcontrol.h"
+
+#include "modulekinds.h"
+#include "simbus.h"
+#include "simcmps03.h"
+#include "simlcd03.h"
+#include "simsrf02.h"
+#include "simtpa81.h"
+
+#include <QRegularExpression>
+
+namespace kestrava::sim {
+
+namespace {
+
+struct CommandError
+{
+    QString text;
+};
+
+constexpr qsizetype MaxFaultBytes = 1024;
+constexpr int MaxDelayMs = 60'000;
+
+[[noreturn]] void refuse(const QString &text)
+{
+    throw CommandError{text};
+}
+
+QString takeArg(QStringList &args, const char *what)
+{
+    if (args.isEmpty())
+        refuse(QStringLiteral("missing %1").arg(QLatin1String(what)));
+    return args.takeFirst();
+}
+
+QString hexAddress(quint8 address)
+{
+    return QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+std::optional<quint8> parseAddress(const QString &text)
+{
+    QString digits = text;
+    if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        digits = digits.mid(2);
+    bool ok = false;
+    const uint value = digits.toUInt(&ok, 16);
+    if (!ok || digits.size() > 2)
+        return std::nullopt;
+    return quint8(value);
+}
+
+quint8 takeAddress(QStringList &args)
+{
+    const QString text = takeArg(args, "address");
+    const std::optional<quint8> address = parseAddress(text);
+    if (!address)
+        refuse(QStringLiteral("\"%1\" is not a bus address (hexadecimal 00..FE)").arg(text));
+    if (*address & 1)
+        refuse(QStringLiteral("module addresses are even (%1 is the read address of %2)")
+                   .arg(text, hexAddress(*address & 0xFE)));
+    return *address;
+}
+
+uint takeNumber(QStringList &args, const char *what, uint max)
+{
+    const QString text = takeArg(args, what);
+    bool ok = false;
+    const uint value = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? text.mid(2).toUInt(&ok, 16)
+                                                                                : text.toUInt(&ok, 10);
+    if (!ok || value > max)
+        refuse(QStringLiteral("%1 must be a number from 0 to %2, not \"%3\"").arg(QLatin1String(what)).arg(max).arg(text));
+    return value;
+}
+
+QByteArray takeBytes(QStringList &args)
+{
+    QByteArray bytes;
+    while (!args.isEmpty()) {
+        bytes.append(char(takeNumber(args, "byte", 255)));
+        if (bytes.size() > MaxFaultBytes)
+            refuse(QStringLiteral("at most %1 bytes").arg(MaxFaultBytes));
+    }
+    return bytes;
+}
+
+bool takeOnOff(QStringList &args, bool byDefault)
+{
+    if (args.isEmpty())
+        return byDefault;
+    const QString word = args.takeFirst().toLower();
+    if (word != QLatin1String("on") && word != QLatin1String("off"))
+        refuse(QStringLiteral("expected on or off, not \"%1\"").arg(word));
+    return word == QLatin1String("on");
+}
+
+QStringList ok(const QString &rest = {})
+{
+    return {rest.isEmpty() ? QStringLiteral("ok") : QStringLiteral("ok ") + rest};
+}
+
+void expectNoMore(const QStringList &args)
+{
+    if (!args.isEmpty())
+        refuse(QStringLiteral("unexpected \"%1\"").arg(args.join(QLatin1Char(' '))));
+}
+
+} // namespace
+
+const SimControl::Command SimControl::commands[] = {
+    {"help", &SimControl::help},       {"list", &SimControl::list},       {"add", &SimControl::add},
+    {"remove", &SimControl::remove},   {"set", &SimControl::set},         {"write", &SimControl::write},
+    {"get", &SimControl::get},         {"silence", &SimControl::silence}, {"delay", &SimControl::delay},
+    {"garbage", &SimControl::garbage}, {"extra", &SimControl::extra},     {"drop", &SimControl::drop},
+    {"restore", &SimControl::restore}, {"quit", &SimControl::quit},       {"screen", &SimControl::screen},
+    {"press", &SimControl::press},     {"release", &SimControl::release}, {"type", &SimControl::type},
+    {"bearing", &SimControl::bearing}, {"temp", &SimControl::temp},       {"noise", &SimControl::noise},
+    {"range", &SimControl::range},
+};
+
+QString SimControl::commandHelp()
+{
+    return QStringLiteral(
+        "Control commands, one per line on standard input. Each answers with a last line\n"
+        "\"ok\" (sometimes followed by a result) or \"error: <reason>\"; list, screen and help\n"
+        "print their lines before the ok. ADDR is a module's even bus address in hexadecimal\n"
+        "(B0 or 0xB0). REG, VALUE, COUNT and BYTE are decimal, or hexadecimal with 0x.\n"
+        "Blank lines and lines starting with # are ignored.\n"
+        "  help                        this list\n"
+        "  list                        the modules on the bus, their faults and state\n"
+        "  add ADDR KIND               add a module; KIND: generic md23 sd21 rly08 lcd03\n"
+        "                              cmps03 tpa81 srf02\n"
+        "  remove ADDR                 remove a module; its address falls silent\n"
+        "  set ADDR REG BYTE...        store bytes in consecutive registers as they are\n"
+        "  write ADDR REG BYTE...      write registers as a bus write does (commands act)\n"
+        "  get ADDR REG [COUNT]        show registers as a read would give them: ok 79 00\n"
+        "  silence ADDR [on|off]       the module answers nothing (on by default)\n"
+        "  delay ADDR MS               every answer of the module comes MS ms late (0 ends)\n"
+        "  garbage ADDR BYTE...        send these bytes before the module's next answer\n"
+        "  extra ADDR BYTE...          send these bytes after the module's next answer\n"
+        "  drop                        unplug the adapter: the device disappears\n"
+        "  restore                     plug a fresh adapter in: ok <new device path>\n"
+        "  quit                        end the simulator\n"
+        "  screen [ADDR]               the display's four lines, between bars\n"
+        "  press [ADDR] KEY            hold a keypad key down (1-9 * 0 #)\n"
+        "  release [ADDR] [KEY]        let go of one key, or of all held keys\n"
+        "  type [ADDR] KEYS [READS]    type keys one after another; each is held for\n"
+        "                              READS reads of its register (1 by default), then\n"
+        "                              released for one read of the keypad\n"
+        "  bearing [ADDR] DEGREES      set the compass bearing (0 to 359.9)\n"
+        "  temp [ADDR] AMBIENT [P1..P8]  set the thermal array's temperatures\n"
+        "  noise [ADDR] on|off         the thermal array's wandering by one degree\n"
+        "  range [ADDR] CM             the distance a ranger measures (0 to 65535 cm)\n"
+        "When ADDR is left out, the command goes to the module of that kind with the\n"
+        "lowest address.");
+}
+
+SimControl::SimControl(SimBus &bus, LineActions actions)
+    : m_bus(bus)
+    , m_actions(std::move(actions))
+{
+}
+
+QStringList SimControl::execute(const QString &line, SimTime now)
+{
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    QStringList args = line.split(blanks, Qt::SkipEmptyParts);
+    if (args.isEmpty() || args.first().startsWith(QLatin1Char('#')))
+        return {};
+    const QString name = args.takeFirst().toLower();
+    for (const Command &command : commands) {
+        if (name != QLatin1String(command.name))
+            continue;
+        try {
+            return (this->*command.handler)(args, now);
+        } catch (const CommandError &error) {
+            return {QStringLiteral("error: ") + error.text};
+        }
+    }
+    return {QStringLiteral("error: unknown command \"%1\" (try help)").arg(name)};
+}
+
+SimModule &SimControl::moduleAt(Args &args)
+{
+    const quint8 address = takeAddress(args);
+    SimModule *module = m_bus.module(address);
+    if (!module)
+        refuse(QStringLiteral("no module at %1").arg(hexAddress(address)));
+    return *module;
+}
+
+template<typename Kind>
+Kind &SimControl::moduleOfKind(Args &args)
+{
+    if (!args.isEmpty()) {
+        if (const std::optional<quint8> address = parseAddress(args.first())) {
+            if (auto *module = dynamic_cast<Kind *>(m_bus.module(*address))) {
+                args.removeFirst();
+                return *module;
+            }
+        }
+    }
+    for (const auto &[address, module] : m_bus.modules()) {
+        if (auto *found = dynamic_cast<Kind *>(module.get()))
+            return *found;
+    }
+    refuse(QStringLiteral("no %1 on the bus").arg(Kind().kind()));
+}
+
+QStringList SimControl::help(Args &, SimTime)
+{
+    return commandHelp().split(QLatin1Char('\n')) + ok();
+}
+
+QStringList SimControl::list(Args &args, SimTime now)
+{
+    expectNoMore(args);
+    QStringList lines;
+    for (const auto &[address, module] : m_bus.modules()) {
+        QString line = hexAddress(address) + QLatin1Char(' ') + module->kind();
+        if (module->faults.silent)
+            line += QStringLiteral(", silent");
+        if (module->faults.delay.count() > 0)
+            line += QStringLiteral(", answers %1 ms late").arg(module->faults.delay.count());
+        lines << line;
+        for (const QString &state : module->describe(now))
+            lines << QStringLiteral("   ") + state;
+    }
+    return lines + ok();
+}
+
+QStringList SimControl::add(Args &args, SimTime)
+{
+    const quint8 address = takeAddress(args);
+    const QString kind = takeArg(args, "kind").toLower();
+    expectNoMore(args);
+    std::unique_ptr<SimModule> module = createModule(kind);
+    if (!module)
+        refuse(QStringLiteral("unknown kind \"%1\" (one of %2)").arg(kind, moduleKinds().join(QLatin1Char(' '))));
+    if (!m_bus.add(address, std::move(module)))
+        refuse(QStringLiteral("%1 already has a %2").arg(hexAddress(address), m_bus.module(address)->kind()));
+    return ok();
+}
+
+QStringList SimControl::remove(Args &args, SimTime)
+{
+    const quint8 address = takeAddress(args);
+    expectNoMore(args);
+    if (!m_bus.remove(address))
+        refuse(QStringLiteral("no module at %1").arg(hexAddress(address)));
+    return ok();
+}
+
+QStringList SimControl::set(Args &args, SimTime)
+{
+    SimModule &module = moduleAt(args);
+    quint8 reg = quint8(takeNumber(args, "register", 255));
+    for (const char byte : takeBytes(args))
+        module.poke(reg++, quint8(byte));
+    return ok();
+}
+
+QStringList SimControl::write(Args &args, SimTime now)
+{
+    const quint8 address = takeAddress(args);
+    const quint8 reg = quint8(takeNumber(args, "register", 255));
+    const QByteArray bytes = takeBytes(args);
+    if (!m_bus.writeRegisters(address, reg, bytes, now))
+        refuse(QStringLiteral("no module at %1").arg(hexAddress(address)));
+    return ok();
+}
+
+QStringList SimControl::get(Args &args, SimTime now)
+{
+    const SimModule &module = moduleAt(args);
+    const quint8 reg = quint8(takeNumber(args, "register", 255));
+    const uint count = args.isEmpty() ? 1 : takeNumber(args, "count", 256);
+    expectNoMore(args);
+    QByteArray bytes;
+    for (uint i = 0; i < count; ++i)
+        bytes.append(char(module.peek(quint8(reg + i), now)));
+    return ok(QString::fromLatin1(bytes.toHex(' ')));
+}
+
+QStringList SimControl::silence(Args &args, SimTime)
+{
+    SimModule &module = moduleAt(args);
+    module.faults.silent = takeOnOff(args, true);
+    expectNoMore(args);
+    return ok();
+}
+
+QStringList SimControl::delay(Args &args, SimTime)
+{
+    SimModule &module = moduleAt(args);
+    module.faults.delay = std::chrono::milliseconds(takeNumber(args, "delay", MaxDelayMs));
+    expectNoMore(args);
+    return ok();
+}
+
+QStringList SimControl::garbage(Args &args, SimTime)
+{
+    SimModule &module = moduleAt(args);
+    module.faults.garbageBeforeNext = takeBytes(args);
+    return ok();
+}
+
+QStringList SimControl::extra(Args &args, SimTime)
+{
+    SimModule &module = moduleAt(args);
+    module.faults.extraAfterNext = takeBytes(args);
+    return ok();
+}
+
+QStringList SimControl::drop(Args &args, SimTime)
+{
+    expectNoMore(args);
+    if (!m_actions.drop || !m_actions.drop())
+        refuse(QStringLiteral("the line is already dropped"));
+    return ok();
+}
+
+QStringList SimControl::restore(Args &args, SimTime)
+{
+    expectNoMore(args);
+    QString pathOrError = QStringLiteral("no line to restore");
+    if (!m_actions.restore || !m_actions.restore(pathOrError))
+        refuse(pathOrError);
+    return ok(pathOrError);
+}
+
+QStringList SimControl::quit(Args &args, SimTime)
+{
+    expectNoMore(args);
+    if (m_actions.quit)
+        m_actions.quit();
+    return ok();
+}
+
+QStringList SimControl::screen(Args &args, SimTime)
+{
+    const SimLcd03 &display = moduleOfKind<SimLcd03>(args);
+    expectNoMore(args);
+    QStringList lines;
+    for (const QString &line : display.screen())
+        lines << QLatin1Char('|') + line + QLatin1Char('|');
+    return lines + ok(display.backlight() ? QStringLiteral("backlight on") : QStringLiteral("backlight off"));
+}
+
+QStringList SimControl::press(Args &args, SimTime)
+{
+    SimLcd03 &display = moduleOfKind<SimLcd03>(args);
+    const QString key = takeArg(args, "key");
+    expectNoMore(args);
+    if (key.size() != 1 || !display.press(key.at(0)))
+        refuse(QStringLiteral("\"%1\" is not a key (1-9 * 0 #)").arg(key));
+    return ok();
+}
+
+QStringList SimControl::release(Args &args, SimTime)
+{
+    SimLcd03 &display = moduleOfKind<SimLcd03>(args);
+    if (args.isEmpty()) {
+        display.release();
+        return ok();
+    }
+    const QString key = takeArg(args, "key");
+    expectNoMore(args);
+    if (key.size() != 1 || !display.release(key.at(0)))
+        refuse(QStringLiteral("\"%1\" is not a key (1-9 * 0 #)").arg(key));
+    return ok();
+}
+
+QStringList SimControl::type(Args &args, SimTime)
+{
+    SimLcd03 &display = moduleOfKind<SimLcd03>(args);
+    const QString keys = takeArg(args, "keys");
+    const int reads = args.isEmpty() ? 1 : int(takeNumber(args, "reads", 1000));
+    expectNoMore(args);
+    if (!display.type(keys, reads))
+        refuse(QStringLiteral("cannot type \"%1\" held for %2 reads (keys 1-9 * 0 #, reads from 1, "
+                              "at most 256 keys waiting)").arg(keys).arg(reads));
+    return ok();
+}
+
+QStringList SimControl::bearing(Args &args, SimTime now)
+{
+    SimCmps03 &compass = moduleOfKind<SimCmps03>(args);
+    const QString text = takeArg(args, "bearing");
+    expectNoMore(args);
+    bool valid = false;
+    const double degrees = text.toDouble(&valid);
+    if (!valid || degrees < 0 || degrees >= 360)
+        refuse(QStringLiteral("the bearing is in degrees from 0 to 359.9, not \"%1\"").arg(text));
+    compass.setBearing(degrees, now);
+    return ok();
+}
+
+QStringList SimControl::temp(Args &args, SimTime)
+{
+    SimTpa81 &sensor = moduleOfKind<SimTpa81>(args);
+    sensor.setAmbient(quint8(takeNumber(args, "ambient temperature", 255)));
+    for (int pixel = 0; pixel < SimTpa81::Pixels && !args.isEmpty(); ++pixel)
+        sensor.setPixel(pixel, quint8(takeNumber(args, "pixel temperature", 255)));
+    expectNoMore(args);
+    return ok();
+}
+
+QStringList SimControl::noise(Args &args, SimTime)
+{
+    SimTpa81 &sensor = moduleOfKind<SimTpa81>(args);
+    if (args.isEmpty())
+        refuse(QStringLiteral("missing on or off"));
+    sensor.setNoise(takeOnOff(args, true));
+    expectNoMore(args);
+    return ok();
+}
+
+QStringList SimControl::range(Args &args, SimTime)
+{
+    SimSrf02 &ranger = moduleOfKind<SimSrf02>(args);
+    ranger.setDistance(quint16(takeNumber(args, "distance", 65535)));
+    expectNoMore(args);
+    return ok();
+}
+
+} // namespace kestrava::sim
