@@ -1,7 +1,7 @@
 #include "controlfactory.h"
 
 #include "compasspicture.h"
-#include "drivepad.h"
+#include "padimage.h"
 #include "figures.h"
 #include "pictures.h"
 #include "portcombo.h"
@@ -142,7 +142,7 @@ QWidget *makeWidget(const ControlSpec &spec, const QString &caption)
     case ControlKind::HScrollBar: return makeScrollBar(spec);
     case ControlKind::CompassPicture: return new CompassPicture;
     case ControlKind::Banner: return makeBanner();
-    case ControlKind::DrivePad: return new DrivePad;
+    case ControlKind::PadImage: return new PadImage;
     case ControlKind::Lamp: return makeLamp();
     case ControlKind::Circle:
     case ControlKind::Oval: return new OutlineFigure;
@@ -161,7 +161,7 @@ bool takesFocusOnClick(ControlKind kind)
     case ControlKind::ComboBox:
     case ControlKind::VScrollBar:
     case ControlKind::HScrollBar:
-    case ControlKind::DrivePad: return true;
+    case ControlKind::PadImage: return true;
     default: return false;
     }
 }

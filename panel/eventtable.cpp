@@ -1,6 +1,6 @@
 #include "eventtable.h"
 
-#include "drivepad.h"
+#include "padimage.h"
 #include "eventgate.h"
 #include "eventhandlers.h"
 #include "portcombo.h"
@@ -128,10 +128,10 @@ bool connectEvent(QWidget *widget, ControlEvent event, const Fire &fire)
     case ControlEvent::MouseDown:
     case ControlEvent::MouseMove:
     case ControlEvent::MouseUp:
-        if (auto *pad = qobject_cast<DrivePad *>(widget)) {
-            const auto signal = event == ControlEvent::MouseDown ? &DrivePad::mouseDown
-                : event == ControlEvent::MouseMove               ? &DrivePad::mouseMove
-                                                                 : &DrivePad::mouseUp;
+        if (auto *pad = qobject_cast<PadImage *>(widget)) {
+            const auto signal = event == ControlEvent::MouseDown ? &PadImage::mouseDown
+                : event == ControlEvent::MouseMove               ? &PadImage::mouseMove
+                                                                 : &PadImage::mouseUp;
             return bool(QObject::connect(pad, signal, pad, fire));
         }
         break;

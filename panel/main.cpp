@@ -82,8 +82,7 @@ int main(int argc, char *argv[])
 
     kestrava::ControlPanel panel;
     panel.engine().setTrace(&trace);
-    // TODO(panel): call panel.setSimulatedBus(parser.isSet(simulateOption)) once ControlPanel has it,
-    // so that the banner Picture2 says plainly that the bus is simulated.
+    panel.setSimulatedBus(parser.isSet(simulateOption));
     if (terminationRequested)
         return 0;
     panel.show();

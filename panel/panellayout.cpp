@@ -124,7 +124,7 @@ std::vector<ControlSpec> makeLayout()
         valueBox("Label9", "FrmMD23", "", 3360, 360, 615, 255),
         label("Label8", "FrmMD23", "Velocidad 2:", 4440, 360, 975, 255),
         valueBox("Label10", "FrmMD23", "", 5400, 360, 615, 255),
-        other(K::DrivePad, "Image1", "FrmMD23", 2280, 720, 3870, 3870),
+        other(K::PadImage, "Image1", "FrmMD23", 2280, 720, 3870, 3870),
         label("Label11", "FrmMD23", "Contador M1:", 240, 6600, 975, 255),
         valueBox("LblConta1", "FrmMD23", "", 1200, 6600, 1095, 255),
         label("Label13", "FrmMD23", "Contador M2:", 240, 6960, 975, 255),

@@ -16,7 +16,7 @@ inline constexpr int ClientHeightTwips = 11655;
 
 enum class ControlKind {
     Frame, Button, Label, TextBox, ComboBox, VScrollBar, HScrollBar,
-    CompassPicture, Banner, DrivePad, Lamp, Circle, Oval, Line,
+    CompassPicture, Banner, PadImage, Lamp, Circle, Oval, Line,
 };
 
 enum class FontRole { Default, FrameTitle, RelayNumber, CompassLetter };

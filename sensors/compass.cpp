@@ -1,7 +1,7 @@
 #include "compass.h"
 
 #include "compasspicture.h"
-#include "formatsingle_standin.h"
+#include "numberformat.h"
 
 #include <QLabel>
 
@@ -47,7 +47,7 @@ void Compass::CmdBrujula_Click()
     const quint8 high = readByte(BearingHighRegister);
     const quint8 low = readByte(BearingLowRegister);
     const float bearing = bearingFromWord(high, low);
-    m_context.control<QLabel>(QStringLiteral("LblBrujula")).setText(standin::formatSingle(bearing));
+    m_context.control<QLabel>(QStringLiteral("LblBrujula")).setText(formatSingle(bearing));
 
     auto &picture = m_context.control<CompassPicture>(QStringLiteral("Picture1"));
     picture.clearDrawing();

@@ -1,5 +1,5 @@
 #include "controlpanel.h"
-#include "drivepad.h"
+#include "padimage.h"
 #include "eventtable.h"
 #include "figures.h"
 #include "portcombo.h"
@@ -274,7 +274,7 @@ private slots:
     void aDragWithoutReleaseStillEndsWithMouseUp()
     {
         QFETCH(QString, interruption);
-        auto *pad = control<DrivePad>(QStringLiteral("Image1"));
+        auto *pad = control<PadImage>(QStringLiteral("Image1"));
         QTest::mousePress(pad, Qt::LeftButton, {}, QPoint(200, 40));
         QTest::mouseMove(pad, QPoint(210, 30));
         calls.clear();

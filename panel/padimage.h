@@ -12,11 +12,11 @@ namespace kestrava {
 // without its release reaching the pad (the window loses activation, the pad is
 // hidden, the grab is lost) is ended here with a release of the held buttons, so
 // the motors are always told to stop.
-class DrivePad : public QWidget
+class PadImage : public QWidget
 {
     Q_OBJECT
 public:
-    explicit DrivePad(QWidget *parent = nullptr);
+    explicit PadImage(QWidget *parent = nullptr);
 
     Qt::MouseButtons heldButtons() const { return m_held; }
 

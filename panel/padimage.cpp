@@ -1,4 +1,4 @@
-#include "drivepad.h"
+#include "padimage.h"
 
 #include "panellayout.h"
 #include "pictures.h"
@@ -20,27 +20,27 @@ qint16 shiftMask(Qt::KeyboardModifiers modifiers)
                   | (modifiers & Qt::AltModifier ? 4 : 0));
 }
 
-DrivePad::DrivePad(QWidget *parent)
+PadImage::PadImage(QWidget *parent)
     : QWidget(parent)
 {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void DrivePad::paintEvent(QPaintEvent *)
+void PadImage::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black); // the one-pixel border
     painter.drawPixmap(1, 1, drivePadPicture());
 }
 
-MouseArgs DrivePad::argsFor(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPointF position) const
+MouseArgs PadImage::argsFor(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPointF position) const
 {
     return {buttonMask(buttons), shiftMask(modifiers), float(position.x() * TwipsPerPixel),
             float(position.y() * TwipsPerPixel)};
 }
 
-void DrivePad::mousePressEvent(QMouseEvent *event)
+void PadImage::mousePressEvent(QMouseEvent *event)
 {
     m_held |= event->button();
     m_lastPosition = event->position();
@@ -48,14 +48,14 @@ void DrivePad::mousePressEvent(QMouseEvent *event)
     emit mouseDown(argsFor(event->button(), event->modifiers(), event->position()));
 }
 
-void DrivePad::mouseMoveEvent(QMouseEvent *event)
+void PadImage::mouseMoveEvent(QMouseEvent *event)
 {
     m_lastPosition = event->position();
     m_lastModifiers = event->modifiers();
     emit mouseMove(argsFor(event->buttons(), event->modifiers(), event->position()));
 }
 
-void DrivePad::mouseReleaseEvent(QMouseEvent *event)
+void PadImage::mouseReleaseEvent(QMouseEvent *event)
 {
     if (!(m_held & event->button()))
         return; // already ended for it
@@ -64,7 +64,7 @@ void DrivePad::mouseReleaseEvent(QMouseEvent *event)
     emit mouseUp(argsFor(event->button(), event->modifiers(), event->position()));
 }
 
-void DrivePad::endDragWithoutRelease()
+void PadImage::endDragWithoutRelease()
 {
     if (!m_held)
         return;
@@ -73,13 +73,13 @@ void DrivePad::endDragWithoutRelease()
     emit mouseUp(argsFor(released, m_lastModifiers, m_lastPosition));
 }
 
-void DrivePad::hideEvent(QHideEvent *event)
+void PadImage::hideEvent(QHideEvent *event)
 {
     endDragWithoutRelease();
     QWidget::hideEvent(event);
 }
 
-bool DrivePad::event(QEvent *event)
+bool PadImage::event(QEvent *event)
 {
     // Another window, a popup or a modal box took the mouse away mid-drag.
     switch (event->type()) {
