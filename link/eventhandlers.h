@@ -1,5 +1,7 @@
 #pragma once
 
+#include "eventgate.h"
+
 #include <QHash>
 #include <QString>
 
@@ -39,14 +41,21 @@ public:
     {
         Handler handler;
         Deferral deferral = Deferral::Queue;
+        int kind = 0; // tells the gate which deferred events may merge
     };
 
-    void add(const QString &name, Plain handler) { m_entries.insert(name, {std::move(handler)}); }
-    void add(const QString &name, Indexed handler) { m_entries.insert(name, {std::move(handler)}); }
+    void add(const QString &name, Plain handler) { insert(name, {std::move(handler)}); }
+    void add(const QString &name, Indexed handler) { insert(name, {std::move(handler)}); }
     void add(const QString &name, Mouse handler, Deferral deferral = Deferral::Queue)
     {
-        m_entries.insert(name, {std::move(handler), deferral});
+        insert(name, {std::move(handler), deferral});
     }
+
+    // Runs the handler registered as `name` as its control's event does: through the
+    // gate, so it waits its turn behind a running operation (merging with the latest
+    // deferred event of its kind when registered so). `index` goes to an indexed
+    // handler, `mouse` to a drive-pad handler. False when no handler has that name.
+    bool fire(EventGate &gate, const QString &name, qint16 index = -1, const MouseArgs &mouse = {}) const;
 
     const Entry *find(const QString &name) const
     {
@@ -56,6 +65,12 @@ public:
     QStringList names() const { return m_entries.keys(); }
 
 private:
+    void insert(const QString &name, Entry entry)
+    {
+        entry.kind = int(m_entries.size());
+        m_entries.insert(name, std::move(entry));
+    }
+
     QHash<QString, Entry> m_entries;
 };
 

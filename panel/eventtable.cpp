@@ -98,15 +98,6 @@ bool fits(const EventHandlers::Handler &handler, ControlEvent event, qint16 inde
     return std::holds_alternative<EventHandlers::Plain>(handler);
 }
 
-EventGate::Operation bind(const EventHandlers::Handler &handler, qint16 index, const MouseArgs &args)
-{
-    if (const auto *plain = std::get_if<EventHandlers::Plain>(&handler))
-        return *plain;
-    if (const auto *indexed = std::get_if<EventHandlers::Indexed>(&handler))
-        return [call = *indexed, index] { call(index); };
-    return [call = std::get<EventHandlers::Mouse>(handler), args] { call(args); };
-}
-
 using Fire = std::function<void(const MouseArgs &)>;
 
 bool connectEvent(QWidget *widget, ControlEvent event, const Fire &fire)
@@ -144,26 +135,19 @@ bool connectEvent(QWidget *widget, ControlEvent event, const Fire &fire)
 QStringList wireEventTable(QWidget &window, const EventHandlers &handlers, EventGate &gate)
 {
     QStringList wired;
-    const std::vector<EventRow> &table = eventTable();
-    for (size_t row = 0; row < table.size(); ++row) {
-        const EventRow &entry = table[row];
+    for (const EventRow &entry : eventTable()) {
         const EventHandlers::Entry *registered = handlers.find(entry.handler);
         if (!registered)
             continue; // not written yet: the control runs nothing
-        const bool merging = registered->deferral == Deferral::MergeWithLatest;
         for (const Element &element : elementsNamed(window, entry.control)) {
             if (!fits(registered->handler, entry.event, element.index)) {
                 qWarning("kestrava: handler %s does not take the arguments of %s",
                          qPrintable(entry.handler), qPrintable(element.widget->objectName()));
                 continue;
             }
-            const Fire fire = [&gate, handler = registered->handler, index = element.index, merging,
-                               kind = int(row)](const MouseArgs &args) {
-                EventGate::Operation operation = bind(handler, index, args);
-                if (merging)
-                    gate.runMerging(kind, std::move(operation));
-                else
-                    gate.run(std::move(operation));
+            const Fire fire = [&handlers, &gate, name = entry.handler,
+                               index = element.index](const MouseArgs &args) {
+                handlers.fire(gate, name, index, args);
             };
             if (connectEvent(element.widget, entry.event, fire))
                 wired.append(entry.handler);

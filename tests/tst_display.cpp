@@ -1,6 +1,6 @@
 #include "displaypanel.h"
 #include "keypaddialogue.h"
-#include "tst_actuators_rig.h"
+#include "actuatorrig.h"
 
 using namespace kestrava;
 using kestrava::test::ActuatorRig;

@@ -1,4 +1,4 @@
-#include "tst_drivefixture.h"
+#include "driverig.h"
 
 #include <QElapsedTimer>
 
@@ -71,7 +71,7 @@ private slots:
         rig.line.close();
         for (const char *label : {"LblConta1", "LblConta2", "LblBateria", "LblVersionMD23",
                                   "LblCon1", "LblCon2"})
-            rig.root.findChild<QLabel *>(label)->setText(QStringLiteral("antes"));
+            rig.panel.findChild<QLabel *>(label)->setText(QStringLiteral("antes"));
         QElapsedTimer clock;
         clock.start();
         rig.click("CmdGiro_Click", 3);

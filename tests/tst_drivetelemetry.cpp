@@ -1,4 +1,4 @@
-#include "tst_drivefixture.h"
+#include "driverig.h"
 
 #include <QHash>
 #include <QTimer>

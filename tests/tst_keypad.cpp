@@ -1,4 +1,4 @@
-#include "tst_actuators_rig.h"
+#include "actuatorrig.h"
 
 #include <QElapsedTimer>
 

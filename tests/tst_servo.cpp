@@ -1,5 +1,5 @@
 #include "servopanel.h"
-#include "tst_actuators_rig.h"
+#include "actuatorrig.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

@@ -9,6 +9,7 @@
 #include "transactionengine.h"
 
 #include <QSignalSpy>
+#include <QTimer>
 #include <QWidget>
 
 namespace kestrava::test {
@@ -24,17 +25,19 @@ struct ModuleRig
     TransactionEngine engine{line};
     EventGate gate;
     EventHandlers handlers;
+    // No test may ever see a transaction start inside another's wait.
     QSignalSpy overlaps{&engine, &TransactionEngine::overlapDetected};
     QWidget panel; // destroyed first: the module objects hang from it
     ModuleContext context{engine, gate, panel, handlers};
 
-    // Opens COM1 on the pseudo-terminal; check isOpen() before relying on it.
+    // Opens COM1 on the pseudo-terminal; check ready() before relying on it.
     ModuleRig()
     {
         mapComPort(1, pty.devicePath());
         if (line.setCommPort(1))
             line.open();
     }
+    bool ready() const { return pty.isValid() && line.isOpen(); }
 
     template <class T>
     T *addControl(const QString &name, QWidget *container = nullptr)
@@ -43,15 +46,26 @@ struct ModuleRig
         control->setObjectName(name);
         return control;
     }
-
-    // A click as the window delivers it: the named handler, through the gate.
-    void click(const QString &handlerName)
+    template <class T>
+    T *addControl(const QString &name, int index)
     {
-        const EventHandlers::Entry *entry = handlers.find(handlerName);
-        if (!entry)
-            qFatal("no handler %s", qPrintable(handlerName));
-        gate.run(std::get<EventHandlers::Plain>(entry->handler));
+        return addControl<T>(QStringLiteral("%1(%2)").arg(name).arg(index));
     }
+
+    // An event as the window delivers it: the named handler, through the gate.
+    void fire(const QString &handler, qint16 index = -1, const MouseArgs &mouse = {})
+    {
+        if (!handlers.fire(gate, handler, index, mouse))
+            qFatal("no handler %s", qPrintable(handler));
+    }
+    void click(const QString &handler) { fire(handler); }
+    // The same, `ms` from now: from inside whatever wait is running then.
+    void fireLater(int ms, const QString &handler, qint16 index = -1)
+    {
+        QTimer::singleShot(ms, &panel, [this, handler, index] { fire(handler, index); });
+    }
+
+    QList<QByteArray> frames() const { return adapter.frameBytes(); }
 };
 
 } // namespace kestrava::test

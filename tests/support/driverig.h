@@ -6,13 +6,7 @@
 // handlers through the gate, as the window's event table sends them.
 
 #include "drive.h"
-#include "eventgate.h"
-#include "eventhandlers.h"
-#include "modulecontext.h"
-#include "pseudoterminal.h"
-#include "scriptedadapter.h"
-#include "serialline.h"
-#include "transactionengine.h"
+#include "modulerig.h"
 
 #include <QLabel>
 #include <QSignalSpy>
@@ -21,65 +15,25 @@
 
 namespace kestrava::test {
 
-class DriveRig
+class DriveRig : public ModuleRig
 {
 public:
-    PseudoTerminal pty;
-    ScriptedAdapter adapter{pty};
-    SerialLine line;
-    TransactionEngine engine{line};
-    EventGate gate;
-    EventHandlers handlers;
-    QWidget root;
-    QSignalSpy overlaps{&engine, &TransactionEngine::overlapDetected};
-
     DriveRig()
     {
-        mapComPort(1, pty.devicePath());
-        line.setCommPort(1);
-        line.open();
         for (const char *name : {"Label9", "Label10", "LblConta1", "LblConta2", "LblBateria",
-                                 "LblVersionMD23", "LblCon1", "LblCon2"}) {
-            auto *label = new QLabel(&root);
-            label->setObjectName(QString::fromLatin1(name));
-        }
-        installDrive(ModuleContext{engine, gate, root, handlers});
+                                 "LblVersionMD23", "LblCon1", "LblCon2"})
+            addControl<QLabel>(QString::fromLatin1(name));
+        installDrive(context);
     }
 
-    bool ready() const { return pty.isValid() && line.isOpen(); }
-
-    void click(const char *handler)
-    {
-        gate.run([h = std::get<EventHandlers::Plain>(entry(handler).handler)] { h(); });
-    }
-    void click(const char *handler, qint16 index)
-    {
-        gate.run([h = std::get<EventHandlers::Indexed>(entry(handler).handler), index] { h(index); });
-    }
+    void click(const char *handler, qint16 index = -1) { fire(QString::fromLatin1(handler), index); }
     void mouse(const char *handler, qint16 button, float x, float y)
     {
-        const EventHandlers::Entry &e = entry(handler);
-        const MouseArgs args{button, 0, x, y};
-        auto operation = [h = std::get<EventHandlers::Mouse>(e.handler), args] { h(args); };
-        if (e.deferral == Deferral::MergeWithLatest)
-            gate.runMerging(int(qHash(QByteArray(handler)) & 0x7fffffff), operation);
-        else
-            gate.run(operation);
+        fire(QString::fromLatin1(handler), -1, MouseArgs{button, 0, x, y});
     }
-
     QString caption(const char *label) const
     {
-        return root.findChild<QLabel *>(QString::fromLatin1(label))->text();
-    }
-    QList<QByteArray> frames() const { return adapter.frameBytes(); }
-
-private:
-    const EventHandlers::Entry &entry(const char *handler) const
-    {
-        const EventHandlers::Entry *e = handlers.find(QString::fromLatin1(handler));
-        if (!e)
-            qFatal("no handler %s", handler);
-        return *e;
+        return panel.findChild<QLabel *>(QString::fromLatin1(label))->text();
     }
 };
 
