@@ -1,13 +1,15 @@
 // kestrava-bench: figures of the transaction engine against kestrava-sim with wire-time
-// emulation, and of the panel's start-up. Run by hand; prints one line per figure.
+// emulation, of the panel's start-up, and of the whole window under a drag, a long
+// keypad dialogue, many operations and idleness. Run by hand; prints one line per figure.
 
+#include "benchmeasure.h"
+#include "panelbench.h"
 #include "serialline.h"
-#include "simtime.h"
 #include "simulatedbus.h"
 #include "transactionengine.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -18,53 +20,13 @@
 #include <vector>
 
 using namespace kestrava;
-using sim::WireByteTime;
+using namespace kestrava::bench;
 
 namespace {
 
 constexpr int Transactions = 300;
 constexpr quint8 BenchModule = 0x40;
 constexpr quint8 EmptyAddress = 0x42;
-
-double wireMs(int bytes)
-{
-    return std::chrono::duration<double, std::milli>(bytes * WireByteTime).count();
-}
-
-struct Spread
-{
-    double median;
-    double p95;
-};
-
-Spread spread(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t p95 = size_t(std::ceil(0.95 * double(values.size()))) - 1;
-    return {values[values.size() / 2], values[p95]};
-}
-
-double timedMs(const std::function<void()> &work)
-{
-    QElapsedTimer clock;
-    clock.start();
-    work();
-    return double(clock.nsecsElapsed()) / 1e6;
-}
-
-double cpuSeconds(int who)
-{
-    rusage usage{};
-    ::getrusage(who, &usage);
-    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-void print(const QString &line)
-{
-    std::printf("%s\n", qPrintable(line));
-    std::fflush(stdout);
-}
 
 void measureTransactions(TransactionEngine &engine)
 {
@@ -149,6 +111,10 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The windows built here read their saved port from a private place, never the user's.
+    const QTemporaryDir privateSettings;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(privateSettings.path()));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(privateSettings.path()));
     QApplication app(argc, argv);
 
     sim::SimulatedBus simulator;
@@ -172,5 +138,19 @@ int main(int argc, char *argv[])
         measureTimeOuts(engine);
     } // the panel opens the same device next
     measurePanelStartUp(simulator.devicePath());
+
+    // The window in this process, on the same simulator: the wire times of the robot.
+    measureDrivePad();
+    measureKeypadPolling();
+
+    // Answers at once, so that many operations take little time.
+    sim::SimulatedBus fastSimulator;
+    if (!fastSimulator.start(QStringLiteral(KESTRAVA_SIM_BINARY), {QStringLiteral("--fast")})) {
+        std::fprintf(stderr, "kestrava-bench: %s\n", qPrintable(fastSimulator.errorString()));
+        return 1;
+    }
+    fastSimulator.mapComPorts(1, 1);
+    measureMemory();
+    measureIdle();
     return 0;
 }
