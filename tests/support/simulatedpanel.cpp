@@ -258,8 +258,9 @@ QString SimulatedPanel::traceFault() const
     const QByteArray trace = file.readAll();
     if (trace.contains(" OVERLAP"))
         return QStringLiteral("the trace reports an overlap");
-    if (!trace.contains(" TX 55 "))
-        return QStringLiteral("the trace holds no frame");
+    const qsizetype traced = trace.count(" TX ");
+    if (traced != m_framesSent)
+        return QStringLiteral("the trace holds %1 frames, not %2").arg(traced).arg(m_framesSent);
     return {};
 }
 
@@ -299,6 +300,8 @@ QString SimulatedPanel::soundnessFault()
 void SimulatedPanel::record(WireEvent::Kind kind, const QByteArray &bytes)
 {
     events.append({kind, m_clock.elapsed(), bytes});
+    if (kind == WireEvent::Sent)
+        ++m_framesSent;
 }
 
 } // namespace kestrava::test

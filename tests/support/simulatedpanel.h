@@ -106,6 +106,7 @@ private:
     std::unique_ptr<sim::SimulatedBus> m_sim;
     std::unique_ptr<ControlPanel> m_panel;
     bool m_relaysOn = false;
+    qsizetype m_framesSent = 0;
 };
 
 // Hex text of the frames, one per line, for failure messages.
