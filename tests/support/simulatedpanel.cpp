@@ -1,0 +1,307 @@
+#include "simulatedpanel.h"
+
+#include "frames.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QLocale>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+
+namespace kestrava::test {
+
+namespace {
+
+QString kindName(WireEvent::Kind kind)
+{
+    switch (kind) {
+    case WireEvent::Sent: return QStringLiteral("TX");
+    case WireEvent::NotSent: return QStringLiteral("CLOSED");
+    case WireEvent::Reply: return QStringLiteral("RX");
+    case WireEvent::TimedOut: return QStringLiteral("TIMEOUT");
+    case WireEvent::Overlap: return QStringLiteral("OVERLAP");
+    }
+    return {};
+}
+
+// The address change sends 55 C 00 01 A0, AA, A5, new address back to back.
+bool continuesAddressChange(const QByteArray &previous, const QByteArray &frame, int step)
+{
+    static const QByteArray steps = QByteArray::fromHex("a0aaa5");
+    const bool sameTarget = previous.size() == 5 && frame.size() == 5 && previous.left(4) == frame.left(4)
+        && frame.at(2) == 0 && frame.at(3) == 1;
+    return sameTarget && (step >= steps.size() || frame.at(4) == steps.at(step));
+}
+
+} // namespace
+
+QString hexLines(const QList<QByteArray> &frames)
+{
+    QStringList lines;
+    for (const QByteArray &frame : frames)
+        lines << QString::fromLatin1(frame.toHex(' '));
+    return lines.join(u'\n');
+}
+
+void SimulatedPanel::prepareProgram()
+{
+    static QTemporaryDir settingsHome;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settingsHome.path()));
+    QLocale::setDefault(QLocale::c());
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+QString SimulatedPanel::settingsFile()
+{
+    return qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Kestrava/Kestrava.conf");
+}
+
+SimulatedPanel::SimulatedPanel()
+{
+    m_clock.start();
+}
+
+SimulatedPanel::~SimulatedPanel()
+{
+    closePanel();
+    if (m_sim)
+        m_sim->stop();
+}
+
+bool SimulatedPanel::startSimulator(const QStringList &arguments, const QString &link)
+{
+    m_sim = std::make_unique<sim::SimulatedBus>();
+    QStringList all = arguments;
+    if (!link.isEmpty())
+        all << QStringLiteral("--link") << link;
+    if (!m_sim->start(QStringLiteral(KESTRAVA_SIM_BINARY), all)) {
+        qWarning("%s", qPrintable(m_sim->errorString()));
+        return false;
+    }
+    m_sim->mapComPorts(1, 16);
+    if (!link.isEmpty()) {
+        for (int n = 1; n <= 16; ++n)
+            qputenv(QByteArray("KESTRAVA_COM" + QByteArray::number(n)).constData(), QFile::encodeName(link));
+    }
+    return true;
+}
+
+bool SimulatedPanel::openPanel()
+{
+    if (!m_trace.isOn() && !m_trace.open(m_folder.filePath(QStringLiteral("trace.txt"))))
+        return false;
+    m_panel = std::make_unique<ControlPanel>([this](const QString &m) { messages << m; });
+    TransactionEngine &engine = m_panel->engine();
+    engine.setTrace(&m_trace);
+    connect(&engine, &TransactionEngine::frameSent, this, [this](const QByteArray &f) { record(WireEvent::Sent, f); });
+    connect(&engine, &TransactionEngine::frameNotSent, this,
+            [this](const QByteArray &f) { record(WireEvent::NotSent, f); });
+    connect(&engine, &TransactionEngine::replyTaken, this, [this](const QByteArray &b) { record(WireEvent::Reply, b); });
+    connect(&engine, &TransactionEngine::replyTimedOut, this, [this] { record(WireEvent::TimedOut, {}); });
+    connect(&engine, &TransactionEngine::overlapDetected, this,
+            [this](const QByteArray &f) { record(WireEvent::Overlap, f); });
+    m_panel->show();
+    return QTest::qWaitForWindowActive(m_panel.get());
+}
+
+void SimulatedPanel::closePanel()
+{
+    if (m_panel)
+        m_panel->engine().setTrace(nullptr);
+    m_panel.reset();
+}
+
+QString SimulatedPanel::command(const QString &line)
+{
+    return m_sim->command(line).join(u'\n');
+}
+
+void SimulatedPanel::postLater(int ms, const QString &line)
+{
+    QTimer::singleShot(ms, m_sim.get(), [this, line] { m_sim->post(line); });
+}
+
+void SimulatedPanel::click(const QString &name)
+{
+    QWidget *target = control(name);
+    QTest::mouseClick(target, Qt::LeftButton, {}, target->rect().center());
+}
+
+void SimulatedPanel::clickLater(int ms, const QString &name)
+{
+    QTimer::singleShot(ms, m_panel.get(), [this, name] { click(name); });
+}
+
+void SimulatedPanel::stepBar(const QString &name)
+{
+    auto *bar = control<QScrollBar>(name);
+    QTest::keyClick(bar, bar->orientation() == Qt::Vertical ? Qt::Key_Down : Qt::Key_Right);
+}
+
+void SimulatedPanel::perform(const QString &action)
+{
+    const QString verb = action.section(u' ', 0, 0);
+    const QString name = action.section(u' ', 1, 1);
+    if (verb == u"click") {
+        click(name);
+    } else if (verb == u"step") {
+        stepBar(name);
+    } else if (verb == u"type") {
+        auto *box = control<QLineEdit>(name);
+        box->selectAll();
+        QTest::keyClicks(box, action.section(u' ', 2));
+    } else {
+        QWidget *pad = control(QStringLiteral("Image1"));
+        const QPoint at(action.section(u' ', 1, 1).toInt(), action.section(u' ', 2, 2).toInt());
+        if (verb == u"press")
+            QTest::mousePress(pad, Qt::LeftButton, {}, at);
+        else if (verb == u"move")
+            QTest::mouseMove(pad, at);
+        else if (verb == u"release")
+            QTest::mouseRelease(pad, Qt::LeftButton, {}, at);
+        else
+            qFatal("no action %s", qPrintable(action));
+    }
+}
+
+QString SimulatedPanel::text(const QString &name) const
+{
+    QWidget *widget = control(name);
+    if (auto *box = qobject_cast<QLineEdit *>(widget))
+        return box->text();
+    return widget->property("text").toString();
+}
+
+QList<QByteArray> SimulatedPanel::sentFrames() const
+{
+    QList<QByteArray> frames;
+    for (const WireEvent &event : events) {
+        if (event.kind == WireEvent::Sent)
+            frames << event.bytes;
+    }
+    return frames;
+}
+
+qsizetype SimulatedPanel::timeOuts() const
+{
+    return std::count_if(events.cbegin(), events.cend(),
+                         [](const WireEvent &e) { return e.kind == WireEvent::TimedOut; });
+}
+
+qint64 SimulatedPanel::timeOfFrame(const QByteArray &frame, int occurrence) const
+{
+    for (const WireEvent &event : events) {
+        if (event.kind == WireEvent::Sent && event.bytes == frame && occurrence-- == 0)
+            return event.ms;
+    }
+    return -1;
+}
+
+QString SimulatedPanel::describeRecord() const
+{
+    QStringList lines;
+    for (const WireEvent &event : events) {
+        const QByteArray shown = event.bytes.size() > 40 ? event.bytes.left(40) + "..." : event.bytes;
+        lines << QStringLiteral("%1 %2 %3 (%4 bytes)")
+                     .arg(event.ms)
+                     .arg(kindName(event.kind), QString::fromLatin1(shown.toHex(' ')))
+                     .arg(event.bytes.size());
+    }
+    return lines.join(u'\n');
+}
+
+QString SimulatedPanel::wireOrderFault() const
+{
+    bool waiting = false;
+    QByteArray previous;
+    int addressStep = -1; // frames of an address change sent so far
+    for (const WireEvent &event : events) {
+        switch (event.kind) {
+        case WireEvent::Overlap:
+            return QStringLiteral("overlap at %1 ms: %2").arg(event.ms).arg(hexBytes(event.bytes));
+        case WireEvent::Sent:
+            if (waiting) {
+                if (addressStep < 1 || addressStep > 3 || !continuesAddressChange(previous, event.bytes, addressStep))
+                    return QStringLiteral("frame %1 at %2 ms went out before the previous answer or time-out")
+                        .arg(hexBytes(event.bytes))
+                        .arg(event.ms);
+                ++addressStep;
+            } else {
+                addressStep = event.bytes.size() == 5 && quint8(event.bytes.at(4)) == 0xA0 && event.bytes.at(2) == 0
+                    ? 1
+                    : -1;
+            }
+            waiting = true;
+            previous = event.bytes;
+            break;
+        case WireEvent::Reply:
+        case WireEvent::TimedOut:
+            if (!waiting)
+                return QStringLiteral("a wait at %1 ms with no frame before it").arg(event.ms);
+            waiting = false;
+            addressStep = -1;
+            break;
+        case WireEvent::NotSent:
+            break;
+        }
+    }
+    return {};
+}
+
+QString SimulatedPanel::traceFault() const
+{
+    QFile file(m_folder.filePath(QStringLiteral("trace.txt")));
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("no trace file");
+    const QByteArray trace = file.readAll();
+    if (trace.contains(" OVERLAP"))
+        return QStringLiteral("the trace reports an overlap");
+    const qsizetype traced = trace.count(" TX ");
+    if (traced != m_framesSent)
+        return QStringLiteral("the trace holds %1 frames, not %2").arg(traced).arg(m_framesSent);
+    return {};
+}
+
+QString SimulatedPanel::clickFault()
+{
+    m_relaysOn = !m_relaysOn;
+    const QByteArray frame = QByteArray::fromHex(m_relaysOn ? "55700101ff" : "5570010100");
+    const qsizetype before = events.size();
+    click(m_relaysOn ? QStringLiteral("CmdTodoOn") : QStringLiteral("CmdTodoOff"));
+    const QList<WireEvent> after = events.mid(before);
+    if (after.size() != 2 || after[0].kind != WireEvent::Sent || after[0].bytes != frame
+        || after[1].kind != WireEvent::Reply)
+        return QStringLiteral("a relay click did not send %1 and take its answer:\n%2")
+            .arg(QString::fromLatin1(frame.toHex(' ')), describeRecord());
+    const QString status = m_relaysOn ? QStringLiteral("255") : QStringLiteral("0");
+    if (text(QStringLiteral("TxtStatus")) != status)
+        return QStringLiteral("TxtStatus shows %1, not %2").arg(text(QStringLiteral("TxtStatus")), status);
+    const QString board = command(QStringLiteral("get 70 1"));
+    if (board != (m_relaysOn ? u"ok ff" : u"ok 00"))
+        return QStringLiteral("the relay board holds %1").arg(board);
+    return {};
+}
+
+QString SimulatedPanel::soundnessFault()
+{
+    if (!m_sim->isRunning())
+        return QStringLiteral("the simulator has ended");
+    if (m_panel->gate().busy() || m_panel->gate().deferredCount() != 0)
+        return QStringLiteral("the gate still holds events");
+    for (const QString &fault : {wireOrderFault(), traceFault()}) {
+        if (!fault.isEmpty())
+            return fault + u'\n' + describeRecord();
+    }
+    return clickFault();
+}
+
+void SimulatedPanel::record(WireEvent::Kind kind, const QByteArray &bytes)
+{
+    events.append({kind, m_clock.elapsed(), bytes});
+    if (kind == WireEvent::Sent)
+        ++m_framesSent;
+}
+
+} // namespace kestrava::test

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "controlpanel.h"
+#include "simulatedbus.h"
+#include "trace.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace kestrava::test {
+
+// What the engine did on the wire, in order, with the time since the rig started.
+struct WireEvent
+{
+    enum Kind { Sent, NotSent, Reply, TimedOut, Overlap };
+    Kind kind;
+    qint64 ms;
+    QByteArray bytes;
+};
+
+// The real window against the real kestrava-sim child process: every COM port
+// leads to the simulator, the window is shown (offscreen) and active, messages
+// are recorded instead of shown, and every frame, reply and time-out is
+// recorded from the engine's signals and written to a trace file.
+class SimulatedPanel : public QObject
+{
+    Q_OBJECT
+public:
+    // Call from initTestCase, before anything reads the settings: a private
+    // settings folder for the program's run, the C locale for numbers.
+    static void prepareProgram();
+    static QString settingsFile();
+
+    SimulatedPanel();
+    ~SimulatedPanel() override;
+
+    // Starts the simulator; `link` (may be empty) is a --link path that the COM
+    // ports then lead to, so they survive a drop and restore.
+    bool startSimulator(const QStringList &arguments = {QStringLiteral("--fast")}, const QString &link = {});
+    // Builds and shows the window (Form_Load runs with the saved port).
+    bool openPanel();
+    bool start(const QStringList &arguments = {QStringLiteral("--fast")}, const QString &link = {})
+    {
+        return startSimulator(arguments, link) && openPanel();
+    }
+    void closePanel();
+
+    ControlPanel &panel() { return *m_panel; }
+    sim::SimulatedBus &simulator() { return *m_sim; }
+    QStringList messages;
+
+    // A command to the simulator; its answer lines joined by newlines ("" on time-out).
+    // Never from inside an operation: use postLater() there.
+    QString command(const QString &line);
+    void postLater(int ms, const QString &line);
+
+    template <class T = QWidget>
+    T *control(const QString &name) const
+    {
+        T *found = m_panel->findChild<T *>(name);
+        if (!found)
+            qFatal("no control %s", qPrintable(name));
+        return found;
+    }
+    // A real left click at the middle of the control; returns when the
+    // operation it started (and all deferred behind it) has ended.
+    void click(const QString &name);
+    void clickLater(int ms, const QString &name);
+    // One arrow step down (or right) of a scroll bar, by a real key press.
+    void stepBar(const QString &name);
+    // An operator action as text, for data tables: "click NAME", "step NAME"
+    // (a scroll bar), "type NAME TEXT" (replaces a text box's text by typing),
+    // "press X Y", "move X Y", "release X Y" (left button on the drive pad, in pixels).
+    void perform(const QString &action);
+    QString text(const QString &name) const;
+
+    // ---- The record ----
+    QList<WireEvent> events;
+    QList<QByteArray> sentFrames() const;
+    qsizetype timeOuts() const;
+    qint64 now() const { return m_clock.elapsed(); }
+    qint64 timeOfFrame(const QByteArray &frame, int occurrence = 0) const;
+    void clearRecord() { events.clear(); }
+    QString describeRecord() const;
+
+    // ---- The checks made after every case ----
+    // Frames each start after the previous reply or time-out (the address
+    // change's four frames excepted); no overlap was reported.
+    QString wireOrderFault() const;
+    // The trace file holds one TX line per frame sent and no OVERLAP.
+    QString traceFault() const;
+    // The window answers a relay click: frame, answer, TxtStatus, the board.
+    QString clickFault();
+    // All of the above, and the gate holds nothing.
+    QString soundnessFault();
+
+private:
+    void record(WireEvent::Kind kind, const QByteArray &bytes);
+
+    QElapsedTimer m_clock;
+    QTemporaryDir m_folder;
+    Trace m_trace;
+    std::unique_ptr<sim::SimulatedBus> m_sim;
+    std::unique_ptr<ControlPanel> m_panel;
+    bool m_relaysOn = false;
+    qsizetype m_framesSent = 0;
+};
+
+// Hex text of the frames, one per line, for failure messages.
+QString hexLines(const QList<QByteArray> &frames);
+
+} // namespace kestrava::test
+
+// The four checks after a case, as one verification.
+#define KESTRAVA_VERIFY_SOUND(rig)                                                                           \
+    do {                                                                                                     \
+        const QString soundnessFault_ = (rig).soundnessFault();                                              \
+        QVERIFY2(soundnessFault_.isEmpty(), qPrintable(soundnessFault_));                                    \
+    } while (false)
