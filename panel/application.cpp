@@ -1,0 +1,94 @@
+#include "application.h"
+
+#include "controlpanel.h"
+#include "signalwatcher.h"
+#include "simulatedbus.h"
+#include "trace.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace {
+
+// --simulate: kestrava-sim runs beside the window and every COM port leads to it.
+bool startSimulatedBus(kestrava::sim::SimulatedBus &bus)
+{
+    if (!bus.start(kestrava::sim::SimulatedBus::programBesideApplication())) {
+        qWarning("kestrava: %s", qPrintable(bus.errorString()));
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kestrava"),
+                        QStringLiteral("No se pudo iniciar el bus simulado: %1").arg(bus.errorString()));
+        box.exec();
+        return false;
+    }
+    bus.mapComPorts();
+    qInfo("kestrava: simulated bus on %s (kestrava-sim process %lld)", qPrintable(bus.devicePath()),
+          bus.processId());
+    return true;
+}
+
+} // namespace
+
+int kestrava::runKestrava(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kestrava"));
+    QApplication::setOrganizationName(QStringLiteral("Kestrava"));
+
+    // A request to end the program (SIGTERM, SIGINT, SIGHUP) closes the windows as the operator
+    // would, including a message box shown during start-up; the window is then not shown at all.
+    kestrava::sim::SignalWatcher terminationSignals;
+    bool terminationRequested = false;
+    QObject::connect(&terminationSignals, &kestrava::sim::SignalWatcher::terminationRequested, &app, [&] {
+        terminationRequested = true;
+        QApplication::closeAllWindows();
+    });
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Drives and reads the I2C modules of a robot through a USB-to-I2C adapter."));
+    parser.addHelpOption();
+    const QCommandLineOption traceOption(QStringLiteral("trace"),
+        QStringLiteral("Write every frame sent and reply taken to <file>."), QStringLiteral("file"));
+    parser.addOption(traceOption);
+    const QCommandLineOption simulateOption(QStringLiteral("simulate"),
+        QStringLiteral("Drive a simulated robot: starts kestrava-sim and points every COM port at it."));
+    parser.addOption(simulateOption);
+    const QCommandLineOption quitAfterOption(QStringLiteral("quit-after"),
+        QStringLiteral("Close the window <ms> milliseconds after it is first shown (scripted runs, measurements)."),
+        QStringLiteral("ms"));
+    parser.addOption(quitAfterOption);
+    parser.process(app);
+
+    kestrava::Trace trace;
+    QString tracePath = parser.value(traceOption);
+    if (tracePath.isEmpty())
+        tracePath = qEnvironmentVariable("KESTRAVA_TRACE");
+    if (!tracePath.isEmpty() && !trace.open(tracePath))
+        qWarning("kestrava: cannot write the trace file %s", qPrintable(tracePath));
+
+    int quitAfterMs = -1;
+    if (parser.isSet(quitAfterOption)) {
+        bool valid = false;
+        quitAfterMs = parser.value(quitAfterOption).toInt(&valid);
+        if (!valid || quitAfterMs < 0) {
+            qWarning("kestrava: --quit-after takes a number of milliseconds");
+            return 2;
+        }
+    }
+
+    // Declared before the window, so it ends only after the window has closed the port.
+    kestrava::sim::SimulatedBus simulatedBus;
+    if (parser.isSet(simulateOption) && !startSimulatedBus(simulatedBus))
+        return 1;
+
+    kestrava::ControlPanel panel;
+    panel.engine().setTrace(&trace);
+    panel.setSimulatedBus(parser.isSet(simulateOption));
+    if (terminationRequested)
+        return 0;
+    panel.show();
+    if (quitAfterMs >= 0)
+        QTimer::singleShot(quitAfterMs, &panel, &QWidget::close);
+    return app.exec();
+}
