@@ -28,10 +28,45 @@ bool startSimulatedBus(kestrava::sim::SimulatedBus &bus)
     return true;
 }
 
+struct Options
+{
+    QCommandLineOption trace{QStringLiteral("trace"),
+        QStringLiteral("Write every frame sent and reply taken to <file>."), QStringLiteral("file")};
+    QCommandLineOption simulate{QStringLiteral("simulate"),
+        QStringLiteral("Drive a simulated robot: starts kestrava-sim and points every COM port at it.")};
+    QCommandLineOption quitAfter{QStringLiteral("quit-after"),
+        QStringLiteral("Close the window <ms> milliseconds after it is first shown (scripted runs, measurements)."),
+        QStringLiteral("ms")};
+    QCommandLineParser parser;
+
+    Options()
+    {
+        parser.setApplicationDescription(
+            QStringLiteral("Drives and reads the I2C modules of a robot through a USB-to-I2C adapter."));
+        parser.addHelpOption();
+        parser.addOptions({trace, simulate, quitAfter});
+    }
+};
+
+bool asksForHelp(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "-h" || argument == "--help" || argument == "-?" || argument == "--help-all")
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int kestrava::runKestrava(int argc, char *argv[])
 {
+    // Help needs no window, and so no display: it is printed before one could be needed.
+    if (asksForHelp(argc, argv)) {
+        QCoreApplication helpOnly(argc, argv);
+        Options().parser.process(helpOnly); // prints the help and ends the program
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrava"));
     QApplication::setOrganizationName(QStringLiteral("Kestrava"));
@@ -45,32 +80,21 @@ int kestrava::runKestrava(int argc, char *argv[])
         QApplication::closeAllWindows();
     });
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Drives and reads the I2C modules of a robot through a USB-to-I2C adapter."));
-    parser.addHelpOption();
-    const QCommandLineOption traceOption(QStringLiteral("trace"),
-        QStringLiteral("Write every frame sent and reply taken to <file>."), QStringLiteral("file"));
-    parser.addOption(traceOption);
-    const QCommandLineOption simulateOption(QStringLiteral("simulate"),
-        QStringLiteral("Drive a simulated robot: starts kestrava-sim and points every COM port at it."));
-    parser.addOption(simulateOption);
-    const QCommandLineOption quitAfterOption(QStringLiteral("quit-after"),
-        QStringLiteral("Close the window <ms> milliseconds after it is first shown (scripted runs, measurements)."),
-        QStringLiteral("ms"));
-    parser.addOption(quitAfterOption);
+    Options options;
+    QCommandLineParser &parser = options.parser;
     parser.process(app);
 
     kestrava::Trace trace;
-    QString tracePath = parser.value(traceOption);
+    QString tracePath = parser.value(options.trace);
     if (tracePath.isEmpty())
         tracePath = qEnvironmentVariable("KESTRAVA_TRACE");
     if (!tracePath.isEmpty() && !trace.open(tracePath))
         qWarning("kestrava: cannot write the trace file %s", qPrintable(tracePath));
 
     int quitAfterMs = -1;
-    if (parser.isSet(quitAfterOption)) {
+    if (parser.isSet(options.quitAfter)) {
         bool valid = false;
-        quitAfterMs = parser.value(quitAfterOption).toInt(&valid);
+        quitAfterMs = parser.value(options.quitAfter).toInt(&valid);
         if (!valid || quitAfterMs < 0) {
             qWarning("kestrava: --quit-after takes a number of milliseconds");
             return 2;
@@ -79,12 +103,12 @@ int kestrava::runKestrava(int argc, char *argv[])
 
     // Declared before the window, so it ends only after the window has closed the port.
     kestrava::sim::SimulatedBus simulatedBus;
-    if (parser.isSet(simulateOption) && !startSimulatedBus(simulatedBus))
+    if (parser.isSet(options.simulate) && !startSimulatedBus(simulatedBus))
         return 1;
 
     kestrava::ControlPanel panel;
     panel.engine().setTrace(&trace);
-    panel.setSimulatedBus(parser.isSet(simulateOption));
+    panel.setSimulatedBus(parser.isSet(options.simulate));
     if (terminationRequested)
         return 0;
     panel.show();
