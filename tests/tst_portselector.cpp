@@ -11,6 +11,10 @@
 
 #include <map>
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 using namespace kestrava;
 using kestrava::test::PseudoTerminal;
 
@@ -201,6 +205,28 @@ private slots:
                  QStringLiteral("0"));
         auto next = start();
         QCOMPARE(next->line->commPort(), 1);
+    }
+
+    void theOpenLineRuns19200Baud8DataBitsNoParity2StopBitsRaw()
+    {
+        auto s = start();
+        QVERIFY(s->line->isOpen());
+        // The settings live with the terminal, so a second look at the device sees them.
+        const int fd = ::open(QFile::encodeName(ports[1]->devicePath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(fd >= 0);
+        termios settings{};
+        const int got = ::tcgetattr(fd, &settings);
+        ::close(fd);
+        QCOMPARE(got, 0);
+        QCOMPARE(::cfgetispeed(&settings), speed_t(B19200));
+        QCOMPARE(::cfgetospeed(&settings), speed_t(B19200));
+        QCOMPARE(settings.c_cflag & CSIZE, tcflag_t(CS8));
+        QVERIFY(settings.c_cflag & CSTOPB);
+        QVERIFY(!(settings.c_cflag & PARENB));
+        QVERIFY(!(settings.c_cflag & CRTSCTS));
+        QVERIFY(!(settings.c_lflag & (ICANON | ECHO | ISIG)));
+        QVERIFY(!(settings.c_iflag & (IXON | IXOFF | ICRNL | INLCR | ISTRIP)));
+        QVERIFY(!(settings.c_oflag & OPOST));
     }
 
     void aRefusedOpenDoesNotCrashForDevicesThatAreNoTty_data()

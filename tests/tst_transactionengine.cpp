@@ -2,10 +2,13 @@
 #include "frames.h"
 #include "pseudoterminal.h"
 #include "serialline.h"
+#include "trace.h"
 #include "transactionengine.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -181,6 +184,37 @@ private slots:
         for (int reg = 0; reg < 10; ++reg)
             engine->readRegisters(0xD0, quint8(reg), 1);
         QVERIFY(clock.elapsed() < 100);
+    }
+
+    void theTraceHasALinePerFrameReplyTimeOutAndRefusal()
+    {
+        QTemporaryDir folder;
+        Trace trace;
+        QVERIFY(trace.open(folder.filePath(QStringLiteral("trace.txt"))));
+        engine->setTrace(&trace);
+        answerAfter(20, QByteArray::fromHex("2a"));
+        engine->transact(registerReadFrame(0xD0, 2, 1), 1);
+        engine->transact(registerWriteFrame(0x70, 1, 0xFF), 1);
+        line->close();
+        engine->transact(registerWriteFrame(0x70, 1, 0x00), 1);
+        engine->setTrace(nullptr);
+
+        QFile file(folder.filePath(QStringLiteral("trace.txt")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromLatin1(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        static const QRegularExpression shape(QStringLiteral(R"(^(\d+) COM1 (.*)$)"));
+        QStringList events;
+        qint64 previous = -1;
+        for (const QString &traceLine : lines) {
+            const QRegularExpressionMatch match = shape.match(traceLine);
+            QVERIFY2(match.hasMatch(), qPrintable(traceLine));
+            QVERIFY(match.captured(1).toLongLong() >= previous);
+            previous = match.captured(1).toLongLong();
+            events << match.captured(2);
+        }
+        QCOMPARE(events, QStringList({"TX 55 D1 02 01", "RX 2A", "TX 55 70 01 01 FF", "TIMEOUT",
+                                      "CLOSED 55 70 01 01 00"}));
+        QVERIFY(previous >= 500); // the time-out came after its 11 ticks
     }
 
     void eventsDuringAWaitRunAfterItInArrivalOrder()
