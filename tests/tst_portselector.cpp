@@ -29,12 +29,16 @@ class PortSelectorTest : public QObject
 
     QString settingsPath() const { return configHome.filePath(QStringLiteral("Kestrava/Kestrava.conf")); }
 
+    // QSettings re-reads a file only when its size or time stamp changed, and two rows
+    // can be written within the same millisecond: trailing blank lines, one more each
+    // time, make every file differ in size from the one before.
     void writeSettingsFile(const QByteArray &contents)
     {
+        static int written = 0;
         QDir().mkpath(configHome.filePath(QStringLiteral("Kestrava")));
         QFile file(settingsPath());
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(contents);
+        file.write(contents + QByteArray(1 + ++written % 8, '\n'));
     }
 
     struct Start
@@ -68,6 +72,10 @@ private slots:
     {
         messages.clear();
         QFile::remove(settingsPath());
+        // QSettings keeps what it last parsed for a file, and keeps it when a later
+        // version of the file does not parse: let it see the file gone, so no row
+        // inherits the value of the row before. (A real start reads only once.)
+        QSettings(QStringLiteral("Kestrava"), QStringLiteral("Kestrava")).value(QStringLiteral("ajustes/puerto"));
     }
 
     void withNoSettingComOneOpensAndNothingIsWritten()
