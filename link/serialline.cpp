@@ -116,9 +116,8 @@ void SerialLine::discardInput()
 {
     if (!m_port.isOpen())
         return;
-    m_port.clear(QSerialPort::Input);
-    m_port.readAll();
-    readFromOperatingSystem();
+    m_port.clear(QSerialPort::Input); // Qt's buffer and the kernel's
+    readFromOperatingSystem();        // and whatever arrived in between
 }
 
 QByteArray SerialLine::input()

@@ -76,19 +76,19 @@ QRect pixelsFromTwips(const QRect &twips)
 
 namespace {
 
-QString captionOf(const ControlSpec &spec, const PlacedControl &placed)
+QString captionOf(const ControlDesign &design, const PlacedControl &placed)
 {
-    return spec.numbered ? QString::number(placed.index + 1) : spec.text;
+    return design.numbered ? QString::number(placed.index + 1) : design.text;
 }
 
-QWidget *makeLabel(const ControlSpec &spec, const QString &caption)
+QWidget *makeLabel(const ControlDesign &design, const QString &caption)
 {
     auto *label = new QLabel(caption);
-    if (spec.centred)
+    if (design.centred)
         label->setAlignment(Qt::AlignCenter);
-    if (spec.fill != Fill::None) {
+    if (design.fill != Fill::None) {
         QPalette palette = label->palette();
-        const QColor background = spec.fill == Fill::White ? QColor(Qt::white)
+        const QColor background = design.fill == Fill::White ? QColor(Qt::white)
                                                            : palette.color(QPalette::Base);
         palette.setColor(QPalette::Window, background);
         label->setPalette(palette);
@@ -97,13 +97,13 @@ QWidget *makeLabel(const ControlSpec &spec, const QString &caption)
     return label;
 }
 
-QWidget *makeScrollBar(const ControlSpec &spec)
+QWidget *makeScrollBar(const ControlDesign &design)
 {
-    auto *bar = new QScrollBar(spec.kind == ControlKind::VScrollBar ? Qt::Vertical : Qt::Horizontal);
-    bar->setRange(spec.range.minimum, spec.range.maximum);
-    bar->setSingleStep(spec.range.singleStep);
-    bar->setPageStep(spec.range.pageStep);
-    bar->setValue(spec.range.value);
+    auto *bar = new QScrollBar(design.kind == ControlKind::VScrollBar ? Qt::Vertical : Qt::Horizontal);
+    bar->setRange(design.range.minimum, design.range.maximum);
+    bar->setSingleStep(design.range.singleStep);
+    bar->setPageStep(design.range.pageStep);
+    bar->setValue(design.range.value);
     // A scroll bar inverts its keys by default, which makes the Right key lower a
     // horizontal bar; the speed bar must grow towards the right, as drawn.
     if (bar->orientation() == Qt::Horizontal)
@@ -130,16 +130,16 @@ QWidget *makeBanner()
     return banner;
 }
 
-QWidget *makeWidget(const ControlSpec &spec, const QString &caption)
+QWidget *makeWidget(const ControlDesign &design, const QString &caption)
 {
-    switch (spec.kind) {
+    switch (design.kind) {
     case ControlKind::Frame: return new QGroupBox(caption);
     case ControlKind::Button: return new QPushButton(caption);
-    case ControlKind::Label: return makeLabel(spec, caption);
+    case ControlKind::Label: return makeLabel(design, caption);
     case ControlKind::TextBox: return new QLineEdit(caption);
     case ControlKind::ComboBox: return new PortCombo;
     case ControlKind::VScrollBar:
-    case ControlKind::HScrollBar: return makeScrollBar(spec);
+    case ControlKind::HScrollBar: return makeScrollBar(design);
     case ControlKind::CompassPicture: return new CompassPicture;
     case ControlKind::Banner: return makeBanner();
     case ControlKind::PadImage: return new PadImage;
@@ -166,32 +166,32 @@ bool takesFocusOnClick(ControlKind kind)
     }
 }
 
-QWidget &containerFor(QWidget &window, const ControlSpec &spec)
+QWidget &containerFor(QWidget &window, const ControlDesign &design)
 {
-    if (spec.container.isEmpty())
+    if (design.container.isEmpty())
         return window;
-    QWidget *container = window.findChild<QWidget *>(spec.container);
+    QWidget *container = window.findChild<QWidget *>(design.container);
     Q_ASSERT_X(container, "createControl", "containers come before their children");
     return container ? *container : window;
 }
 
 } // namespace
 
-QWidget *createControl(QWidget &window, const ControlSpec &spec, const PlacedControl &placed)
+QWidget *createControl(QWidget &window, const ControlDesign &design, const PlacedControl &placed)
 {
-    QWidget *widget = makeWidget(spec, captionOf(spec, placed));
-    widget->setParent(&containerFor(window, spec));
+    QWidget *widget = makeWidget(design, captionOf(design, placed));
+    widget->setParent(&containerFor(window, design));
     widget->setObjectName(placed.objectName);
-    widget->setFont(panelFont(spec.font));
+    widget->setFont(panelFont(design.font));
     const QRect pixels = pixelsFromTwips(placed.twips);
-    if (spec.kind == ControlKind::Line)
+    if (design.kind == ControlKind::Line)
         static_cast<LineFigure *>(widget)->setSegment(
             QLine(pixels.topLeft(), pixels.topLeft() + QPoint(pixels.width(), pixels.height())));
     else
         widget->setGeometry(pixels);
-    if (spec.kind == ControlKind::Lamp)
+    if (design.kind == ControlKind::Lamp)
         widget->hide(); // the relay code shows the lamps of the relays it finds on
-    if (takesFocusOnClick(spec.kind))
+    if (takesFocusOnClick(design.kind))
         widget->setFocusPolicy(Qt::StrongFocus);
     return widget;
 }

@@ -12,9 +12,9 @@ namespace kestrava {
 // so that captions keep their proportions to the twip geometry on any screen.
 QFont panelFont(FontRole role);
 
-// Creates one control (or one element of an array) of `spec` inside its container,
+// Creates one control (or one element of an array) of `design` inside its container,
 // which must already exist in `window`.
-QWidget *createControl(QWidget &window, const ControlSpec &spec, const PlacedControl &placed);
+QWidget *createControl(QWidget &window, const ControlDesign &design, const PlacedControl &placed);
 
 // Twips to device-independent pixels.
 QRect pixelsFromTwips(const QRect &twips);

@@ -4,9 +4,9 @@
 
 namespace kestrava {
 
-ControlSpec ControlSpec::array(int firstIndex, int lastIndex, int dLeft, int dTop) const
+ControlDesign ControlDesign::array(int firstIndex, int lastIndex, int dLeft, int dTop) const
 {
-    ControlSpec copy = *this;
+    ControlDesign copy = *this;
     copy.first = firstIndex;
     copy.last = lastIndex;
     copy.stepLeft = dLeft;
@@ -14,75 +14,75 @@ ControlSpec ControlSpec::array(int firstIndex, int lastIndex, int dLeft, int dTo
     return copy;
 }
 
-ControlSpec ControlSpec::numberedCaptions() const
+ControlDesign ControlDesign::numberedCaptions() const
 {
-    ControlSpec copy = *this;
+    ControlDesign copy = *this;
     copy.numbered = true;
     return copy;
 }
 
-ControlSpec ControlSpec::centredText() const
+ControlDesign ControlDesign::centredText() const
 {
-    ControlSpec copy = *this;
+    ControlDesign copy = *this;
     copy.centred = true;
     return copy;
 }
 
-ControlSpec ControlSpec::withFont(FontRole role) const
+ControlDesign ControlDesign::withFont(FontRole role) const
 {
-    ControlSpec copy = *this;
+    ControlDesign copy = *this;
     copy.font = role;
     return copy;
 }
 
-ControlSpec ControlSpec::withFill(Fill colour) const
+ControlDesign ControlDesign::withFill(Fill colour) const
 {
-    ControlSpec copy = *this;
+    ControlDesign copy = *this;
     copy.fill = colour;
     return copy;
 }
 
-ControlSpec ControlSpec::withRange(Range r) const
+ControlDesign ControlDesign::withRange(Range r) const
 {
-    ControlSpec copy = *this;
+    ControlDesign copy = *this;
     copy.range = r;
     return copy;
 }
 
 namespace {
 
-ControlSpec control(ControlKind kind, const char *name, const char *container, const QString &text,
+ControlDesign control(ControlKind kind, const char *name, const char *container, const QString &text,
                     int left, int top, int width, int height)
 {
     return {kind, QString::fromUtf8(name), QString::fromUtf8(container), text, left, top, width, height};
 }
 
-ControlSpec frame(const char *name, const char *caption, int l, int t, int w, int h)
+ControlDesign frame(const char *name, const char *caption, int l, int t, int w, int h)
 {
     return control(ControlKind::Frame, name, "", QString::fromUtf8(caption), l, t, w, h)
         .withFont(FontRole::FrameTitle);
 }
-ControlSpec button(const char *name, const char *in, const char *caption, int l, int t, int w, int h)
+ControlDesign button(const char *name, const char *in, const char *caption, int l, int t, int w, int h)
 {
     return control(ControlKind::Button, name, in, QString::fromUtf8(caption), l, t, w, h);
 }
-ControlSpec label(const char *name, const char *in, const char *caption, int l, int t, int w, int h)
+ControlDesign label(const char *name, const char *in, const char *caption, int l, int t, int w, int h)
 {
     return control(ControlKind::Label, name, in, QString::fromUtf8(caption), l, t, w, h);
 }
-ControlSpec valueBox(const char *name, const char *in, const char *caption, int l, int t, int w, int h)
+ControlDesign valueBox(const char *name, const char *in, const char *caption, int l, int t, int w, int h)
 {
     return label(name, in, caption, l, t, w, h).withFill(Fill::ValueBox);
 }
-ControlSpec textBox(const char *name, const char *in, const char *text, int l, int t, int w, int h)
+ControlDesign textBox(const char *name, const char *in, const char *text, int l, int t, int w, int h)
 {
     return control(ControlKind::TextBox, name, in, QString::fromUtf8(text), l, t, w, h);
 }
-ControlSpec other(ControlKind kind, const char *name, const char *in, int l, int t, int w, int h)
+ControlDesign other(ControlKind kind, const char *name, const char *in, int l, int t, int w, int h)
 {
     return control(kind, name, in, {}, l, t, w, h);
 }
-ControlSpec line(const char *name, const char *in, int x1, int y1, int x2, int y2)
+ControlDesign line(const char *name, const char *in, int x1, int y1, int x2, int y2)
 {
     return other(ControlKind::Line, name, in, x1, y1, x2 - x1, y2 - y1);
 }
@@ -92,7 +92,7 @@ ControlSpec line(const char *name, const char *in, int x1, int y1, int x2, int y
 const Range ServoRange{500, 2500, 1500, 10, 1};
 const Range SpeedRange{0, 255, 0, 1, 1};
 
-std::vector<ControlSpec> makeLayout()
+std::vector<ControlDesign> makeLayout()
 {
     using K = ControlKind;
     return {
@@ -238,31 +238,31 @@ std::vector<ControlSpec> makeLayout()
 
 } // namespace
 
-const std::vector<ControlSpec> &panelLayout()
+const std::vector<ControlDesign> &panelLayout()
 {
-    static const std::vector<ControlSpec> layout = makeLayout();
+    static const std::vector<ControlDesign> layout = makeLayout();
     return layout;
 }
 
-std::vector<PlacedControl> placeRow(const ControlSpec &spec)
+std::vector<PlacedControl> placeRow(const ControlDesign &design)
 {
-    const QRect base(spec.left, spec.top, spec.width, spec.height);
-    if (!spec.isArray())
-        return {{spec.name, -1, base}};
+    const QRect base(design.left, design.top, design.width, design.height);
+    if (!design.isArray())
+        return {{design.name, -1, base}};
     std::vector<PlacedControl> placed;
-    for (int i = spec.first; i <= spec.last; ++i) {
-        const int step = i - spec.first;
-        placed.push_back({QStringLiteral("%1(%2)").arg(spec.name).arg(i), i,
-                          base.translated(spec.stepLeft * step, spec.stepTop * step)});
+    for (int i = design.first; i <= design.last; ++i) {
+        const int step = i - design.first;
+        placed.push_back({QStringLiteral("%1(%2)").arg(design.name).arg(i), i,
+                          base.translated(design.stepLeft * step, design.stepTop * step)});
     }
     return placed;
 }
 
 void buildControls(QWidget &window)
 {
-    for (const ControlSpec &spec : panelLayout())
-        for (const PlacedControl &placed : placeRow(spec))
-            createControl(window, spec, placed);
+    for (const ControlDesign &design : panelLayout())
+        for (const PlacedControl &placed : placeRow(design))
+            createControl(window, design, placed);
 }
 
 } // namespace kestrava

@@ -38,7 +38,7 @@ struct Range
 //
 // An array row makes the elements first..last, named "Name(i)", the element i at
 // Left + stepLeft·(i − first), Top + stepTop·(i − first).
-struct ControlSpec
+struct ControlDesign
 {
     ControlKind kind;
     QString name;
@@ -60,17 +60,17 @@ struct ControlSpec
 
     bool isArray() const { return first >= 0; }
 
-    ControlSpec array(int firstIndex, int lastIndex, int dLeft = 0, int dTop = 0) const;
-    ControlSpec element(int index) const { return array(index, index); }
-    ControlSpec numberedCaptions() const;
-    ControlSpec centredText() const;
-    ControlSpec withFont(FontRole role) const;
-    ControlSpec withFill(Fill colour) const;
-    ControlSpec withRange(Range r) const;
+    ControlDesign array(int firstIndex, int lastIndex, int dLeft = 0, int dTop = 0) const;
+    ControlDesign element(int index) const { return array(index, index); }
+    ControlDesign numberedCaptions() const;
+    ControlDesign centredText() const;
+    ControlDesign withFont(FontRole role) const;
+    ControlDesign withFill(Fill colour) const;
+    ControlDesign withRange(Range r) const;
 };
 
 // Every frame and control of the window, containers before their children.
-const std::vector<ControlSpec> &panelLayout();
+const std::vector<ControlDesign> &panelLayout();
 
 // The element names ("Name(i)", or the plain name) and twip rectangles of one row.
 struct PlacedControl
@@ -79,7 +79,7 @@ struct PlacedControl
     int index; // -1 outside arrays
     QRect twips;
 };
-std::vector<PlacedControl> placeRow(const ControlSpec &spec);
+std::vector<PlacedControl> placeRow(const ControlDesign &design);
 
 // Creates every control of panelLayout() inside `window`.
 void buildControls(QWidget &window);

@@ -176,7 +176,7 @@ private slots:
     void init()
     {
         rig = std::make_unique<ActuatorRig>();
-        QVERIFY(rig->opened);
+        QVERIFY(rig->ready());
         watchdogFired = false;
     }
     void cleanup()

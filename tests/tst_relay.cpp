@@ -35,7 +35,7 @@ private slots:
     void init()
     {
         rig = std::make_unique<ActuatorRig>();
-        QVERIFY(rig->opened);
+        QVERIFY(rig->ready());
     }
     void cleanup()
     {

@@ -27,7 +27,7 @@ private slots:
     void init()
     {
         rig = std::make_unique<ActuatorRig>();
-        QVERIFY(rig->opened);
+        QVERIFY(rig->ready());
     }
     void cleanup()
     {

@@ -20,12 +20,9 @@ namespace kestrava::test {
 class ActuatorRig : public ModuleRig
 {
 public:
-    bool opened = false;
-
     ActuatorRig()
     {
         buildControls();
-        opened = ready();
         installActuators(context);
     }
 

@@ -1,5 +1,7 @@
 #include "scriptedadapter.h"
 
+#include "frames.h"
+
 #include <QTest>
 #include <QTimer>
 
@@ -45,51 +47,43 @@ void ScriptedAdapter::setSilent(quint8 address, bool silent)
 
 void ScriptedAdapter::consume(const QByteArray &bytes)
 {
-    m_pending += bytes;
-    for (;;) {
-        const qsizetype start = m_pending.indexOf(char(0x55));
-        if (start < 0) {
-            m_pending.clear();
-            return;
-        }
-        m_pending.remove(0, start);
-        if (m_pending.size() < 4)
-            return;
-        const bool isWrite = (quint8(m_pending[1]) & 1) == 0;
-        const qsizetype length = isWrite ? 4 + quint8(m_pending[3]) : 4;
-        if (m_pending.size() < length)
-            return;
-        const QByteArray frame = m_pending.left(length);
-        m_pending.remove(0, length);
-        m_frames.append({frame, m_clock.elapsed()});
-        emit frameReceived(frame);
-        const QByteArray answer = answerTo(frame);
-        if (answer.isEmpty())
-            continue;
-        if (m_replyDelayMs > 0)
-            QTimer::singleShot(m_replyDelayMs, this, [this, answer] { m_line.write(answer); });
-        else
-            m_line.write(answer);
+    for (char byte : bytes) {
+        if (const std::optional<sim::BusRequest> request = m_parser.push(quint8(byte)))
+            take(*request);
     }
 }
 
-QByteArray ScriptedAdapter::answerTo(const QByteArray &frame)
+void ScriptedAdapter::take(const sim::BusRequest &request)
+{
+    const QByteArray frame = request.isRead()
+        ? registerReadFrame(request.moduleAddress(), request.firstRegister, request.count)
+        : registerWriteFrame(request.address, request.firstRegister, request.data);
+    m_frames.append({frame, m_clock.elapsed()});
+    emit frameReceived(frame);
+    const QByteArray answer = answerTo(request, frame);
+    if (answer.isEmpty())
+        return;
+    if (m_replyDelayMs > 0)
+        QTimer::singleShot(m_replyDelayMs, this, [this, answer] { m_line.write(answer); });
+    else
+        m_line.write(answer);
+}
+
+QByteArray ScriptedAdapter::answerTo(const sim::BusRequest &request, const QByteArray &frame)
 {
     if (m_responder)
         return m_responder(frame);
-    const quint8 address = quint8(frame[1]) & 0xFE;
+    const quint8 address = request.moduleAddress();
     if (m_silent.contains(address))
         return {};
-    const quint8 first = quint8(frame[2]);
-    const quint8 count = quint8(frame[3]);
-    if ((quint8(frame[1]) & 1) == 0) {
-        for (int i = 0; i < count; ++i)
-            setRegister(address, quint8(first + i), quint8(frame[4 + i]));
+    if (!request.isRead()) {
+        for (int i = 0; i < request.count; ++i)
+            setRegister(address, quint8(request.firstRegister + i), quint8(request.data[i]));
         return QByteArray(1, char(m_writeAnswer));
     }
     QByteArray answer;
-    for (int i = 0; i < count; ++i)
-        answer.append(char(registerValue(address, quint8(first + i))));
+    for (int i = 0; i < request.count; ++i)
+        answer.append(char(registerValue(address, quint8(request.firstRegister + i))));
     return answer;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "adapterframes.h"
 #include "pseudoterminal.h"
 
 #include <QByteArray>
@@ -14,8 +15,9 @@
 namespace kestrava::test {
 
 // An in-process stand-in for the USB-to-I2C adapter on the master side of a
-// pseudo-terminal. It splits what the code sends into frames (55, address, register,
-// N, and N data bytes for an even address), records them with their arrival time,
+// pseudo-terminal. It splits what the code sends into frames as the simulated
+// adapter does (55, address, register, N, and N data bytes for an even address),
+// records them with their arrival time,
 // and answers like the adapter: one byte for a write, N register bytes for a read.
 class ScriptedAdapter : public QObject
 {
@@ -54,10 +56,11 @@ signals:
 
 private:
     void consume(const QByteArray &bytes);
-    QByteArray answerTo(const QByteArray &frame);
+    void take(const sim::BusRequest &request);
+    QByteArray answerTo(const sim::BusRequest &request, const QByteArray &frame);
 
     PseudoTerminal &m_line;
-    QByteArray m_pending;
+    sim::FrameParser m_parser;
     QList<Frame> m_frames;
     QHash<quint16, quint8> m_registers;
     QSet<quint8> m_silent;
