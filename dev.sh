@@ -1,16 +1,33 @@
 #!/usr/bin/env bash
 # Set-up, build and run in one step on a fresh Debian 12 machine.
-#   ./dev.sh run         install what is missing, build, open the panel on the simulated bus
-#   ./dev.sh test        install what is missing, build, run every test headless
-#   ./dev.sh sanitize    the same tests in a second build with AddressSanitizer and UBSan
-#   ./dev.sh fuzz [SECS] build the libFuzzer targets with clang and run each for SECS (default 20)
-#   ./dev.sh bench       build and run the benchmark against the simulator
+#   ./dev.sh run [ARGS...] install what is missing, build the programs, open the panel on the
+#                          simulated bus (ARGS go on to kestrava, after --simulate)
+#   ./dev.sh test          install what is missing, build everything, run every test headless
+#   ./dev.sh sanitize      the same tests in a second build with AddressSanitizer and UBSan
+#   ./dev.sh fuzz [SECS]   build the libFuzzer targets with clang and run each for SECS (default 20)
+#   ./dev.sh bench         build and run the benchmark against the simulator
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build="${KESTRAVA_BUILD_DIR:-$here/build}"
 jobs="${KESTRAVA_JOBS:-2}"
-packages=(cmake g++ make libgl-dev qt6-base-dev qt6-serialport-dev fonts-dejavu-core)
+log="$build/dev.log"
+# The build, the tests and the window's own fonts: without DejaVu Sans Condensed the
+# window falls back to a wider face.
+packages=(cmake g++ make libgl-dev qt6-base-dev qt6-serialport-dev fonts-dejavu-core fonts-dejavu-extra)
+
+say() { echo "dev.sh: $*"; }
+
+# Runs a step with its output in the log; on failure shows the log's end and its path.
+step() { # description, command...
+    local what="$1"; shift
+    say "$what"
+    if ! "$@" >>"$log" 2>&1; then
+        tail -n 25 "$log" >&2
+        say "failed while $what; the whole output is in $log" >&2
+        exit 1
+    fi
+}
 
 install_missing() {
     local missing=()
@@ -18,44 +35,68 @@ install_missing() {
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
-    local sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    echo "Installing: ${missing[*]}"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null 2>&1; then
+            say "${#missing[@]} packages are missing and this user can neither install them nor use sudo." >&2
+            say "Run this as root, then try again:" >&2
+            echo "    apt-get update && apt-get install -y ${missing[*]}" >&2
+            exit 1
+        fi
+        sudo=(sudo)
+    fi
+    step "updating the package lists…" "${sudo[@]}" apt-get update
+    step "installing ${#missing[@]} packages (${missing[*]})…" \
+        "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
 }
 
-configure_and_build() { # build-dir, extra cmake arguments...
+configure() { # build-dir, extra cmake arguments...
     local dir="$1"; shift
-    cmake -S "$here" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$dir" -j"$jobs"
+    step "configuring $dir…" cmake -S "$here" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+}
+
+build_targets() { # build-dir, targets... (none: everything)
+    local dir="$1"; shift
+    local targets=()
+    [ $# -gt 0 ] && targets=(--target "$@")
+    step "building ${*:-everything} in $dir (the first build takes a few minutes)…" \
+        cmake --build "$dir" -j"$jobs" "${targets[@]}"
 }
 
 run_tests() { # build-dir
+    say "testing…"
     (cd "$1" && QT_QPA_PLATFORM=offscreen ctest -j"$jobs" --output-on-failure --timeout 300)
 }
 
-case "${1:-}" in
+mkdir -p "$build"
+: >"$log"
+command="${1:-}"
+[ $# -gt 0 ] && shift
+case "$command" in
 run)
     install_missing "${packages[@]}"
-    configure_and_build "$build"
-    exec "$build/panel/kestrava" --simulate
+    configure "$build"
+    build_targets "$build" kestrava kestrava-sim
+    exec "$build/panel/kestrava" --simulate "$@"
     ;;
 test)
     install_missing "${packages[@]}"
-    configure_and_build "$build"
+    configure "$build"
+    build_targets "$build"
     run_tests "$build"
     ;;
 sanitize)
     install_missing "${packages[@]}"
-    configure_and_build "$build-sanitize" -DKESTRAVA_SANITIZE=ON
+    configure "$build-sanitize" -DKESTRAVA_SANITIZE=ON
+    build_targets "$build-sanitize"
     # Leak checking is off: the platform libraries under Qt keep caches alive until exit.
     ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 run_tests "$build-sanitize"
     ;;
 fuzz)
     install_missing "${packages[@]}" clang libclang-rt-14-dev
-    CXX=clang++ CC=clang configure_and_build "$build-fuzz" -DKESTRAVA_FUZZ=ON
-    seconds="${2:-20}"
+    CXX=clang++ CC=clang configure "$build-fuzz" -DKESTRAVA_FUZZ=ON
+    build_targets "$build-fuzz"
+    seconds="${1:-20}"
     for target in "$build-fuzz"/tests/fuzz/fuzz_*; do
         [ -f "$target" ] && [ -x "$target" ] || continue
         name="$(basename "$target")"
@@ -69,7 +110,8 @@ fuzz)
     ;;
 bench)
     install_missing "${packages[@]}"
-    configure_and_build "$build"
+    configure "$build"
+    build_targets "$build" kestrava-bench kestrava kestrava-sim
     exec "$build/bench/kestrava-bench"
     ;;
 *)

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyleOptionButton>
 
 #include <cmath>
 
@@ -66,6 +67,15 @@ QFont panelFont(FontRole role)
     }
     font.setPixelSize(pixels);
     return font;
+}
+
+void shrinkFontToFit(QWidget &widget, const QString &caption, int room)
+{
+    constexpr int SmallestLegiblePixels = 7;
+    QFont font = widget.font();
+    while (font.pixelSize() > SmallestLegiblePixels && QFontMetrics(font).horizontalAdvance(caption) > room)
+        font.setPixelSize(font.pixelSize() - 1);
+    widget.setFont(font);
 }
 
 QRect pixelsFromTwips(const QRect &twips)
@@ -153,6 +163,25 @@ QWidget *makeWidget(const ControlDesign &design, const QString &caption)
 
 // Controls the operator can act on take the focus on a click on every platform,
 // so that leaving ComboCom by clicking one of them always counts as moving on.
+// The room a fixed caption has: a label's whole width, a button's contents.
+int captionRoom(const QWidget &widget)
+{
+    if (auto *button = qobject_cast<const QPushButton *>(&widget)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        return button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
+    }
+    return widget.width();
+}
+
+// Where the window's own faces are missing, a wider fallback face must not clip
+// the fixed captions of labels and buttons.
+void fitFixedCaption(QWidget &widget, const QString &caption)
+{
+    if (!caption.isEmpty() && (qobject_cast<QLabel *>(&widget) || qobject_cast<QPushButton *>(&widget)))
+        shrinkFontToFit(widget, caption, captionRoom(widget));
+}
+
 bool takesFocusOnClick(ControlKind kind)
 {
     switch (kind) {
@@ -179,7 +208,8 @@ QWidget &containerFor(QWidget &window, const ControlDesign &design)
 
 QWidget *createControl(QWidget &window, const ControlDesign &design, const PlacedControl &placed)
 {
-    QWidget *widget = makeWidget(design, captionOf(design, placed));
+    const QString caption = captionOf(design, placed);
+    QWidget *widget = makeWidget(design, caption);
     widget->setParent(&containerFor(window, design));
     widget->setObjectName(placed.objectName);
     widget->setFont(panelFont(design.font));
@@ -189,6 +219,7 @@ QWidget *createControl(QWidget &window, const ControlDesign &design, const Place
             QLine(pixels.topLeft(), pixels.topLeft() + QPoint(pixels.width(), pixels.height())));
     else
         widget->setGeometry(pixels);
+    fitFixedCaption(*widget, caption);
     if (design.kind == ControlKind::Lamp)
         widget->hide(); // the relay code shows the lamps of the relays it finds on
     if (takesFocusOnClick(design.kind))

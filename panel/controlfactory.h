@@ -12,6 +12,10 @@ namespace kestrava {
 // so that captions keep their proportions to the twip geometry on any screen.
 QFont panelFont(FontRole role);
 
+// Steps the widget's font down a pixel at a time until `caption` is at most `room`
+// pixels wide (or the font reaches a smallest legible size).
+void shrinkFontToFit(QWidget &widget, const QString &caption, int room);
+
 // Creates one control (or one element of an array) of `design` inside its container,
 // which must already exist in `window`.
 QWidget *createControl(QWidget &window, const ControlDesign &design, const PlacedControl &placed);

@@ -2,7 +2,10 @@
 
 #include "frames.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
+
+#include <chrono>
 
 namespace kestrava {
 
@@ -11,6 +14,17 @@ constexpr quint8 FirstAddress = 0xE0;
 constexpr quint8 CommandRegister = 0;
 constexpr quint8 RangeInCentimetres = 0x51;
 constexpr quint8 RangeHighRegister = 2;
+// A ranger needs about 65 ms to measure and reads as 255 in every register until
+// then, so its range is read no sooner than this after the command went out.
+constexpr std::chrono::milliseconds RangingTime{70};
+
+// The ranging wait: whole ticks, one more while the ranger may still be measuring.
+void waitForRanging(TransactionEngine &engine, const QElapsedTimer &sinceCommand)
+{
+    do
+        engine.WaitTicks(0);
+    while (sinceCommand.elapsed() < RangingTime.count());
+}
 } // namespace
 
 quint8 rangerAddress(int index)
@@ -39,10 +53,12 @@ void Rangers::measure(int index)
 {
     TransactionEngine &engine = m_context.engine;
     const quint8 address = rangerAddress(index);
+    QElapsedTimer sinceCommand;
+    sinceCommand.start();
     // A command that could not be sent (port closed) starts no ranging to wait for.
     if (engine.send(registerWriteFrame(address, CommandRegister, RangeInCentimetres))) {
         engine.WaitForReply(1);
-        engine.WaitTicks(0); // the ranging: one tick
+        waitForRanging(engine, sinceCommand);
     }
     // A late acknowledgement can be taken here with the high byte; the box then
     // shows that mix, as nothing tells the two apart.

@@ -19,8 +19,15 @@ quint16 SimSrf02::result(SimTime now) const
     return m_pending && now >= m_readyAt ? m_measuring : m_previous;
 }
 
+bool SimSrf02::measuring(SimTime now) const
+{
+    return m_pending && now < m_readyAt;
+}
+
 quint8 SimSrf02::peek(quint8 reg, SimTime now) const
 {
+    if (measuring(now))
+        return 0xFF; // a ranger busy measuring answers nothing but 255
     switch (reg) {
     case 0: return SoftwareVersion;
     case 1: return 0x80;
@@ -71,7 +78,10 @@ quint16 SimSrf02::measure(quint8 command) const
 
 QStringList SimSrf02::describe(SimTime now) const
 {
-    return {QStringLiteral("distance %1 cm, last result %2").arg(m_distanceCm).arg(result(now))};
+    return {QStringLiteral("distance %1 cm, last result %2%3")
+                .arg(m_distanceCm)
+                .arg(result(now))
+                .arg(measuring(now) ? QStringLiteral(", measuring") : QString())};
 }
 
 } // namespace kestrava::sim

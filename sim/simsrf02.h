@@ -8,8 +8,8 @@ namespace kestrava::sim {
 
 // An ultrasonic ranger. A command in register 0 (0x50 inches, 0x51 centimetres,
 // 0x52 microseconds) starts a measurement of the distance set for it; the result
-// appears in registers 2 (high) and 3 (low) once the ranging time has passed, and
-// reads before then give the previous result. The sequence A0, AA, A5, new address
+// appears in registers 2 (high) and 3 (low) once the ranging time has passed; until
+// then every register reads 255, as on a real ranger. The sequence A0, AA, A5, new address
 // written to register 0 moves the ranger to the new address (even, E0..FE).
 class SimSrf02 : public SimModule
 {
@@ -25,6 +25,7 @@ public:
     void setDistance(quint16 centimetres) { m_distanceCm = centimetres; }
     quint16 distance() const { return m_distanceCm; }
     quint16 result(SimTime now) const;
+    bool measuring(SimTime now) const;
 
 protected:
     void writeRegister(quint8 reg, quint8 value, SimTime now) override;

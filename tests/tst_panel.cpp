@@ -1,3 +1,4 @@
+#include "controlfactory.h"
 #include "controlpanel.h"
 #include "padimage.h"
 #include "eventtable.h"
@@ -456,6 +457,40 @@ private slots:
     void theServoFrameReachesTheBottomEdge()
     {
         QCOMPARE(control("Frame1")->geometry().bottom() + 1, panel->height());
+    }
+
+    // A fallback face wider than the window's own must not clip a fixed caption.
+    void aCaptionShrinksOnlyUntilItFits_data()
+    {
+        QTest::addColumn<int>("pixels");
+        QTest::addColumn<int>("room");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("already fits: kept") << 11 << 400 << true;
+        QTest::newRow("too wide: shrunk") << 40 << 65 << true;
+        QTest::newRow("no room: stops at 7 px") << 11 << 3 << false;
+    }
+    void aCaptionShrinksOnlyUntilItFits()
+    {
+        QFETCH(int, pixels);
+        QFETCH(int, room);
+        QFETCH(bool, fits);
+        const QString caption = QStringLiteral("Contador M1:");
+        QLabel label(caption);
+        QFont font = label.font();
+        font.setPixelSize(pixels);
+        label.setFont(font);
+
+        shrinkFontToFit(label, caption, room);
+
+        const int size = label.font().pixelSize();
+        const auto widthAt = [&](int px) { font.setPixelSize(px); return QFontMetrics(font).horizontalAdvance(caption); };
+        QCOMPARE(widthAt(size) <= room, fits);
+        if (fits && size < pixels)
+            QVERIFY2(widthAt(size + 1) > room, "shrunk further than needed");
+        if (!fits)
+            QCOMPARE(size, 7);
+        if (widthAt(pixels) <= room)
+            QCOMPARE(size, pixels);
     }
 
     void everyCaptionFitsItsControl()

@@ -81,11 +81,12 @@ private slots:
         auto &ranger = dynamic_cast<SimSrf02 &>(*bus.module(0xE4));
         ranger.setDistance(300);
         QCOMPARE(frame("55e4000151", 1s), QByteArray::fromHex("01"));
-        QCOMPARE(frame("55e50202", 1s + 64ms), QByteArray::fromHex("0000"));
+        QCOMPARE(frame("55e50202", 1s + 64ms), QByteArray::fromHex("ffff")); // still measuring
+        QCOMPARE(frame("55e50001", 1s + 64ms), QByteArray::fromHex("ff"));
         QCOMPARE(frame("55e50202", 1s + 65ms), QByteArray::fromHex("012c"));
         ranger.setDistance(85);
         frame("55e4000151", 2s);
-        QCOMPARE(frame("55e50202", 2s + 10ms), QByteArray::fromHex("012c")); // the previous result
+        QCOMPARE(frame("55e50202", 2s + 10ms), QByteArray::fromHex("ffff"));
         QCOMPARE(frame("55e50202", 2s + 70ms), QByteArray::fromHex("0055"));
         frame("55e4000150", 3s); // inches
         QCOMPARE(frame("55e50202", 3s + 70ms), QByteArray::fromHex("0021"));
