@@ -11,7 +11,7 @@ namespace kestrava::simview {
 
 namespace {
 
-constexpr int ModulesPerRow = 3;
+constexpr int ModulesPerRow = 2;
 
 QString hexAddress(quint8 address)
 {
@@ -25,9 +25,9 @@ void TrafficPanel::paint(QPainter &painter, const BusTraffic &traffic) const
     QFont font(QStringLiteral("DejaVu Sans Mono"));
     font.setPixelSize(12);
     painter.setFont(font);
-    painter.drawText(QRectF(4, 0, 512, 18), Qt::AlignVCenter, QStringLiteral("%1 frames a second").arg(traffic.framesPerSecond));
+    painter.drawText(QRectF(4, 0, 452, 18), Qt::AlignVCenter, QStringLiteral("%1 frames a second").arg(traffic.framesPerSecond));
     for (int line = 0; line < traffic.lastFrames.size(); ++line)
-        painter.drawText(QRectF(4, 18.0 * (line + 1) + 4, 512, 18), Qt::AlignVCenter, traffic.lastFrames[line]);
+        painter.drawText(QRectF(4, 18.0 * (line + 1) + 4, 452, 18), Qt::AlignVCenter, traffic.lastFrames[line]);
 }
 
 BusPanel::BusPanel(QWidget *parent)

@@ -13,7 +13,7 @@ class TrafficPanel : public StatePanel<BusTraffic>
 {
 public:
     static constexpr int Lines = 20;
-    explicit TrafficPanel(QWidget *parent = nullptr) : StatePanel({520, 18.0 * (Lines + 1) + 6}, parent) {}
+    explicit TrafficPanel(QWidget *parent = nullptr) : StatePanel({460, 18.0 * (Lines + 1) + 6}, parent) {}
 protected:
     void paint(QPainter &painter, const BusTraffic &traffic) const override;
 };

@@ -53,11 +53,6 @@ void MotorPanel::paint(QPainter &painter, const MotorState &state) const
     painter.drawText(QRectF(130, 10, 170, 130), Qt::AlignLeft | Qt::AlignTop, lines.join(QLatin1Char('\n')));
 }
 
-double hornAngle(int pulseMicroseconds)
-{
-    return 180.0 - (std::clamp(pulseMicroseconds, 500, 2500) - 500) * 180.0 / 2000.0;
-}
-
 void ServoPanel::paint(QPainter &painter, const ServoState &state) const
 {
     constexpr int PerRow = 7;
@@ -67,7 +62,7 @@ void ServoPanel::paint(QPainter &painter, const ServoState &state) const
         painter.setPen(Qt::gray);
         painter.setBrush(QColor(235, 235, 235));
         painter.drawPie(QRectF(hub - QPointF(Radius, Radius), QSizeF(2 * Radius, 2 * Radius)), 0, 180 * 16);
-        const double angle = qDegreesToRadians(hornAngle(state.pulse[servo]));
+        const double angle = qDegreesToRadians(state.hornTenths[servo] / 10.0);
         painter.setPen(QPen(Qt::darkBlue, 3, Qt::SolidLine, Qt::RoundCap));
         painter.drawLine(hub, hub + QPointF(std::cos(angle), -std::sin(angle)) * (Radius - 2));
         painter.setPen(Qt::black);

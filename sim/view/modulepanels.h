@@ -14,8 +14,8 @@ protected:
     void paint(QPainter &painter, const MotorState &state) const override;
 };
 
-// 21 servo horns, each at the angle of its pulse width: 500 µs points left,
-// 2500 µs right, over a half turn.
+// 21 servo horns, each at its angle: 0 degrees (500 µs) points right, 180 degrees
+// (2500 µs) left, over a half turn.
 class ServoPanel : public StatePanel<ServoState>
 {
 public:
@@ -58,10 +58,6 @@ public:
 protected:
     void paint(QPainter &painter, const ThermalState &state) const override;
 };
-
-// The pulse width of a horn as an angle in degrees, counterclockwise from pointing
-// right: 500 µs is 180, 1500 µs is 90, 2500 µs is 0 (clamped to that half turn).
-double hornAngle(int pulseMicroseconds);
 
 // Cold blue through green to hot red, for degrees Celsius.
 QColor temperatureColour(int celsius);

@@ -1,5 +1,6 @@
 #include "robotview.h"
 
+#include "arenapanel.h"
 #include "buspanel.h"
 #include "keypadpanel.h"
 #include "modulepanels.h"
@@ -10,6 +11,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace kestrava::simview {
@@ -20,6 +22,7 @@ RobotView::RobotView(sim::SimulatorThread &simulator, QWidget *parent)
     : QWidget(parent)
     , m_simulator(simulator)
     , m_feed(new ViewFeed(this))
+    , m_arena(new ArenaPanel(this))
     , m_motors(new MotorPanel(this))
     , m_servos(new ServoPanel(this))
     , m_relays(new RelayPanel(this))
@@ -31,39 +34,58 @@ RobotView::RobotView(sim::SimulatorThread &simulator, QWidget *parent)
 {
     setWindowTitle(QStringLiteral("Kestrava robot view"));
     setFocusPolicy(Qt::StrongFocus);
-    ViewFeed *feed = m_feed;
-    m_simulator.setWatcher([feed](Simulator &core) {
-        ViewState state = readViewState(core.bus(), sim::simNow());
-        state.bus.plugged = core.isPlugged();
-        feed->store(std::move(state));
-    });
+    m_simulator.setWatcher([feed = m_feed](Simulator &core) { feed->look(core); });
     connect(m_feed, &ViewFeed::changed, this, &RobotView::showState);
-    m_motion.setInterval(ViewFeed::FrameMs);
-    connect(&m_motion, &QTimer::timeout, this, [this] { m_simulator.post([](Simulator &) {}); });
+    m_motion.setInterval(ViewFeed::FrameTime);
+    connect(&m_motion, &QTimer::timeout, this, [this] {
+        m_simulator.post([](Simulator &core) { core.bus().advanceTo(sim::simNow()); });
+    });
     connect(m_keypad, &KeypadPanel::keyPressed, this, &RobotView::pressKey);
     connect(m_keypad, &KeypadPanel::keyReleased, this, &RobotView::releaseKey);
     connect(m_bus, &BusPanel::command, this, &RobotView::act);
-
-    auto *lcd = new QWidget(this);
-    auto *lcdLayout = new QHBoxLayout(lcd);
-    lcdLayout->setContentsMargins({});
-    lcdLayout->addWidget(m_display, 3);
-    lcdLayout->addWidget(m_keypad, 1);
+    connect(m_arena, &ArenaPanel::robotPlaced, this, [this](QPointF where, double heading) {
+        m_simulator.post([=](Simulator &core) { core.bus().world().place({where.x(), where.y(), heading}); });
+    });
+    connect(m_arena, &ArenaPanel::warmObjectPlaced, this, [this](QPointF where) {
+        m_simulator.post([=](Simulator &core) { core.bus().world().setWarmObject({where.x(), where.y()}); });
+    });
 
     auto *left = new QVBoxLayout;
-    auto *sensors = new QHBoxLayout;
-    sensors->addWidget(framed(QStringLiteral("MD23 motors"), m_motors), 2);
-    sensors->addWidget(framed(QStringLiteral("CMPS03 compass"), m_compass), 1);
-    left->addLayout(sensors);
-    left->addWidget(framed(QStringLiteral("TPA81 thermal array"), m_thermal));
-    left->addWidget(framed(QStringLiteral("RLY08 relays"), m_relays));
+    left->addWidget(framed(QStringLiteral("Arena"), arenaWithButton()), 3);
+    left->addWidget(side(framed(QStringLiteral("MD23 motors"), m_motors), framed(QStringLiteral("CMPS03 compass"), m_compass), 2));
+    left->addWidget(side(framed(QStringLiteral("TPA81 thermal array"), m_thermal), framed(QStringLiteral("RLY08 relays"), m_relays)));
     auto *right = new QVBoxLayout;
-    right->addWidget(framed(QStringLiteral("LCD03 display and keypad"), lcd));
+    right->addWidget(framed(QStringLiteral("LCD03 display and keypad"), side(m_display, m_keypad, 3)));
     right->addWidget(framed(QStringLiteral("SD21 servos"), m_servos));
     right->addWidget(framed(QStringLiteral("Bus"), m_bus), 1);
     auto *layout = new QHBoxLayout(this);
     layout->addLayout(left, 1);
     layout->addLayout(right, 1);
+}
+
+QWidget *RobotView::arenaWithButton()
+{
+    auto *backToStart = new QPushButton(QStringLiteral("back to start"), this);
+    backToStart->setObjectName(QStringLiteral("backToStart"));
+    connect(backToStart, &QPushButton::clicked, this, [this] {
+        m_simulator.post([](Simulator &core) { core.bus().world().returnToStart(); });
+    });
+    auto *box = new QWidget(this);
+    auto *layout = new QVBoxLayout(box);
+    layout->setContentsMargins({});
+    layout->addWidget(m_arena, 1);
+    layout->addWidget(backToStart, 0, Qt::AlignLeft);
+    return box;
+}
+
+QWidget *RobotView::side(QWidget *left, QWidget *right, int leftStretch)
+{
+    auto *pair = new QWidget(this);
+    auto *layout = new QHBoxLayout(pair);
+    layout->setContentsMargins({});
+    layout->addWidget(left, leftStretch);
+    layout->addWidget(right, 1);
+    return pair;
 }
 
 QWidget *RobotView::framed(const QString &title, QWidget *content)
@@ -84,6 +106,7 @@ QStringList RobotView::run(const QString &command)
 
 void RobotView::showState(const ViewState &state)
 {
+    m_arena->showState(state.arena);
     m_motors->showState(state.motors);
     m_servos->showState(state.servos);
     m_relays->showState(state.relays);

@@ -12,6 +12,7 @@ class SimulatorThread;
 
 namespace kestrava::simview {
 
+class ArenaPanel;
 class BusPanel;
 class CompassPanel;
 class DisplayPanel;
@@ -32,6 +33,7 @@ public:
     explicit RobotView(sim::SimulatorThread &simulator, QWidget *parent = nullptr);
 
     KeypadPanel *keypad() const { return m_keypad; }
+    ArenaPanel *arena() const { return m_arena; }
     // Runs a control command in the simulator's thread, as standard input would.
     QStringList run(const QString &command);
 
@@ -51,9 +53,12 @@ private:
     void pressKey(QChar key);
     void releaseKey(QChar key);
     QWidget *framed(const QString &title, QWidget *content);
+    QWidget *arenaWithButton();
+    QWidget *side(QWidget *left, QWidget *right, int leftStretch = 1);
 
     sim::SimulatorThread &m_simulator;
     ViewFeed *m_feed;
+    ArenaPanel *m_arena;
     MotorPanel *m_motors;
     ServoPanel *m_servos;
     RelayPanel *m_relays;

@@ -1,42 +1,51 @@
 #include "viewfeed.h"
 
+#include "simulator.h"
+
+#include <QTimer>
+
 namespace kestrava::simview {
 
 ViewFeed::ViewFeed(QObject *parent)
     : QObject(parent)
 {
-    m_frame.setSingleShot(true);
-    connect(&m_frame, &QTimer::timeout, this, &ViewFeed::deliver);
 }
 
-void ViewFeed::store(ViewState state)
+void ViewFeed::look(sim::Simulator &core)
 {
+    if (!m_nextLook) {
+        // Its timeout only wakes the thread; the look follows when the thread is done.
+        m_nextLook = new QTimer(&core);
+        m_nextLook->setSingleShot(true);
+        m_nextLook->callOnTimeout(m_nextLook, [] {});
+    }
+    const sim::SimTime now = sim::simNow();
+    const sim::SimTime due = m_lastLook + FrameTime;
+    if (now < due) {
+        if (!m_nextLook->isActive())
+            m_nextLook->start(std::chrono::ceil<std::chrono::milliseconds>(due - now));
+        return;
+    }
+    m_lastLook = now;
+    ViewState state = readViewState(core.bus(), now);
+    state.bus.plugged = core.isPlugged();
     {
         const QMutexLocker locker(&m_lock);
         m_latest = std::move(state);
     }
     if (!m_announced.exchange(true))
-        QMetaObject::invokeMethod(this, &ViewFeed::announce, Qt::QueuedConnection);
-}
-
-void ViewFeed::announce()
-{
-    if (m_frame.isActive())
-        return;
-    const qint64 wait = m_sinceDelivery.isValid() ? FrameMs - m_sinceDelivery.elapsed() : 0;
-    m_frame.start(int(std::max<qint64>(wait, 0)));
+        QMetaObject::invokeMethod(this, &ViewFeed::deliver, Qt::QueuedConnection);
 }
 
 void ViewFeed::deliver()
 {
-    // Cleared before taking the state: a store after this point announces again.
+    // Cleared before taking the state: a look after this point announces again.
     m_announced = false;
     ViewState state;
     {
         const QMutexLocker locker(&m_lock);
         state = m_latest;
     }
-    m_sinceDelivery.start();
     if (state == m_delivered)
         return;
     m_delivered = state;

@@ -1,44 +1,50 @@
 #pragma once
 
+#include "simtime.h"
 #include "viewstate.h"
 
-#include <QElapsedTimer>
 #include <QMutex>
 #include <QObject>
-#include <QTimer>
 
 #include <atomic>
+
+class QTimer;
+
+namespace kestrava::sim {
+class Simulator;
+}
 
 namespace kestrava::simview {
 
 // Carries the model's state from the simulator's thread to the window's, at most 30
-// times a second. The simulator's thread stores its latest state after every batch of
-// work; the window is told once and takes the latest when its frame is due, so a
-// burst of frames on the wire costs one repaint.
+// times a second. The simulator's thread looks after a batch of its work, unless it
+// looked less than a frame time ago: then it looks once that time is up. A burst
+// of frames on the wire thus costs one look and at most one repaint a frame.
 class ViewFeed : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int FrameMs = 33;
+    static constexpr std::chrono::milliseconds FrameTime{33};
 
     explicit ViewFeed(QObject *parent = nullptr);
 
-    // From the simulator's thread.
-    void store(ViewState state);
+    // In the simulator's thread.
+    void look(sim::Simulator &core);
 
 signals:
-    // In the window's thread, at most once per frame time: a state differing from the last.
+    // In the window's thread: a state that differs from the one delivered before.
     void changed(const ViewState &state);
 
 private:
-    void announce();
     void deliver();
 
     QMutex m_lock;
     ViewState m_latest;
     std::atomic<bool> m_announced{false};
-    QTimer m_frame;
-    QElapsedTimer m_sinceDelivery;
+    // The simulator's thread only.
+    QTimer *m_nextLook = nullptr;
+    sim::SimTime m_lastLook{};
+    // The window's thread only.
     ViewState m_delivered;
 };
 

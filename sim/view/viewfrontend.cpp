@@ -3,6 +3,7 @@
 #include "robotview.h"
 
 #include <QApplication>
+#include <QScreen>
 
 namespace kestrava::simview {
 
@@ -17,6 +18,9 @@ const sim::SimulatorFrontEnd &robotViewFrontEnd()
         [](sim::SimulatorThread &simulator) -> std::unique_ptr<QObject> {
             auto view = std::make_unique<RobotView>(simulator);
             view->show();
+            // At the right of the screen, so that a panel on the left stays in sight.
+            const QRect screen = view->screen()->availableGeometry();
+            view->move(screen.right() + 1 - view->frameGeometry().width(), screen.top());
             return view;
         },
     };

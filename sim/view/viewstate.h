@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QList>
 #include <QPointF>
+#include <QRectF>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 
@@ -22,7 +24,8 @@ namespace kestrava::simview {
 // has changed, so a panel repaints only on change.
 struct MotorState
 {
-    int speed1 = 0, speed2 = 0; // steps away from stop, signed
+    int speed1 = 0, speed2 = 0;   // the wheels now, in signed steps away from stop
+    int target1 = 0, target2 = 0; // what the speed registers ask for
     int mode = 0, acceleration = 0;
     bool regulation = true, autoStop = true;
     qint32 encoder1 = 0, encoder2 = 0;
@@ -33,7 +36,7 @@ struct MotorState
 struct ServoState
 {
     static constexpr int Servos = 21;
-    std::array<int, Servos> pulse{};      // the horn's pulse width now, in µs
+    std::array<int, Servos> hornTenths{}; // each horn's angle now, tenths of a degree (0 to 1800)
     bool operator==(const ServoState &) const = default;
 };
 
@@ -62,10 +65,34 @@ struct ModuleFaultState
     bool operator==(const ModuleFaultState &) const = default;
 };
 
+// A ranger's beam: where it starts and where it looks in the arena, and what it last measured.
+struct BeamState
+{
+    quint8 address = 0;
+    QPointF origin;
+    double heading = 0; // as a compass reads it
+    int lastCm = 0;     // 0: nothing echoed
+    bool handSet = false;
+    bool operator==(const BeamState &) const = default;
+};
+
+// The arena in centimetres, x east and y north from its south-west corner.
+struct ArenaState
+{
+    QSizeF size;
+    QList<QRectF> obstacles; // (x, y) the south-west corner
+    QPointF robot;
+    double heading = 0;
+    QList<QPointF> trail;
+    QPointF warmObject;
+    QList<BeamState> beams;
+    bool operator==(const ArenaState &) const = default;
+};
+
 struct BusTraffic
 {
     int framesPerSecond = 0;
-    QStringList lastFrames; // described, oldest first
+    QStringList lastFrames; // decoded, oldest first
     bool operator==(const BusTraffic &) const = default;
 };
 
@@ -79,6 +106,7 @@ struct BusState
 
 struct ViewState
 {
+    ArenaState arena;
     std::optional<MotorState> motors;
     std::optional<ServoState> servos;
     std::optional<quint8> relays;
@@ -87,7 +115,8 @@ struct ViewState
     std::optional<int> bearingTenths;
     std::optional<ThermalState> thermal;
     BusState bus;
-    // Something moves by itself (wheels turning, horns swinging): keep looking.
+    // Something moves by itself (wheels turning, horns swinging) or the traffic
+    // figure still falls: the world is to be run on and looked at again.
     bool moving = false;
     bool operator==(const ViewState &) const = default;
 };
