@@ -27,13 +27,23 @@ bool SimulatorThread::start(const SimulatorOptions &options, QString &error)
         opened = m_simulator->open(error);
         m_devicePath = m_simulator->devicePath();
         connect(m_simulator.get(), &Simulator::quitRequested, this, &SimulatorThread::quitRequested);
-        if (m_watcher)
-            connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, m_simulator.get(),
-                    [this] { m_watcher(*m_simulator); }, Qt::DirectConnection);
+        connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, m_simulator.get(),
+                    [this] {
+                        if (m_watcher)
+                            m_watcher(*m_simulator);
+                    }, Qt::DirectConnection);
     }, Qt::BlockingQueuedConnection);
     if (!opened)
         stop();
     return opened;
+}
+
+void SimulatorThread::setWatcher(Work watcher)
+{
+    if (m_simulator)
+        call([&](Simulator &) { m_watcher = std::move(watcher); });
+    else
+        m_watcher = std::move(watcher);
 }
 
 void SimulatorThread::stop()

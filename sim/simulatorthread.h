@@ -25,7 +25,8 @@ public:
     // Before start: `watcher` runs in the simulator's thread each time the thread has
     // handled what woke it and is about to wait again. It sees every change, and its
     // own looking wakes nothing.
-    void setWatcher(Work watcher) { m_watcher = std::move(watcher); }
+    // Set again (or cleared) while it runs, the change is made in its thread.
+    void setWatcher(Work watcher);
     // Builds and opens the simulator in its thread; false with the reason when it cannot.
     bool start(const SimulatorOptions &options, QString &error);
     // Ends the simulator in its thread, then the thread.

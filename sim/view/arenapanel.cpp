@@ -153,8 +153,7 @@ void ArenaPanel::wheelEvent(QWheelEvent *event)
 {
     if (!state() || distance(toArena(event->position()), state()->robot) > World::RobotRadiusCm)
         return;
-    const double turn = event->angleDelta().y() > 0 ? -WheelStepDegrees : WheelStepDegrees;
-    emit robotPlaced(state()->robot, geometry::normalizedDegrees(state()->heading + turn));
+    emit robotTurnedBy(event->angleDelta().y() > 0 ? -WheelStepDegrees : WheelStepDegrees);
 }
 
 } // namespace kestrava::simview

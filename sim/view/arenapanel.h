@@ -23,6 +23,8 @@ public:
 
 signals:
     void robotPlaced(QPointF where, double heading);
+    // Relative, so that turns given faster than the view is refreshed all count.
+    void robotTurnedBy(double degrees);
     void warmObjectPlaced(QPointF where);
 
 protected:

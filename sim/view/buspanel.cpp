@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace kestrava::simview {
@@ -12,6 +13,13 @@ namespace kestrava::simview {
 namespace {
 
 constexpr int ModulesPerRow = 2;
+
+bool sameModules(const QList<ModuleFaultState> &a, const QList<ModuleFaultState> &b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto &x, const auto &y) {
+        return x.address == y.address && x.name == y.name;
+    });
+}
 
 QString hexAddress(quint8 address)
 {
@@ -58,8 +66,16 @@ void BusPanel::showState(const BusState &state)
 {
     m_traffic->showState(state.traffic);
     m_line->setText(state.plugged ? QStringLiteral("adapter plugged in") : QStringLiteral("adapter unplugged"));
-    if (state.modules != m_modules)
+    if (state.modules == m_modules)
+        return;
+    if (!sameModules(state.modules, m_modules))
         rebuildSwitches(state.modules);
+    m_modules = state.modules;
+    for (qsizetype i = 0; i < m_modules.size(); ++i) {
+        const QSignalBlocker silent(m_switchBoxes[i].first), late(m_switchBoxes[i].second);
+        m_switchBoxes[i].first->setChecked(m_modules[i].silent);
+        m_switchBoxes[i].second->setChecked(m_modules[i].late);
+    }
 }
 
 void BusPanel::showOutcome(const QString &command, const QStringList &answer)
@@ -69,7 +85,7 @@ void BusPanel::showOutcome(const QString &command, const QStringList &answer)
 
 void BusPanel::rebuildSwitches(const QList<ModuleFaultState> &modules)
 {
-    m_modules = modules;
+    m_switchBoxes.clear();
     while (QLayoutItem *item = m_switches->takeAt(0)) {
         delete item->widget();
         delete item;
@@ -82,8 +98,7 @@ void BusPanel::rebuildSwitches(const QList<ModuleFaultState> &modules)
         auto *late = new QCheckBox(QStringLiteral("late"), this);
         silent->setObjectName(QStringLiteral("silent") + address);
         late->setObjectName(QStringLiteral("late") + address);
-        silent->setChecked(module.silent);
-        late->setChecked(module.late);
+        m_switchBoxes.append(std::pair<QAbstractButton *, QAbstractButton *>(silent, late));
         connect(silent, &QCheckBox::toggled, this, [this, address](bool on) {
             emit command(QStringLiteral("silence %1 %2").arg(address, on ? QStringLiteral("on") : QStringLiteral("off")));
         });

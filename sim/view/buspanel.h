@@ -3,6 +3,7 @@
 #include "statepanel.h"
 #include "viewstate.h"
 
+class QAbstractButton;
 class QGridLayout;
 class QLabel;
 
@@ -11,6 +12,7 @@ namespace kestrava::simview {
 // Frames per second and the last frames with their answers, decoded.
 class TrafficPanel : public StatePanel<BusTraffic>
 {
+    Q_OBJECT
 public:
     static constexpr int Lines = 20;
     explicit TrafficPanel(QWidget *parent = nullptr) : StatePanel({460, 18.0 * (Lines + 1) + 6}, parent) {}
@@ -43,6 +45,7 @@ private:
     QLabel *m_line;
     QLabel *m_outcome;
     QList<ModuleFaultState> m_modules;
+    QList<std::pair<QAbstractButton *, QAbstractButton *>> m_switchBoxes; // silent, late by module
 };
 
 } // namespace kestrava::simview

@@ -8,6 +8,7 @@ namespace kestrava::simview {
 // The motor controller's figures: both wheel speeds as bars, and its settings.
 class MotorPanel : public StatePanel<MotorState>
 {
+    Q_OBJECT
 public:
     explicit MotorPanel(QWidget *parent = nullptr) : StatePanel({300, 150}, parent) {}
 protected:
@@ -18,6 +19,7 @@ protected:
 // (2500 µs) left, over a half turn.
 class ServoPanel : public StatePanel<ServoState>
 {
+    Q_OBJECT
 public:
     explicit ServoPanel(QWidget *parent = nullptr) : StatePanel({350, 165}, parent) {}
 protected:
@@ -26,6 +28,7 @@ protected:
 
 class RelayPanel : public StatePanel<quint8>
 {
+    Q_OBJECT
 public:
     explicit RelayPanel(QWidget *parent = nullptr) : StatePanel({320, 44}, parent) {}
 protected:
@@ -35,6 +38,7 @@ protected:
 // The 4 x 20 screen as the display shows it, with its cursor and backlight.
 class DisplayPanel : public StatePanel<DisplayState>
 {
+    Q_OBJECT
 public:
     explicit DisplayPanel(QWidget *parent = nullptr) : StatePanel({20 * 14 + 16, 4 * 22 + 16}, parent) {}
 protected:
@@ -44,6 +48,7 @@ protected:
 // The compass rose turned to the bearing, in tenths of a degree.
 class CompassPanel : public StatePanel<int>
 {
+    Q_OBJECT
 public:
     explicit CompassPanel(QWidget *parent = nullptr) : StatePanel({150, 150}, parent) {}
 protected:
@@ -53,6 +58,7 @@ protected:
 // The eight pixels as a strip coloured from cold to hot, and the ambient.
 class ThermalPanel : public StatePanel<ThermalState>
 {
+    Q_OBJECT
 public:
     explicit ThermalPanel(QWidget *parent = nullptr) : StatePanel({320, 64}, parent) {}
 protected:

@@ -46,6 +46,13 @@ RobotView::RobotView(sim::SimulatorThread &simulator, QWidget *parent)
     connect(m_arena, &ArenaPanel::robotPlaced, this, [this](QPointF where, double heading) {
         m_simulator.post([=](Simulator &core) { core.bus().world().place({where.x(), where.y(), heading}); });
     });
+    connect(m_arena, &ArenaPanel::robotTurnedBy, this, [this](double degrees) {
+        m_simulator.post([=](Simulator &core) {
+            sim::geometry::Pose pose = core.bus().world().pose();
+            pose.heading = sim::geometry::normalizedDegrees(pose.heading + degrees);
+            core.bus().world().place(pose);
+        });
+    });
     connect(m_arena, &ArenaPanel::warmObjectPlaced, this, [this](QPointF where) {
         m_simulator.post([=](Simulator &core) { core.bus().world().setWarmObject({where.x(), where.y()}); });
     });
@@ -61,6 +68,12 @@ RobotView::RobotView(sim::SimulatorThread &simulator, QWidget *parent)
     auto *layout = new QHBoxLayout(this);
     layout->addLayout(left, 1);
     layout->addLayout(right, 1);
+}
+
+RobotView::~RobotView()
+{
+    // The simulator may outlive the view: it stops looking before the view goes.
+    m_simulator.setWatcher({});
 }
 
 QWidget *RobotView::arenaWithButton()

@@ -31,6 +31,7 @@ class RobotView : public QWidget
     Q_OBJECT
 public:
     explicit RobotView(sim::SimulatorThread &simulator, QWidget *parent = nullptr);
+    ~RobotView() override;
 
     KeypadPanel *keypad() const { return m_keypad; }
     ArenaPanel *arena() const { return m_arena; }
