@@ -6,6 +6,7 @@
 #include "panelbench.h"
 #include "serialline.h"
 #include "simulatedbus.h"
+#include "simviewbench.h"
 #include "transactionengine.h"
 
 #include <QApplication>
@@ -152,5 +153,6 @@ int main(int argc, char *argv[])
     fastSimulator.mapComPorts(1, 1);
     measureMemory();
     measureIdle();
+    measureRobotView();
     return 0;
 }

@@ -86,7 +86,7 @@ void DisplayPanel::paint(QPainter &painter, const DisplayState &state) const
 {
     constexpr qreal CellWidth = 14, CellHeight = 22, Margin = 8;
     painter.setPen(Qt::NoPen);
-    painter.setBrush(state.backlight ? QColor(150, 215, 80) : QColor(70, 90, 50));
+    painter.setBrush(state.backlight ? QColor(150, 215, 80) : QColor(125, 140, 105));
     painter.drawRoundedRect(logicalRect(), 6, 6);
     QFont font(QStringLiteral("DejaVu Sans Mono"));
     font.setPixelSize(18);

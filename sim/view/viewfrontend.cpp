@@ -17,9 +17,10 @@ const sim::SimulatorFrontEnd &robotViewFrontEnd()
         },
         [](sim::SimulatorThread &simulator) -> std::unique_ptr<QObject> {
             auto view = std::make_unique<RobotView>(simulator);
-            view->show();
-            // At the right of the screen, so that a panel on the left stays in sight.
+            // The right half of the screen, so that the panel on the left stays in sight.
             const QRect screen = view->screen()->availableGeometry();
+            view->resize(std::min(screen.width() / 2, 960), std::min(screen.height(), 1000));
+            view->show();
             view->move(screen.right() + 1 - view->frameGeometry().width(), screen.top());
             return view;
         },
