@@ -124,7 +124,7 @@ void World::advanceTo(SimTime now, const std::vector<SimMd23 *> &motors)
         }
         const SimTime nextTick = (m_time / Tick + 1) * Tick;
         const SimTime end = std::min(nextTick, now);
-        runFor(seconds(end - m_time), motors);
+        runFor(end - m_time, motors);
         m_time = end;
         if (end == nextTick) {
             for (SimMd23 *motor : motors)
@@ -150,14 +150,15 @@ void World::rebuildSegments()
     m_segments = wallsAndObstacles(ArenaWidthCm, ArenaHeightCm, m_obstacles);
 }
 
-void World::runFor(double span, const std::vector<SimMd23 *> &motors)
+void World::runFor(SimTime span, const std::vector<SimMd23 *> &motors)
 {
     for (SimMd23 *motor : motors)
         motor->run(span);
     if (motors.empty())
         return;
     const auto wheels = motors.front()->wheelSpeeds();
-    const Pose next = drive(m_pose, wheelCmPerSecond(wheels[0]), wheelCmPerSecond(wheels[1]), WheelTrackCm, span);
+    const Pose next = drive(m_pose, wheelCmPerSecond(wheels[0]), wheelCmPerSecond(wheels[1]), WheelTrackCm,
+                            seconds(span));
     // Against a wall or an obstacle the wheels slip: the robot only turns where it is.
     if (collides({next.x, next.y}, RobotRadiusCm, ArenaWidthCm, ArenaHeightCm, m_obstacles))
         m_pose.heading = next.heading;

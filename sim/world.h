@@ -119,7 +119,7 @@ public:
 
 private:
     void rebuildSegments();
-    void runFor(double seconds, const std::vector<SimMd23 *> &motors);
+    void runFor(SimTime span, const std::vector<SimMd23 *> &motors);
     void extendTrail();
 
     std::vector<geometry::Box> m_obstacles;
