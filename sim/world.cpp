@@ -17,9 +17,9 @@ double seconds(SimTime span)
 
 // The arena at power-up: a crate to the east of the start and a table in the
 // north-east, the candle ahead and a little to the right of the robot.
-const Box InitialObstacles[] = {{180, 40, 40, 80}, {280, 190, 60, 50}};
+const Box InitialObstacles[] = {{180, 40, 40, 80}, {380, 250, 80, 60}};
 constexpr Pose InitialStart{100, 80, 0};
-constexpr Point InitialWarmObject{140, 250};
+constexpr Point InitialWarmObject{140, 300};
 
 double wheelCmPerSecond(int steps)
 {

@@ -58,10 +58,10 @@ class World
 {
 public:
     // Physical constants of the model (see docs/simulator.md).
-    static constexpr double ArenaWidthCm = 400;
-    static constexpr double ArenaHeightCm = 300;
+    static constexpr double ArenaWidthCm = 600;
+    static constexpr double ArenaHeightCm = 400;
     static constexpr double RobotRadiusCm = 15;      // the body, for collisions
-    static constexpr double WheelTrackCm = 20;       // between the wheels
+    static constexpr double WheelTrackCm = 13.7;     // between the wheels: the panel's "90" turns 90 degrees
     static constexpr double CountsPerTurn = 360;     // encoder counts per wheel turn
     static constexpr double WheelDiameterCm = 10;
     static constexpr double CmPerCount = 3.14159265358979 * WheelDiameterCm / CountsPerTurn;

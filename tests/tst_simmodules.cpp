@@ -203,8 +203,8 @@ private slots:
         frame("55b00f0102", 0s);        // mode 2: register 1 turns
         frame("55b001018b", 0s);        // "90" to the right: 11 steps
         frame("55b0010180", 1400ms);
-        // Each wheel ran 15.4 step-seconds (ramps by 5), 10.75 cm, on a 20 cm track: 61.6 degrees.
-        QCOMPARE(frame("55c10202", 2s), QByteArray::fromHex("0204")); // 51.6 = 350 + 61.6 - 360
+        // Each wheel ran 15.4 step-seconds (ramps by 5), 10.75 cm, on a 13.7 cm track: 89.9 degrees.
+        QCOMPARE(frame("55c10202", 2s), QByteArray::fromHex("031f")); // 79.9 = 350 + 89.9 - 360
         QCOMPARE(frame("55c10001"), QByteArray::fromHex("0e"));
     }
 
