@@ -536,7 +536,8 @@ QStringList SimControl::obstacle(Args &args, SimTime)
     const double height = takeDecimal(args, "height", 1, World::ArenaHeightCm);
     expectNoMore(args);
     if (!world.addObstacle({corner.x, corner.y, width, height}))
-        refuse(QStringLiteral("the obstacle must lie inside the arena and clear of the robot"));
+        refuse(QStringLiteral("the obstacle must lie inside the arena and clear of the robot (at most %1 obstacles)")
+                   .arg(World::MaxObstacles));
     return ok();
 }
 

@@ -67,8 +67,8 @@ World::World()
 
 bool World::addObstacle(const Box &box)
 {
-    if (box.width <= 0 || box.height <= 0 || !inArena({box.x, box.y})
-        || !inArena({box.x + box.width, box.y + box.height}))
+    if (qsizetype(m_obstacles.size()) >= MaxObstacles || box.width <= 0 || box.height <= 0
+        || !inArena({box.x, box.y}) || !inArena({box.x + box.width, box.y + box.height}))
         return false;
     if (collides({m_pose.x, m_pose.y}, RobotRadiusCm, ArenaWidthCm, ArenaHeightCm, std::span(&box, 1)))
         return false;

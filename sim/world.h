@@ -71,6 +71,7 @@ public:
     static constexpr SimTime Tick = std::chrono::milliseconds(25);
     static constexpr qsizetype TrailLength = 2000;   // points kept, oldest dropped
     static constexpr double TrailSpacingCm = 2;      // a new point once the robot moved this far
+    static constexpr qsizetype MaxObstacles = 64;
 
     World();
 
@@ -80,7 +81,8 @@ public:
     const std::vector<geometry::Box> &obstacles() const { return m_obstacles; }
     // The arena's walls and every obstacle's edges, for the rays.
     const std::vector<geometry::Segment> &segments() const { return m_segments; }
-    // False when the box is empty, outside the arena or would hold the robot.
+    // False when the box is empty, outside the arena, would hold the robot, or the
+    // arena already holds MaxObstacles.
     bool addObstacle(const geometry::Box &box);
     bool removeObstacle(qsizetype index);
     void clearObstacles();
