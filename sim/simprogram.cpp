@@ -114,6 +114,7 @@ int kestrava::sim::runSimulator(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kestrava-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRAVA_VERSION));
     std::signal(SIGPIPE, SIG_IGN);
 
     QCommandLineParser parser;
@@ -125,6 +126,7 @@ int kestrava::sim::runSimulator(int argc, char *argv[])
                        "CMPS03 at C0, TPA81 at D0 and SRF02 rangers at E0 E2 E4 E6 E8.\n\n")
         + SimControl::commandHelp());
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption linkOption(QStringLiteral("link"),
         QStringLiteral("Also make a symbolic link <path> to the device (kept pointing at it after restore)."),
         QStringLiteral("path"));
@@ -133,14 +135,25 @@ int kestrava::sim::runSimulator(int argc, char *argv[])
                        "0.573 ms each way, as at 19200 baud with 8 data bits and 2 stop bits."));
     const QCommandLineOption emptyOption(QStringLiteral("empty"),
         QStringLiteral("Start with no module on the bus."));
-    parser.addOptions({linkOption, fastOption, emptyOption});
+    const QCommandLineOption latencyOption(QStringLiteral("latency-timer"),
+        QStringLiteral("Answers wait as in a USB serial chip: until <ms> ms after the first waiting byte, "
+                       "or until 62 bytes wait (0 to %1; 0, the default, turns it off).").arg(LatencyTimer::MaxMs),
+        QStringLiteral("ms"), QStringLiteral("0"));
+    parser.addOptions({linkOption, fastOption, emptyOption, latencyOption});
     parser.process(app);
+    bool latencyValid = false;
+    const int latencyMs = parser.value(latencyOption).toInt(&latencyValid);
+    if (!latencyValid || latencyMs < 0 || latencyMs > LatencyTimer::MaxMs) {
+        std::fprintf(stderr, "kestrava-sim: --latency-timer takes 0 to %d milliseconds\n", LatencyTimer::MaxMs);
+        return 2;
+    }
 
     SimBus bus;
     if (!parser.isSet(emptyOption))
         addRobot(bus);
     SimAdapter adapter(bus, parser.isSet(fastOption) ? SimTime{0} : WireByteTime);
     PtyLine line(adapter);
+    line.setLatencyTimer(std::chrono::milliseconds(latencyMs));
     DeviceLink link(parser.value(linkOption));
 
     QString error;
