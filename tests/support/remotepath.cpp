@@ -84,7 +84,7 @@ bool RemotePath::startServer(const QString &device, int port)
     const QString config = QStringLiteral("%YAML 1.1\n---\nconnection: &robot\n"
                                           "    accepter: tcp,127.0.0.1,%1\n"
                                           "    connector: serialdev,%2,19200n82,local\n"
-                                          "    options:\n      kickolduser: true\n")
+                                          "    options:\n      kickolduser: true\n      chardelay: false\n")
                                .arg(port)
                                .arg(device);
     QFile file(m_folder + QStringLiteral("/ser2net.yaml"));
