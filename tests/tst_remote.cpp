@@ -1,4 +1,3 @@
-#include "portcombo.h"
 #include "pseudoterminal.h"
 #include "remotepath.h"
 #include "simulatedpanel.h"
@@ -109,12 +108,7 @@ private slots:
         if (!setup.isEmpty())
             QCOMPARE(rig->command(QStringLiteral("delay B0 0")), QStringLiteral("ok"));
         QVERIFY2(remote->start(rig->simulator().devicePath()), qPrintable(remote->errorString()));
-        auto *combo = rig->control<PortCombo>(QStringLiteral("ComboCom"));
-        combo->setFocus();
-        QTRY_VERIFY(combo->hasFocus());
-        QTest::keyClick(combo, Qt::Key_Down);
-        QTest::keyClick(combo, Qt::Key_Up);
-        QCOMPARE(combo->currentText(), QStringLiteral("Com1"));
+        QVERIFY(rig->chooseComOneAgain());
         rig->clearRecord();
         rig->click(QStringLiteral("Command3")); // moves the focus on, which reopens the port, then runs
         QVERIFY(rig->panel().line().isOpen());
