@@ -1,4 +1,3 @@
-#include "portcombo.h"
 #include "simulatedpanel.h"
 
 #include <QDir>
@@ -96,12 +95,7 @@ private slots:
         // Plugged in again: the link leads to the new device once the port is chosen again.
         const QString restored = rig->command(QStringLiteral("restore"));
         QVERIFY2(restored.startsWith(QLatin1String("ok /dev/")), qPrintable(restored));
-        auto *combo = rig->control<PortCombo>(QStringLiteral("ComboCom"));
-        combo->setFocus();
-        QTRY_VERIFY(combo->hasFocus());
-        QTest::keyClick(combo, Qt::Key_Down);
-        QTest::keyClick(combo, Qt::Key_Up);
-        QCOMPARE(combo->currentText(), QStringLiteral("Com1"));
+        QVERIFY(rig->chooseComOneAgain());
         QVERIFY(!rig->panel().line().isOpen());
         rig->clearRecord();
         rig->click(QStringLiteral("Command3")); // moves the focus on, then runs

@@ -1,6 +1,7 @@
 #include "simulatedpanel.h"
 
 #include "frames.h"
+#include "portcombo.h"
 
 #include <QApplication>
 #include <QFile>
@@ -164,6 +165,17 @@ void SimulatedPanel::perform(const QString &action)
         else
             qFatal("no action %s", qPrintable(action));
     }
+}
+
+bool SimulatedPanel::chooseComOneAgain()
+{
+    auto *combo = control<PortCombo>(QStringLiteral("ComboCom"));
+    combo->setFocus();
+    if (!QTest::qWaitFor([combo] { return combo->hasFocus(); }))
+        return false;
+    QTest::keyClick(combo, Qt::Key_Down);
+    QTest::keyClick(combo, Qt::Key_Up);
+    return combo->currentText() == QLatin1String("Com1");
 }
 
 QString SimulatedPanel::text(const QString &name) const

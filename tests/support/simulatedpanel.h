@@ -76,6 +76,9 @@ public:
     // "press X Y", "move X Y", "release X Y" (left button on the drive pad, in pixels).
     void perform(const QString &action);
     QString text(const QString &name) const;
+    // Moves to another entry of ComboCom and back to Com1, as the operator does once the
+    // adapter is back; the port reopens when the focus leaves the selector.
+    bool chooseComOneAgain();
 
     // ---- The record ----
     QList<WireEvent> events;
