@@ -1,6 +1,7 @@
 #include "compasspicture.h"
 #include "simulatedpanel.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
 
@@ -37,7 +38,8 @@ const QString StaleWhenClosed = QStringLiteral("readings still come from stale b
 //
 // Captions are "Name=value" when every mode shows the value, and
 // "Name=answered|silent" for readings, which a closed port leaves as they were.
-// "lamps" are the relay lamps from 1 to 8, "needle" the compass needle's angle.
+// "lamps" are the relay lamps from 1 to 8, "needle" the compass needle's angle,
+// "focus" the control that has the focus.
 class OperationsTest : public QObject
 {
     Q_OBJECT
@@ -51,6 +53,8 @@ class OperationsTest : public QObject
                 lamps += rig->control(QStringLiteral("ImgRele(%1)").arg(i))->isVisible() ? u'1' : u'0';
             return lamps;
         }
+        if (name == u"focus")
+            return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
         if (name == u"needle") {
             const std::optional<float> angle = rig->control<CompassPicture>(QStringLiteral("Picture1"))->needle();
             return angle ? QString::number(*angle, 'f', 4) : QStringLiteral("none");
@@ -213,6 +217,15 @@ private slots:
         row("Cambiar dirección", {"type TxtActDir e 0", "type TxtNueDir F2x", "click CmdDireccion"},
             {"55e00001a0", "55e00001aa", "55e00001a5", "55e00001f2"}, {"TxtActDir=e 0", "TxtNueDir=F2x"}, {}, {},
             1);
+        // Addresses beyond a byte send nothing; the box at fault takes the focus.
+        row("a new address beyond a byte", {"type TxtNueDir 100", "click CmdDireccion"}, {},
+            {"focus=TxtNueDir", "TxtNueDir=100"});
+        row("a current address beyond 16 bits", {"type TxtActDir 12345", "click CmdDireccion"}, {},
+            {"focus=TxtActDir"});
+        row("a current address of no hexadecimal digit", {"type TxtActDir 中", "click CmdDireccion"},
+            {"55000001a0", "55000001aa", "55000001a5", "55000001e2"}, {}, {}, {}, 1);
+        row("Display with 41 characters", {"type TxtLCD03 " + QString(41, u'x'), "click CmdLCD03_1"},
+            {"55c60028" + QStringLiteral("78").repeated(40)});
     }
     void everyOperation()
     {
