@@ -3,6 +3,7 @@
 #include "frames.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QLocale>
@@ -189,6 +190,8 @@ QString SimulatedPanel::text(const QString &name) const
     QWidget *widget = control(name);
     if (auto *box = qobject_cast<QLineEdit *>(widget))
         return box->text();
+    if (auto *combo = qobject_cast<QComboBox *>(widget))
+        return combo->currentText();
     return widget->property("text").toString();
 }
 
