@@ -51,6 +51,7 @@ struct Options
         parser.setApplicationDescription(
             QStringLiteral("Drives and reads the I2C modules of a robot through a USB-to-I2C adapter."));
         parser.addHelpOption();
+        parser.addVersionOption();
         parser.addOptions({trace, simulate, quitAfter});
     }
 };
@@ -66,11 +67,12 @@ bool takeHeadless(QStringList &arguments)
     return true;
 }
 
-bool asksForHelp(int argc, char *argv[])
+bool asksForHelpOrVersion(int argc, char *argv[])
 {
     for (int i = 1; i < argc; ++i) {
         const QByteArray argument(argv[i]);
-        if (argument == "-h" || argument == "--help" || argument == "-?" || argument == "--help-all")
+        if (argument == "-h" || argument == "--help" || argument == "-?" || argument == "--help-all"
+            || argument == "-v" || argument == "--version")
             return true;
     }
     return false;
@@ -80,8 +82,9 @@ bool asksForHelp(int argc, char *argv[])
 
 int kestrava::runKestrava(int argc, char *argv[])
 {
-    // Help needs no window, and so no display: it is printed before one could be needed.
-    if (asksForHelp(argc, argv)) {
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRAVA_VERSION));
+    // Help and version need no window, and so no display: printed before one could be needed.
+    if (asksForHelpOrVersion(argc, argv)) {
         QCoreApplication helpOnly(argc, argv);
         Options().parser.process(helpOnly); // prints the help and ends the program
     }

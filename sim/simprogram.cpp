@@ -1,5 +1,6 @@
 #include "simprogram.h"
 
+#include "latencytimer.h"
 #include "signalwatcher.h"
 #include "simulator.h"
 #include "simulatorthread.h"
@@ -8,7 +9,9 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <chrono>
 #include <csignal>
+#include <optional>
 #include <cstdio>
 #include <unistd.h>
 
@@ -94,6 +97,7 @@ void describe(QCommandLineParser &parser, const SimulatorFrontEnd *frontEnd)
                        "CMPS03 at C0, TPA81 at D0 and SRF02 rangers at E0 E2 E4 E6 E8.\n\n")
         + SimControl::commandHelp());
     parser.addHelpOption();
+    parser.addVersionOption();
     if (frontEnd)
         parser.addOption(frontEnd->option);
 }
@@ -107,10 +111,20 @@ struct Options
         QStringLiteral("No wire time: answers come at once (for tests). By default every byte takes "
                        "0.573 ms each way, as at 19200 baud with 8 data bits and 2 stop bits.")};
     const QCommandLineOption empty{QStringLiteral("empty"), QStringLiteral("Start with no module on the bus.")};
+    const QCommandLineOption latency{QStringLiteral("latency-timer"),
+        QStringLiteral("Answers wait as in a USB serial chip: until <ms> ms after the first waiting byte, "
+                       "or until 62 bytes wait (0 to %1; 0, the default, turns it off).").arg(LatencyTimer::MaxMs),
+        QStringLiteral("ms"), QStringLiteral("0")};
 
-    SimulatorOptions read(const QCommandLineParser &parser) const
+    // Empty when an option's value is out of range.
+    std::optional<SimulatorOptions> read(const QCommandLineParser &parser) const
     {
-        return {parser.isSet(fast), parser.isSet(empty), parser.value(link)};
+        bool valid = false;
+        const int latencyMs = parser.value(latency).toInt(&valid);
+        if (!valid || latencyMs < 0 || latencyMs > LatencyTimer::MaxMs)
+            return std::nullopt;
+        return SimulatorOptions{parser.isSet(fast), parser.isSet(empty), parser.value(link),
+                                std::chrono::milliseconds(latencyMs)};
     }
 };
 
@@ -157,16 +171,21 @@ int kestrava::sim::runSimulator(int argc, char *argv[], const SimulatorFrontEnd 
     const std::unique_ptr<QCoreApplication> app =
         withFrontEnd ? frontEnd->makeApplication(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kestrava-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRAVA_VERSION));
     std::signal(SIGPIPE, SIG_IGN);
 
     QCommandLineParser parser;
     describe(parser, frontEnd);
     const Options options;
-    parser.addOptions({options.link, options.fast, options.empty});
+    parser.addOptions({options.link, options.fast, options.empty, options.latency});
     parser.process(*app);
 
     SignalWatcher terminationSignals;
     QObject::connect(&terminationSignals, &SignalWatcher::terminationRequested, app.get(), &QCoreApplication::quit);
-    const SimulatorOptions chosen = options.read(parser);
-    return withFrontEnd ? runWithFrontEnd(*app, chosen, *frontEnd) : runHeadless(*app, chosen);
+    const std::optional<SimulatorOptions> chosen = options.read(parser);
+    if (!chosen) {
+        std::fprintf(stderr, "kestrava-sim: --latency-timer takes 0 to %d milliseconds\n", LatencyTimer::MaxMs);
+        return 2;
+    }
+    return withFrontEnd ? runWithFrontEnd(*app, *chosen, *frontEnd) : runHeadless(*app, *chosen);
 }

@@ -50,6 +50,7 @@ Simulator::Simulator(const SimulatorOptions &options, QObject *parent)
           [this] { emit quitRequested(); },
       })
 {
+    m_line.setLatencyTimer(options.latencyTimer);
 }
 
 bool Simulator::open(QString &error)

@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
+
 namespace kestrava::sim {
 
 struct SimulatorOptions
@@ -15,6 +17,7 @@ struct SimulatorOptions
     bool fast = false;  // no wire time
     bool empty = false; // no module on the bus
     QString link;       // a symbolic link that follows the device, or empty
+    std::chrono::milliseconds latencyTimer{0}; // a USB serial chip's hold on answers; 0: none
 };
 
 // A symbolic link that follows the line: it is pointed at each new device and
