@@ -87,7 +87,7 @@ private slots:
                                        << QStringList{"55c6000131", "55c6000132", "55c6000123", "55c6000130"};
         QTest::newRow("keyboard * 5 0 9") << "*509" << true << 120 << "*509"
                                           << QStringList{"55c600012a", "55c6000135", "55c6000130", "55c6000139"};
-        QTest::newRow("mouse held 600 ms, each key taken once") << "7890" << false << 600 << "7890"
+        QTest::newRow("mouse held 350 ms, each key taken once") << "7890" << false << 350 << "7890"
                                           << QStringList{"55c6000137", "55c6000138", "55c6000139", "55c6000130"};
     }
     void keypadDialogueIsFinishedInTheView()

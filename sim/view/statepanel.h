@@ -18,6 +18,8 @@ public:
         : QWidget(parent), m_logicalSize(logicalSize)
     {
         setMinimumSize(logicalSize.toSize() / 2);
+        // The panel paints its whole rectangle, so a repaint leaves the frame around it alone.
+        setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
     void showState(const std::optional<State> &state)
@@ -46,6 +48,7 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
+        painter.fillRect(rect(), palette().window());
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setTransform(logicalTransform());
         if (m_state)
