@@ -21,8 +21,9 @@ QString tenths(int value, const char *unit)
     return QStringLiteral("%1 %2").arg(value / 10.0, 0, 'f', 1).arg(QLatin1String(unit));
 }
 
-// A vertical bar from the middle line, up for forwards, down for backwards.
-void paintSpeedBar(QPainter &painter, const QRectF &box, int speed, const QString &label)
+// A vertical bar from the middle line, up for forwards, down for backwards, with a
+// mark where the speed register asks the wheel's ramp to go.
+void paintSpeedBar(QPainter &painter, const QRectF &box, int speed, int target, const QString &label)
 {
     painter.setPen(Qt::black);
     painter.setBrush(Qt::NoBrush);
@@ -32,6 +33,10 @@ void paintSpeedBar(QPainter &painter, const QRectF &box, int speed, const QStrin
     painter.fillRect(QRectF(box.left(), middle - std::max<qreal>(length, 0), box.width(), std::abs(length)),
                      speed >= 0 ? QColor(60, 160, 60) : QColor(200, 80, 60));
     painter.drawLine(QPointF(box.left(), middle), QPointF(box.right(), middle));
+    const qreal targetY = middle - box.height() / 2 * std::clamp(target, -128, 128) / 128.0;
+    painter.setPen(QPen(Qt::black, 2));
+    painter.drawLine(QPointF(box.left() - 4, targetY), QPointF(box.right() + 4, targetY));
+    painter.setPen(Qt::black);
     painter.drawText(QRectF(box.left() - 10, box.bottom() + 2, box.width() + 20, 16), Qt::AlignCenter,
                      QStringLiteral("%1 %2").arg(label).arg(speed));
 }
@@ -40,8 +45,8 @@ void paintSpeedBar(QPainter &painter, const QRectF &box, int speed, const QStrin
 
 void MotorPanel::paint(QPainter &painter, const MotorState &state) const
 {
-    paintSpeedBar(painter, {20, 10, 30, 110}, state.speed1, QStringLiteral("1:"));
-    paintSpeedBar(painter, {80, 10, 30, 110}, state.speed2, QStringLiteral("2:"));
+    paintSpeedBar(painter, {20, 10, 30, 110}, state.speed1, state.target1, QStringLiteral("1:"));
+    paintSpeedBar(painter, {80, 10, 30, 110}, state.speed2, state.target2, QStringLiteral("2:"));
     const QStringList lines = {
         QStringLiteral("mode %1, acceleration %2").arg(state.mode).arg(state.acceleration),
         QStringLiteral("regulation %1, auto-stop %2").arg(onOff(state.regulation), onOff(state.autoStop)),

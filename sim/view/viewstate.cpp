@@ -29,8 +29,11 @@ const Kind *first(const SimBus &bus)
 MotorState motorState(const SimMd23 &md23)
 {
     MotorState state;
-    std::tie(state.speed1, state.speed2) = std::pair(md23.wheelSpeeds()[0], md23.wheelSpeeds()[1]);
-    std::tie(state.target1, state.target2) = std::pair(md23.targetSpeeds()[0], md23.targetSpeeds()[1]);
+    const std::array<int, 2> wheels = md23.wheelSpeeds(), targets = md23.targetSpeeds();
+    state.speed1 = wheels[0];
+    state.speed2 = wheels[1];
+    state.target1 = targets[0];
+    state.target2 = targets[1];
     state.mode = md23.mode();
     state.acceleration = md23.acceleration();
     state.regulation = md23.regulation();

@@ -25,7 +25,7 @@ namespace kestrava::simview {
 struct MotorState
 {
     int speed1 = 0, speed2 = 0;   // the wheels now, in signed steps away from stop
-    int target1 = 0, target2 = 0; // what the speed registers ask for
+    int target1 = 0, target2 = 0; // what the speed registers ask the ramps for
     int mode = 0, acceleration = 0;
     bool regulation = true, autoStop = true;
     qint32 encoder1 = 0, encoder2 = 0;
