@@ -44,10 +44,11 @@ bool SimulatedBus::start(const QString &program, const QStringList &arguments, i
     return true;
 }
 
-void SimulatedBus::mapComPorts(int first, int last) const
+void SimulatedBus::mapComPorts(int first, int last, const QString &target) const
 {
+    const QByteArray path = (target.isEmpty() ? m_devicePath : target).toLocal8Bit();
     for (int number = first; number <= last; ++number)
-        qputenv(QByteArray("KESTRAVA_COM" + QByteArray::number(number)).constData(), m_devicePath.toLocal8Bit());
+        qputenv(QByteArray("KESTRAVA_COM" + QByteArray::number(number)).constData(), path);
 }
 
 QStringList SimulatedBus::command(const QString &line, int timeoutMs)
