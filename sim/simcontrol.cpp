@@ -143,15 +143,15 @@ bool handBackToWorld(QStringList &args, Sensor &sensor)
 } // namespace
 
 const SimControl::Command SimControl::commands[] = {
-    {"help", &SimControl::help, true},      {"list", &SimControl::list, true},   {"add", &SimControl::add},
-    {"remove", &SimControl::remove},        {"set", &SimControl::set},           {"write", &SimControl::write},
-    {"get", &SimControl::get, true},        {"silence", &SimControl::silence},   {"delay", &SimControl::delay},
-    {"garbage", &SimControl::garbage},      {"extra", &SimControl::extra},       {"drop", &SimControl::drop},
-    {"restore", &SimControl::restore},      {"quit", &SimControl::quit},         {"screen", &SimControl::screen, true},
-    {"press", &SimControl::press},          {"release", &SimControl::release},   {"type", &SimControl::type},
-    {"bearing", &SimControl::bearing},      {"temp", &SimControl::temp},         {"noise", &SimControl::noise},
-    {"range", &SimControl::range},          {"pose", &SimControl::pose},         {"start", &SimControl::start},
-    {"candle", &SimControl::candle},        {"obstacle", &SimControl::obstacle}, {"world", &SimControl::world, true},
+    {"help", &SimControl::help, true},     {"list", &SimControl::list, true},     {"add", &SimControl::add},
+    {"remove", &SimControl::remove},       {"set", &SimControl::set},             {"write", &SimControl::write},
+    {"get", &SimControl::get, true},       {"silence", &SimControl::silence},     {"delay", &SimControl::delay},
+    {"garbage", &SimControl::garbage},     {"extra", &SimControl::extra},         {"drop", &SimControl::drop},
+    {"restore", &SimControl::restore},     {"quit", &SimControl::quit},           {"screen", &SimControl::screen, true},
+    {"press", &SimControl::press},         {"release", &SimControl::release},     {"type", &SimControl::type},
+    {"bearing", &SimControl::bearing},     {"temp", &SimControl::temp},           {"noise", &SimControl::noise},
+    {"range", &SimControl::range},         {"pose", &SimControl::pose},           {"start", &SimControl::start},
+    {"candle", &SimControl::candle},       {"obstacle", &SimControl::obstacle},   {"world", &SimControl::world, true},
 };
 
 QString SimControl::commandHelp()

@@ -116,7 +116,8 @@ private slots:
         QTest::newRow("a read restarts the 2 s") << QStringList{"0 speed", "1500 read"} << 3475 << "ok ff";
         QTest::newRow("and it stops 2 s later") << QStringList{"0 speed", "1500 read"} << 3500 << "ok 80";
         QTest::newRow("a busy bus never stops")
-            << QStringList{"0 speed", "1000 read", "2000 read", "3000 read", "4000 read", "5000 read"} << 6000 << "ok ff";
+            << QStringList{"0 speed", "1000 read", "2000 read", "3000 read", "4000 read", "5000 read"} << 6000
+            << "ok ff";
         QTest::newRow("get is no bus access") << QStringList{"0 speed", "1500 get"} << 2000 << "ok 80";
         QTest::newRow("another module's frame") << QStringList{"0 speed", "1500 other"} << 2000 << "ok 80";
         QTest::newRow("switched off") << QStringList{"0 off", "0 speed"} << 10000 << "ok ff";
@@ -173,8 +174,10 @@ private slots:
         QTest::newRow("straight north") << Pose{100, 100, 0} << 10.0 << 10.0 << 2.0 << Pose{100, 120, 0};
         QTest::newRow("straight east") << Pose{100, 100, 90} << 10.0 << 10.0 << 2.0 << Pose{120, 100, 90};
         QTest::newRow("spin clockwise") << Pose{100, 100, 0} << 10.0 << -10.0 << quarter << Pose{100, 100, 90};
-        QTest::newRow("spin anticlockwise wraps") << Pose{100, 100, 0} << -10.0 << 10.0 << quarter << Pose{100, 100, 270};
-        QTest::newRow("quarter arc on the right wheel") << Pose{100, 100, 0} << 20.0 << 0.0 << quarter << Pose{110, 110, 90};
+        QTest::newRow("spin anticlockwise wraps") << Pose{100, 100, 0} << -10.0 << 10.0 << quarter
+                                                  << Pose{100, 100, 270};
+        QTest::newRow("quarter arc about the right wheel") << Pose{100, 100, 0} << 20.0 << 0.0 << quarter
+                                                           << Pose{110, 110, 90};
     }
     void aDifferentialDriveFollowsItsWheels()
     {
@@ -239,10 +242,10 @@ private slots:
         QFETCH(Point, candle);
         QFETCH(bool, wall);
         QFETCH(QList<double>, pixels);
-        const std::vector<Segment> segments = wall ? std::vector<Segment>{{{0, 120}, {200, 120}}} : std::vector<Segment>{};
-        const std::array<double, 8> got = thermalPixels(sensor, candle, 22, 41, segments);
-        for (int i = 0; i < 8; ++i)
-            QVERIFY2(std::abs(got[std::size_t(i)] - pixels[i]) < 1e-3, qPrintable(QString::number(got[std::size_t(i)])));
+        const Segment across{{0, 120}, {200, 120}};
+        const std::array<double, 8> got = thermalPixels(sensor, candle, 22, 41, std::span(&across, wall ? 1 : 0));
+        for (std::size_t i = 0; i < 8; ++i)
+            QVERIFY2(std::abs(got[i] - pixels[qsizetype(i)]) < 1e-3, qPrintable(QString::number(got[i])));
     }
 
     // The rangers, the compass and the thermal array on the robot's bus, and the rule
@@ -286,18 +289,23 @@ private slots:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("error");
-        QTest::newRow("into the wall") << "pose 10 10 0" << "error: the robot does not fit at 10.0 10.0 (a wall or an obstacle is in the way)";
-        QTest::newRow("onto the crate") << "pose 200 80 0" << "error: the robot does not fit at 200.0 80.0 (a wall or an obstacle is in the way)";
+        const QString noFit = QStringLiteral("error: the robot does not fit at %1 "
+                                             "(a wall or an obstacle is in the way)");
+        QTest::newRow("into the wall") << "pose 10 10 0" << noFit.arg("10.0 10.0");
+        QTest::newRow("onto the crate") << "pose 200 80 0" << noFit.arg("200.0 80.0");
         QTest::newRow("outside") << "pose 700 10 0" << "error: x must be a number from 0 to 600, not \"700\"";
         QTest::newRow("heading") << "pose 100 80 360" << "error: heading must be a number from 0 to 359.9, not \"360\"";
-        QTest::newRow("over the robot") << "obstacle add 90 70 20 20" << "error: the obstacle must lie inside the arena and clear of the robot (at most 64 obstacles)";
+        QTest::newRow("over the robot") << "obstacle add 90 70 20 20"
+                                        << "error: the obstacle must lie inside the arena and clear of the robot "
+                                           "(at most 64 obstacles)";
         QTest::newRow("no such obstacle") << "obstacle remove 3" << "error: no obstacle 3";
     }
     void badWorldCommandsAreRefused()
     {
         QFETCH(QString, command);
         QTEST(run(command, 0s), "error");
-        QCOMPARE(run(QStringLiteral("world"), 0s).section(u'\n', 1, 2), QStringLiteral("robot at 100.0 80.0 heading 0.0\ncandle at 140.0 300.0"));
+        QCOMPARE(run(QStringLiteral("world"), 0s).section(u'\n', 1, 2),
+                 QStringLiteral("robot at 100.0 80.0 heading 0.0\ncandle at 140.0 300.0"));
     }
 
     void aServoHornMovesAtItsSpeed_data()
@@ -334,7 +342,8 @@ private slots:
         QStringList texts;
         for (const BusLogEntry &entry : bus.log().entries())
             texts << entry.text();
-        QCOMPARE(texts, (QStringList{"B0 md23 write 0: 88 -> 01", "C0 cmps03 read 2 x2 -> 00 00", "40 - read 0 x1 -> no answer"}));
+        QCOMPARE(texts, (QStringList{"B0 md23 write 0: 88 -> 01", "C0 cmps03 read 2 x2 -> 00 00",
+                                     "40 - read 0 x1 -> no answer"}));
         for (int i = 0; i < 30; ++i)
             frame("55710101", 1s + i * 40ms);
         QCOMPARE(bus.log().entries().size(), std::size_t(20));
