@@ -117,15 +117,6 @@ geometry::Point takePoint(QStringList &args)
     return {x, takeDecimal(args, "y", 0, World::ArenaHeightCm)};
 }
 
-// The word that hands a sensor back to the world after a value set by hand.
-bool takeWorldWord(QStringList &args)
-{
-    if (args.isEmpty() || args.first().toLower() != QLatin1String("world"))
-        return false;
-    args.removeFirst();
-    return true;
-}
-
 QString centimetres(double value)
 {
     return QString::number(value, 'f', 1);
@@ -137,19 +128,30 @@ void expectNoMore(const QStringList &args)
         refuse(QStringLiteral("unexpected \"%1\"").arg(args.join(QLatin1Char(' '))));
 }
 
+// The word "world" hands a sensor back to the world after a value set by hand.
+template<typename Sensor>
+bool handBackToWorld(QStringList &args, Sensor &sensor)
+{
+    if (args.isEmpty() || args.first().toLower() != QLatin1String("world"))
+        return false;
+    args.removeFirst();
+    expectNoMore(args);
+    sensor.followWorld();
+    return true;
+}
+
 } // namespace
 
 const SimControl::Command SimControl::commands[] = {
-    {"help", &SimControl::help, true},       {"list", &SimControl::list, true},       {"add", &SimControl::add},
-    {"remove", &SimControl::remove},   {"set", &SimControl::set},         {"write", &SimControl::write},
-    {"get", &SimControl::get, true},         {"silence", &SimControl::silence}, {"delay", &SimControl::delay},
-    {"garbage", &SimControl::garbage}, {"extra", &SimControl::extra},     {"drop", &SimControl::drop},
-    {"restore", &SimControl::restore}, {"quit", &SimControl::quit},       {"screen", &SimControl::screen, true},
-    {"press", &SimControl::press},     {"release", &SimControl::release}, {"type", &SimControl::type},
-    {"bearing", &SimControl::bearing}, {"temp", &SimControl::temp},       {"noise", &SimControl::noise},
-    {"range", &SimControl::range},     {"pose", &SimControl::pose},       {"start", &SimControl::start},
-    {"candle", &SimControl::candle},   {"obstacle", &SimControl::obstacle},
-    {"world", &SimControl::world, true},
+    {"help", &SimControl::help, true},     {"list", &SimControl::list, true},     {"add", &SimControl::add},
+    {"remove", &SimControl::remove},       {"set", &SimControl::set},             {"write", &SimControl::write},
+    {"get", &SimControl::get, true},       {"silence", &SimControl::silence},     {"delay", &SimControl::delay},
+    {"garbage", &SimControl::garbage},     {"extra", &SimControl::extra},         {"drop", &SimControl::drop},
+    {"restore", &SimControl::restore},     {"quit", &SimControl::quit},           {"screen", &SimControl::screen, true},
+    {"press", &SimControl::press},         {"release", &SimControl::release},     {"type", &SimControl::type},
+    {"bearing", &SimControl::bearing},     {"temp", &SimControl::temp},           {"noise", &SimControl::noise},
+    {"range", &SimControl::range},         {"pose", &SimControl::pose},           {"start", &SimControl::start},
+    {"candle", &SimControl::candle},       {"obstacle", &SimControl::obstacle},   {"world", &SimControl::world, true},
 };
 
 QString SimControl::commandHelp()
@@ -436,11 +438,8 @@ QStringList SimControl::type(Args &args, SimTime)
 QStringList SimControl::bearing(Args &args, SimTime now)
 {
     SimCmps03 &compass = moduleOfKind<SimCmps03>(args);
-    if (takeWorldWord(args)) {
-        expectNoMore(args);
-        compass.followWorld();
+    if (handBackToWorld(args, compass))
         return ok();
-    }
     const QString text = takeArg(args, "bearing");
     expectNoMore(args);
     bool valid = false;
@@ -454,11 +453,8 @@ QStringList SimControl::bearing(Args &args, SimTime now)
 QStringList SimControl::temp(Args &args, SimTime)
 {
     SimTpa81 &sensor = moduleOfKind<SimTpa81>(args);
-    if (takeWorldWord(args)) {
-        expectNoMore(args);
-        sensor.followWorld();
+    if (handBackToWorld(args, sensor))
         return ok();
-    }
     sensor.setAmbient(quint8(takeNumber(args, "ambient temperature", 255)));
     for (int pixel = 0; pixel < SimTpa81::Pixels && !args.isEmpty(); ++pixel)
         sensor.setPixel(pixel, quint8(takeNumber(args, "pixel temperature", 255)));
@@ -479,10 +475,9 @@ QStringList SimControl::noise(Args &args, SimTime)
 QStringList SimControl::range(Args &args, SimTime)
 {
     SimSrf02 &ranger = moduleOfKind<SimSrf02>(args);
-    if (takeWorldWord(args))
-        ranger.followWorld();
-    else
-        ranger.setDistance(quint16(takeNumber(args, "distance", 65535)));
+    if (handBackToWorld(args, ranger))
+        return ok();
+    ranger.setDistance(quint16(takeNumber(args, "distance", 65535)));
     expectNoMore(args);
     return ok();
 }
