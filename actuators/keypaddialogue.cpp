@@ -104,7 +104,7 @@ std::optional<quint8> KeypadDialogue::read(KeypadRegister keypadRegister)
 {
     // An unanswered reading says nothing about the keys: what ReplyBuffer still
     // holds is an older answer, perhaps a write's acknowledgement.
-    if (!m_engine.transact(keypadReadFrame(keypadRegister), 1)) {
+    if (m_engine.transact(keypadReadFrame(keypadRegister), 1) != Outcome::Taken) {
         ++m_silentReads;
         return std::nullopt;
     }

@@ -37,8 +37,10 @@ void ServoPanel::ServoScroll_Change(qint16 index)
         return;
     const QScrollBar &bar = m_context.control<QScrollBar>(QStringLiteral("ServoScroll"), index);
     const quint16 position = quint16(qBound(0, bar.value(), 0xFFFF));
-    for (const QByteArray &frame : servoPositionFrames(index, position))
-        m_context.engine.transact(frame, 1);
+    for (const QByteArray &frame : servoPositionFrames(index, position)) {
+        if (m_context.engine.transact(frame, 1) == Outcome::NotSent)
+            break;
+    }
     // The bar may have moved while the answers were awaited; the caption follows the bar.
     m_context.control<QLabel>(QStringLiteral("ServoVal"), index).setText(servoCaption(bar.value()));
 }
@@ -48,7 +50,8 @@ void ServoPanel::VeloScroll_Change()
     const QScrollBar &bar = m_context.control<QScrollBar>(QStringLiteral("VeloScroll"));
     for (int index = 0; index < ServoCount; ++index) {
         const quint8 speed = quint8(qBound(0, bar.value(), 0xFF)); // read afresh for every servo
-        m_context.engine.transact(servoSpeedFrame(index, speed), 1);
+        if (m_context.engine.transact(servoSpeedFrame(index, speed), 1) == Outcome::NotSent)
+            return;
     }
 }
 

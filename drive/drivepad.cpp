@@ -30,14 +30,14 @@ void padUpdate(const ModuleContext &context, const MouseArgs &mouse)
     const PadSpeeds speeds = padSpeeds(mouse.x, mouse.y);
     context.control<QLabel>(QStringLiteral("Label10")).setText(QString::number(speeds.turn));
     context.control<QLabel>(QStringLiteral("Label9")).setText(QString::number(speeds.speed));
-    context.engine.writeRegister(md23::Address, md23::Speed1, speeds.speed);
-    context.engine.writeRegister(md23::Address, md23::Speed2Turn, speeds.turn);
+    if (context.engine.writeRegister(md23::Address, md23::Speed1, speeds.speed) != Outcome::NotSent)
+        context.engine.writeRegister(md23::Address, md23::Speed2Turn, speeds.turn);
 }
 
 void Image1_MouseUp(const ModuleContext &context)
 {
-    context.engine.writeRegister(md23::Address, md23::Speed1, md23::Stop);
-    context.engine.writeRegister(md23::Address, md23::Speed2Turn, md23::Stop);
+    if (context.engine.writeRegister(md23::Address, md23::Speed1, md23::Stop) != Outcome::NotSent)
+        context.engine.writeRegister(md23::Address, md23::Speed2Turn, md23::Stop);
 }
 
 } // namespace

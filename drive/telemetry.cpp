@@ -60,7 +60,7 @@ const std::vector<Reading> &readOut()
 // ReplyBuffer[0] still holds; nothing at all when the frame could not be sent.
 std::optional<quint8> readRegister(TransactionEngine &engine, quint8 reg)
 {
-    if (!engine.send(registerReadFrame(md23::Address, reg, 1)))
+    if (engine.send(registerReadFrame(md23::Address, reg, 1)) != Outcome::Sent)
         return std::nullopt;
     engine.WaitForReply(1);
     return engine.reply(0);

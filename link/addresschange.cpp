@@ -55,7 +55,7 @@ void changeModuleAddress(TransactionEngine &engine, QLineEdit &currentBox, QLine
         return;
     }
     for (const QByteArray &frame : change.frames) {
-        if (!engine.send(frame))
+        if (engine.send(frame) != Outcome::Sent)
             return; // the port is closed: nothing went out, nothing to wait for
     }
     engine.WaitForReply(1);

@@ -42,11 +42,15 @@ Compass::Compass(const ModuleContext &context)
 
 void Compass::CmdBrujula_Click()
 {
-    m_context.control<QLabel>(QStringLiteral("LblVersionCMPS03"))
-        .setText(QString::number(readByte(VersionRegister)));
-    const quint8 high = readByte(BearingHighRegister);
-    const quint8 low = readByte(BearingLowRegister);
-    const float bearing = bearingFromWord(high, low);
+    const std::optional<quint8> version = readByte(VersionRegister);
+    if (!version)
+        return;
+    m_context.control<QLabel>(QStringLiteral("LblVersionCMPS03")).setText(QString::number(*version));
+    const std::optional<quint8> high = readByte(BearingHighRegister);
+    const std::optional<quint8> low = high ? readByte(BearingLowRegister) : std::nullopt;
+    if (!low)
+        return;
+    const float bearing = bearingFromWord(*high, *low);
     m_context.control<QLabel>(QStringLiteral("LblBrujula")).setText(formatSingle(bearing));
 
     auto &picture = m_context.control<CompassPicture>(QStringLiteral("Picture1"));
@@ -54,10 +58,12 @@ void Compass::CmdBrujula_Click()
     picture.drawNeedle(needleAngle(bearing));
 }
 
-// One single-byte read; after a time-out the byte is whatever the last reply left.
-quint8 Compass::readByte(quint8 reg)
+// One single-byte read; after a time-out the byte is whatever the last reply left,
+// and nothing when the frame could not be sent.
+std::optional<quint8> Compass::readByte(quint8 reg)
 {
-    m_context.engine.readRegisters(Address, reg, 1);
+    if (m_context.engine.readRegisters(Address, reg, 1) == Outcome::NotSent)
+        return std::nullopt;
     return m_context.engine.reply(0);
 }
 

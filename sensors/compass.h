@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+#include <optional>
+
 namespace kestrava {
 
 // The CMPS03 bearing word counts tenths of a degree, clockwise from north.
@@ -25,7 +27,7 @@ public:
     void CmdBrujula_Click();
 
 private:
-    quint8 readByte(quint8 reg);
+    std::optional<quint8> readByte(quint8 reg);
 
     ModuleContext m_context;
 };

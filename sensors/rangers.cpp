@@ -45,26 +45,28 @@ Rangers::Rangers(const ModuleContext &context)
 
 void Rangers::CmdDistancia_Click()
 {
-    for (int i = 0; i < Count; ++i)
-        measure(i);
+    // A closed port ends the sequence: nothing more is sent and no box changes.
+    for (int i = 0; i < Count && measure(i); ++i) {
+    }
 }
 
-void Rangers::measure(int index)
+bool Rangers::measure(int index)
 {
     TransactionEngine &engine = m_context.engine;
     const quint8 address = rangerAddress(index);
     QElapsedTimer sinceCommand;
     sinceCommand.start();
-    // A command that could not be sent (port closed) starts no ranging to wait for.
-    if (engine.send(registerWriteFrame(address, CommandRegister, RangeInCentimetres))) {
-        engine.WaitForReply(1);
-        waitForRanging(engine, sinceCommand);
-    }
+    if (engine.send(registerWriteFrame(address, CommandRegister, RangeInCentimetres)) != Outcome::Sent)
+        return false;
+    engine.WaitForReply(1);
+    waitForRanging(engine, sinceCommand);
     // A late acknowledgement can be taken here with the high byte; the box then
     // shows that mix, as nothing tells the two apart.
-    engine.readRegisters(address, RangeHighRegister, 2);
+    if (engine.readRegisters(address, RangeHighRegister, 2) == Outcome::NotSent)
+        return false;
     m_context.control<QLabel>(QStringLiteral("LblDistancia"), index)
         .setText(QString::number(rangeFromBytes(engine.reply(0), engine.reply(1))));
+    return true;
 }
 
 } // namespace kestrava

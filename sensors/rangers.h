@@ -22,7 +22,7 @@ public:
     void CmdDistancia_Click();
 
 private:
-    void measure(int index);
+    bool measure(int index); // false when the port is closed
 
     ModuleContext m_context;
 };

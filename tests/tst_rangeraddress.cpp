@@ -46,7 +46,7 @@ class RangerAddressTest : public QObject
     {
         QTest::qWait(100);
         panel->line().discardInput();
-        return panel->engine().readRegisters(address, 0, 1);
+        return panel->engine().readRegisters(address, 0, 1) == Outcome::Taken;
     }
 
 private slots:

@@ -53,14 +53,14 @@ private slots:
     {
         startSimulator({QStringLiteral("--fast")});
         QCOMPARE(sim->command(QStringLiteral("add 40 generic")), QStringList{"ok"});
-        QVERIFY(engine->writeRegisters(0x40, 5, QByteArray::fromHex("a1b2c3")));
+        QCOMPARE(engine->writeRegisters(0x40, 5, QByteArray::fromHex("a1b2c3")), Outcome::Taken);
         QCOMPARE(engine->reply(0), quint8(0x01));
-        QVERIFY(engine->readRegisters(0x40, 4, 5));
+        QCOMPARE(engine->readRegisters(0x40, 4, 5), Outcome::Taken);
         QCOMPARE(replyBytes(5), QByteArray::fromHex("00a1b2c300"));
         QCOMPARE(sim->command(QStringLiteral("get 40 5 3")), QStringList{"ok a1 b2 c3"});
-        QVERIFY(engine->readRegisters(0xB0, 13, 1)); // the motor controller's version
+        QCOMPARE(engine->readRegisters(0xB0, 13, 1), Outcome::Taken); // the motor controller's version
         QCOMPARE(engine->reply(0), quint8(0x09));
-        QVERIFY(engine->writeRegister(0x70, 1, 0x81));
+        QCOMPARE(engine->writeRegister(0x70, 1, 0x81), Outcome::Taken);
         QCOMPARE(sim->command(QStringLiteral("get 70 1")), QStringList{"ok 81"});
     }
 
@@ -68,10 +68,10 @@ private slots:
     {
         startSimulator({QStringLiteral("--fast")});
         for (const quint8 step : {0xA0, 0xAA, 0xA5, 0xF0})
-            QVERIFY(engine->writeRegister(0xE0, 0, step));
-        QVERIFY(engine->readRegisters(0xF0, 0, 1));
+            QCOMPARE(engine->writeRegister(0xE0, 0, step), Outcome::Taken);
+        QCOMPARE(engine->readRegisters(0xF0, 0, 1), Outcome::Taken);
         QCOMPARE(engine->reply(0), quint8(0x06));
-        QVERIFY(!engine->readRegisters(0xE0, 0, 1)); // E0 has fallen silent
+        QCOMPARE(engine->readRegisters(0xE0, 0, 1), Outcome::TimedOut); // E0 has fallen silent
     }
 
     void wireTimeIsEmulatedByDefault()
@@ -80,7 +80,7 @@ private slots:
         QCOMPARE(sim->command(QStringLiteral("add 40 generic")), QStringList{"ok"});
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(engine->readRegisters(0x40, 0, 255));
+        QCOMPARE(engine->readRegisters(0x40, 0, 255), Outcome::Taken);
         const qint64 took = clock.elapsed();
         // 4 bytes out and 255 back, 0.573 ms each: 148 ms on the wire.
         QVERIFY2(took >= 145 && took < 1000, qPrintable(QString::number(took)));
@@ -94,12 +94,12 @@ private slots:
         QTimer::singleShot(100, sim.get(), [this] { sim->post(QStringLiteral("drop")); });
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(!engine->readRegisters(0xB0, 13, 1));
+        QCOMPARE(engine->readRegisters(0xB0, 13, 1), Outcome::Lost);
         const qint64 took = clock.elapsed();
         QVERIFY2(took >= 90 && took < 450, qPrintable(QString::number(took))); // well before the 550 ms time-out
         QVERIFY(!line->isOpen());
         QCOMPARE(lost.count(), 1);
-        QVERIFY(!engine->writeRegister(0xB0, 0, 0x80)); // nothing is sent or waited for
+        QCOMPARE(engine->writeRegister(0xB0, 0, 0x80), Outcome::NotSent); // nothing is sent or waited for
     }
 
     void aRestoredLineHasANewDeviceAndTheLinkFollowsIt()
@@ -114,7 +114,7 @@ private slots:
         QVERIFY(restored.first().startsWith(QLatin1String("ok /dev/")));
         test::mapComPort(1, link);
         QVERIFY2(line->open(), qPrintable(line->lastError()));
-        QVERIFY(engine->readRegisters(0xC0, 0, 1));
+        QCOMPARE(engine->readRegisters(0xC0, 0, 1), Outcome::Taken);
         QCOMPARE(engine->reply(0), quint8(14));
         sim->stop();
         QVERIFY(!QFileInfo(link).isSymLink());

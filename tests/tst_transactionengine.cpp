@@ -52,7 +52,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         answerAfter(100, QByteArray::fromHex("2a"));
-        QVERIFY(engine->transact(registerReadFrame(0xD0, 2, 1), 1));
+        QCOMPARE(engine->transact(registerReadFrame(0xD0, 2, 1), 1), Outcome::Taken);
         const qint64 took = clock.elapsed();
         QVERIFY2(took >= 90 && took < 400, qPrintable(QString::number(took)));
         QCOMPARE(engine->reply(0), quint8(0x2a));
@@ -64,11 +64,11 @@ private slots:
     void noAnswerTimesOutAfterElevenTicksLeavingBufferAndTimer()
     {
         answerAfter(0, QByteArray::fromHex("11223344"));
-        QVERIFY(engine->transact(registerReadFrame(0xD0, 0, 4), 4));
+        QCOMPARE(engine->transact(registerReadFrame(0xD0, 0, 4), 4), Outcome::Taken);
         QElapsedTimer clock;
         clock.start();
         QSignalSpy timedOut(engine.get(), &TransactionEngine::replyTimedOut);
-        QVERIFY(!engine->transact(registerReadFrame(0xD0, 0, 1), 1));
+        QCOMPARE(engine->transact(registerReadFrame(0xD0, 0, 1), 1), Outcome::TimedOut);
         const qint64 took = clock.elapsed();
         QVERIFY2(took >= 500 && took < 900, qPrintable(QString::number(took)));
         QCOMPARE(timedOut.count(), 1);
@@ -80,12 +80,12 @@ private slots:
     void aLateAnswerIsTakenByTheNextWait()
     {
         answerAfter(700, QByteArray::fromHex("77"));
-        QVERIFY(!engine->transact(registerReadFrame(0xD0, 0, 1), 1));
+        QCOMPARE(engine->transact(registerReadFrame(0xD0, 0, 1), 1), Outcome::TimedOut);
         QTest::qWait(300); // the late byte arrives meanwhile and stays waiting
         QCOMPARE(line->inBufferCount(), 1);
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(engine->transact(registerReadFrame(0xD0, 1, 1), 1));
+        QCOMPARE(engine->transact(registerReadFrame(0xD0, 1, 1), 1), Outcome::Taken);
         QVERIFY2(clock.elapsed() < 100, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(engine->reply(0), quint8(0x77));
     }
@@ -94,7 +94,7 @@ private slots:
     {
         pty->write(QByteArray::fromHex("a1a2a3"));
         settle();
-        QVERIFY(engine->WaitForReply(2));
+        QCOMPARE(engine->WaitForReply(2), Outcome::Taken);
         QCOMPARE(engine->reply(0), quint8(0xa1));
         QCOMPARE(engine->reply(1), quint8(0xa2));
         QCOMPARE(engine->reply(2), quint8(0xa3));
@@ -105,10 +105,10 @@ private slots:
     {
         pty->write(QByteArray::fromHex("01020304"));
         settle();
-        QVERIFY(engine->WaitForReply(4));
+        QCOMPARE(engine->WaitForReply(4), Outcome::Taken);
         pty->write(QByteArray::fromHex("0a0b"));
         settle();
-        QVERIFY(engine->WaitForReply(2));
+        QCOMPARE(engine->WaitForReply(2), Outcome::Taken);
         const auto &buffer = engine->ReplyBuffer();
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(buffer.data()), 4), QByteArray::fromHex("0a0b0304"));
     }
@@ -120,7 +120,7 @@ private slots:
             flood[i] = char(0x80 | (i % 0x7f) | 1); // never 0, so untouched positions stand out
         pty->write(flood);
         QVERIFY(QTest::qWaitFor([&] { return line->inBufferCount() >= 1200; }, 2000));
-        QVERIFY(engine->WaitForReply(1));
+        QCOMPARE(engine->WaitForReply(1), Outcome::Taken);
         const auto &buffer = engine->ReplyBuffer();
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(buffer.data()), 999), flood.left(999));
         QCOMPARE(buffer[999], quint8(0));
@@ -151,70 +151,81 @@ private slots:
         settle();
         bool eventRan = false;
         QTimer::singleShot(0, this, [&] { eventRan = true; });
-        QVERIFY(engine->WaitForReply(1));
+        QCOMPARE(engine->WaitForReply(1), Outcome::Taken);
         QVERIFY(!eventRan);
         QCOMPARE(engine->reply(0), quint8(0x5a));
         QVERIFY(!engine->timerRunning());
         QTRY_VERIFY(eventRan);
     }
 
-    void aClosedPortSendsNothingAndDoesNotWait()
+    // Every way a transaction can end: its outcome, what crossed the wire, the
+    // trace's lines and how long it took.
+    void everyPathEndsInItsOwnOutcome_data()
     {
-        line->close();
-        QSignalSpy notSent(engine.get(), &TransactionEngine::frameNotSent);
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(!engine->writeRegister(0xB0, 0, 0x80));
-        QVERIFY(clock.elapsed() < 50);
-        QCOMPARE(notSent.count(), 1);
-        QCOMPARE(notSent.first().first().toByteArray(), QByteArray::fromHex("55b0000180"));
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<QByteArray>("wire");
+        QTest::addColumn<QStringList>("traced");
+        QTest::addColumn<int>("minMs");
+        QTest::addColumn<int>("maxMs");
+        const QByteArray read = QByteArray::fromHex("55d10201");
+        QTest::newRow("taken") << "answer" << Outcome::Taken << read
+                               << QStringList{"TX 55 D1 02 01", "RX 2A"} << 40 << 400;
+        QTest::newRow("timed out") << "silent" << Outcome::TimedOut << read
+                                   << QStringList{"TX 55 D1 02 01", "TIMEOUT"} << 500 << 900;
+        QTest::newRow("timed out after 100 ms") << "short" << Outcome::TimedOut << read
+                                                << QStringList{"TX 55 D1 02 01", "TIMEOUT"} << 95 << 400;
+        QTest::newRow("not sent") << "closed" << Outcome::NotSent << QByteArray()
+                                  << QStringList{"CLOSED 55 D1 02 01"} << 0 << 50;
+        QTest::newRow("lost") << "unplug" << Outcome::Lost << read
+                              << QStringList{"TX 55 D1 02 01", "LOST"} << 90 << 400;
+        // The nested send goes nowhere; the outer wait still takes its own answer.
+        QTest::newRow("refused inside a wait")
+            << "nested" << Outcome::Refused << read
+            << QStringList{"TX 55 D1 02 01", "OVERLAP 55 70 01 01 FF", "RX 2A"} << 40 << 400;
     }
-
-    void aDeviceRemovedDuringAWaitEndsTheOperationPromptly()
+    void everyPathEndsInItsOwnOutcome()
     {
-        QSignalSpy lost(line.get(), &SerialLine::deviceLost);
-        QTimer::singleShot(100, pty.get(), [this] { pty->hangUp(); });
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(!engine->transact(registerReadFrame(0xD0, 0, 1), 1));
-        QVERIFY2(clock.elapsed() < 400, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(lost.count(), 1);
-        QVERIFY(!line->isOpen());
-        clock.restart();
-        for (int reg = 0; reg < 10; ++reg)
-            engine->readRegisters(0xD0, quint8(reg), 1);
-        QVERIFY(clock.elapsed() < 100);
-    }
-
-    void theTraceHasALinePerFrameReplyTimeOutAndRefusal()
-    {
+        QFETCH(QString, path);
+        QFETCH(Outcome, outcome);
+        QFETCH(QByteArray, wire);
+        QFETCH(QStringList, traced);
+        QFETCH(int, minMs);
+        QFETCH(int, maxMs);
         QTemporaryDir folder;
         Trace trace;
         QVERIFY(trace.open(folder.filePath(QStringLiteral("trace.txt"))));
         engine->setTrace(&trace);
-        answerAfter(20, QByteArray::fromHex("2a"));
-        engine->transact(registerReadFrame(0xD0, 2, 1), 1);
-        engine->transact(registerWriteFrame(0x70, 1, 0xFF), 1);
-        line->close();
-        engine->transact(registerWriteFrame(0x70, 1, 0x00), 1);
+        Outcome nested = Outcome::Taken;
+        if (path == "answer" || path == "nested")
+            answerAfter(60, QByteArray::fromHex("2a"));
+        if (path == "short")
+            engine->setReplyTimeout(std::chrono::milliseconds(100));
+        if (path == "closed")
+            line->close();
+        if (path == "unplug")
+            QTimer::singleShot(100, pty.get(), [this] { pty->hangUp(); });
+        if (path == "nested")
+            QTimer::singleShot(20, this, [&] { nested = engine->writeRegister(0x70, 1, 0xFF); });
+        QElapsedTimer clock;
+        clock.start();
+        const Outcome ended = engine->transact(registerReadFrame(0xD0, 2, 1), 1);
+        const qint64 took = clock.elapsed();
+        QCOMPARE(path == "nested" ? nested : ended, outcome);
+        QVERIFY2(took >= minMs && took <= maxMs,
+                 qPrintable(QString::number(took)));
+        if (path != "unplug") {
+            QTest::qWait(30);
+            QCOMPARE(pty->received(), wire);
+        }
         engine->setTrace(nullptr);
-
         QFile file(folder.filePath(QStringLiteral("trace.txt")));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromLatin1(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
-        static const QRegularExpression shape(QStringLiteral(R"(^(\d+) COM1 (.*)$)"));
-        QStringList events;
-        qint64 previous = -1;
-        for (const QString &traceLine : lines) {
-            const QRegularExpressionMatch match = shape.match(traceLine);
-            QVERIFY2(match.hasMatch(), qPrintable(traceLine));
-            QVERIFY(match.captured(1).toLongLong() >= previous);
-            previous = match.captured(1).toLongLong();
-            events << match.captured(2);
-        }
-        QCOMPARE(events, QStringList({"TX 55 D1 02 01", "RX 2A", "TX 55 70 01 01 FF", "TIMEOUT",
-                                      "CLOSED 55 70 01 01 00"}));
-        QVERIFY(previous >= 500); // the time-out came after its 11 ticks
+        static const QRegularExpression stamp(QStringLiteral(R"(^\d+ COM1 )"));
+        QStringList lines = QString::fromLatin1(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        for (QString &traceLine : lines)
+            traceLine.remove(stamp);
+        QCOMPARE(lines, traced);
     }
 
     void eventsDuringAWaitRunAfterItInArrivalOrder()

@@ -100,6 +100,8 @@ bool SimulatedPanel::openPanel()
             [this](const QByteArray &f) { record(WireEvent::NotSent, f); });
     connect(&engine, &TransactionEngine::replyTaken, this, [this](const QByteArray &b) { record(WireEvent::Reply, b); });
     connect(&engine, &TransactionEngine::replyTimedOut, this, [this] { record(WireEvent::TimedOut, {}); });
+    // A vanished device ends the wait as a time-out does.
+    connect(&engine, &TransactionEngine::replyLost, this, [this] { record(WireEvent::TimedOut, {}); });
     connect(&engine, &TransactionEngine::overlapDetected, this,
             [this](const QByteArray &f) { record(WireEvent::Overlap, f); });
     m_panel->show();
