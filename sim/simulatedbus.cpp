@@ -1,5 +1,7 @@
 #include "simulatedbus.h"
 
+#include "serialline.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -47,7 +49,7 @@ bool SimulatedBus::start(const QString &program, const QStringList &arguments, i
 void SimulatedBus::mapComPorts(int first, int last) const
 {
     for (int number = first; number <= last; ++number)
-        qputenv(QByteArray("KESTRAVA_COM" + QByteArray::number(number)).constData(), m_devicePath.toLocal8Bit());
+        mapComPort(number, m_devicePath);
 }
 
 QStringList SimulatedBus::command(const QString &line, int timeoutMs)

@@ -26,7 +26,7 @@ public:
 
     // Blocks until the simulator has printed its device path (at most timeoutMs).
     bool start(const QString &program, const QStringList &arguments = {}, int timeoutMs = StartTimeoutMs);
-    // KESTRAVA_COM<n> = the device, for every COM number first..last.
+    // COM n leads to the device, for every COM number first..last.
     void mapComPorts(int first = 1, int last = 16) const;
 
     QString devicePath() const { return m_devicePath; }

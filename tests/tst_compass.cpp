@@ -1,7 +1,7 @@
 #include "compass.h"
 #include "compasspicture.h"
 #include "modulerig.h"
-#include "sensors.h"
+#include "sensorbinding.h"
 
 #include <QImage>
 #include <QLabel>

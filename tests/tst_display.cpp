@@ -1,4 +1,4 @@
-#include "displaypanel.h"
+#include "display.h"
 #include "keypaddialogue.h"
 #include "actuatorrig.h"
 

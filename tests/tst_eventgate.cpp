@@ -10,7 +10,7 @@ using namespace kestrava;
 class EventGateTest : public QObject
 {
     Q_OBJECT
-    static constexpr int Move = 1;
+    inline static const QString Move = QStringLiteral("Image1_MouseMove");
 
 private slots:
     void anOperationRunsAtOnceWhenNothingRuns()

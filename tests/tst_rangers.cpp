@@ -1,7 +1,7 @@
 #include "frames.h"
 #include "modulerig.h"
 #include "rangers.h"
-#include "sensors.h"
+#include "sensorbinding.h"
 
 #include <QElapsedTimer>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "servopanel.h"
+#include "servos.h"
 #include "actuatorrig.h"
 
 #include <QElapsedTimer>

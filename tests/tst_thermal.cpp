@@ -1,5 +1,5 @@
 #include "modulerig.h"
-#include "sensors.h"
+#include "sensorbinding.h"
 
 #include <QElapsedTimer>
 #include <QLabel>

@@ -4,7 +4,7 @@
 // over a pseudo-terminal with a scripted adapter at the far end, and handlers run
 // through the gate as the window runs them.
 
-#include "actuators.h"
+#include "actuatorbinding.h"
 #include "modulerig.h"
 
 #include <QLabel>

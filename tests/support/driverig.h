@@ -5,7 +5,7 @@
 // and a scripted adapter on the far end of a pseudo-terminal. Events reach the
 // handlers through the gate, as the window's event table sends them.
 
-#include "drive.h"
+#include "drivebinding.h"
 #include "modulerig.h"
 
 #include <QLabel>

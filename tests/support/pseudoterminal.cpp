@@ -84,9 +84,5 @@ void PseudoTerminal::readMaster()
     }
 }
 
-void mapComPort(int number, const QString &device)
-{
-    qputenv(QByteArray("KESTRAVA_COM" + QByteArray::number(number)).constData(), device.toLocal8Bit());
-}
 
 } // namespace kestrava::test

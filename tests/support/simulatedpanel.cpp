@@ -83,7 +83,7 @@ bool SimulatedPanel::startSimulator(const QStringList &arguments, const QString 
     m_sim->mapComPorts(1, 16);
     if (!link.isEmpty()) {
         for (int n = 1; n <= 16; ++n)
-            qputenv(QByteArray("KESTRAVA_COM" + QByteArray::number(n)).constData(), QFile::encodeName(link));
+            mapComPort(n, link);
     }
     return true;
 }
