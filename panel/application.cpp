@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include "controlpanel.h"
+#include "readinglog.h"
 #include "signalwatcher.h"
 #include "simulatedbus.h"
 #include "trace.h"
@@ -34,6 +35,9 @@ struct Options
         QStringLiteral("Write every frame sent and reply taken to <file>."), QStringLiteral("file")};
     QCommandLineOption simulate{QStringLiteral("simulate"),
         QStringLiteral("Drive a simulated robot: starts kestrava-sim and points every COM port at it.")};
+    QCommandLineOption log{QStringLiteral("log"),
+        QStringLiteral("Append one row per reading shown (time, module, field, value) to <file.csv>."),
+        QStringLiteral("file.csv")};
     QCommandLineOption quitAfter{QStringLiteral("quit-after"),
         QStringLiteral("Close the window <ms> milliseconds after it is first shown (scripted runs, measurements)."),
         QStringLiteral("ms")};
@@ -44,7 +48,7 @@ struct Options
         parser.setApplicationDescription(
             QStringLiteral("Drives and reads the I2C modules of a robot through a USB-to-I2C adapter."));
         parser.addHelpOption();
-        parser.addOptions({trace, simulate, quitAfter});
+        parser.addOptions({trace, simulate, log, quitAfter});
     }
 };
 
@@ -91,6 +95,12 @@ int kestrava::runKestrava(int argc, char *argv[])
     if (!tracePath.isEmpty() && !trace.open(tracePath))
         qWarning("kestrava: cannot write the trace file %s", qPrintable(tracePath));
 
+    kestrava::ReadingLog readingLog;
+    const QString logPath = parser.value(options.log);
+    if (!logPath.isEmpty() && !readingLog.open(logPath))
+        qWarning("kestrava: cannot write the reading log %s: %s", qPrintable(logPath),
+                 qPrintable(readingLog.errorString()));
+
     int quitAfterMs = -1;
     if (parser.isSet(options.quitAfter)) {
         bool valid = false;
@@ -108,6 +118,8 @@ int kestrava::runKestrava(int argc, char *argv[])
 
     kestrava::ControlPanel panel;
     panel.engine().setTrace(&trace);
+    QObject::connect(&panel, &kestrava::ControlPanel::readingShown, &panel,
+                     [&readingLog](const kestrava::Reading &reading) { readingLog.write(reading); });
     panel.setSimulatedBus(parser.isSet(options.simulate));
     if (terminationRequested)
         return 0;
