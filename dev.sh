@@ -6,6 +6,7 @@
 #   ./dev.sh sanitize      the same tests in a second build with AddressSanitizer and UBSan
 #   ./dev.sh fuzz [SECS]   build the libFuzzer targets with clang and run each for SECS (default 20)
 #   ./dev.sh bench         build and run the benchmark against the simulator
+#   ./dev.sh package       build the programs and pack them into a .deb in build/package
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -13,8 +14,13 @@ build="${KESTRAVA_BUILD_DIR:-$here/build}"
 jobs="${KESTRAVA_JOBS:-2}"
 log="$build/dev.log"
 # The build, the tests and the window's own fonts: without DejaVu Sans Condensed the
-# window falls back to a wider face.
-packages=(cmake g++ make libgl-dev qt6-base-dev qt6-serialport-dev fonts-dejavu-core fonts-dejavu-extra)
+# window falls back to a wider face. ser2net and socat carry the line to a robot out of
+# reach in the tests and the benchmark.
+packages=(cmake g++ make libgl-dev qt6-base-dev qt6-serialport-dev fonts-dejavu-core fonts-dejavu-extra
+          ser2net socat)
+# Packing (dpkg-shlibdeps finds the dependencies; file tells it which files are programs)
+# and the checks CI runs on the package.
+packing=(dpkg-dev file lintian desktop-file-utils appstream)
 
 say() { echo "dev.sh: $*"; }
 
@@ -114,8 +120,17 @@ bench)
     build_targets "$build" kestrava-bench kestrava kestrava-sim
     exec "$build/bench/kestrava-bench"
     ;;
+package)
+    install_missing "${packages[@]}" "${packing[@]}"
+    configure "$build"
+    build_targets "$build" kestrava-installable
+    rm -f "$build"/package/kestrava_*.deb
+    step "packing…" cpack --config "$build/CPackConfig.cmake" -B "$build/package"
+    deb="$(ls "$build"/package/kestrava_*.deb)"
+    say "$deb ($(du -k "$deb" | cut -f1) KiB); install it with: sudo apt-get install $deb"
+    ;;
 *)
-    sed -n '2,8p' "$0"
+    sed -n '2,9p' "$0"
     exit 2
     ;;
 esac

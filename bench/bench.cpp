@@ -1,8 +1,11 @@
 // kestrava-bench: figures of the transaction engine against kestrava-sim with wire-time
-// emulation, of the panel's start-up, and of the whole window under a drag, a long
-// keypad dialogue, many operations and idleness. Run by hand; prints one line per figure.
+// emulation, of the panel's start-up, of the whole window under a drag, a long keypad
+// dialogue, many operations and idleness, and of the window against a raw client behind a
+// USB latency timer and over TCP (only these with --latency-only). Run by hand; prints
+// one line per figure.
 
 #include "benchmeasure.h"
+#include "latencybench.h"
 #include "panelbench.h"
 #include "serialline.h"
 #include "simulatedbus.h"
@@ -105,6 +108,15 @@ void measurePanelStartUp(const QString &device)
               .arg(double(children.ru_maxrss) / 1024, 0, 'f', 1));
 }
 
+// Wire time on, each with its own simulator: a USB chip's latency timer at Linux's
+// default and at its lowest, and a robot reached over TCP.
+void measureBehindLatencyTimerAndNetwork()
+{
+    measureLatencyTimer(16);
+    measureLatencyTimer(1);
+    measureRemotePath();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -116,6 +128,10 @@ int main(int argc, char *argv[])
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(privateSettings.path()));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(privateSettings.path()));
     QApplication app(argc, argv);
+    if (QCoreApplication::arguments().contains(QStringLiteral("--latency-only"))) {
+        measureBehindLatencyTimerAndNetwork();
+        return 0;
+    }
 
     sim::SimulatedBus simulator;
     if (!simulator.start(QStringLiteral(KESTRAVA_SIM_BINARY))) { // wire-time emulation on
@@ -152,5 +168,7 @@ int main(int argc, char *argv[])
     fastSimulator.mapComPorts(1, 1);
     measureMemory();
     measureIdle();
+
+    measureBehindLatencyTimerAndNetwork();
     return 0;
 }

@@ -35,19 +35,6 @@ constexpr int KeypadPollingMs = 30000;
 // Far beyond what any measured run needs: a run that hangs still ends the bench.
 constexpr int GiveUpMs = 120000;
 
-std::unique_ptr<ControlPanel> openPanel()
-{
-    auto panel = std::make_unique<ControlPanel>([](const QString &message) {
-        std::fprintf(stderr, "kestrava-bench: the panel says: %s\n", qPrintable(message));
-    });
-    panel->show();
-    if (!panel->line().isOpen()) {
-        print(QStringLiteral("(the panel could not open its port; figure skipped)"));
-        return nullptr;
-    }
-    return panel;
-}
-
 // Runs the event loop until `finished` (connected by the caller) quits it, or
 // until GiveUpMs have passed.
 void runUntilQuit(QEventLoop &loop)
@@ -209,6 +196,19 @@ private:
 };
 
 } // namespace
+
+std::unique_ptr<ControlPanel> openPanel()
+{
+    auto panel = std::make_unique<ControlPanel>([](const QString &message) {
+        std::fprintf(stderr, "kestrava-bench: the panel says: %s\n", qPrintable(message));
+    });
+    panel->show();
+    if (!panel->line().isOpen()) {
+        print(QStringLiteral("(the panel could not open its port; figure skipped)"));
+        return nullptr;
+    }
+    return panel;
+}
 
 void measureDrivePad()
 {

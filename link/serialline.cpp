@@ -81,6 +81,7 @@ bool SerialLine::open()
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (m_port.open(QIODevice::ReadWrite)) {
         qCInfo(lcLink) << "opened COM" << m_commPort << "on" << device;
+        tuneForShortAnswers(int(m_port.handle()), device, m_tuning);
         return true;
     }
     m_lastError = QStringLiteral("COM%1 (%2): %3").arg(m_commPort).arg(device, m_port.errorString());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lowlatency.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
@@ -37,6 +39,8 @@ public:
     void close();
     bool isOpen() const;
     QString lastError() const { return m_lastError; }
+    // How the next open asks for short answers; tests replace the system's calls.
+    void setTuning(PortTuning tuning) { m_tuning = std::move(tuning); }
 
     // Output: hands the whole frame to the port; false when the port is closed.
     bool output(QByteArrayView bytes);
@@ -63,6 +67,7 @@ private:
     int m_commPort = FirstPort;
     bool m_commPortValid = true;
     QString m_lastError;
+    PortTuning m_tuning;
 };
 
 } // namespace kestrava

@@ -9,21 +9,27 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTimer>
 
 namespace {
 
-// --simulate: kestrava-sim runs beside the window and every COM port leads to it.
-bool startSimulatedBus(kestrava::sim::SimulatedBus &bus)
+// --simulate: kestrava-sim runs beside the window, with its robot view unless headless,
+// and every COM port leads to it through a link that follows the view's "plug in".
+bool startSimulatedBus(kestrava::sim::SimulatedBus &bus, const QTemporaryDir &folder, bool headless)
 {
-    if (!bus.start(kestrava::sim::SimulatedBus::programBesideApplication())) {
+    const QString link = folder.filePath(QStringLiteral("adapter"));
+    QStringList arguments{QStringLiteral("--link"), link};
+    if (!headless)
+        arguments << QStringLiteral("--view");
+    if (!folder.isValid() || !bus.start(kestrava::sim::SimulatedBus::programBesideApplication(), arguments)) {
         qWarning("kestrava: %s", qPrintable(bus.errorString()));
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kestrava"),
                         QStringLiteral("No se pudo iniciar el bus simulado: %1").arg(bus.errorString()));
         box.exec();
         return false;
     }
-    bus.mapComPorts();
+    bus.mapComPorts(1, 16, link);
     qInfo("kestrava: simulated bus on %s (kestrava-sim process %lld)", qPrintable(bus.devicePath()),
           bus.processId());
     return true;
@@ -34,7 +40,8 @@ struct Options
     QCommandLineOption trace{QStringLiteral("trace"),
         QStringLiteral("Write every frame sent and reply taken to <file>."), QStringLiteral("file")};
     QCommandLineOption simulate{QStringLiteral("simulate"),
-        QStringLiteral("Drive a simulated robot: starts kestrava-sim and points every COM port at it.")};
+        QStringLiteral("Drive a simulated robot: starts kestrava-sim with its robot view and points every COM "
+                       "port at it. --simulate=headless starts it without the view.")};
     QCommandLineOption log{QStringLiteral("log"),
         QStringLiteral("Append one row per reading shown (time, module, field, value) to <file.csv>."),
         QStringLiteral("file.csv")};
@@ -48,15 +55,28 @@ struct Options
         parser.setApplicationDescription(
             QStringLiteral("Drives and reads the I2C modules of a robot through a USB-to-I2C adapter."));
         parser.addHelpOption();
+        parser.addVersionOption();
         parser.addOptions({trace, simulate, log, quitAfter});
     }
 };
 
-bool asksForHelp(int argc, char *argv[])
+// The parser takes an option with a value or without one, not both: the one spelling
+// with a value is taken out before it parses.
+bool takeHeadless(QStringList &arguments)
+{
+    const qsizetype index = arguments.indexOf(QStringLiteral("--simulate=headless"));
+    if (index < 0)
+        return false;
+    arguments[index] = QStringLiteral("--simulate");
+    return true;
+}
+
+bool asksForHelpOrVersion(int argc, char *argv[])
 {
     for (int i = 1; i < argc; ++i) {
         const QByteArray argument(argv[i]);
-        if (argument == "-h" || argument == "--help" || argument == "-?" || argument == "--help-all")
+        if (argument == "-h" || argument == "--help" || argument == "-?" || argument == "--help-all"
+            || argument == "-v" || argument == "--version")
             return true;
     }
     return false;
@@ -66,8 +86,9 @@ bool asksForHelp(int argc, char *argv[])
 
 int kestrava::runKestrava(int argc, char *argv[])
 {
-    // Help needs no window, and so no display: it is printed before one could be needed.
-    if (asksForHelp(argc, argv)) {
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRAVA_VERSION));
+    // Help and version need no window, and so no display: printed before one could be needed.
+    if (asksForHelpOrVersion(argc, argv)) {
         QCoreApplication helpOnly(argc, argv);
         Options().parser.process(helpOnly); // prints the help and ends the program
     }
@@ -86,7 +107,9 @@ int kestrava::runKestrava(int argc, char *argv[])
 
     Options options;
     QCommandLineParser &parser = options.parser;
-    parser.process(app);
+    QStringList arguments = QApplication::arguments();
+    const bool headless = takeHeadless(arguments);
+    parser.process(arguments);
 
     kestrava::Trace trace;
     QString tracePath = parser.value(options.trace);
@@ -112,8 +135,9 @@ int kestrava::runKestrava(int argc, char *argv[])
     }
 
     // Declared before the window, so it ends only after the window has closed the port.
+    const QTemporaryDir simulatorFolder;
     kestrava::sim::SimulatedBus simulatedBus;
-    if (parser.isSet(options.simulate) && !startSimulatedBus(simulatedBus))
+    if (parser.isSet(options.simulate) && !startSimulatedBus(simulatedBus, simulatorFolder, headless))
         return 1;
 
     kestrava::ControlPanel panel;

@@ -59,10 +59,9 @@ void addRobot(SimBus &bus)
     bus.add(0xC6, std::make_unique<SimLcd03>());
     bus.add(0xC0, std::make_unique<SimCmps03>());
     bus.add(0xD0, std::make_unique<SimTpa81>());
-    // Each ranger sees something at its own distance, so the panel's boxes differ.
-    const quint16 distances[] = {45, 120, 300, 85, 60};
-    for (int i = 0; i < 5; ++i)
-        bus.add(quint8(0xE0 + 2 * i), std::make_unique<SimSrf02>(distances[i]));
+    // Each ranger has its place on the robot and measures the arena along its beam.
+    for (quint8 address = 0xE0; address <= 0xE8; address += 2)
+        bus.add(address, std::make_unique<SimSrf02>(100, mountForAddress(address)));
 }
 
 } // namespace kestrava::sim

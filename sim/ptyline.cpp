@@ -4,6 +4,7 @@
 
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -12,6 +13,17 @@
 #include <unistd.h>
 
 namespace kestrava::sim {
+
+namespace {
+
+std::optional<SimTime> earliest(std::optional<SimTime> a, std::optional<SimTime> b)
+{
+    if (a && b)
+        return std::min(*a, *b);
+    return a ? a : b;
+}
+
+} // namespace
 
 PtyLine::PtyLine(SimAdapter &adapter, QObject *parent)
     : QObject(parent)
@@ -56,6 +68,7 @@ void PtyLine::close()
     m_readNotifier.reset();
     m_timer.stop();
     m_adapter.reset();
+    m_latency.reset();
     for (int *fd : {&m_master, &m_slaveKeeper}) {
         if (*fd >= 0)
             ::close(*fd);
@@ -85,8 +98,10 @@ void PtyLine::pump()
 {
     if (!isOpen())
         return;
-    writeMaster(m_adapter.takeDue(simNow()));
-    if (const std::optional<SimTime> wake = m_adapter.nextWake())
+    const SimTime now = simNow();
+    m_latency.hold(m_adapter.takeDue(now), now);
+    writeMaster(m_latency.takeDue(now));
+    if (const std::optional<SimTime> wake = earliest(m_adapter.nextWake(), m_latency.nextWake()))
         m_timer.startAt(*wake);
     else
         m_timer.stop();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "latencytimer.h"
 #include "precisetimer.h"
 
 #include <QObject>
@@ -30,6 +31,8 @@ public:
     bool isOpen() const { return m_master >= 0; }
     QString devicePath() const { return m_devicePath; }
     QString errorString() const { return m_error; }
+    // Answers then wait in an emulated USB serial chip (0: they go out at once).
+    void setLatencyTimer(SimTime timer) { m_latency = LatencyTimer(timer); }
 
 private:
     bool fail(const char *step);
@@ -46,6 +49,7 @@ private:
     QString m_error;
     std::unique_ptr<QSocketNotifier> m_readNotifier;
     PreciseTimer m_timer;
+    LatencyTimer m_latency;
 };
 
 } // namespace kestrava::sim

@@ -1,5 +1,11 @@
 #include "simbus.h"
 
+#include "simmd23.h"
+#include "simsd21.h"
+#include "simsrf02.h"
+
+#include <algorithm>
+
 namespace kestrava::sim {
 
 bool SimBus::add(quint8 address, std::unique_ptr<SimModule> module)
@@ -42,11 +48,23 @@ std::optional<quint8> SimBus::addressOf(const SimModule *module) const
 
 std::optional<BusAnswer> SimBus::carryOut(const BusRequest &request, SimTime now)
 {
+    advanceTo(now);
+    const SimModule *target = module(request.moduleAddress());
+    const QString kind = target ? target->kind() : QString(); // before a ranger moves away
+    const std::optional<BusAnswer> answer = answerFrame(request, now);
+    record(request, kind, answer, now);
+    m_world.markChanged();
+    return answer;
+}
+
+std::optional<BusAnswer> SimBus::answerFrame(const BusRequest &request, SimTime now)
+{
     SimModule *target = module(request.moduleAddress());
     if (!target || target->faults.silent)
         return std::nullopt;
     QByteArray bytes;
     if (request.isRead()) {
+        target->noteBusAccess(now);
         bytes = target->read(request.firstRegister, request.count, now);
     } else {
         writeRegisters(request.moduleAddress(), request.firstRegister, request.data, now);
@@ -64,9 +82,58 @@ bool SimBus::writeRegisters(quint8 address, quint8 firstRegister, QByteArrayView
     SimModule *target = module(address);
     if (!target)
         return false;
+    advanceTo(now);
+    target->noteBusAccess(now);
     target->write(firstRegister, data, now);
     moveIfRequested(address, *target);
     return true;
+}
+
+void SimBus::advanceTo(SimTime now)
+{
+    const bool wasMoving = moving(m_world.time());
+    m_world.advanceTo(now, motors());
+    if (wasMoving)
+        m_world.markChanged();
+}
+
+bool SimBus::moving(SimTime now) const
+{
+    if (m_world.moving(motors()))
+        return true;
+    return std::any_of(m_modules.begin(), m_modules.end(), [&](const auto &entry) {
+        const auto *servos = dynamic_cast<const SimSd21 *>(entry.second.get());
+        return servos && servos->moving(now);
+    });
+}
+
+std::vector<SimMd23 *> SimBus::motors() const
+{
+    std::vector<SimMd23 *> found;
+    for (const auto &[address, module] : m_modules) {
+        if (auto *motor = dynamic_cast<SimMd23 *>(module.get()))
+            found.push_back(motor);
+    }
+    return found;
+}
+
+std::vector<RangerBeam> SimBus::rangerBeams(SimTime now) const
+{
+    std::vector<RangerBeam> beams;
+    for (const auto &[address, module] : m_modules) {
+        const auto *ranger = dynamic_cast<const SimSrf02 *>(module.get());
+        if (const std::optional<RangerBeam> beam = ranger ? ranger->beam(address, now) : std::nullopt)
+            beams.push_back(*beam);
+    }
+    return beams;
+}
+
+void SimBus::record(const BusRequest &request, const QString &kind, const std::optional<BusAnswer> &answer,
+                    SimTime now)
+{
+    m_log.record({now, request.moduleAddress(), kind, request.isRead(),
+                  request.firstRegister, request.count, request.data,
+                  answer ? std::optional<QByteArray>(answer->bytes) : std::nullopt});
 }
 
 void SimBus::moveIfRequested(quint8 address, SimModule &module)

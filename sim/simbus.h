@@ -1,7 +1,9 @@
 #pragma once
 
 #include "adapterframes.h"
+#include "buslog.h"
 #include "simmodule.h"
+#include "world.h"
 
 #include <QByteArray>
 
@@ -9,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace kestrava::sim {
 
@@ -21,6 +24,8 @@ struct BusAnswer
 
 // The I2C bus behind the adapter: modules by their even address. An address with no
 // module, or a silenced one, gives no answer at all.
+class SimMd23;
+
 class SimBus
 {
 public:
@@ -41,10 +46,28 @@ public:
     // without an answer. False when no module is at the address.
     bool writeRegisters(quint8 address, quint8 firstRegister, QByteArrayView data, SimTime now);
 
+    // The robot's surroundings behind the modules, and the record of the last frames.
+    World &world() { return m_world; }
+    const World &world() const { return m_world; }
+    const BusLog &log() const { return m_log; }
+    // Runs the world to `now`. The bus does it before each frame and the control
+    // interface before each command; a view does it while moving() holds.
+    void advanceTo(SimTime now);
+    bool moving(SimTime now) const;
+    std::vector<SimMd23 *> motors() const;
+    // Every ranger with a place on the robot, by address.
+    std::vector<RangerBeam> rangerBeams(SimTime now) const;
+
 private:
     void moveIfRequested(quint8 address, SimModule &module);
 
+    std::optional<BusAnswer> answerFrame(const BusRequest &request, SimTime now);
+    void record(const BusRequest &request, const QString &kind, const std::optional<BusAnswer> &answer,
+                SimTime now);
+
     std::map<quint8, std::unique_ptr<SimModule>> m_modules;
+    World m_world;
+    BusLog m_log;
 };
 
 } // namespace kestrava::sim

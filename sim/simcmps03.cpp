@@ -1,28 +1,29 @@
 #include "simcmps03.h"
 
-#include "simbus.h"
-#include "simmd23.h"
-
 #include <cmath>
 
 namespace kestrava::sim {
 
-void SimCmps03::setBearing(double degrees, SimTime now)
+double SimCmps03::heading() const
 {
-    m_bearing = degrees;
-    m_turnAtSetting = turnOfRobot(now);
+    const World *arena = world();
+    return arena ? arena->pose().heading : 0.0;
 }
 
-double SimCmps03::turnOfRobot(SimTime now) const
+void SimCmps03::setBearing(double degrees, SimTime)
 {
-    const auto *motors = bus() ? dynamic_cast<const SimMd23 *>(bus()->firstOfKind(QStringLiteral("md23"))) : nullptr;
-    return motors ? motors->headingDegrees(now) : 0.0;
+    m_error = degrees - heading();
+    m_hold.hold(world());
 }
 
-double SimCmps03::bearing(SimTime now) const
+bool SimCmps03::handSet() const
 {
-    const double degrees = std::fmod(m_bearing + turnOfRobot(now) - m_turnAtSetting, 360.0);
-    return degrees < 0 ? degrees + 360.0 : degrees;
+    return m_hold.holds(world());
+}
+
+double SimCmps03::bearing(SimTime) const
+{
+    return geometry::normalizedDegrees(heading() + (handSet() ? m_error : 0.0));
 }
 
 quint16 SimCmps03::bearingWord(SimTime now) const
@@ -43,7 +44,9 @@ quint8 SimCmps03::peek(quint8 reg, SimTime now) const
 
 QStringList SimCmps03::describe(SimTime now) const
 {
-    return {QStringLiteral("bearing %1 degrees").arg(bearingWord(now) / 10.0, 0, 'f', 1)};
+    return {QStringLiteral("bearing %1 degrees%2")
+                .arg(bearingWord(now) / 10.0, 0, 'f', 1)
+                .arg(handSet() ? QStringLiteral(" (set by hand)") : QString())};
 }
 
 } // namespace kestrava::sim

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "simmodule.h"
+#include "world.h"
 
 namespace kestrava::sim {
 
 // The compass: version in register 0, the bearing as a byte (0..255 for a full
 // turn) in register 1 and as tenths of a degree, high byte first, in registers 2
-// and 3. The bearing is set by command and follows the motor controller's turn.
+// and 3. The bearing is the robot's heading in the world. Set by hand, it reads the
+// heading plus a fixed error (so it still follows the robot's turns) until released
+// or until the robot is placed anew.
 class SimCmps03 : public SimModule
 {
 public:
@@ -17,14 +20,16 @@ public:
     QStringList describe(SimTime now) const override;
 
     void setBearing(double degrees, SimTime now);
+    void followWorld() { m_hold.release(); }
+    bool handSet() const;
     double bearing(SimTime now) const; // 0 <= bearing < 360
     quint16 bearingWord(SimTime now) const;
 
 private:
-    double turnOfRobot(SimTime now) const;
+    double heading() const;
 
-    double m_bearing = 0;
-    double m_turnAtSetting = 0;
+    double m_error = 0; // hand-set bearing minus the heading then
+    HandHold m_hold;
 };
 
 } // namespace kestrava::sim

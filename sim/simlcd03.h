@@ -36,6 +36,8 @@ public:
     // The four lines of 20 characters, in Latin-1.
     QStringList screen() const;
     bool backlight() const { return m_backlight; }
+    int cursorRow() const { return m_row; }
+    int cursorColumn() const { return m_column; }
 
     // Keys are "1".."9", "*", "0", "#". False for anything else.
     static bool isKey(QChar key);

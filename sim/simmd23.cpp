@@ -1,5 +1,7 @@
 #include "simmd23.h"
 
+#include "geometry.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -26,56 +28,57 @@ SimMd23::SimMd23()
     poke(Acceleration, 5);
 }
 
-int SimMd23::wheelSpeed1() const
+std::array<int, 2> SimMd23::targetSpeeds() const
 {
-    const bool signedValues = stored(Mode) & 1;
-    const int a = signedValues ? qint8(stored(Speed1)) : stored(Speed1) - 128;
-    const int b = signedValues ? qint8(stored(Speed2Turn)) : stored(Speed2Turn) - 128;
-    return (stored(Mode) & 2) ? std::clamp(a + b, -128, 127) : a;
+    return geometry::wheelTargets(stored(Mode), stored(Speed1), stored(Speed2Turn));
 }
 
-int SimMd23::wheelSpeed2() const
+quint8 SimMd23::batteryTenths() const
 {
-    const bool signedValues = stored(Mode) & 1;
-    const int a = signedValues ? qint8(stored(Speed1)) : stored(Speed1) - 128;
-    const int b = signedValues ? qint8(stored(Speed2Turn)) : stored(Speed2Turn) - 128;
-    return (stored(Mode) & 2) ? std::clamp(a - b, -128, 127) : b;
+    const int load = std::abs(m_wheels[0]) + std::abs(m_wheels[1]);
+    return quint8(IdleBattery - std::lround(6.0 * load / 256));
 }
 
-SimMd23::Motion SimMd23::motionAt(SimTime now) const
+quint8 SimMd23::currentTenths(int wheel) const
 {
-    Motion motion = m_motion;
-    if (!m_started || now <= m_motionSince)
-        return motion;
-    const double span = seconds(now - m_motionSince);
-    const int v1 = wheelSpeed1(), v2 = wheelSpeed2();
-    motion.encoder1 += v1 * CountsPerSecondPerStep * span;
-    motion.encoder2 += v2 * CountsPerSecondPerStep * span;
-    motion.heading += (v1 - v2) * DegreesPerSecondPerStep * span;
-    return motion;
+    return quint8(std::lround(std::abs(m_wheels[std::size_t(wheel)]) * 20.0 / 128));
 }
 
-void SimMd23::settle(SimTime now)
+void SimMd23::run(double span)
 {
-    m_motion = motionAt(now);
-    m_motionSince = std::max(now, m_motionSince);
-    m_started = true;
+    for (std::size_t wheel = 0; wheel < 2; ++wheel)
+        m_encoders[wheel] += m_wheels[wheel] * CountsPerSecondPerStep * span;
+}
+
+void SimMd23::tick(SimTime at)
+{
+    if (geometry::autoStopDue(m_autoStop, seconds(at - m_lastAccess), AutoStopSeconds)) {
+        poke(Speed1, quint8(geometry::stopValue(mode())));
+        poke(Speed2Turn, quint8(geometry::stopValue(mode())));
+    }
+    const std::array<int, 2> targets = targetSpeeds();
+    for (std::size_t wheel = 0; wheel < 2; ++wheel)
+        m_wheels[wheel] = geometry::rampToward(m_wheels[wheel], targets[wheel], acceleration());
+}
+
+bool SimMd23::atRest() const
+{
+    return m_wheels == std::array<int, 2>{} && targetSpeeds() == std::array<int, 2>{};
 }
 
 quint8 SimMd23::peek(quint8 reg, SimTime now) const
 {
-    const int load = std::abs(wheelSpeed1()) + std::abs(wheelSpeed2());
     switch (reg) {
     case Encoder1: case Encoder1 + 1: case Encoder1 + 2: case Encoder1 + 3:
-        return countByte(quint32(encoder1(now)), reg - Encoder1);
+        return countByte(quint32(encoder1()), reg - Encoder1);
     case Encoder2: case Encoder2 + 1: case Encoder2 + 2: case Encoder2 + 3:
-        return countByte(quint32(encoder2(now)), reg - Encoder2);
+        return countByte(quint32(encoder2()), reg - Encoder2);
     case Battery:
-        return quint8(IdleBattery - std::lround(6.0 * load / 256));
+        return batteryTenths();
     case Current1:
-        return quint8(std::lround(std::abs(wheelSpeed1()) * 20.0 / 128));
+        return currentTenths(0);
     case Current2:
-        return quint8(std::lround(std::abs(wheelSpeed2()) * 20.0 / 128));
+        return currentTenths(1);
     case Version:
         return SoftwareVersion;
     default:
@@ -86,9 +89,9 @@ quint8 SimMd23::peek(quint8 reg, SimTime now) const
 quint8 SimMd23::readRegister(quint8 reg, SimTime now)
 {
     if (reg == Encoder1)
-        m_latched1 = quint32(encoder1(now));
+        m_latched1 = quint32(encoder1());
     if (reg == Encoder2)
-        m_latched2 = quint32(encoder2(now));
+        m_latched2 = quint32(encoder2());
     if (reg >= Encoder1 && reg < Encoder1 + 4)
         return countByte(m_latched1, reg - Encoder1);
     if (reg >= Encoder2 && reg < Encoder2 + 4)
@@ -99,29 +102,22 @@ quint8 SimMd23::readRegister(quint8 reg, SimTime now)
 void SimMd23::writeRegister(quint8 reg, quint8 value, SimTime now)
 {
     switch (reg) {
-    case Speed1: case Speed2Turn: case Mode:
-        settle(now); // the old speeds hold until this moment
-        SimModule::writeRegister(reg, value, now);
-        return;
-    case Acceleration:
+    case Speed1: case Speed2Turn: case Acceleration: case Mode:
         SimModule::writeRegister(reg, value, now);
         return;
     case Command:
         SimModule::writeRegister(reg, value, now);
-        runCommand(value, now);
+        runCommand(value);
         return;
     default:
         return; // read-only registers keep what the controller puts there
     }
 }
 
-void SimMd23::runCommand(quint8 command, SimTime now)
+void SimMd23::runCommand(quint8 command)
 {
     switch (command) {
-    case 0x20:
-        settle(now);
-        m_motion.encoder1 = m_motion.encoder2 = 0;
-        break;
+    case 0x20: m_encoders = {}; break;
     case 0x30: m_regulation = false; break;
     case 0x31: m_regulation = true; break;
     case 0x32: m_autoStop = false; break;
@@ -130,14 +126,15 @@ void SimMd23::runCommand(quint8 command, SimTime now)
     }
 }
 
-QStringList SimMd23::describe(SimTime now) const
+QStringList SimMd23::describe(SimTime) const
 {
+    const std::array<int, 2> targets = targetSpeeds();
     return {QStringLiteral("mode %1, acceleration %2, regulation %3, auto-stop %4")
-                .arg(stored(Mode)).arg(stored(Acceleration))
+                .arg(mode()).arg(acceleration())
                 .arg(m_regulation ? "on" : "off", m_autoStop ? "on" : "off"),
-            QStringLiteral("wheel speeds %1 %2, encoders %3 %4, heading %5 degrees")
-                .arg(wheelSpeed1()).arg(wheelSpeed2()).arg(encoder1(now)).arg(encoder2(now))
-                .arg(headingDegrees(now), 0, 'f', 1)};
+            QStringLiteral("wheel speeds %1 %2 (aiming at %3 %4), encoders %5 %6")
+                .arg(m_wheels[0]).arg(m_wheels[1]).arg(targets[0]).arg(targets[1])
+                .arg(encoder1()).arg(encoder2())};
 }
 
 } // namespace kestrava::sim

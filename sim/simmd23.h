@@ -2,11 +2,15 @@
 
 #include "simmodule.h"
 
+#include <array>
+
 namespace kestrava::sim {
 
-// The dual-motor controller. Its speeds drive two wheel encoders that count with
-// time, and the difference between the wheels turns the robot (which the compass
-// follows). Battery and currents follow the load.
+// The dual-motor controller. Its speed registers set targets that each wheel ramps
+// towards by the acceleration register's steps every 25 ms tick; the wheels count
+// their travel on the encoders and, through the world, move the robot. With the
+// automatic stop on (as at power-up) the motors stop 2 s after the last bus access.
+// Battery and currents follow the load.
 class SimMd23 : public SimModule
 {
 public:
@@ -17,39 +21,43 @@ public:
     static constexpr quint8 SoftwareVersion = 9;
     static constexpr quint8 IdleBattery = 121;        // 12.1 V
     static constexpr double CountsPerSecondPerStep = 8.0;  // 127 steps: about 1000 counts a second
-    static constexpr double DegreesPerSecondPerStep = 2.9; // per step of difference between the wheels
+    static constexpr double AutoStopSeconds = 2.0;
 
     SimMd23();
     QString kind() const override { return QStringLiteral("md23"); }
     quint8 peek(quint8 reg, SimTime now) const override;
     QStringList describe(SimTime now) const override;
+    void noteBusAccess(SimTime now) override { m_lastAccess = now; }
 
-    // Signed wheel speeds in steps away from stop, as the mode reads the registers.
-    int wheelSpeed1() const;
-    int wheelSpeed2() const;
-    qint32 encoder1(SimTime now) const { return qint32(qint64(motionAt(now).encoder1)); }
-    qint32 encoder2(SimTime now) const { return qint32(qint64(motionAt(now).encoder2)); }
-    // How far the robot has turned since power-on, clockwise in degrees.
-    double headingDegrees(SimTime now) const { return motionAt(now).heading; }
+    // Signed steps away from stop: what the registers ask for, and what the wheels
+    // (1 left, 2 right) run at now.
+    std::array<int, 2> targetSpeeds() const;
+    std::array<int, 2> wheelSpeeds() const { return m_wheels; }
+    int mode() const { return stored(Mode); }
+    int acceleration() const { return stored(Acceleration); }
+    qint32 encoder1() const { return qint32(qint64(m_encoders[0])); }
+    qint32 encoder2() const { return qint32(qint64(m_encoders[1])); }
+    quint8 batteryTenths() const;          // tenths of a volt
+    quint8 currentTenths(int wheel) const; // wheel 0 or 1, tenths of an ampere
     bool regulation() const { return m_regulation; }
     bool autoStop() const { return m_autoStop; }
+
+    // The world's side: count the wheels' travel over an interval at their present
+    // speeds, then take one 25 ms tick of the ramp and the automatic stop.
+    void run(double seconds);
+    void tick(SimTime at);
+    bool atRest() const;
 
 protected:
     void writeRegister(quint8 reg, quint8 value, SimTime now) override;
     quint8 readRegister(quint8 reg, SimTime now) override;
 
 private:
-    struct Motion
-    {
-        double encoder1 = 0, encoder2 = 0, heading = 0;
-    };
-    Motion motionAt(SimTime now) const;
-    void settle(SimTime now);
-    void runCommand(quint8 command, SimTime now);
+    void runCommand(quint8 command);
 
-    Motion m_motion;
-    SimTime m_motionSince{};
-    bool m_started = false;
+    std::array<int, 2> m_wheels{};
+    std::array<double, 2> m_encoders{};
+    SimTime m_lastAccess{};
     // Reading the top byte of a count latches it, so the four bytes of one count agree.
     quint32 m_latched1 = 0, m_latched2 = 0;
     bool m_regulation = true;

@@ -1,5 +1,7 @@
 #include "simmodule.h"
 
+#include "simbus.h"
+
 namespace kestrava::sim {
 
 void SimModule::write(quint8 firstRegister, QByteArrayView data, SimTime now)
@@ -17,6 +19,11 @@ QByteArray SimModule::read(quint8 firstRegister, quint8 count, SimTime now)
     for (int i = 0; i < count; ++i)
         bytes.append(char(readRegister(reg++, now)));
     return bytes;
+}
+
+const World *SimModule::world() const
+{
+    return m_bus ? &m_bus->world() : nullptr;
 }
 
 quint8 SimModule::peek(quint8 reg, SimTime) const

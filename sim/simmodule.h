@@ -14,6 +14,7 @@
 namespace kestrava::sim {
 
 class SimBus;
+class World;
 
 // What an operator or a test can do to a module to make the bus misbehave.
 struct ModuleFaults
@@ -42,6 +43,8 @@ public:
     // (latches, key counts, noise); poke stores a byte as it is.
     virtual quint8 peek(quint8 reg, SimTime now) const;
     void poke(quint8 reg, quint8 value) { m_registers[reg] = value; }
+    // A frame addressed to the module reached it (not a control command's look).
+    virtual void noteBusAccess(SimTime) {}
     // Lines that describe the module's state for the operator, beyond its registers.
     virtual QStringList describe(SimTime) const { return {}; }
 
@@ -59,6 +62,8 @@ protected:
     quint8 stored(quint8 reg) const { return m_registers[reg]; }
     void requestAddress(quint8 address) { m_requestedAddress = address; }
     const SimBus *bus() const { return m_bus; }
+    // The world of the bus the module is on; null on a test bench without a bus.
+    const World *world() const;
 
 private:
     std::array<quint8, 256> m_registers{};

@@ -1,18 +1,17 @@
 #include "simprogram.h"
 
-#include "modulekinds.h"
-#include "ptyline.h"
+#include "latencytimer.h"
 #include "signalwatcher.h"
-#include "simadapter.h"
-#include "simbus.h"
-#include "simcontrol.h"
+#include "simulator.h"
+#include "simulatorthread.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
 #include <QSocketNotifier>
 
+#include <chrono>
 #include <csignal>
+#include <optional>
 #include <cstdio>
 #include <unistd.h>
 
@@ -27,36 +26,6 @@ void printLine(const QString &line)
     std::fflush(stdout);
 }
 
-// A symbolic link that follows the line: it is pointed at each new device and
-// removed at the end. Only a link (or nothing) is ever replaced, never a file.
-class DeviceLink
-{
-public:
-    explicit DeviceLink(QString path) : m_path(std::move(path)) {}
-    ~DeviceLink() { removeLink(); }
-
-    bool pointAt(const QString &device, QString &error)
-    {
-        if (m_path.isEmpty())
-            return true;
-        removeLink();
-        if (QFile::exists(m_path) || !QFile::link(device, m_path)) {
-            error = QStringLiteral("cannot make the link %1 (is something else there?)").arg(m_path);
-            return false;
-        }
-        return true;
-    }
-
-private:
-    void removeLink()
-    {
-        if (!m_path.isEmpty() && !QFile::symLinkTarget(m_path).isEmpty())
-            QFile::remove(m_path);
-    }
-
-    QString m_path;
-};
-
 // Reads control commands from standard input a line at a time. Lines longer than
 // the limit are refused whole, so a runaway writer cannot grow the buffer.
 class CommandReader : public QObject
@@ -64,8 +33,8 @@ class CommandReader : public QObject
 public:
     static constexpr qsizetype MaxLine = 4096;
 
-    CommandReader(SimControl &control, QObject *parent)
-        : QObject(parent), m_control(control), m_notifier(STDIN_FILENO, QSocketNotifier::Read)
+    explicit CommandReader(Simulator &simulator)
+        : QObject(&simulator), m_simulator(simulator), m_notifier(STDIN_FILENO, QSocketNotifier::Read)
     {
         connect(&m_notifier, &QSocketNotifier::activated, this, &CommandReader::readInput);
     }
@@ -77,7 +46,7 @@ private:
         const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
         if (got <= 0) { // the controlling program has gone: so does the simulator
             m_notifier.setEnabled(false);
-            QCoreApplication::quit();
+            emit m_simulator.quitRequested();
             return;
         }
         for (ssize_t i = 0; i < got; ++i)
@@ -96,27 +65,30 @@ private:
         if (m_tooLong)
             printLine(QStringLiteral("error: line longer than %1 characters").arg(MaxLine));
         else
-            for (const QString &line : m_control.execute(QString::fromUtf8(m_pending), simNow()))
+            for (const QString &line : m_simulator.execute(QString::fromUtf8(m_pending)))
                 printLine(line);
         m_pending.clear();
         m_tooLong = false;
     }
 
-    SimControl &m_control;
+    Simulator &m_simulator;
     QSocketNotifier m_notifier;
     QByteArray m_pending;
     bool m_tooLong = false;
 };
 
-} // namespace
-
-int kestrava::sim::runSimulator(int argc, char *argv[])
+bool asksFor(const QCommandLineOption &option, int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kestrava-sim"));
-    std::signal(SIGPIPE, SIG_IGN);
+    const QByteArray wanted = "--" + option.names().constFirst().toLatin1();
+    for (int i = 1; i < argc; ++i) {
+        if (wanted == argv[i])
+            return true;
+    }
+    return false;
+}
 
-    QCommandLineParser parser;
+void describe(QCommandLineParser &parser, const SimulatorFrontEnd *frontEnd)
+{
     parser.setApplicationDescription(
         QStringLiteral("Simulates the USB-to-I2C adapter and the robot's modules on a pseudo-terminal.\n"
                        "The first line of standard output is the device path to open as the COM port\n"
@@ -125,52 +97,95 @@ int kestrava::sim::runSimulator(int argc, char *argv[])
                        "CMPS03 at C0, TPA81 at D0 and SRF02 rangers at E0 E2 E4 E6 E8.\n\n")
         + SimControl::commandHelp());
     parser.addHelpOption();
-    const QCommandLineOption linkOption(QStringLiteral("link"),
+    parser.addVersionOption();
+    if (frontEnd)
+        parser.addOption(frontEnd->option);
+}
+
+struct Options
+{
+    const QCommandLineOption link{QStringLiteral("link"),
         QStringLiteral("Also make a symbolic link <path> to the device (kept pointing at it after restore)."),
-        QStringLiteral("path"));
-    const QCommandLineOption fastOption(QStringLiteral("fast"),
+        QStringLiteral("path")};
+    const QCommandLineOption fast{QStringLiteral("fast"),
         QStringLiteral("No wire time: answers come at once (for tests). By default every byte takes "
-                       "0.573 ms each way, as at 19200 baud with 8 data bits and 2 stop bits."));
-    const QCommandLineOption emptyOption(QStringLiteral("empty"),
-        QStringLiteral("Start with no module on the bus."));
-    parser.addOptions({linkOption, fastOption, emptyOption});
-    parser.process(app);
+                       "0.573 ms each way, as at 19200 baud with 8 data bits and 2 stop bits.")};
+    const QCommandLineOption empty{QStringLiteral("empty"), QStringLiteral("Start with no module on the bus.")};
+    const QCommandLineOption latency{QStringLiteral("latency-timer"),
+        QStringLiteral("Answers wait as in a USB serial chip: until <ms> ms after the first waiting byte, "
+                       "or until 62 bytes wait (0 to %1; 0, the default, turns it off).").arg(LatencyTimer::MaxMs),
+        QStringLiteral("ms"), QStringLiteral("0")};
 
-    SimBus bus;
-    if (!parser.isSet(emptyOption))
-        addRobot(bus);
-    SimAdapter adapter(bus, parser.isSet(fastOption) ? SimTime{0} : WireByteTime);
-    PtyLine line(adapter);
-    DeviceLink link(parser.value(linkOption));
-
-    QString error;
-    if (!line.open() || !link.pointAt(line.devicePath(), error)) {
-        std::fprintf(stderr, "kestrava-sim: %s\n", qPrintable(error.isEmpty() ? line.errorString() : error));
-        return 1;
+    // Empty when an option's value is out of range.
+    std::optional<SimulatorOptions> read(const QCommandLineParser &parser) const
+    {
+        bool valid = false;
+        const int latencyMs = parser.value(latency).toInt(&valid);
+        if (!valid || latencyMs < 0 || latencyMs > LatencyTimer::MaxMs)
+            return std::nullopt;
+        return SimulatorOptions{parser.isSet(fast), parser.isSet(empty), parser.value(link),
+                                std::chrono::milliseconds(latencyMs)};
     }
-    printLine(line.devicePath());
+};
 
-    LineActions actions;
-    actions.drop = [&] {
-        const bool wasOpen = line.isOpen();
-        line.close();
-        return wasOpen;
-    };
-    actions.restore = [&](QString &pathOrError) {
-        if (!line.open()) {
-            pathOrError = line.errorString();
-            return false;
-        }
-        pathOrError = line.devicePath();
-        QString linkError;
-        if (!link.pointAt(line.devicePath(), linkError))
-            pathOrError += QStringLiteral(" (") + linkError + QLatin1Char(')');
-        return true;
-    };
-    actions.quit = [] { QCoreApplication::quit(); };
-    SimControl control(bus, actions);
-    CommandReader reader(control, &app);
-    SignalWatcher terminationSignals;
-    QObject::connect(&terminationSignals, &SignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
+int fail(const QString &error)
+{
+    std::fprintf(stderr, "kestrava-sim: %s\n", qPrintable(error));
+    return 1;
+}
+
+// The simulator in the main thread, as the tests and the panel's --simulate=headless run it.
+int runHeadless(QCoreApplication &app, const SimulatorOptions &options)
+{
+    Simulator simulator(options);
+    QString error;
+    if (!simulator.open(error))
+        return fail(error);
+    printLine(simulator.devicePath());
+    new CommandReader(simulator);
+    QObject::connect(&simulator, &Simulator::quitRequested, &app, &QCoreApplication::quit);
     return app.exec();
+}
+
+// The simulator in a thread of its own, the front end's window in the main thread.
+int runWithFrontEnd(QCoreApplication &app, const SimulatorOptions &options, const SimulatorFrontEnd &frontEnd)
+{
+    SimulatorThread simulator;
+    const std::unique_ptr<QObject> window = frontEnd.open(simulator);
+    QString error;
+    if (!simulator.start(options, error))
+        return fail(error);
+    printLine(simulator.devicePath());
+    simulator.call([](Simulator &core) { new CommandReader(core); });
+    QObject::connect(&simulator, &SimulatorThread::quitRequested, &app, &QCoreApplication::quit);
+    const int code = app.exec();
+    simulator.stop();
+    return code;
+}
+
+} // namespace
+
+int kestrava::sim::runSimulator(int argc, char *argv[], const SimulatorFrontEnd *frontEnd)
+{
+    const bool withFrontEnd = frontEnd && asksFor(frontEnd->option, argc, argv);
+    const std::unique_ptr<QCoreApplication> app =
+        withFrontEnd ? frontEnd->makeApplication(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kestrava-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRAVA_VERSION));
+    std::signal(SIGPIPE, SIG_IGN);
+
+    QCommandLineParser parser;
+    describe(parser, frontEnd);
+    const Options options;
+    parser.addOptions({options.link, options.fast, options.empty, options.latency});
+    parser.process(*app);
+
+    SignalWatcher terminationSignals;
+    QObject::connect(&terminationSignals, &SignalWatcher::terminationRequested, app.get(), &QCoreApplication::quit);
+    const std::optional<SimulatorOptions> chosen = options.read(parser);
+    if (!chosen) {
+        std::fprintf(stderr, "kestrava-sim: --latency-timer takes 0 to %d milliseconds\n", LatencyTimer::MaxMs);
+        return 2;
+    }
+    return withFrontEnd ? runWithFrontEnd(*app, *chosen, *frontEnd) : runHeadless(*app, *chosen);
 }

@@ -9,14 +9,51 @@ constexpr quint8 AddressSequence[] = {0xA0, 0xAA, 0xA5};
 constexpr quint8 LowestAddress = 0xE0;
 } // namespace
 
-SimSrf02::SimSrf02(quint16 distanceCm)
+SimSrf02::SimSrf02(quint16 distanceCm, std::optional<RangerMount> mount)
     : m_distanceCm(distanceCm)
+    , m_mount(mount)
 {
+}
+
+void SimSrf02::setDistance(quint16 centimetres)
+{
+    m_distanceCm = centimetres;
+    m_hold.hold(world());
+}
+
+bool SimSrf02::handSet() const
+{
+    return m_hold.holds(world());
+}
+
+quint16 SimSrf02::distance() const
+{
+    const World *arena = world();
+    if (!m_mount || !arena || handSet())
+        return m_distanceCm;
+    const RangerBeam beam = *this->beam(0, SimTime{});
+    const std::optional<double> echo = geometry::castRay(beam.origin, beam.headingDegrees, arena->segments());
+    return echo && *echo <= World::RangerReachCm ? quint16(std::lround(*echo)) : 0;
+}
+
+std::optional<RangerBeam> SimSrf02::beam(quint8 address, SimTime now) const
+{
+    const World *arena = world();
+    if (!m_mount || !arena)
+        return std::nullopt;
+    const geometry::Pose robot = arena->pose();
+    return RangerBeam{address, geometry::onRobot(robot, m_mount->rightCm, m_mount->forwardCm),
+                      geometry::normalizedDegrees(robot.heading + m_mount->angleDegrees), current(now).cm, handSet()};
+}
+
+SimSrf02::Measurement SimSrf02::current(SimTime now) const
+{
+    return m_pending && now >= m_readyAt ? m_measuring : m_previous;
 }
 
 quint16 SimSrf02::result(SimTime now) const
 {
-    return m_pending && now >= m_readyAt ? m_measuring : m_previous;
+    return current(now).result;
 }
 
 bool SimSrf02::measuring(SimTime now) const
@@ -45,8 +82,8 @@ void SimSrf02::writeRegister(quint8 reg, quint8 value, SimTime now)
         return;
     if (value < 0x50 || value > 0x52)
         return;
-    m_previous = result(now);
-    m_measuring = measure(value);
+    m_previous = current(now);
+    m_measuring = {measure(value), distance()};
     m_readyAt = now + RangingTime;
     m_pending = true;
 }
@@ -69,17 +106,19 @@ bool SimSrf02::takeAddressChangeStep(quint8 value)
 
 quint16 SimSrf02::measure(quint8 command) const
 {
+    const quint16 cm = distance();
     switch (command) {
-    case 0x50: return quint16(std::lround(m_distanceCm / 2.54));
-    case 0x52: return quint16(std::min<long>(std::lround(m_distanceCm * 58.0), 0xFFFF));
-    default: return m_distanceCm;
+    case 0x50: return quint16(std::lround(cm / 2.54));
+    case 0x52: return quint16(std::min<long>(std::lround(cm * 58.0), 0xFFFF));
+    default: return cm;
     }
 }
 
 QStringList SimSrf02::describe(SimTime now) const
 {
-    return {QStringLiteral("distance %1 cm, last result %2%3")
-                .arg(m_distanceCm)
+    return {QStringLiteral("distance %1 cm%2, last result %3%4")
+                .arg(distance())
+                .arg(handSet() ? QStringLiteral(" (set by hand)") : QString())
                 .arg(result(now))
                 .arg(measuring(now) ? QStringLiteral(", measuring") : QString())};
 }

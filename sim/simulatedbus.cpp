@@ -46,10 +46,10 @@ bool SimulatedBus::start(const QString &program, const QStringList &arguments, i
     return true;
 }
 
-void SimulatedBus::mapComPorts(int first, int last) const
+void SimulatedBus::mapComPorts(int first, int last, const QString &target) const
 {
     for (int number = first; number <= last; ++number)
-        mapComPort(number, m_devicePath);
+        mapComPort(number, target.isEmpty() ? m_devicePath : target);
 }
 
 QStringList SimulatedBus::command(const QString &line, int timeoutMs)

@@ -26,8 +26,9 @@ public:
 
     // Blocks until the simulator has printed its device path (at most timeoutMs).
     bool start(const QString &program, const QStringList &arguments = {}, int timeoutMs = StartTimeoutMs);
-    // COM n leads to the device, for every COM number first..last.
-    void mapComPorts(int first = 1, int last = 16) const;
+    // COM n leads to the device (or `target`, such as a --link path), for every COM
+    // number first..last.
+    void mapComPorts(int first = 1, int last = 16, const QString &target = {}) const;
 
     QString devicePath() const { return m_devicePath; }
     qint64 processId() const { return m_process.processId(); }

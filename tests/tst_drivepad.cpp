@@ -1,201 +1,181 @@
-#include "driverig.h"
+#include "simulatedpanel.h"
 
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
 #include <QTimer>
 
-using namespace kestrava::test;
+using namespace kestrava;
+using kestrava::test::SimulatedPanel;
 
 namespace {
-
-constexpr qint16 Left = 1;
-constexpr qint16 Right = 2;
-constexpr qint16 Middle = 4;
-
+const QStringList Stop{"55b0000180", "55b0010180"};
 } // namespace
 
+// The drive pad Image1 with real mouse events: which buttons drive, where a
+// grabbed drag goes, how a drag ends without a release, and a flood of moves
+// while the answers come slowly.
 class DrivePadTest : public QObject
 {
     Q_OBJECT
+    std::unique_ptr<SimulatedPanel> rig;
+    QWidget *pad = nullptr;
+
+    QString labels() const { return rig->text(QStringLiteral("Label10")) + u' ' + rig->text(QStringLiteral("Label9")); }
+    QStringList wire() const { return rig->adapter().hexFrames(); }
+    // A move with the left button held, delivered at once (QTest's moves carry
+    // no buttons and run the event loop).
+    void dragTo(QPoint at)
+    {
+        QMouseEvent move(QEvent::MouseMove, at, pad->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(pad, &move);
+    }
+
 private slots:
-    void leftPressShowsAndSendsBothValues_data()
+    void initTestCase() { SimulatedPanel::prepareProgram(); }
+    void init()
     {
-        QTest::addColumn<QByteArray>("handler");
-        QTest::addColumn<float>("x");
-        QTest::addColumn<float>("y");
-        QTest::addColumn<QString>("label10");
-        QTest::addColumn<QString>("label9");
-        QTest::addColumn<QList<QByteArray>>("frames");
-        QTest::newRow("press at the centre") << QByteArray("Image1_MouseDown") << 1920.0f << 1900.0f
-            << "128" << "128" << hexFrames({"55b0000180", "55b0010180"});
-        QTest::newRow("press top left") << QByteArray("Image1_MouseDown") << 0.0f << 0.0f
-            << "86" << "170" << hexFrames({"55b00001aa", "55b0010156"});
-        QTest::newRow("press bottom right") << QByteArray("Image1_MouseDown") << 3855.0f << 3825.0f
-            << "171" << "86" << hexFrames({"55b0000156", "55b00101ab"});
-        QTest::newRow("drag far right and below") << QByteArray("Image1_MouseMove") << 7680.0f << 7650.0f
-            << "255" << "170" << hexFrames({"55b00001aa", "55b00101ff"});
-        QTest::newRow("drag left of the pad") << QByteArray("Image1_MouseMove") << -900.0f << 1900.0f
-            << "106" << "128" << hexFrames({"55b0000180", "55b001016a"});
+        rig = std::make_unique<SimulatedPanel>();
+        QVERIFY(rig->startAdapter() && rig->openPanel());
+        pad = rig->control(QStringLiteral("Image1"));
     }
-    void leftPressShowsAndSendsBothValues()
+    void cleanup()
     {
-        QFETCH(QByteArray, handler);
-        QFETCH(float, x);
-        QFETCH(float, y);
-        QFETCH(QString, label10);
-        QFETCH(QString, label9);
-        QFETCH(QList<QByteArray>, frames);
-        DriveRig rig;
-        QVERIFY(rig.ready());
-        // Labels come first: they are set before the first frame goes out.
-        QStringList shownAtFirstFrame;
-        connect(&rig.adapter, &ScriptedAdapter::frameReceived, this, [&] {
+        KESTRAVA_VERIFY_SOUND(*rig);
+        rig.reset();
+    }
+
+    // Only the left button alone drives; any release stops both motors.
+    void onlyTheLeftButtonDrives_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QStringList>("frames");
+        QTest::addColumn<QString>("shown"); // turn, speed
+        QTest::newRow("left") << int(Qt::LeftButton) << int(Qt::NoModifier)
+                              << QStringList{"55b00001aa", "55b0010156"} + Stop << "86 170";
+        QTest::newRow("left with shift") << int(Qt::LeftButton) << int(Qt::ShiftModifier)
+                                         << QStringList{"55b00001aa", "55b0010156"} + Stop << "86 170";
+        QTest::newRow("right") << int(Qt::RightButton) << int(Qt::NoModifier) << Stop << " ";
+        QTest::newRow("middle with ctrl") << int(Qt::MiddleButton) << int(Qt::ControlModifier) << Stop << " ";
+    }
+    void onlyTheLeftButtonDrives()
+    {
+        QFETCH(int, button);
+        QFETCH(int, modifiers);
+        QFETCH(QStringList, frames);
+        QFETCH(QString, shown);
+        QTest::mousePress(pad, Qt::MouseButton(button), Qt::KeyboardModifiers(modifiers), QPoint(1, 1));
+        QTest::mouseRelease(pad, Qt::MouseButton(button), Qt::KeyboardModifiers(modifiers), QPoint(128, 127));
+        QCOMPARE(wire(), frames);
+        QCOMPARE(labels(), shown);
+    }
+
+    // The labels are set before the first frame goes out.
+    void theLabelsComeBeforeTheFrames()
+    {
+        QString shownAtFirstFrame;
+        QObject scope;
+        connect(&rig->adapter(), &test::ScriptedAdapter::frameReceived, &scope, [&] {
             if (shownAtFirstFrame.isEmpty())
-                shownAtFirstFrame = {rig.caption("Label10"), rig.caption("Label9")};
+                shownAtFirstFrame = labels();
         });
-        rig.mouse(handler.constData(), Left, x, y);
-        QCOMPARE(rig.frames(), frames);
-        QCOMPARE(shownAtFirstFrame, (QStringList{label10, label9}));
-        QCOMPARE(rig.caption("Label10"), label10);
-        QCOMPARE(rig.caption("Label9"), label9);
+        QTest::mousePress(pad, Qt::LeftButton, {}, QPoint(257, 255));
+        QCOMPARE(shownAtFirstFrame, QStringLiteral("171 86"));
+        QTest::mouseRelease(pad, Qt::LeftButton, {}, QPoint(257, 255));
     }
 
-    void otherButtonsSendNothing_data()
+    // Grabbed, the pad follows the mouse outside itself: 60 pixels to the left
+    // count as 60 to the right; 510 below as the top row. Hovering drives nothing.
+    void aHeldDragIsFollowedOutsideThePad()
     {
-        QTest::addColumn<QByteArray>("handler");
-        QTest::addColumn<qint16>("button");
-        QTest::newRow("right press") << QByteArray("Image1_MouseDown") << Right;
-        QTest::newRow("left and right press") << QByteArray("Image1_MouseDown") << qint16(Left | Right);
-        QTest::newRow("middle press") << QByteArray("Image1_MouseDown") << Middle;
-        QTest::newRow("move with left and right") << QByteArray("Image1_MouseMove") << qint16(Left | Right);
-        QTest::newRow("move with no button") << QByteArray("Image1_MouseMove") << qint16(0);
-    }
-    void otherButtonsSendNothing()
-    {
-        QFETCH(QByteArray, handler);
-        QFETCH(qint16, button);
-        DriveRig rig;
-        QVERIFY(rig.ready());
-        rig.mouse("Image1_MouseDown", Left, 0.0f, 0.0f);
-        rig.adapter.clearFrames();
-        rig.mouse(handler.constData(), button, 3855.0f, 3825.0f);
-        QTest::qWait(50);
-        QVERIFY(rig.frames().isEmpty());
-        QCOMPARE(rig.caption("Label10"), QStringLiteral("86"));
-        QCOMPARE(rig.caption("Label9"), QStringLiteral("170"));
+        QTest::mousePress(pad, Qt::LeftButton, {}, QPoint(128, 127));
+        dragTo(QPoint(-60, 510));
+        QTest::mouseRelease(pad, Qt::LeftButton, {}, QPoint(-60, 510));
+        QTest::mouseMove(pad, QPoint(5, 6));
+        QCOMPARE(wire(), QStringList({"55b0000180", "55b0010180", "55b00001aa", "55b001016a"}) + Stop);
+        QCOMPARE(labels(), QStringLiteral("106 170"));
     }
 
-    void anyReleaseStopsBothAndKeepsTheLabels_data()
+    void aDragEndsWithAStopWhenThePadHidesOrTheWindowLosesFocus_data()
     {
-        QTest::addColumn<qint16>("button");
-        QTest::newRow("left") << Left;
-        QTest::newRow("right") << Right;
-        QTest::newRow("none, as when a drag ends without a release") << qint16(0);
+        QTest::addColumn<QString>("interruption");
+        QTest::newRow("pad hidden") << "hide";
+        QTest::newRow("window deactivated") << "deactivate";
     }
-    void anyReleaseStopsBothAndKeepsTheLabels()
+    void aDragEndsWithAStopWhenThePadHidesOrTheWindowLosesFocus()
     {
-        QFETCH(qint16, button);
-        DriveRig rig;
-        QVERIFY(rig.ready());
-        rig.mouse("Image1_MouseDown", Left, 0.0f, 0.0f);
-        rig.mouse("Image1_MouseUp", button, 1920.0f, 1900.0f);
-        QCOMPARE(rig.frames(), hexFrames({"55b00001aa", "55b0010156", "55b0000180", "55b0010180"}));
-        QCOMPARE(rig.caption("Label10"), QStringLiteral("86"));
-        QCOMPARE(rig.caption("Label9"), QStringLiteral("170"));
-    }
-
-    // The pad's moves arrive while an update waits for its answers. They merge into
-    // the latest, so the pad sends far fewer updates than it gets moves, the last
-    // update carries the final position, and the release's stops come last.
-    void floodOfMovesDuringSlowAnswersMergesIntoTheLatest()
-    {
-        DriveRig rig;
-        QVERIFY(rig.ready());
-        rig.adapter.setReplyDelayMs(30);
-        constexpr int Moves = 1000;
-        int sent = 0;
-        qint64 lastMoveAtMs = -1;
-        bool released = false;
-        QTimer mouse;
-        mouse.setTimerType(Qt::PreciseTimer);
-        mouse.setInterval(1);
-        // Each move is posted, as the window's mouse events are, so the timer keeps
-        // firing while an update waits.
-        connect(&mouse, &QTimer::timeout, this, [&] {
-            const int i = sent++;
-            const float x = 3855.0f * float(Moves - 1 - i) / (Moves - 1); // to 0
-            const float y = 1900.0f * float(i) / (Moves - 1);               // to 1900
-            QMetaObject::invokeMethod(this, [&, x, y, i] {
-                if (i == Moves - 1)
-                    lastMoveAtMs = rig.adapter.elapsedMs();
-                rig.mouse("Image1_MouseMove", Left, x, y);
-            }, Qt::QueuedConnection);
-            if (sent == Moves) {
-                mouse.stop();
-                QMetaObject::invokeMethod(this, [&] {
-                    rig.mouse("Image1_MouseUp", Left, 0.0f, 1900.0f);
-                    released = true;
-                }, Qt::QueuedConnection);
-            }
-        });
-        rig.mouse("Image1_MouseDown", Left, 3855.0f, 0.0f);
-        mouse.start();
-        QVERIFY(QTest::qWaitFor([&] { return released && !rig.gate.busy(); }, 20000));
-
-        const QList<QByteArray> frames = rig.frames();
-        const qsizetype updates = frames.size() / 2 - 1;
-        qInfo("%d moves sent %lld updates", Moves, qlonglong(updates));
-        QVERIFY2(updates >= 2 && updates <= Moves / 10, qPrintable(QString::number(updates)));
-        for (qsizetype i = 0; i + 1 < frames.size(); i += 2) {
-            QCOMPARE(frames[i].left(3), QByteArray::fromHex("55b000"));
-            QCOMPARE(frames[i + 1].left(3), QByteArray::fromHex("55b001"));
+        QFETCH(QString, interruption);
+        QTest::mousePress(pad, Qt::LeftButton, {}, QPoint(1, 1));
+        QWidget other;
+        if (interruption == u"hide") {
+            pad->hide();
+        } else {
+            other.show();
+            other.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&other));
         }
-        QCOMPARE(frames.first(), QByteArray::fromHex("55b00001aa"));
-        QCOMPARE(frames.mid(frames.size() - 4), hexFrames({"55b0000180", "55b0010156",
-                                                           "55b0000180", "55b0010180"}));
-        QCOMPARE(rig.caption("Label10"), QStringLiteral("86"));
-        QCOMPARE(rig.caption("Label9"), QStringLiteral("128"));
-        const qint64 lastUpdateSentMs = rig.adapter.frames().at(frames.size() - 3).atMs;
-        qInfo("last move to its update's second frame: %lld ms (answers 30 ms late)",
-              lastUpdateSentMs - lastMoveAtMs);
-        QCOMPARE(rig.overlaps.count(), 0);
+        QTRY_COMPARE(wire(), QStringList({"55b00001aa", "55b0010156"}) + Stop);
+        QTest::mouseRelease(pad, Qt::LeftButton, {}, QPoint(1, 1)); // a late release changes nothing
+        QCOMPARE(wire().size(), 4);
+        pad->show();
+        rig->panel().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&rig->panel()));
     }
 
-    void releaseInTheMiddleOfAnUpdateIsSentLast()
+    void aReleaseDuringAnUpdateIsSentLast()
     {
-        DriveRig rig;
-        QVERIFY(rig.ready());
-        rig.adapter.setReplyDelayMs(100);
-        // While the press's first frame waits for its answer: one more move, then
-        // the release.
-        connect(&rig.adapter, &ScriptedAdapter::frameReceived, this, [&](const QByteArray &frame) {
+        rig->adapter().setReplyDelayMs(100);
+        QObject scope;
+        connect(&rig->adapter(), &test::ScriptedAdapter::frameReceived, &scope, [&](const QByteArray &frame) {
             if (frame != QByteArray::fromHex("55b00001aa"))
                 return;
-            rig.mouse("Image1_MouseMove", Left, 3855.0f, 3825.0f);
-            rig.mouse("Image1_MouseUp", Left, 3855.0f, 3825.0f);
+            dragTo(QPoint(257, 255));
+            QTest::mouseRelease(pad, Qt::LeftButton, {}, QPoint(257, 255));
         });
-        rig.mouse("Image1_MouseDown", Left, 0.0f, 0.0f);
-        QCOMPARE(rig.frames(), hexFrames({"55b00001aa", "55b0010156",  // the press
-                                          "55b0000156", "55b00101ab",  // the move
-                                          "55b0000180", "55b0010180"})); // the release
-        QCOMPARE(rig.overlaps.count(), 0);
+        QTest::mousePress(pad, Qt::LeftButton, {}, QPoint(1, 1));
+        QTRY_VERIFY(!rig->panel().gate().busy());
+        QCOMPARE(wire(), QStringList({"55b00001aa", "55b0010156", "55b0000156", "55b00101ab"}) + Stop);
     }
 
-    // Closing the window in the middle of a drag: the window holds the close back
-    // while the gate is busy, hands the pad a release of its own (no button), and
-    // closes once the gate turns idle. By then both stops must be out, last.
-    void dragEndedByAClosingWindowStopsBeforeTheGateTurnsIdle()
+    // Moves that come while an update waits merge into the latest: far fewer
+    // updates than moves, the last one at the final position, the release last.
+    void aFloodOfMovesMergesIntoTheLatest()
     {
-        DriveRig rig;
-        QVERIFY(rig.ready());
-        rig.adapter.setReplyDelayMs(100);
-        connect(&rig.adapter, &ScriptedAdapter::frameReceived, this, [&](const QByteArray &frame) {
-            if (frame == QByteArray::fromHex("55b0000156"))
-                rig.mouse("Image1_MouseUp", 0, 0.0f, 0.0f);
+        rig->adapter().setReplyDelayMs(30);
+        constexpr int Moves = 500;
+        int moved = 0;
+        QTimer mouse;
+        mouse.setInterval(1);
+        // Posted, as the window system's events are, so the timer keeps firing
+        // while an update waits.
+        const auto post = [&](QEvent::Type type, QPoint at, Qt::MouseButton button) {
+            QCoreApplication::postEvent(pad, new QMouseEvent(type, at, pad->mapToGlobal(at), button,
+                                                             type == QEvent::MouseMove ? Qt::LeftButton : Qt::NoButton,
+                                                             Qt::NoModifier));
+        };
+        connect(&mouse, &QTimer::timeout, this, [&] {
+            if (moved == Moves) {
+                mouse.stop();
+                post(QEvent::MouseButtonRelease, QPoint(1, 127), Qt::LeftButton);
+                return;
+            }
+            ++moved;
+            post(QEvent::MouseMove, QPoint(257 - 256 * moved / Moves, 127 * moved / Moves), Qt::NoButton);
         });
-        QList<QByteArray> framesAtIdle;
-        connect(&rig.gate, &kestrava::EventGate::idle, this, [&] { framesAtIdle = rig.frames(); });
-        rig.mouse("Image1_MouseDown", Left, 3855.0f, 3825.0f);
-        QCOMPARE(framesAtIdle, hexFrames({"55b0000156", "55b00101ab", "55b0000180", "55b0010180"}));
-        QCOMPARE(rig.overlaps.count(), 0);
+        QTest::mousePress(pad, Qt::LeftButton, {}, QPoint(257, 1));
+        mouse.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!mouse.isActive() && !rig->panel().gate().busy(), 20000);
+
+        const QStringList frames = wire();
+        const qsizetype updates = frames.size() / 2 - 2;
+        qInfo("%d moves sent %lld updates", Moves, qlonglong(updates));
+        QVERIFY2(frames.size() % 2 == 0 && updates >= 2 && updates <= Moves / 10, qPrintable(frames.join(u' ')));
+        QCOMPARE(frames.first(2), QStringList({"55b00001aa", "55b00101ab"}));
+        QCOMPARE(frames.last(4), QStringList({"55b0000180", "55b0010156"}) + Stop);
+        for (qsizetype i = 0; i < frames.size(); ++i)
+            QVERIFY(frames[i].startsWith(i % 2 ? QStringLiteral("55b00101") : QStringLiteral("55b00001")));
+        QCOMPARE(labels(), QStringLiteral("86 128"));
     }
 };
 

@@ -1,11 +1,18 @@
 #include "scriptedadapter.h"
 
-#include "frames.h"
-
 #include <QTest>
 #include <QTimer>
 
 namespace kestrava::test {
+
+namespace {
+// The length the wire gives a frame from its first four bytes.
+qsizetype frameLength(const QByteArray &head)
+{
+    const bool isRead = quint8(head.at(1)) & 1;
+    return isRead ? 4 : 4 + quint8(head.at(3));
+}
+} // namespace
 
 ScriptedAdapter::ScriptedAdapter(PseudoTerminal &line)
     : m_line(line)
@@ -14,12 +21,12 @@ ScriptedAdapter::ScriptedAdapter(PseudoTerminal &line)
     connect(&line, &PseudoTerminal::bytesReceived, this, &ScriptedAdapter::consume);
 }
 
-QList<QByteArray> ScriptedAdapter::frameBytes() const
+QStringList ScriptedAdapter::hexFrames() const
 {
-    QList<QByteArray> out;
-    for (const Frame &f : m_frames)
-        out.append(f.bytes);
-    return out;
+    QStringList hex;
+    for (const Frame &frame : m_frames)
+        hex << QString::fromLatin1(frame.bytes.toHex());
+    return hex;
 }
 
 bool ScriptedAdapter::waitForFrames(qsizetype count, int timeoutMs)
@@ -27,64 +34,39 @@ bool ScriptedAdapter::waitForFrames(qsizetype count, int timeoutMs)
     return QTest::qWaitFor([&] { return m_frames.size() >= count; }, timeoutMs);
 }
 
-void ScriptedAdapter::setRegister(quint8 address, quint8 reg, quint8 value)
-{
-    m_registers.insert(quint16(address & 0xFE) << 8 | reg, value);
-}
-
-quint8 ScriptedAdapter::registerValue(quint8 address, quint8 reg) const
-{
-    return m_registers.value(quint16(address & 0xFE) << 8 | reg, 0);
-}
-
-void ScriptedAdapter::setSilent(quint8 address, bool silent)
-{
-    if (silent)
-        m_silent.insert(address & 0xFE);
-    else
-        m_silent.remove(address & 0xFE);
-}
-
 void ScriptedAdapter::consume(const QByteArray &bytes)
 {
-    for (char byte : bytes) {
-        if (const std::optional<sim::BusRequest> request = m_parser.push(quint8(byte)))
-            take(*request);
+    m_pending += bytes;
+    while (m_pending.size() >= 4 && m_pending.size() >= frameLength(m_pending)) {
+        const QByteArray frame = m_pending.left(frameLength(m_pending));
+        m_pending.remove(0, frame.size());
+        m_frames.append({frame, m_clock.elapsed()});
+        emit frameReceived(frame);
+        answer(frame);
     }
 }
 
-void ScriptedAdapter::take(const sim::BusRequest &request)
+void ScriptedAdapter::answer(const QByteArray &frame)
 {
-    const QByteArray frame = request.isRead()
-        ? registerReadFrame(request.moduleAddress(), request.firstRegister, request.count)
-        : registerWriteFrame(request.address, request.firstRegister, request.data);
-    m_frames.append({frame, m_clock.elapsed()});
-    emit frameReceived(frame);
-    const QByteArray answer = answerTo(request, frame);
-    if (answer.isEmpty())
+    const QByteArray bytes = answerTo(frame);
+    if (bytes.isEmpty())
         return;
     if (m_replyDelayMs > 0)
-        QTimer::singleShot(m_replyDelayMs, this, [this, answer] { m_line.write(answer); });
+        QTimer::singleShot(m_replyDelayMs, this, [this, bytes] { m_line.write(bytes); });
     else
-        m_line.write(answer);
+        m_line.write(bytes);
 }
 
-QByteArray ScriptedAdapter::answerTo(const sim::BusRequest &request, const QByteArray &frame)
+QByteArray ScriptedAdapter::answerTo(const QByteArray &frame)
 {
     if (m_responder)
         return m_responder(frame);
-    const quint8 address = request.moduleAddress();
-    if (m_silent.contains(address))
+    if (m_silent)
         return {};
-    if (!request.isRead()) {
-        for (int i = 0; i < request.count; ++i)
-            setRegister(address, quint8(request.firstRegister + i), quint8(request.data[i]));
-        return QByteArray(1, char(m_writeAnswer));
-    }
-    QByteArray answer;
-    for (int i = 0; i < request.count; ++i)
-        answer.append(char(registerValue(address, quint8(request.firstRegister + i))));
-    return answer;
+    if (!m_queued.isEmpty())
+        return QByteArray::fromHex(m_queued.takeFirst().toLatin1());
+    const bool isRead = quint8(frame.at(1)) & 1;
+    return isRead ? QByteArray(quint8(frame.at(3)), '\0') : QByteArray::fromHex("01");
 }
 
 } // namespace kestrava::test

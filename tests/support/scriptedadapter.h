@@ -1,24 +1,22 @@
 #pragma once
 
-#include "adapterframes.h"
 #include "pseudoterminal.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QHash>
 #include <QList>
 #include <QObject>
-#include <QSet>
+#include <QStringList>
 
 #include <functional>
 
 namespace kestrava::test {
 
 // An in-process stand-in for the USB-to-I2C adapter on the master side of a
-// pseudo-terminal. It splits what the code sends into frames as the simulated
-// adapter does (55, address, register, N, and N data bytes for an even address),
-// records them with their arrival time,
-// and answers like the adapter: one byte for a write, N register bytes for a read.
+// pseudo-terminal. It cuts the bytes into frames by the wire's own rule (55,
+// address, register, N, and N data bytes after an even address) and keeps each
+// frame exactly as its bytes arrived, with the time. Nothing is rebuilt, so a
+// program that swaps two fields is seen swapping them.
 class ScriptedAdapter : public QObject
 {
     Q_OBJECT
@@ -32,40 +30,37 @@ public:
     explicit ScriptedAdapter(PseudoTerminal &line);
 
     QList<Frame> frames() const { return m_frames; }
-    QList<QByteArray> frameBytes() const;
+    QStringList hexFrames() const; // each frame as hex without blanks
     void clearFrames() { m_frames.clear(); }
-    // Waits in the event loop until `count` frames have arrived.
     bool waitForFrames(qsizetype count, int timeoutMs = 5000);
 
-    // Register contents by even module address; unset registers read 0.
-    void setRegister(quint8 address, quint8 reg, quint8 value);
-    quint8 registerValue(quint8 address, quint8 reg) const;
-    // A silent address sends nothing back, so the code under test times out.
-    void setSilent(quint8 address, bool silent = true);
+    // The answers to the next frames, in order, as hex; "-" answers nothing.
+    // Once they are used up a write is answered 01 and a read of N bytes N zeros.
+    void queueAnswers(const QStringList &hex) { m_queued += hex; }
+    void setSilent(bool silent) { m_silent = silent; }
     void setReplyDelayMs(int ms) { m_replyDelayMs = ms; }
-    void setWriteAnswer(quint8 byte) { m_writeAnswer = byte; }
-    // Replaces the answer to every frame; return what to send (may be empty).
+    // Replaces all of the above; return what to send (empty: nothing).
     void setResponder(std::function<QByteArray(const QByteArray &frame)> responder)
     {
         m_responder = std::move(responder);
     }
     qint64 elapsedMs() const { return m_clock.elapsed(); }
+    PseudoTerminal &line() { return m_line; }
 
 signals:
     void frameReceived(const QByteArray &frame);
 
 private:
     void consume(const QByteArray &bytes);
-    void take(const sim::BusRequest &request);
-    QByteArray answerTo(const sim::BusRequest &request, const QByteArray &frame);
+    void answer(const QByteArray &frame);
+    QByteArray answerTo(const QByteArray &frame);
 
     PseudoTerminal &m_line;
-    sim::FrameParser m_parser;
+    QByteArray m_pending;
     QList<Frame> m_frames;
-    QHash<quint16, quint8> m_registers;
-    QSet<quint8> m_silent;
+    QStringList m_queued;
+    bool m_silent = false;
     int m_replyDelayMs = 0;
-    quint8 m_writeAnswer = 0x01;
     std::function<QByteArray(const QByteArray &)> m_responder;
     QElapsedTimer m_clock;
 };

@@ -1,8 +1,10 @@
 #include "simulatedpanel.h"
 
 #include "frames.h"
+#include "portcombo.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QLocale>
@@ -70,6 +72,14 @@ SimulatedPanel::~SimulatedPanel()
         m_sim->stop();
 }
 
+bool SimulatedPanel::startAdapter()
+{
+    m_pty = std::make_unique<PseudoTerminal>();
+    m_adapter = std::make_unique<ScriptedAdapter>(*m_pty);
+    qputenv("KESTRAVA_COM1", QFile::encodeName(m_pty->devicePath()));
+    return m_pty->isValid();
+}
+
 bool SimulatedPanel::startSimulator(const QStringList &arguments, const QString &link)
 {
     m_sim = std::make_unique<sim::SimulatedBus>();
@@ -131,6 +141,12 @@ void SimulatedPanel::click(const QString &name)
     QTest::mouseClick(target, Qt::LeftButton, {}, target->rect().center());
 }
 
+void SimulatedPanel::performAll(const QStringList &actions)
+{
+    for (const QString &action : actions)
+        perform(action);
+}
+
 void SimulatedPanel::clickLater(int ms, const QString &name)
 {
     QTimer::singleShot(ms, m_panel.get(), [this, name] { click(name); });
@@ -150,10 +166,14 @@ void SimulatedPanel::perform(const QString &action)
         click(name);
     } else if (verb == u"step") {
         stepBar(name);
+    } else if (verb == u"home" || verb == u"end") {
+        QTest::keyClick(control(name), verb == u"home" ? Qt::Key_Home : Qt::Key_End);
     } else if (verb == u"type") {
         auto *box = control<QLineEdit>(name);
         box->selectAll();
-        QTest::keyClicks(box, action.section(u' ', 2));
+        // Key by key with its text, so letters beyond ASCII are typed too.
+        for (const QChar typed : action.section(u' ', 2))
+            QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(typed), Qt::NoModifier);
     } else {
         QWidget *pad = control(QStringLiteral("Image1"));
         const QPoint at(action.section(u' ', 1, 1).toInt(), action.section(u' ', 2, 2).toInt());
@@ -168,11 +188,24 @@ void SimulatedPanel::perform(const QString &action)
     }
 }
 
+bool SimulatedPanel::chooseComOneAgain()
+{
+    auto *combo = control<PortCombo>(QStringLiteral("ComboCom"));
+    combo->setFocus();
+    if (!QTest::qWaitFor([combo] { return combo->hasFocus(); }))
+        return false;
+    QTest::keyClick(combo, Qt::Key_Down);
+    QTest::keyClick(combo, Qt::Key_Up);
+    return combo->currentText() == QLatin1String("Com1");
+}
+
 QString SimulatedPanel::text(const QString &name) const
 {
     QWidget *widget = control(name);
     if (auto *box = qobject_cast<QLineEdit *>(widget))
         return box->text();
+    if (auto *combo = qobject_cast<QComboBox *>(widget))
+        return combo->currentText();
     return widget->property("text").toString();
 }
 
@@ -184,6 +217,31 @@ QList<QByteArray> SimulatedPanel::sentFrames() const
             frames << event.bytes;
     }
     return frames;
+}
+
+QStringList SimulatedPanel::sentHex() const
+{
+    QStringList hex;
+    for (const QByteArray &frame : sentFrames())
+        hex << QString::fromLatin1(frame.toHex());
+    return hex;
+}
+
+QStringList SimulatedPanel::refusedHex() const
+{
+    QStringList hex;
+    for (const WireEvent &event : events) {
+        if (event.kind == WireEvent::NotSent)
+            hex << QString::fromLatin1(event.bytes.toHex());
+    }
+    return hex;
+}
+
+void SimulatedPanel::clearRecord()
+{
+    events.clear();
+    if (m_adapter)
+        m_adapter->clearFrames();
 }
 
 qsizetype SimulatedPanel::timeOuts() const
@@ -209,13 +267,17 @@ QString SimulatedPanel::describeRecord() const
         lines << QStringLiteral("%1 %2 %3 (%4 bytes)")
                      .arg(event.ms)
                      .arg(kindName(event.kind), QString::fromLatin1(shown.toHex(' ')))
-                     .arg(event.bytes.size());
+                     .arg(event.bytes.size())
+                 + QStringLiteral(" at tick %1").arg(event.ticks);
     }
     return lines.join(u'\n');
 }
 
 QString SimulatedPanel::wireOrderFault() const
 {
+    if (m_adapter && m_adapter->hexFrames() != sentHex())
+        return QStringLiteral("the wire carried\n%1\nbut the engine sent\n%2")
+            .arg(m_adapter->hexFrames().join(u'\n'), sentHex().join(u'\n'));
     bool waiting = false;
     QByteArray previous;
     int addressStep = -1; // frames of an address change sent so far
@@ -280,6 +342,8 @@ QString SimulatedPanel::clickFault()
     const QString status = m_relaysOn ? QStringLiteral("255") : QStringLiteral("0");
     if (text(QStringLiteral("TxtStatus")) != status)
         return QStringLiteral("TxtStatus shows %1, not %2").arg(text(QStringLiteral("TxtStatus")), status);
+    if (!m_sim)
+        return {};
     const QString board = command(QStringLiteral("get 70 1"));
     if (board != (m_relaysOn ? u"ok ff" : u"ok 00"))
         return QStringLiteral("the relay board holds %1").arg(board);
@@ -288,7 +352,7 @@ QString SimulatedPanel::clickFault()
 
 QString SimulatedPanel::soundnessFault()
 {
-    if (!m_sim->isRunning())
+    if (m_sim && !m_sim->isRunning())
         return QStringLiteral("the simulator has ended");
     if (m_panel->gate().busy() || m_panel->gate().deferredCount() != 0)
         return QStringLiteral("the gate still holds events");
@@ -301,7 +365,7 @@ QString SimulatedPanel::soundnessFault()
 
 void SimulatedPanel::record(WireEvent::Kind kind, const QByteArray &bytes)
 {
-    events.append({kind, m_clock.elapsed(), bytes});
+    events.append({kind, m_clock.elapsed(), bytes, int(m_panel->engine().TickCount())});
     if (kind == WireEvent::Sent)
         ++m_framesSent;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controlpanel.h"
+#include "scriptedadapter.h"
 #include "simulatedbus.h"
 #include "trace.h"
 
@@ -12,19 +13,23 @@
 
 namespace kestrava::test {
 
-// What the engine did on the wire, in order, with the time since the rig started.
+// What the engine did on the wire, in order, with the time since the rig started
+// and the tick count at that moment (a frame sent after WaitTicks(n) shows n + 1,
+// a time-out 11).
 struct WireEvent
 {
     enum Kind { Sent, NotSent, Reply, TimedOut, Overlap };
     Kind kind;
     qint64 ms;
     QByteArray bytes;
+    int ticks = 0;
 };
 
-// The real window against the real kestrava-sim child process: every COM port
-// leads to the simulator, the window is shown (offscreen) and active, messages
-// are recorded instead of shown, and every frame, reply and time-out is
-// recorded from the engine's signals and written to a trace file.
+// The real window with COM1 leading to one of two bus sides: a scripted adapter
+// on a pseudo-terminal that keeps the raw bytes (startAdapter), or the real
+// kestrava-sim child process (startSimulator). The window is shown (offscreen)
+// and active, messages are recorded instead of shown, and every frame, reply and
+// time-out is recorded from the engine's signals and written to a trace file.
 class SimulatedPanel : public QObject
 {
     Q_OBJECT
@@ -37,6 +42,7 @@ public:
     SimulatedPanel();
     ~SimulatedPanel() override;
 
+    bool startAdapter();
     // Starts the simulator; `link` (may be empty) is a --link path that the COM
     // ports then lead to, so they survive a drop and restore.
     bool startSimulator(const QStringList &arguments = {QStringLiteral("--fast")}, const QString &link = {});
@@ -50,6 +56,8 @@ public:
 
     ControlPanel &panel() { return *m_panel; }
     sim::SimulatedBus &simulator() { return *m_sim; }
+    ScriptedAdapter &adapter() { return *m_adapter; }
+    PseudoTerminal &pty() { return *m_pty; }
     QStringList messages;
 
     // A command to the simulator; its answer lines joined by newlines ("" on time-out).
@@ -73,26 +81,34 @@ public:
     void stepBar(const QString &name);
     // An operator action as text, for data tables: "click NAME", "step NAME"
     // (a scroll bar), "type NAME TEXT" (replaces a text box's text by typing),
+    // "home NAME", "end NAME" (a scroll bar to its minimum or maximum by key),
     // "press X Y", "move X Y", "release X Y" (left button on the drive pad, in pixels).
     void perform(const QString &action);
+    void performAll(const QStringList &actions);
     QString text(const QString &name) const;
+    // Moves to another entry of ComboCom and back to Com1, as the operator does once the
+    // adapter is back; the port reopens when the focus leaves the selector.
+    bool chooseComOneAgain();
 
     // ---- The record ----
     QList<WireEvent> events;
     QList<QByteArray> sentFrames() const;
+    QStringList sentHex() const;
+    QStringList refusedHex() const;
     qsizetype timeOuts() const;
     qint64 now() const { return m_clock.elapsed(); }
     qint64 timeOfFrame(const QByteArray &frame, int occurrence = 0) const;
-    void clearRecord() { events.clear(); }
+    void clearRecord();
     QString describeRecord() const;
 
     // ---- The checks made after every case ----
     // Frames each start after the previous reply or time-out (the address
-    // change's four frames excepted); no overlap was reported.
+    // change's four frames excepted); no overlap was reported; on the adapter,
+    // the wire carried exactly the frames the engine sent.
     QString wireOrderFault() const;
     // The trace file holds one TX line per frame sent and no OVERLAP.
     QString traceFault() const;
-    // The window answers a relay click: frame, answer, TxtStatus, the board.
+    // The window answers a relay click: frame, answer, TxtStatus (and the simulated board).
     QString clickFault();
     // All of the above, and the gate holds nothing.
     QString soundnessFault();
@@ -104,6 +120,8 @@ private:
     QTemporaryDir m_folder;
     Trace m_trace;
     std::unique_ptr<sim::SimulatedBus> m_sim;
+    std::unique_ptr<PseudoTerminal> m_pty;
+    std::unique_ptr<ScriptedAdapter> m_adapter;
     std::unique_ptr<ControlPanel> m_panel;
     bool m_relaysOn = false;
     qsizetype m_framesSent = 0;
@@ -114,7 +132,7 @@ QString hexLines(const QList<QByteArray> &frames);
 
 } // namespace kestrava::test
 
-// The four checks after a case, as one verification.
+// The checks after a case, as one verification.
 #define KESTRAVA_VERIFY_SOUND(rig)                                                                           \
     do {                                                                                                     \
         const QString soundnessFault_ = (rig).soundnessFault();                                              \

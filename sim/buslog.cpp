@@ -1,0 +1,51 @@
+#include "buslog.h"
+
+#include <algorithm>
+
+namespace kestrava::sim {
+
+namespace {
+
+constexpr SimTime OneSecond = std::chrono::seconds(1);
+// Enough for a second of the fastest line the simulator serves, so that memory stays
+// bounded even without wire-time emulation.
+constexpr qsizetype MostCountedFrames = 100'000;
+
+QString hex(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' '));
+}
+
+} // namespace
+
+QString BusLogEntry::text() const
+{
+    QString line = QStringLiteral("%1 %2 ").arg(module, 2, 16, QLatin1Char('0')).toUpper()
+        + (kind.isEmpty() ? QStringLiteral("-") : kind);
+    if (read)
+        line += QStringLiteral(" read %1 x%2").arg(firstRegister).arg(count);
+    else
+        line += QStringLiteral(" write %1: %2").arg(firstRegister).arg(hex(data));
+    return line + QStringLiteral(" -> ") + (answer ? hex(*answer) : QStringLiteral("no answer"));
+}
+
+void BusLog::record(BusLogEntry entry)
+{
+    const SimTime at = entry.at;
+    m_entries.push_back(std::move(entry));
+    if (qsizetype(m_entries.size()) > Kept)
+        m_entries.pop_front();
+    m_lastSecond.push_back(at);
+    while (!m_lastSecond.empty() && (m_lastSecond.front() <= at - OneSecond
+                                     || qsizetype(m_lastSecond.size()) > MostCountedFrames))
+        m_lastSecond.pop_front();
+    ++m_total;
+}
+
+int BusLog::framesPerSecond(SimTime now) const
+{
+    return int(std::count_if(m_lastSecond.begin(), m_lastSecond.end(),
+                             [&](SimTime at) { return at > now - OneSecond && at <= now; }));
+}
+
+} // namespace kestrava::sim

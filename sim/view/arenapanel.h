@@ -1,0 +1,45 @@
+#pragma once
+
+#include "statepanel.h"
+#include "viewstate.h"
+
+namespace kestrava::simview {
+
+// The arena seen from above: walls, obstacles, the robot with its heading and its
+// trail, each ranger's beam with the distance it last measured, and the warm object.
+// The robot is dragged by its body and turned by the handle ahead of it (or the
+// mouse wheel); the warm object is dragged.
+class ArenaPanel : public StatePanel<ArenaState>
+{
+    Q_OBJECT
+public:
+    explicit ArenaPanel(QWidget *parent = nullptr);
+
+    // A point of the arena (centimetres, y north) in widget pixels, and back.
+    QPointF toWidget(QPointF arena) const;
+    QPointF toArena(QPointF widget) const;
+    // Where the turning handle is drawn, in the arena.
+    static QPointF handleOf(const ArenaState &state);
+
+signals:
+    void robotPlaced(QPointF where, double heading);
+    // Relative, so that turns given faster than the view is refreshed all count.
+    void robotTurnedBy(double degrees);
+    void warmObjectPlaced(QPointF where);
+
+protected:
+    void paint(QPainter &painter, const ArenaState &state) const override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+
+private:
+    enum class Drag { None, Robot, Turn, WarmObject };
+    void dragTo(QPointF arena);
+
+    Drag m_drag = Drag::None;
+    QPointF m_grabOffset; // from the grabbed thing's centre to the mouse, in the arena
+};
+
+} // namespace kestrava::simview

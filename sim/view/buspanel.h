@@ -1,0 +1,51 @@
+#pragma once
+
+#include "statepanel.h"
+#include "viewstate.h"
+
+class QAbstractButton;
+class QGridLayout;
+class QLabel;
+
+namespace kestrava::simview {
+
+// Frames per second and the last frames with their answers, decoded.
+class TrafficPanel : public StatePanel<BusTraffic>
+{
+    Q_OBJECT
+public:
+    static constexpr int Lines = 20;
+    explicit TrafficPanel(QWidget *parent = nullptr) : StatePanel({460, 18.0 * (Lines + 1) + 6}, parent) {}
+protected:
+    void paint(QPainter &painter, const BusTraffic &traffic) const override;
+};
+
+// The bus: its traffic, a "silent" and a "late" switch per module, and the
+// adapter's "unplug" and "plug in". Each switch sends the control command that
+// does the same, so the view and standard input act alike.
+class BusPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    // How late a "late" module answers: beyond the panel's wait for a reply.
+    static constexpr int LateMs = 600;
+
+    explicit BusPanel(QWidget *parent = nullptr);
+    void showState(const BusState &state);
+    void showOutcome(const QString &command, const QStringList &answer);
+
+signals:
+    void command(const QString &line);
+
+private:
+    void rebuildSwitches(const QList<ModuleFaultState> &modules);
+
+    TrafficPanel *m_traffic;
+    QGridLayout *m_switches;
+    QLabel *m_line;
+    QLabel *m_outcome;
+    QList<ModuleFaultState> m_modules;
+    QList<std::pair<QAbstractButton *, QAbstractButton *>> m_switchBoxes; // silent, late by module
+};
+
+} // namespace kestrava::simview

@@ -1,0 +1,294 @@
+#include "portcombo.h"
+#include "simulatedpanel.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+using namespace kestrava;
+using kestrava::test::SimulatedPanel;
+using kestrava::test::WireEvent;
+
+namespace {
+
+// Buttons that send one fixed frame each.
+struct FixedButton
+{
+    const char *name;
+    const char *frame;
+};
+constexpr FixedButton FixedButtons[] = {
+    {"Command2", "55b00001ff"},  {"Command3", "55b0000180"},        {"CmdModo0", "55b00f0100"},
+    {"CmdModo2", "55b00f0102"},  {"CmdAcel10", "55b00e010a"},       {"CmdAcel5", "55b00e0105"},
+    {"CmdAcel1", "55b00e0101"},  {"CmdResetCounter", "55b0100120"}, {"CmdAutoOff", "55b0100130"},
+    {"CmdAutoOn", "55b0100131"}, {"CmdStopOff", "55b0100132"},      {"CmdStopOn", "55b0100133"},
+    {"CmdTodoOn", "55700101ff"}, {"CmdTodoOff", "5570010100"},      {"CmdLCD03_2", "55c600010c"},
+    {"CmdLCD03_3", "55c600010d"}, {"CmdLCD03_4", "55c6000113"},     {"CmdLCD03_5", "55c6000114"},
+};
+constexpr int FixedButtonCount = int(std::size(FixedButtons));
+
+} // namespace
+
+// The window against the real simulator on the real 50 ms tick: storms of
+// clicks, late answers, bytes around an answer, the ranging wait, and an adapter
+// unplugged in the middle of an operation.
+class EndToEndTest : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<SimulatedPanel> rig;
+    QTemporaryDir folder;
+
+    QString telemetryCaptions() const
+    {
+        QStringList shown;
+        for (const char *label : {"LblConta1", "LblConta2", "LblBateria", "LblVersionMD23", "LblCon1", "LblCon2"})
+            shown << rig->text(QLatin1String(label));
+        return shown.join(u' ');
+    }
+    int waitingBytes() { return rig->panel().line().inBufferCount(); }
+    qsizetype count(WireEvent::Kind kind) const
+    {
+        return std::count_if(rig->events.cbegin(), rig->events.cend(), [kind](const WireEvent &e) { return e.kind == kind; });
+    }
+    void simulate(const QStringList &commands)
+    {
+        for (const QString &line : commands)
+            QCOMPARE(rig->command(line), QStringLiteral("ok"));
+    }
+    QStringList captions(const QString &array, int count) const
+    {
+        QStringList shown;
+        for (int i = 0; i < count; ++i)
+            shown << rig->text(QStringLiteral("%1(%2)").arg(array).arg(i));
+        return shown;
+    }
+
+private slots:
+    void initTestCase() { SimulatedPanel::prepareProgram(); }
+    void init()
+    {
+        rig = std::make_unique<SimulatedPanel>();
+        QVERIFY(rig->start({QStringLiteral("--fast")}, folder.filePath(QStringLiteral("adapter"))));
+        // The adapter's write answer 01 is what ReplyBuffer[0] holds before each case.
+        const QString fault = rig->clickFault();
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    }
+    void cleanup()
+    {
+        KESTRAVA_VERIFY_SOUND(*rig);
+        rig.reset();
+    }
+
+    // Every click runs, in the order it came, none inside the move's wait, and
+    // the move keeps its 10 ticks.
+    void twoHundredClicksDuringATimedMoveRunAfterItInOrder()
+    {
+        QStringList expected{"55b0010187", "55b0010180"};
+        bool arrivedWhileBusy = false;
+        QTimer::singleShot(100, rig.get(), [&] {
+            arrivedWhileBusy = rig->panel().gate().busy();
+            for (int i = 0; i < 200; ++i)
+                rig->click(QLatin1String(FixedButtons[i * 7 % FixedButtonCount].name));
+        });
+        for (int i = 0; i < 200; ++i)
+            expected << QLatin1String(FixedButtons[i * 7 % FixedButtonCount].frame);
+        rig->clearRecord();
+        rig->click(QStringLiteral("CmdGiro(0)"));
+        QVERIFY(arrivedWhileBusy);
+        QCOMPARE(rig->sentHex(), expected);
+        QCOMPARE(rig->timeOuts(), 0);
+        // The clicks run in the event passes of the wait and stretch its ticks,
+        // but not their number.
+        const qint64 move = rig->timeOfFrame(QByteArray::fromHex("55b0010180"))
+            - rig->timeOfFrame(QByteArray::fromHex("55b0010187"));
+        QVERIFY2(move >= 500 && move < 1200, qPrintable(QString::number(move)));
+        QCOMPARE(rig->events.at(2).ticks, 11);
+    }
+
+    void lateAnswersShiftTheTelemetryAndTheNextClickStartsClean()
+    {
+        // Registers 2 to 13 hold their own numbers.
+        simulate({"remove B0", "add B0 generic", "set B0 2 2 3 4 5 6 7 8 9 10 11 12 13", "delay B0 700"});
+        rig->clearRecord();
+        rig->click(QStringLiteral("CmdLeerDatos"));
+        // Every other read times out and the next takes its late answer: the
+        // bytes run one register behind, then two, and so on.
+        //   registers 2..5 read 01 (stale) 02 02 03; 6..9 read 03 04 04 05;
+        //   10 reads 05, 13 reads 06, 11 reads 06, 12 reads 07.
+        QCOMPARE(telemetryCaptions(), QStringLiteral("1.69088E+07 5.059482E+07 0.5 6 0.6 0.7"));
+        QCOMPARE(count(WireEvent::TimedOut), 6);
+        QCOMPARE(count(WireEvent::Reply), 6);
+
+        // The answers to the last six reads are still on their way: the next
+        // click drops them before it sends.
+        simulate({"delay B0 0"});
+        QTRY_COMPARE_WITH_TIMEOUT(waitingBytes(), 6, 8000);
+        rig->clearRecord();
+        rig->click(QStringLiteral("CmdLeerDatos"));
+        QCOMPARE(telemetryCaptions(), QStringLiteral("3.375207E+07 1.011241E+08 1 13 1.1 1.2"));
+        QCOMPARE(count(WireEvent::TimedOut), 0);
+    }
+
+    void aLateAcknowledgementIsTakenByTheNextOperation()
+    {
+        simulate({"noise D0 off", "temp D0 20 21 22 23 24 25 26 27 28", "delay 70 700"});
+        rig->click(QStringLiteral("ReleOn(0)"));
+        simulate({"delay 70 0"});
+        QTRY_COMPARE_WITH_TIMEOUT(waitingBytes(), 1, 3000);
+        rig->clearRecord();
+        rig->click(QStringLiteral("CmdTPA81"));
+        // The version box shows the acknowledgement. The version itself was taken
+        // behind it if it had come by then, or else by the next read: from there on
+        // each box shows its own register or the one before it.
+        QCOMPARE(rig->events.at(1).kind, WireEvent::Reply);
+        QCOMPARE(rig->text(QStringLiteral("LblPixel(0)")), QStringLiteral("1"));
+        QVERIFY(QStringList({"20", "6"}).contains(rig->text(QStringLiteral("LblPixel(1)"))));
+        for (int i = 2; i < 10; ++i) {
+            const int shown = rig->text(QStringLiteral("LblPixel(%1)").arg(i)).toInt();
+            QVERIFY2(shown == 19 + i || shown == 18 + i, qPrintable(QString::number(shown)));
+        }
+    }
+
+    void bytesAroundAnAnswerAreStoredWithIt_data()
+    {
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<QString>("version"); // what LblPixel(0) shows
+        QTest::addColumn<QByteArray>("stored"); // the first reply taken
+        QTest::newRow("garbage before") << QStringList{"garbage D0 77"} << "77" << QByteArray::fromHex("4d06");
+        QTest::newRow("extra after") << QStringList{"extra D0 99 98"} << "6" << QByteArray::fromHex("066362");
+        QTest::newRow("both") << QStringList{"garbage D0 0xff 0", "extra D0 0x55 0xd1"} << "255"
+                              << QByteArray::fromHex("ff000655d1");
+    }
+    void bytesAroundAnAnswerAreStoredWithIt()
+    {
+        QFETCH(QStringList, faults);
+        QFETCH(QString, version);
+        QFETCH(QByteArray, stored);
+        simulate(QStringList{"noise D0 off", "temp D0 20 21 22 23 24 25 26 27 28"} + faults);
+        rig->clearRecord();
+        rig->click(QStringLiteral("CmdTPA81"));
+        QCOMPARE(rig->events.at(1).kind, WireEvent::Reply);
+        QCOMPARE(rig->events.at(1).bytes.toHex(), stored.toHex());
+        QCOMPARE(rig->text(QStringLiteral("LblPixel(0)")), version);
+        // The extra bytes went with the first answer: every later read is its own.
+        QCOMPARE(captions(QStringLiteral("LblPixel"), 10).mid(1),
+                 QStringList({"20", "21", "22", "23", "24", "25", "26", "27", "28"}));
+        QCOMPARE(count(WireEvent::Reply), 10);
+    }
+
+    // A ranger reads 255 in every register while it measures (65 ms), so a read
+    // that came too soon would show 65535, and one from before the command the
+    // last press. The read goes out 70 to about 150 ms after the command.
+    void eachPressShowsTheRangesOfThatPress()
+    {
+        simulate({"range E0 85", "range E2 300", "range E4 0", "range E6 4660", "range E8 12"});
+        rig->click(QStringLiteral("CmdDistancia"));
+        QCOMPARE(captions(QStringLiteral("LblDistancia"), 5), QStringList({"85", "300", "0", "4660", "12"}));
+        simulate({"range E0 200"});
+        rig->clearRecord();
+        rig->click(QStringLiteral("CmdDistancia"));
+        QCOMPARE(captions(QStringLiteral("LblDistancia"), 5), QStringList({"200", "300", "0", "4660", "12"}));
+        for (const char *ranger : {"e0", "e2", "e4", "e6", "e8"}) {
+            const QByteArray command = QByteArray::fromHex("55" + QByteArray(ranger) + "000151");
+            const QByteArray read = QByteArray::fromHex("55" + QByteArray::number(QByteArray(ranger).toInt(nullptr, 16) + 1, 16) + "0202");
+            const qint64 gap = rig->timeOfFrame(read) - rig->timeOfFrame(command);
+            QVERIFY2(gap >= 70 && gap <= 160, qPrintable(QStringLiteral("%1: %2 ms").arg(ranger).arg(gap)));
+        }
+    }
+
+    // Unplugged while an operation waits: the operation ends without hanging,
+    // later clicks send nothing, and choosing the port again in ComboCom (once
+    // the adapter is back) reopens it.
+    void unpluggingEndsTheOperationAndChoosingThePortAgainReopensIt_data()
+    {
+        QTest::addColumn<QStringList>("setup");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("dropAtMs");
+        QTest::addColumn<int>("longestMs");
+        QTest::addColumn<QString>("refused"); // the start of the one frame that could not go out, if any
+        // The drive frame's wait ends at once; the stop frame cannot go out.
+        QTest::newRow("timed move") << QStringList{"delay B0 400"} << "click CmdAdelante1(3)" << 150 << 2600
+                                    << "55b0000180";
+        QTest::newRow("speed loop") << QStringList{"delay C2 60"} << "step VeloScroll" << 400 << 1300 << "55c2"; // then nothing more
+        // The keypad answers "no key" as fast as it is asked.
+        QTest::newRow("keypad dialogue") << QStringList{} << "click CmdLCD03_6" << 400 << 1300 << "";
+    }
+    void unpluggingEndsTheOperationAndChoosingThePortAgainReopensIt()
+    {
+        QFETCH(QStringList, setup);
+        QFETCH(QString, action);
+        QFETCH(int, dropAtMs);
+        QFETCH(int, longestMs);
+        QFETCH(QString, refused);
+        simulate(setup);
+        rig->clearRecord();
+        rig->postLater(dropAtMs, QStringLiteral("drop"));
+        QElapsedTimer clock;
+        clock.start();
+        rig->perform(action);
+        QVERIFY2(clock.elapsed() >= dropAtMs - 50 && clock.elapsed() < longestMs, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(!rig->panel().line().isOpen());
+        QVERIFY(!rig->sentFrames().isEmpty());
+        QCOMPARE(rig->refusedHex().size(), refused.isEmpty() ? 0 : 1);
+        QVERIFY(refused.isEmpty() || rig->refusedHex().value(0).startsWith(refused));
+        QVERIFY2(rig->wireOrderFault().isEmpty(), qPrintable(rig->wireOrderFault()));
+
+        // Unplugged, a click sends nothing and waits for nothing.
+        rig->clearRecord();
+        clock.restart();
+        rig->click(QStringLiteral("CmdModo2"));
+        QVERIFY2(clock.elapsed() < 300, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(rig->refusedHex(), QStringList{"55b00f0102"});
+        QVERIFY(rig->sentFrames().isEmpty());
+
+        // Plugged in again: the link leads to the new device once the port is chosen again.
+        const QString restored = rig->command(QStringLiteral("restore"));
+        QVERIFY2(restored.startsWith(QLatin1String("ok /dev/")), qPrintable(restored));
+        auto *combo = rig->control<PortCombo>(QStringLiteral("ComboCom"));
+        combo->setFocus();
+        QTRY_VERIFY(combo->hasFocus());
+        QTest::keyClick(combo, Qt::Key_Down);
+        QTest::keyClick(combo, Qt::Key_Up);
+        QVERIFY(!rig->panel().line().isOpen());
+        rig->clearRecord();
+        rig->click(QStringLiteral("Command3")); // moves the focus on, then runs
+        QVERIFY(rig->panel().line().isOpen());
+        QVERIFY2(rig->messages.isEmpty(), qPrintable(rig->messages.join(u'\n')));
+        QCOMPARE(rig->sentHex(), QStringList{"55b0000180"});
+        QCOMPARE(rig->events.last().kind, WireEvent::Reply);
+    }
+
+    // On the scripted adapter: the command's answer comes after its wait has given
+    // up, during the ranging wait; the read then takes it with the range bytes.
+    void aLateCommandAnswerMixesIntoTheRead()
+    {
+        SimulatedPanel rig;
+        QVERIFY(rig.startAdapter() && rig.openPanel());
+        test::PseudoTerminal &line = rig.pty();
+        const auto answerLater = [&](const char *hex, int ms) {
+            QTimer::singleShot(ms, &line, [&line, hex] { line.write(QByteArray::fromHex(hex)); });
+        };
+        rig.adapter().setResponder([&](const QByteArray &frame) -> QByteArray {
+            if (frame == QByteArray::fromHex("55e0000151"))
+                answerLater("01", 600); // after the 550 ms time-out
+            else if (frame == QByteArray::fromHex("55e10202"))
+                answerLater("0258", 150); // range 600, behind the late answer
+            else if (frame == QByteArray::fromHex("55e30202"))
+                return QByteArray::fromHex("012c");
+            else
+                return QByteArray::fromHex(quint8(frame[1]) & 1 ? "0000" : "01");
+            return {};
+        });
+        rig.click(QStringLiteral("CmdDistancia"));
+        QCOMPARE(rig.timeOuts(), 1); // only the first command's wait
+        // acknowledgement 01 as the high byte, the range's high byte 02 as the low
+        QCOMPARE(rig.text(QStringLiteral("LblDistancia(0)")), QStringLiteral("258"));
+        QCOMPARE(rig.text(QStringLiteral("LblDistancia(1)")), QStringLiteral("300"));
+        QCOMPARE(rig.panel().engine().reply(2), quint8(0x58)); // nothing was lost, only mixed
+        rig.adapter().setResponder({});
+        KESTRAVA_VERIFY_SOUND(rig);
+    }
+};
+
+QTEST_MAIN(EndToEndTest)
+#include "tst_endtoend.moc"

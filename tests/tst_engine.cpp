@@ -1,0 +1,284 @@
+#include "eventgate.h"
+#include "pseudoterminal.h"
+#include "serialline.h"
+#include "trace.h"
+#include "transactionengine.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace kestrava;
+using kestrava::test::PseudoTerminal;
+
+// The engine's waits on the real 50 ms tick, against the far end of a
+// pseudo-terminal, and the gate that keeps operations from overlapping.
+class EngineTest : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<PseudoTerminal> pty;
+    std::unique_ptr<SerialLine> line;
+    std::unique_ptr<TransactionEngine> engine;
+
+    void answerAfter(int ms, const QByteArray &bytes)
+    {
+        QTimer::singleShot(ms, pty.get(), [this, bytes] { pty->write(bytes); });
+    }
+    // Lets bytes written by the far end reach the port's input.
+    void arrive(const QByteArray &bytes)
+    {
+        pty->write(bytes);
+        QVERIFY(QTest::qWaitFor([&] { return line->inBufferCount() >= bytes.size(); }, 2000));
+    }
+    QByteArray stored(int count) const
+    {
+        return QByteArray(reinterpret_cast<const char *>(engine->ReplyBuffer().data()), count);
+    }
+
+private slots:
+    void init()
+    {
+        pty = std::make_unique<PseudoTerminal>();
+        QVERIFY(pty->isValid());
+        test::mapComPort(1, pty->devicePath());
+        line = std::make_unique<SerialLine>();
+        QVERIFY(line->setCommPort(1));
+        QVERIFY2(line->open(), qPrintable(line->lastError()));
+        engine = std::make_unique<TransactionEngine>(*line);
+    }
+    void cleanup()
+    {
+        engine.reset();
+        line.reset();
+        pty.reset();
+    }
+
+    // Each row starts with 11 22 33 44 in the reply store.
+    void aWaitTakesAllThatWaitsOrGivesUpAfterElevenTicks_data()
+    {
+        QTest::addColumn<int>("answerAfterMs"); // 0: there before the wait; -1: none
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("n");
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<QByteArray>("store");
+        QTest::addColumn<int>("shortestMs");
+        QTest::addColumn<int>("longestMs");
+        QTest::newRow("one byte after 100 ms") << 100 << QByteArray::fromHex("2a") << 1 << true
+                                               << QByteArray::fromHex("2a223344") << 95 << 400;
+        QTest::newRow("no answer") << -1 << QByteArray() << 1 << false << QByteArray::fromHex("11223344") << 500
+                                   << 750;
+        QTest::newRow("fewer bytes than asked") << 0 << QByteArray::fromHex("77") << 2 << false
+                                                << QByteArray::fromHex("11223344") << 500 << 750;
+        QTest::newRow("three bytes for two are all stored") << 0 << QByteArray::fromHex("a1a2a3") << 2 << true
+                                                            << QByteArray::fromHex("a1a2a344") << 0 << 100;
+        QTest::newRow("a shorter reply keeps the older bytes behind it")
+            << 0 << QByteArray::fromHex("0a0b") << 2 << true << QByteArray::fromHex("0a0b3344") << 0 << 100;
+    }
+    void aWaitTakesAllThatWaitsOrGivesUpAfterElevenTicks()
+    {
+        QFETCH(int, answerAfterMs);
+        QFETCH(QByteArray, answer);
+        QFETCH(int, n);
+        QFETCH(bool, taken);
+        QFETCH(QByteArray, store);
+        QFETCH(int, shortestMs);
+        QFETCH(int, longestMs);
+        arrive(QByteArray::fromHex("11223344"));
+        engine->WaitForReply(4);
+        if (answerAfterMs == 0)
+            arrive(answer);
+        else if (answerAfterMs > 0)
+            answerAfter(answerAfterMs, answer);
+        QSignalSpy replies(engine.get(), &TransactionEngine::replyTaken);
+        QSignalSpy timeOuts(engine.get(), &TransactionEngine::replyTimedOut);
+        QElapsedTimer clock;
+        clock.start();
+        engine->WaitForReply(quint8(n));
+        const qint64 took = clock.elapsed();
+        QVERIFY2(took >= shortestMs && took <= longestMs, qPrintable(QString::number(took)));
+        QCOMPARE(replies.count(), int(taken));
+        QCOMPARE(timeOuts.count(), int(!taken));
+        QCOMPARE(stored(4).toHex(), store.toHex());
+        // Timer1 stops only when a reply is taken; a time-out leaves it at 11 ticks.
+        QCOMPARE(engine->timerRunning(), !taken);
+        if (!taken)
+            QCOMPARE(engine->TickCount(), 11.0f);
+    }
+
+    void aReplyCompleteBeforeTheWaitIsTakenWithoutAnEventPass()
+    {
+        arrive(QByteArray::fromHex("5a"));
+        bool eventRan = false;
+        QTimer::singleShot(0, this, [&] { eventRan = true; });
+        engine->WaitForReply(1);
+        QVERIFY(!eventRan);
+        QCOMPARE(engine->reply(0), quint8(0x5a));
+        QVERIFY(!engine->timerRunning());
+    }
+
+    void aLateAnswerIsTakenFirstByTheNextWait()
+    {
+        answerAfter(700, QByteArray::fromHex("77"));
+        engine->transact(QByteArray::fromHex("55d10001"), 1);
+        QTRY_COMPARE(line->inBufferCount(), 1);
+        answerAfter(20, QByteArray::fromHex("88"));
+        engine->transact(QByteArray::fromHex("55d10101"), 1);
+        QCOMPARE(engine->reply(0), quint8(0x77));
+        QTRY_COMPARE(line->inBufferCount(), 1); // its own answer waits for the wait after
+        QVERIFY(pty->waitForReceived(8));
+        QCOMPARE(pty->received().toHex(), QByteArray("55d1000155d10101"));
+    }
+
+    void atMost999BytesAreStoredAndTheRestIsDropped()
+    {
+        QByteArray flood(1200, '\0');
+        for (int i = 0; i < flood.size(); ++i)
+            flood[i] = char(0x80 | (i % 0x7f) | 1); // never 0, so untouched positions stand out
+        arrive(flood);
+        engine->WaitForReply(1);
+        QCOMPARE(stored(999).toHex(), flood.left(999).toHex());
+        QCOMPARE(engine->reply(999), quint8(0));
+        QCOMPARE(line->inBufferCount(), 0);
+    }
+
+    void waitTicksLastsItsTicksAndLeavesTheTimerRunning_data()
+    {
+        QTest::addColumn<int>("n");
+        QTest::newRow("WaitTicks(0)") << 0;
+        QTest::newRow("WaitTicks(3)") << 3;
+    }
+    void waitTicksLastsItsTicksAndLeavesTheTimerRunning()
+    {
+        QFETCH(int, n);
+        QElapsedTimer clock;
+        clock.start();
+        engine->WaitTicks(qint16(n));
+        const qint64 took = clock.elapsed();
+        QVERIFY2(took >= n * 50 - 5 && took <= (n + 1) * 50 + 40, qPrintable(QString::number(took)));
+        QCOMPARE(engine->TickCount(), float(n + 1));
+        QVERIFY(engine->timerRunning());
+    }
+
+    // Every way a transaction can end: its outcome, what crossed the wire, the
+    // trace's lines and how long it took.
+    void everyPathEndsInItsOwnOutcome_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<QByteArray>("wire");
+        QTest::addColumn<QStringList>("traced");
+        QTest::addColumn<int>("minMs");
+        QTest::addColumn<int>("maxMs");
+        const QByteArray read = QByteArray::fromHex("55d10201");
+        QTest::newRow("taken") << "answer" << Outcome::Taken << read
+                               << QStringList{"TX 55 D1 02 01", "RX 2A"} << 40 << 400;
+        QTest::newRow("timed out") << "silent" << Outcome::TimedOut << read
+                                   << QStringList{"TX 55 D1 02 01", "TIMEOUT"} << 500 << 900;
+        QTest::newRow("timed out after 100 ms") << "short" << Outcome::TimedOut << read
+                                                << QStringList{"TX 55 D1 02 01", "TIMEOUT"} << 95 << 400;
+        QTest::newRow("not sent") << "closed" << Outcome::NotSent << QByteArray()
+                                  << QStringList{"CLOSED 55 D1 02 01"} << 0 << 50;
+        QTest::newRow("lost") << "unplug" << Outcome::Lost << read
+                              << QStringList{"TX 55 D1 02 01", "LOST"} << 90 << 400;
+        // The nested send goes nowhere; the outer wait still takes its own answer.
+        QTest::newRow("refused inside a wait")
+            << "nested" << Outcome::Refused << read
+            << QStringList{"TX 55 D1 02 01", "OVERLAP 55 70 01 01 FF", "RX 2A"} << 40 << 400;
+    }
+    void everyPathEndsInItsOwnOutcome()
+    {
+        QFETCH(QString, path);
+        QFETCH(Outcome, outcome);
+        QFETCH(QByteArray, wire);
+        QFETCH(QStringList, traced);
+        QFETCH(int, minMs);
+        QFETCH(int, maxMs);
+        QTemporaryDir folder;
+        Trace trace;
+        QVERIFY(trace.open(folder.filePath(QStringLiteral("trace.txt"))));
+        engine->setTrace(&trace);
+        Outcome nested = Outcome::Taken;
+        if (path == "answer" || path == "nested")
+            answerAfter(60, QByteArray::fromHex("2a"));
+        if (path == "short")
+            engine->setReplyTimeout(std::chrono::milliseconds(100));
+        if (path == "closed")
+            line->close();
+        if (path == "unplug")
+            QTimer::singleShot(100, pty.get(), [this] { pty->hangUp(); });
+        if (path == "nested")
+            QTimer::singleShot(20, this, [&] { nested = engine->writeRegister(0x70, 1, 0xFF); });
+        QElapsedTimer clock;
+        clock.start();
+        const Outcome ended = engine->transact(QByteArray::fromHex("55d10201"), 1);
+        const qint64 took = clock.elapsed();
+        QCOMPARE(path == "nested" ? nested : ended, outcome);
+        QVERIFY2(took >= minMs && took <= maxMs,
+                 qPrintable(QString::number(took)));
+        if (path != "unplug") {
+            QTest::qWait(30);
+            QCOMPARE(pty->received(), wire);
+        }
+        engine->setTrace(nullptr);
+        QFile file(folder.filePath(QStringLiteral("trace.txt")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        static const QRegularExpression stamp(QStringLiteral(R"(^\d+ COM1 )"));
+        QStringList lines = QString::fromLatin1(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        for (QString &traceLine : lines)
+            traceLine.remove(stamp);
+        QCOMPARE(lines, traced);
+    }
+
+    // ---- The gate ----
+
+    void eventsDuringAWaitRunAfterItInArrivalOrder()
+    {
+        EventGate gate;
+        QSignalSpy overlaps(engine.get(), &TransactionEngine::overlapDetected);
+        QSignalSpy idle(&gate, &EventGate::idle);
+        QStringList order;
+        connect(pty.get(), &PseudoTerminal::bytesReceived, this, [this] { answerAfter(80, QByteArray::fromHex("01")); });
+        auto operation = [&](const QString &name, const char *frame) {
+            return [&, name, frame] {
+                order << name + " start";
+                engine->transact(QByteArray::fromHex(frame), 1);
+                order << name + " end";
+            };
+        };
+        QTimer::singleShot(20, this, [&] { gate.run(operation("second", "5570020100")); });
+        QTimer::singleShot(40, this, [&] { gate.run(operation("third", "5570030100")); });
+        gate.run(operation("first", "5570010100"));
+        QCOMPARE(order, QStringList({"first start", "first end", "second start", "second end", "third start",
+                                     "third end"}));
+        QCOMPARE(overlaps.count(), 0);
+        QCOMPARE(idle.count(), 1);
+        QVERIFY(!gate.busy());
+        QVERIFY(pty->waitForReceived(15));
+        QCOMPARE(pty->received().toHex(), QByteArray("557001010055700201005570030100"));
+    }
+
+    void movesMergeIntoTheLatestAndSafePointsRunWhatWaits()
+    {
+        EventGate gate;
+        QStringList log;
+        const auto move = [&](int x) { return [&, x] { log << QStringLiteral("move %1").arg(x); }; };
+        gate.run([&] {
+            for (int x = 0; x < 1000; ++x)
+                gate.runMerging(QStringLiteral("Image1_MouseMove"), move(x));
+            gate.run([&] { log << "release"; });
+            gate.runMerging(QStringLiteral("Image1_MouseMove"), move(5000));
+            gate.runMerging(QStringLiteral("Image1_MouseMove"), move(5001));
+            log << "pass 1";
+            gate.runDeferred();
+            log << "pass 2";
+            gate.run([&] { log << "relay"; });
+        });
+        QCOMPARE(log, QStringList({"pass 1", "move 999", "release", "move 5001", "pass 2", "relay"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(EngineTest)
+#include "tst_engine.moc"

@@ -1,0 +1,242 @@
+#include "adapterframes.h"
+#include "pseudoterminal.h"
+#include "serialline.h"
+#include "simadapter.h"
+#include "simbus.h"
+#include "simulatedbus.h"
+#include "transactionengine.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <csignal>
+
+using namespace kestrava;
+using namespace kestrava::sim;
+using namespace std::chrono_literals;
+
+// The simulated adapter in process, and kestrava-sim as a program of its own.
+class SimulatorTest : public QObject
+{
+    Q_OBJECT
+    SimBus bus;
+
+    // Everything at time zero, no wire time: what the adapter answers to `line`.
+    QByteArray fastAnswer(const QByteArray &line)
+    {
+        SimAdapter adapter(bus, SimTime{0});
+        adapter.receive(line, SimTime{0});
+        return adapter.takeDue(SimTime{0});
+    }
+
+    static bool processGone(qint64 pid)
+    {
+        if (::kill(pid_t(pid), 0) != 0)
+            return errno == ESRCH;
+        // An orphan that has ended but waits to be reaped is gone too.
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        return stat.open(QIODevice::ReadOnly) && stat.readAll().contains(") Z ");
+    }
+
+private slots:
+    void init()
+    {
+        bus = SimBus();
+        QVERIFY(bus.add(0xB0, std::make_unique<GenericModule>()));
+        QVERIFY(bus.add(0xC6, std::make_unique<GenericModule>()));
+    }
+
+    void writesAndReadsOfEveryLengthRoundTrip()
+    {
+        for (int n = 0; n <= 255; ++n) {
+            QByteArray data;
+            for (int i = 0; i < n; ++i)
+                data.append(char(n + i * 7));
+            QCOMPARE(fastAnswer(QByteArray::fromHex("55b000") + char(n) + data), QByteArray::fromHex("01"));
+            QCOMPARE(fastAnswer(QByteArray::fromHex("55b100") + char(n)), data);
+        }
+    }
+
+    void aFrameArrivesInAnyPiecesAndGarbageIsSkipped_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::newRow("write then read") << QByteArray::fromHex("55b0020311223355b10203")
+                                         << QByteArray::fromHex("01112233");
+        QTest::newRow("empty write") << QByteArray::fromHex("55b0050055b10501") << QByteArray::fromHex("0100");
+        QTest::newRow("garbage before a write") << QByteArray::fromHex("00ffaa13b055b0000142")
+                                                << QByteArray::fromHex("01");
+        QTest::newRow("garbage between frames") << QByteArray::fromHex("55b000017700015455b10001")
+                                                << QByteArray::fromHex("0177");
+        QTest::newRow("garbage alone") << QByteArray::fromHex("0102030405aa") << QByteArray();
+        QTest::newRow("no module: silence") << QByteArray::fromHex("55400001ff55410001") << QByteArray();
+    }
+    void aFrameArrivesInAnyPiecesAndGarbageIsSkipped()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, answer);
+        for (int cut = 0; cut < line.size(); ++cut) {
+            SimAdapter adapter(bus, SimTime{0});
+            adapter.receive(line.left(cut), SimTime{0});
+            QByteArray got = adapter.takeDue(SimTime{0});
+            adapter.receive(line.mid(cut), SimTime{0});
+            got += adapter.takeDue(SimTime{0});
+            QVERIFY2(got == answer, qPrintable(QStringLiteral("cut at %1: %2").arg(cut).arg(got.toHex())));
+        }
+    }
+
+    void anythingTheLineSendsKeepsMemoryBounded()
+    {
+        SimAdapter adapter(bus, WireByteTime);
+        FrameParser parser;
+        auto *random = QRandomGenerator::global();
+        for (int chunk = 0; chunk < 2000; ++chunk) {
+            QByteArray bytes(512, Qt::Uninitialized);
+            for (char &b : bytes)
+                b = char(random->bounded(chunk % 2 ? 256 : 0x56)); // the second half favours 55 and small counts
+            for (char b : bytes) {
+                parser.push(quint8(b));
+                QVERIFY(parser.pendingSize() <= FrameParser::LongestFrame);
+            }
+            adapter.receive(bytes, SimTime{0});
+            QVERIFY(adapter.waitingFrames() <= SimAdapter::MaxWaitingFrames);
+        }
+        QVERIFY(adapter.droppedFrames() > 0);
+    }
+
+    void faultsOfAModuleShowInItsNextAnswers()
+    {
+        bus.module(0xB0)->faults.silent = true;
+        QCOMPARE(fastAnswer(QByteArray::fromHex("55b0000101")), QByteArray());
+        bus.module(0xB0)->faults.silent = false;
+        ModuleFaults &faults = bus.module(0xC6)->faults;
+        faults.garbageBeforeNext = QByteArray::fromHex("ee55");
+        faults.extraAfterNext = QByteArray::fromHex("ff");
+        QCOMPARE(fastAnswer(QByteArray::fromHex("55c70001")), QByteArray::fromHex("ee5500ff"));
+        QCOMPARE(fastAnswer(QByteArray::fromHex("55c70001")), QByteArray::fromHex("00"));
+    }
+
+    void aDelayedAnswerComesLateAndKeepsTheOrderOfFrames()
+    {
+        bus.module(0xB0)->faults.delay = 200ms;
+        SimAdapter adapter(bus, SimTime{0});
+        adapter.receive(QByteArray::fromHex("55b0000109" "55c6000107"), SimTime{0});
+        QCOMPARE(adapter.takeDue(SimTime{0}), QByteArray());
+        QCOMPARE(adapter.nextWake(), std::optional<SimTime>(200ms));
+        QCOMPARE(adapter.takeDue(199ms), QByteArray());
+        // The second module answers at once, but only after the first, delayed answer.
+        QCOMPARE(adapter.takeDue(200ms), QByteArray::fromHex("0101"));
+    }
+
+    void wireTimeIsElevenBitsPerByteBothWays()
+    {
+        SimAdapter adapter(bus, WireByteTime);
+        const SimTime sent{1s};
+        adapter.receive(QByteArray::fromHex("55b0000180"), sent); // five bytes in, one out
+        const SimTime limit = sent + 6 * WireByteTime;
+        QVERIFY(WireByteTime > 572us && WireByteTime < 573us);
+        QCOMPARE(adapter.takeDue(limit - 1us), QByteArray());
+        QCOMPARE(adapter.takeDue(limit), QByteArray::fromHex("01"));
+    }
+
+    void droppingTheLineForgetsPartialFramesAndUnsentAnswers()
+    {
+        SimAdapter adapter(bus, WireByteTime);
+        adapter.receive(QByteArray::fromHex("55b00001ff55b0"), SimTime{0});
+        adapter.reset();
+        QVERIFY(!adapter.nextWake());
+        adapter.receive(QByteArray::fromHex("000142"), SimTime{1s});
+        QCOMPARE(adapter.takeDue(SimTime{2s}), QByteArray());
+    }
+
+    // ---- kestrava-sim ----
+
+    void theProgramTakesFramesOnTheWireInWireTime()
+    {
+        SimulatedBus sim;
+        QVERIFY2(sim.start(QStringLiteral(KESTRAVA_SIM_BINARY)), qPrintable(sim.errorString()));
+        test::mapComPort(1, sim.devicePath());
+        SerialLine line;
+        QVERIFY(line.setCommPort(1) && line.open());
+        TransactionEngine engine(line);
+        QCOMPARE(sim.command(QStringLiteral("add 40 generic")), QStringList{"ok"});
+        engine.transact(QByteArray::fromHex("55400503a1b2c3"), 1);
+        QCOMPARE(engine.reply(0), quint8(0x01));
+        QCOMPARE(sim.command(QStringLiteral("get 40 5 3")), QStringList{"ok a1 b2 c3"});
+        QElapsedTimer clock;
+        clock.start();
+        engine.transact(QByteArray::fromHex("554100ff"), 255);
+        // 4 bytes out and 255 back, 0.573 ms each: 148 ms on the wire.
+        QVERIFY2(clock.elapsed() >= 145 && clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(engine.reply(6), quint8(0xb2));
+        // Its control input is untrusted.
+        QCOMPARE(sim.command(QString(5000, u'x')), QStringList{"error: line longer than 4096 characters"});
+        QCOMPARE(sim.command(QStringLiteral("get B0 13 \x01\xff")),
+                 QStringList{QStringLiteral("error: count must be a number from 0 to 256, not \"\x01\xff\"")});
+    }
+
+    void theLinkNeverReplacesAFile()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("not-a-link"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("keep me") == 7);
+        file.close();
+        SimulatedBus refused;
+        QVERIFY(!refused.start(QStringLiteral(KESTRAVA_SIM_BINARY), {QStringLiteral("--link"), path}));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("keep me"));
+    }
+
+    void theSimulatorEndsWhenItsInputCloses()
+    {
+        QProcess process;
+        process.start(QStringLiteral(KESTRAVA_SIM_BINARY), {QStringLiteral("--fast")});
+        QVERIFY(process.waitForStarted() && process.waitForReadyRead());
+        process.closeWriteChannel();
+        QVERIFY(process.waitForFinished(3000));
+        QCOMPARE(process.exitCode(), 0);
+    }
+
+    // `kestrava --simulate` runs kestrava-sim beside the window and leaves nothing behind.
+    void closingTheWindowEndsTheSimulator_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QStringList>("extra");
+        QTest::newRow("SIGTERM closes the window") << int(SIGTERM) << QStringList{};
+        QTest::newRow("--quit-after closes it") << 0 << QStringList{"--quit-after", "300"};
+        QTest::newRow("even a killed panel") << int(SIGKILL) << QStringList{};
+    }
+    void closingTheWindowEndsTheSimulator()
+    {
+        QFETCH(int, signal);
+        QFETCH(QStringList, extra);
+        QProcess panel;
+        panel.setProcessChannelMode(QProcess::MergedChannels);
+        panel.start(QStringLiteral(KESTRAVA_PANEL_BINARY), QStringList{"--simulate"} + extra);
+        static const QRegularExpression announcement(QStringLiteral("kestrava-sim process (\\d+)\\)"));
+        QByteArray output;
+        qint64 simulator = 0;
+        QTest::qWaitFor([&] {
+            output += panel.readAll();
+            simulator = announcement.match(QString::fromLocal8Bit(output)).captured(1).toLongLong();
+            return simulator > 0 || panel.state() == QProcess::NotRunning;
+        }, 10000);
+        QVERIFY2(simulator > 0 && !processGone(simulator), output.constData());
+        if (signal)
+            ::kill(pid_t(panel.processId()), signal);
+        QVERIFY(panel.waitForFinished(5000));
+        if (signal != SIGKILL)
+            QCOMPARE(panel.exitStatus(), QProcess::NormalExit);
+        QVERIFY(QTest::qWaitFor([&] { return processGone(simulator); }, 5000));
+    }
+};
+
+QTEST_GUILESS_MAIN(SimulatorTest)
+#include "tst_simulator.moc"

@@ -1,0 +1,207 @@
+#include "arenapanel.h"
+#include "keypadpanel.h"
+#include "modulepanels.h"
+#include "robotview.h"
+#include "simulatedpanel.h"
+#include "simulatorthread.h"
+
+#include <QApplication>
+#include <QWheelEvent>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace kestrava;
+using kestrava::test::SimulatedPanel;
+using kestrava::test::WireEvent;
+
+// The robot view and its simulator hosted in this process, the simulator in a thread
+// of its own as `kestrava-sim --view` runs it, on a pseudo-terminal that the real
+// window opens as Com1. The window's waits pump this thread's events, so the view
+// takes the mouse and the keyboard while an operation of the window is under way,
+// exactly as an operator with both windows on the screen would use them.
+class SimViewTest : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<sim::SimulatorThread> simulator;
+    std::unique_ptr<simview::RobotView> view;
+    std::unique_ptr<SimulatedPanel> rig;
+    QList<std::function<void()>> script;
+    QTimer scriptTimer;
+
+    // The steps run one every `gapMs`, from within whatever the window is waiting in.
+    void runLater(QList<std::function<void()>> steps, int gapMs)
+    {
+        script = std::move(steps);
+        scriptTimer.start(gapMs);
+    }
+    QString kinds(qsizetype from = 0) const
+    {
+        static const char *names[] = {"TX", "CLOSED", "RX", "TIMEOUT", "OVERLAP"};
+        QStringList shown;
+        for (const WireEvent &event : rig->events.mid(from))
+            shown << QLatin1String(names[event.kind]);
+        return shown.join(u' ');
+    }
+    QPoint onArena(QPointF arenaCm) const { return view->arena()->toWidget(arenaCm).toPoint(); }
+
+private slots:
+    void initTestCase()
+    {
+        SimulatedPanel::prepareProgram();
+        connect(&scriptTimer, &QTimer::timeout, this, [this] {
+            if (script.isEmpty())
+                scriptTimer.stop();
+            else
+                script.takeFirst()();
+        });
+    }
+    void init()
+    {
+        simulator = std::make_unique<sim::SimulatorThread>();
+        view = std::make_unique<simview::RobotView>(*simulator);
+        QString error;
+        QVERIFY2(simulator->start({.fast = true, .empty = false, .link = {}}, error), qPrintable(error));
+        qputenv("KESTRAVA_COM1", QFile::encodeName(simulator->devicePath()));
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        rig = std::make_unique<SimulatedPanel>();
+        QVERIFY(rig->openPanel());
+    }
+    void cleanup()
+    {
+        scriptTimer.stop();
+        rig.reset();
+        view.reset();
+        simulator.reset();
+    }
+
+    void keypadDialogueIsFinishedInTheView_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<bool>("byKeyboard");
+        QTest::addColumn<int>("holdMs");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QStringList>("echoes");
+        QTest::newRow("mouse 1 2 # 0") << "12#0" << false << 120 << "12#0"
+                                       << QStringList{"55c6000131", "55c6000132", "55c6000123", "55c6000130"};
+        QTest::newRow("keyboard * 5 0 9") << "*509" << true << 120 << "*509"
+                                          << QStringList{"55c600012a", "55c6000135", "55c6000130", "55c6000139"};
+        QTest::newRow("mouse held 600 ms, each key taken once") << "7890" << false << 600 << "7890"
+                                          << QStringList{"55c6000137", "55c6000138", "55c6000139", "55c6000130"};
+    }
+    void keypadDialogueIsFinishedInTheView()
+    {
+        QFETCH(QString, keys);
+        QFETCH(bool, byKeyboard);
+        QFETCH(int, holdMs);
+        simview::KeypadPanel *keypad = view->keypad();
+        QList<std::function<void()>> steps{[] {}}; // the prompt goes out first
+        for (const QChar key : keys) { // where a key is drawn is taken when it is pressed: the layout settles late
+            const char letter = key.toLatin1();
+            steps << [=, this] { byKeyboard ? QTest::keyPress(view.get(), letter) : QTest::mousePress(keypad, Qt::LeftButton, {}, keypad->keyCentre(key)); };
+            for (int held = 100; held < holdMs; held += 100)
+                steps << [] {};
+            steps << [=, this] { byKeyboard ? QTest::keyRelease(view.get(), letter) : QTest::mouseRelease(keypad, Qt::LeftButton, {}, keypad->keyCentre(key)); };
+        }
+        runLater(steps, 100);
+        // A dialogue still waiting long after the last key is ended by a second click.
+        rig->clickLater(1000 + 200 * int(steps.size()), QStringLiteral("CmdLCD03_6"));
+        rig->click(QStringLiteral("CmdLCD03_6"));
+
+        QTEST(rig->text(QStringLiteral("TxtLCD03")), "code");
+        QStringList echoes;
+        for (const QByteArray &frame : rig->sentFrames()) {
+            if (frame.size() == 5 && frame.startsWith(QByteArray::fromHex("55c60001")))
+                echoes << QString::fromLatin1(frame.toHex());
+        }
+        QTEST(echoes, "echoes");
+        // The view shows what the display shows: the prompt, then the keys after eight blanks.
+        const auto *display = view->findChild<simview::DisplayPanel *>();
+        QTRY_VERIFY(display->state() && display->state()->lines.value(1) == QStringLiteral("        %1        ").arg(keys));
+        QCOMPARE(display->state()->lines.value(0), QStringLiteral("Teclee el codigo    "));
+        QTRY_COMPARE(keypad->state(), std::optional<quint16>(0));
+    }
+
+    void busSwitchesActOnTheWire_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("record");
+        QTest::newRow("silent relays: the click times out") << "silent70" << "TX TIMEOUT";
+        QTest::newRow("late relays: the answer comes after the wait") << "late70" << "TX TIMEOUT";
+        QTest::newRow("silent motors: the relays still answer") << "silentB0" << "TX RX";
+        QTest::newRow("unplug: nothing reaches the bus") << "unplug" << "CLOSED";
+    }
+    void busSwitchesActOnTheWire()
+    {
+        QFETCH(QString, control);
+        QAbstractButton *button = nullptr;
+        QTRY_VERIFY((button = view->findChild<QAbstractButton *>(control)) && button->isVisible());
+        QTest::mouseClick(button, Qt::LeftButton);
+        const qsizetype before = rig->events.size();
+        rig->click(QStringLiteral("CmdTodoOn"));
+        QTEST(kinds(before), "record");
+    }
+
+    void turningTheRobotTurnsTheCompass_data()
+    {
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<QPointF>("target"); // where the handle is dragged, from the robot's centre
+        QTest::addColumn<double>("bearing");
+        QTest::newRow("handle to the east") << "drag" << QPointF(250, 0) << 90.0;
+        QTest::newRow("handle to the south") << "drag" << QPointF(0, -70) << 180.0;
+        QTest::newRow("handle to the west") << "drag" << QPointF(-90, 0) << 270.0;
+        QTest::newRow("two wheel notches up") << "wheel" << QPointF() << 350.0;
+        QTest::newRow("turned, then back to start") << "start" << QPointF(250, 0) << 0.0;
+    }
+    void turningTheRobotTurnsTheCompass()
+    {
+        QFETCH(QString, gesture);
+        QFETCH(QPointF, target);
+        QFETCH(double, bearing);
+        simview::ArenaPanel *arena = view->arena();
+        QTRY_VERIFY(arena->state());
+        const QPointF robot = arena->state()->robot;
+        if (gesture == u"wheel") {
+            for (int notch = 0; notch < 2; ++notch) {
+                const QPoint at = onArena(robot);
+                QWheelEvent wheel(at, arena->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(arena, &wheel);
+            }
+        } else {
+            QTest::mousePress(arena, Qt::LeftButton, {}, onArena(simview::ArenaPanel::handleOf(*arena->state())));
+            QTest::mouseMove(arena, onArena(robot + target));
+            QTest::mouseRelease(arena, Qt::LeftButton, {}, onArena(robot + target));
+        }
+        if (gesture == u"start") {
+            QTRY_VERIFY(arena->state()->heading > 1);
+            QTest::mouseClick(view->findChild<QPushButton *>(QStringLiteral("backToStart")), Qt::LeftButton);
+        }
+        QTRY_VERIFY(arena->state()->robot == robot && std::abs(arena->state()->heading - bearing) < 1);
+        rig->click(QStringLiteral("CmdBrujula"));
+        const double shown = rig->text(QStringLiteral("LblBrujula")).toDouble();
+        QVERIFY2(std::abs(shown - bearing) < 1, qPrintable(rig->text(QStringLiteral("LblBrujula"))));
+    }
+
+    void theViewRepaintsOnlyOnChange()
+    {
+        auto *relays = view->findChild<simview::RelayPanel *>();
+        int paints = 0;
+        struct Counter : QObject
+        {
+            int &count;
+            explicit Counter(int &c) : count(c) {}
+            bool eventFilter(QObject *, QEvent *event) override { count += event->type() == QEvent::Paint; return false; }
+        } counter(paints);
+        QTest::qWait(300); // the first look has been painted
+        relays->installEventFilter(&counter);
+        QTest::qWait(500);
+        QCOMPARE(paints, 0);
+        rig->click(QStringLiteral("CmdTodoOn"));
+        QTRY_VERIFY(paints > 0);
+        QCOMPARE(relays->state(), std::optional<quint8>(0xFF));
+    }
+};
+
+QTEST_MAIN(SimViewTest)
+#include "tst_simview.moc"

@@ -1,0 +1,237 @@
+#include "simulatedpanel.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyleOption>
+#include <QTest>
+#include <QTimer>
+
+using namespace kestrava;
+using kestrava::test::SimulatedPanel;
+
+namespace {
+
+// Every named control that the layout placed in `container` (Qt's own inner widgets have no name).
+QList<QWidget *> namedControls(QWidget *container)
+{
+    QList<QWidget *> found;
+    for (QWidget *child : container->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (!child->objectName().isEmpty() && !child->objectName().startsWith(u"qt_"))
+            found.append(child);
+    }
+    return found;
+}
+
+QPoint centreOf(QScrollBar *bar, QStyle::SubControl part)
+{
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    if (bar->orientation() == Qt::Horizontal)
+        option.state |= QStyle::State_Horizontal;
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar).center();
+}
+
+} // namespace
+
+// The window itself: its captions, its layout, and the ways of working a
+// control that the operations table does not use.
+class WindowTest : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<SimulatedPanel> rig;
+
+    QString caption(QWidget *control) const
+    {
+        if (auto *frame = qobject_cast<QGroupBox *>(control))
+            return frame->title();
+        return rig->text(control->objectName());
+    }
+
+private slots:
+    void initTestCase() { SimulatedPanel::prepareProgram(); }
+    void init()
+    {
+        rig = std::make_unique<SimulatedPanel>();
+        QVERIFY(rig->startAdapter() && rig->openPanel());
+    }
+    void cleanup()
+    {
+        KESTRAVA_VERIFY_SOUND(*rig);
+        rig.reset();
+    }
+
+    void everyCaptionReadsAsDesigned()
+    {
+        QCOMPARE(rig->panel().windowTitle(), QStringLiteral("Control de periféricos I2C"));
+        const QStringList captions{
+            "FrmMD23=MD23", "FrmSRF02=SRF02", "FrmCMPS03=CMPS03", "FrmTPA81=TPA81", "FrmGeneral=General",
+            "Frame3=RLY08", "Frame2=LCD03", "Frame1=SD21",
+            "Command2=Motor1 marcha", "Command3=Motor 1 paro", "CmdStopOff=Quitar AutoStop", "CmdStopOn=Poner AutoStop",
+            "CmdAcel10=Aceleracion 10", "CmdAcel5=Aceleracion 5", "CmdAcel1=Aceleracion 1", "CmdModo2=Modo 2",
+            "CmdModo0=Modo 0", "CmdAutoOn=Poner Auto Velocidad", "CmdAutoOff=Quitar Auto Velocidad",
+            "CmdResetCounter=Borrar Contadores", "CmdLeerDatos=Leer Datos", "Label7=Velocidad 1:",
+            "Label8=Velocidad 2:", "Label11=Contador M1:", "Label13=Contador M2:", "Label15=Consumo M1:",
+            "Label16=Consumo M2:", "Label12=V Batería:", "Label14=Versión:", "CmdAdelante1(0)=Adelante",
+            "CmdAdelante1(3)=Adelante", "CmdAdelante1(4)=Atras", "CmdAdelante1(7)=Atras", "CmdGiro(0)=10",
+            "CmdGiro(1)=30", "CmdGiro(2)=45", "CmdGiro(3)=90", "CmdGiro(4)=10", "CmdGiro(5)=30", "CmdGiro(6)=45",
+            "CmdGiro(7)=90", "CmdDistancia=Medir Distancias", "LblDistancia(0)=0", "LblDistancia(4)=0",
+            "Label17(0)=E0", "Label17(1)=E2", "Label17(2)=E4", "Label17(3)=E6", "Label17(4)=E8",
+            "CmdBrujula=Leer Brújula", "Label28=N", "Label29=S", "Label30=E", "Label31=O", "Label32=Rumbo:",
+            "Label33=Versión:", "CmdTPA81=Medir Temperatura", "Label20=1", "Label27=8", "Label19=Versión:",
+            "Label18=T. Ambiente: ", "Label5=Dirección Actual", "TxtActDir=E0", "Label6=Dirección Nueva",
+            "TxtNueDir=E2", "CmdDireccion=Cambiar dirección", "ComboCom=Com1", "ReleOn(0)=On", "ReleOn(7)=On",
+            "ReleOff(0)=Off", "ReleOff(7)=Off", "Label1(0)=1", "Label1(7)=8", "LblValor=Valor:", "TxtStatus=Text1",
+            "CmdTodoOn=Todo On", "CmdTodoOff=Todo Off", "TxtLCD03=Escriba el texto a mandar al display ",
+            "CmdLCD03_2=Limpia", "CmdLCD03_3=Retorno", "CmdLCD03_1=Display", "CmdLCD03_5=Apaga",
+            "CmdLCD03_4=Enciende", "CmdLCD03_6=Teclado", "ServoVal(0)=15", "ServoVal(20)=15", "Label2(0)=1",
+            "Label2(20)=21", "Velocidad=Velocidad", "Label9=", "LblBrujula=", "LblPixel(0)="};
+        QStringList shown;
+        for (const QString &expected : captions) {
+            const QString name = expected.section(u'=', 0, 0);
+            shown << name + u'=' + caption(rig->control(name));
+        }
+        QCOMPARE(shown, captions);
+    }
+
+    void controlsStartWithTheirDesignRangesAndValues()
+    {
+        for (const QString &name : {QStringLiteral("ServoScroll(0)"), QStringLiteral("ServoScroll(20)")}) {
+            auto *bar = rig->control<QScrollBar>(name);
+            QCOMPARE(QList<int>({bar->minimum(), bar->value(), bar->maximum()}), QList<int>({500, 1500, 2500}));
+            QVERIFY(!bar->hasTracking());
+        }
+        auto *speed = rig->control<QScrollBar>(QStringLiteral("VeloScroll"));
+        QCOMPARE(QList<int>({speed->minimum(), speed->value(), speed->maximum()}), QList<int>({0, 0, 255}));
+        for (int i = 0; i < 8; ++i)
+            QVERIFY(rig->control(QStringLiteral("ImgRele(%1)").arg(i))->isHidden());
+    }
+
+    // Space on a focused button works it as a click does.
+    void spaceOnAButtonRunsItsOperation_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("frames");
+        QTest::newRow("Motor 1 paro") << "Command3" << QStringList{"55b0000180"};
+        QTest::newRow("last relay on") << "ReleOn(7)" << QStringList{"5570010180"};
+        QTest::newRow("Apaga") << "CmdLCD03_5" << QStringList{"55c6000114"};
+    }
+    void spaceOnAButtonRunsItsOperation()
+    {
+        QFETCH(QString, button);
+        QFETCH(QStringList, frames);
+        QTest::keyClick(rig->control(button), Qt::Key_Space);
+        QTRY_COMPARE(rig->adapter().hexFrames(), frames);
+    }
+
+    // A servo bar changes once per mouse step, and a thumb drag only on its release.
+    void aServoBarChangesOncePerMouseAction_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("towardsY");
+        QTest::addColumn<QStringList>("frames");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("arrow") << "arrow" << 0 << QStringList{"55c21001e6", "55c2110105"} << "15";
+        QTest::newRow("trough") << "trough" << 0 << QStringList{"55c21001dd", "55c2110105"} << "15";
+        QTest::newRow("thumb to the bottom") << "thumb" << 2000 << QStringList{"55c21001c4", "55c2110109"} << "25";
+        QTest::newRow("thumb to the top") << "thumb" << -2000 << QStringList{"55c21001f4", "55c2110101"} << "50";
+    }
+    void aServoBarChangesOncePerMouseAction()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, towardsY);
+        QFETCH(QStringList, frames);
+        QFETCH(QString, shown);
+        auto *bar = rig->control<QScrollBar>(QStringLiteral("ServoScroll(5)"));
+        if (how == u"thumb") {
+            const QPoint thumb = centreOf(bar, QStyle::SC_ScrollBarSlider);
+            QTest::mousePress(bar, Qt::LeftButton, {}, thumb);
+            for (int step = 1; step <= 10; ++step)
+                QTest::mouseMove(bar, thumb + QPoint(0, towardsY * step / 10));
+            QVERIFY(rig->adapter().frames().isEmpty());
+            QTest::mouseRelease(bar, Qt::LeftButton, {}, thumb + QPoint(0, towardsY));
+        } else {
+            QTest::mouseClick(bar, Qt::LeftButton, {},
+                              centreOf(bar, how == u"arrow" ? QStyle::SC_ScrollBarAddLine : QStyle::SC_ScrollBarAddPage));
+        }
+        QTRY_COMPARE(rig->adapter().hexFrames(), frames);
+        QCOMPARE(rig->text(QStringLiteral("ServoVal(5)")), shown);
+    }
+
+    // A close while an operation runs waits for its end: the stop frame goes out first.
+    void closingIsHeldWhileAnOperationRuns()
+    {
+        bool visibleAtTheStop = false;
+        QObject scope;
+        connect(&rig->adapter(), &test::ScriptedAdapter::frameReceived, &scope, [&](const QByteArray &frame) {
+            if (frame == QByteArray::fromHex("55b0000180"))
+                visibleAtTheStop = rig->panel().isVisible();
+        });
+        QTimer::singleShot(50, &rig->panel(), [this] { rig->panel().close(); });
+        rig->click(QStringLiteral("CmdAdelante1(0)"));
+        QVERIFY(visibleAtTheStop);
+        QTRY_VERIFY(!rig->panel().isVisible());
+        rig->panel().show(); // for the checks after every case
+        QVERIFY(QTest::qWaitForWindowActive(&rig->panel()));
+    }
+
+    void theBannerSaysWhenTheBusIsSimulated()
+    {
+        auto *banner = rig->control<QLabel>(QStringLiteral("Picture2"));
+        const QImage hardware = banner->pixmap().toImage();
+        QCOMPARE(hardware.size(), QSize(431, 62));
+        rig->panel().setSimulatedBus(true);
+        QVERIFY(banner->pixmap().toImage() != hardware);
+        rig->panel().setSimulatedBus(false);
+        QCOMPARE(banner->pixmap().toImage(), hardware);
+    }
+
+    // ---- Layout ----
+
+    void theWindowHasItsDesignedFixedSize()
+    {
+        QCOMPARE(rig->panel().size(), QSize(951, 777));
+        QCOMPARE(rig->panel().minimumSize(), rig->panel().maximumSize());
+        // Regenerates the picture in docs/ when asked to.
+        const QString screenshot = qEnvironmentVariable("KESTRAVA_SCREENSHOT");
+        if (!screenshot.isEmpty())
+            QVERIFY(rig->panel().grab().save(screenshot));
+    }
+
+    // Each control inside its container, apart from its siblings but for a shared
+    // border line (the oval around the turn buttons and the outline's lines excepted),
+    // and each caption within its control.
+    void everyControlHasRoomOfItsOwn()
+    {
+        int checked = 0;
+        for (QWidget *w : rig->panel().findChildren<QWidget *>()) {
+            if (w->objectName().isEmpty() || w->objectName().startsWith(u"qt_") || !w->parentWidget())
+                continue;
+            QVERIFY2(w->parentWidget()->rect().contains(w->geometry()), qPrintable(w->objectName()));
+            for (QWidget *sibling : namedControls(w->parentWidget())) {
+                const QRect common = w->geometry() & sibling->geometry();
+                const bool exempt = sibling == w || w->objectName().startsWith(u"Line")
+                    || sibling->objectName().startsWith(u"Line") || w->objectName() == u"Shape2"
+                    || sibling->objectName() == u"Shape2";
+                QVERIFY2(exempt || common.width() <= 1 || common.height() <= 1,
+                         qPrintable(w->objectName() + QStringLiteral(" overlaps ") + sibling->objectName()));
+            }
+            const QString text = caption(w);
+            if (!text.isEmpty() && (qobject_cast<QLabel *>(w) || qobject_cast<QPushButton *>(w)))
+                QVERIFY2(w->fontMetrics().horizontalAdvance(text) <= w->width(), qPrintable(w->objectName()));
+            ++checked;
+        }
+        QVERIFY(checked > 200);
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "tst_window.moc"
