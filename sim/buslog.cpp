@@ -20,7 +20,7 @@ QString hex(const QByteArray &bytes)
 
 QString BusLogEntry::text() const
 {
-    QString line = QStringLiteral("%1 %2 ").arg(module, 2, 16, QLatin1Char('0')).toUpper()
+    QString line = QStringLiteral("%1 ").arg(module, 2, 16, QLatin1Char('0')).toUpper()
         + (kind.isEmpty() ? QStringLiteral("-") : kind);
     if (read)
         line += QStringLiteral(" read %1 x%2").arg(firstRegister).arg(count);

@@ -6,6 +6,7 @@
 #include "simlcd03.h"
 #include "simsrf02.h"
 #include "simtpa81.h"
+#include "world.h"
 
 #include <QRegularExpression>
 
@@ -99,23 +100,58 @@ QStringList ok(const QString &rest = {})
     return {rest.isEmpty() ? QStringLiteral("ok") : QStringLiteral("ok ") + rest};
 }
 
+double takeDecimal(QStringList &args, const char *what, double low, double high)
+{
+    const QString text = takeArg(args, what);
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !(value >= low && value <= high))
+        refuse(QStringLiteral("%1 must be a number from %2 to %3, not \"%4\"")
+                   .arg(QLatin1String(what)).arg(low).arg(high).arg(text));
+    return value;
+}
+
+geometry::Point takePoint(QStringList &args)
+{
+    const double x = takeDecimal(args, "x", 0, World::ArenaWidthCm);
+    return {x, takeDecimal(args, "y", 0, World::ArenaHeightCm)};
+}
+
+QString centimetres(double value)
+{
+    return QString::number(value, 'f', 1);
+}
+
 void expectNoMore(const QStringList &args)
 {
     if (!args.isEmpty())
         refuse(QStringLiteral("unexpected \"%1\"").arg(args.join(QLatin1Char(' '))));
 }
 
+// The word "world" hands a sensor back to the world after a value set by hand.
+template<typename Sensor>
+bool handBackToWorld(QStringList &args, Sensor &sensor)
+{
+    if (args.isEmpty() || args.first().toLower() != QLatin1String("world"))
+        return false;
+    args.removeFirst();
+    expectNoMore(args);
+    sensor.followWorld();
+    return true;
+}
+
 } // namespace
 
 const SimControl::Command SimControl::commands[] = {
-    {"help", &SimControl::help},       {"list", &SimControl::list},       {"add", &SimControl::add},
-    {"remove", &SimControl::remove},   {"set", &SimControl::set},         {"write", &SimControl::write},
-    {"get", &SimControl::get},         {"silence", &SimControl::silence}, {"delay", &SimControl::delay},
-    {"garbage", &SimControl::garbage}, {"extra", &SimControl::extra},     {"drop", &SimControl::drop},
-    {"restore", &SimControl::restore}, {"quit", &SimControl::quit},       {"screen", &SimControl::screen},
-    {"press", &SimControl::press},     {"release", &SimControl::release}, {"type", &SimControl::type},
-    {"bearing", &SimControl::bearing}, {"temp", &SimControl::temp},       {"noise", &SimControl::noise},
-    {"range", &SimControl::range},
+    {"help", &SimControl::help, true},     {"list", &SimControl::list, true},     {"add", &SimControl::add},
+    {"remove", &SimControl::remove},       {"set", &SimControl::set},             {"write", &SimControl::write},
+    {"get", &SimControl::get, true},       {"silence", &SimControl::silence},     {"delay", &SimControl::delay},
+    {"garbage", &SimControl::garbage},     {"extra", &SimControl::extra},         {"drop", &SimControl::drop},
+    {"restore", &SimControl::restore},     {"quit", &SimControl::quit},           {"screen", &SimControl::screen, true},
+    {"press", &SimControl::press},         {"release", &SimControl::release},     {"type", &SimControl::type},
+    {"bearing", &SimControl::bearing},     {"temp", &SimControl::temp},           {"noise", &SimControl::noise},
+    {"range", &SimControl::range},         {"pose", &SimControl::pose},           {"start", &SimControl::start},
+    {"candle", &SimControl::candle},       {"obstacle", &SimControl::obstacle},   {"world", &SimControl::world, true},
 };
 
 QString SimControl::commandHelp()
@@ -151,8 +187,18 @@ QString SimControl::commandHelp()
         "  temp [ADDR] AMBIENT [P1..P8]  set the thermal array's temperatures\n"
         "  noise [ADDR] on|off         the thermal array's wandering by one degree\n"
         "  range [ADDR] CM             the distance a ranger measures (0 to 65535 cm)\n"
+        "  bearing|temp|range [ADDR] world   hand the sensor back to the world\n"
+        "  pose X Y HEADING            put the robot at X, Y cm from the arena's\n"
+        "                              south-west corner, heading 0 north, 90 east\n"
+        "  start                       put the robot back at its start pose\n"
+        "  candle X Y                  put the warm object at X, Y cm\n"
+        "  obstacle add X Y W H        a box with its south-west corner at X, Y cm\n"
+        "  obstacle remove N           remove the obstacle numbered N by world\n"
+        "  obstacle clear              remove every obstacle\n"
+        "  world                       the arena, the robot, the candle, the obstacles\n"
         "When ADDR is left out, the command goes to the module of that kind with the\n"
-        "lowest address.");
+        "lowest address. A value set by hand holds until released with world or until\n"
+        "the robot is placed with pose or start.");
 }
 
 SimControl::SimControl(SimBus &bus, LineActions actions)
@@ -171,8 +217,12 @@ QStringList SimControl::execute(const QString &line, SimTime now)
     for (const Command &command : commands) {
         if (name != QLatin1String(command.name))
             continue;
+        m_bus.advanceTo(now); // not a bus access: the motors' automatic stop does not see it
         try {
-            return (this->*command.handler)(args, now);
+            QStringList answer = (this->*command.handler)(args, now);
+            if (!command.onlyLooks)
+                m_bus.world().markChanged();
+            return answer;
         } catch (const CommandError &error) {
             return {QStringLiteral("error: ") + error.text};
         }
@@ -237,6 +287,8 @@ QStringList SimControl::add(Args &args, SimTime)
     std::unique_ptr<SimModule> module = createModule(kind);
     if (!module)
         refuse(QStringLiteral("unknown kind \"%1\" (one of %2)").arg(kind, moduleKinds().join(QLatin1Char(' '))));
+    if (auto *ranger = dynamic_cast<SimSrf02 *>(module.get())) // it goes where the robot's ranger sat
+        ranger->setMount(mountForAddress(address));
     if (!m_bus.add(address, std::move(module)))
         refuse(QStringLiteral("%1 already has a %2").arg(hexAddress(address), m_bus.module(address)->kind()));
     return ok();
@@ -386,6 +438,8 @@ QStringList SimControl::type(Args &args, SimTime)
 QStringList SimControl::bearing(Args &args, SimTime now)
 {
     SimCmps03 &compass = moduleOfKind<SimCmps03>(args);
+    if (handBackToWorld(args, compass))
+        return ok();
     const QString text = takeArg(args, "bearing");
     expectNoMore(args);
     bool valid = false;
@@ -399,6 +453,8 @@ QStringList SimControl::bearing(Args &args, SimTime now)
 QStringList SimControl::temp(Args &args, SimTime)
 {
     SimTpa81 &sensor = moduleOfKind<SimTpa81>(args);
+    if (handBackToWorld(args, sensor))
+        return ok();
     sensor.setAmbient(quint8(takeNumber(args, "ambient temperature", 255)));
     for (int pixel = 0; pixel < SimTpa81::Pixels && !args.isEmpty(); ++pixel)
         sensor.setPixel(pixel, quint8(takeNumber(args, "pixel temperature", 255)));
@@ -419,9 +475,82 @@ QStringList SimControl::noise(Args &args, SimTime)
 QStringList SimControl::range(Args &args, SimTime)
 {
     SimSrf02 &ranger = moduleOfKind<SimSrf02>(args);
+    if (handBackToWorld(args, ranger))
+        return ok();
     ranger.setDistance(quint16(takeNumber(args, "distance", 65535)));
     expectNoMore(args);
     return ok();
+}
+
+QStringList SimControl::pose(Args &args, SimTime)
+{
+    const geometry::Point where = takePoint(args);
+    const double heading = takeDecimal(args, "heading", 0, 359.9);
+    expectNoMore(args);
+    if (!m_bus.world().place({where.x, where.y, heading}))
+        refuse(QStringLiteral("the robot does not fit at %1 %2 (a wall or an obstacle is in the way)")
+                   .arg(centimetres(where.x), centimetres(where.y)));
+    return ok();
+}
+
+QStringList SimControl::start(Args &args, SimTime)
+{
+    expectNoMore(args);
+    m_bus.world().returnToStart();
+    return ok();
+}
+
+QStringList SimControl::candle(Args &args, SimTime)
+{
+    const geometry::Point where = takePoint(args);
+    expectNoMore(args);
+    m_bus.world().setWarmObject(where);
+    return ok();
+}
+
+QStringList SimControl::obstacle(Args &args, SimTime)
+{
+    const QString action = takeArg(args, "add, remove or clear").toLower();
+    World &world = m_bus.world();
+    if (action == QLatin1String("clear")) {
+        expectNoMore(args);
+        world.clearObstacles();
+        return ok();
+    }
+    if (action == QLatin1String("remove")) {
+        const uint number = takeNumber(args, "obstacle number", 1000);
+        expectNoMore(args);
+        if (!world.removeObstacle(qsizetype(number) - 1))
+            refuse(QStringLiteral("no obstacle %1").arg(number));
+        return ok();
+    }
+    if (action != QLatin1String("add"))
+        refuse(QStringLiteral("expected add, remove or clear, not \"%1\"").arg(action));
+    const geometry::Point corner = takePoint(args);
+    const double width = takeDecimal(args, "width", 1, World::ArenaWidthCm);
+    const double height = takeDecimal(args, "height", 1, World::ArenaHeightCm);
+    expectNoMore(args);
+    if (!world.addObstacle({corner.x, corner.y, width, height}))
+        refuse(QStringLiteral("the obstacle must lie inside the arena and clear of the robot (at most %1 obstacles)")
+                   .arg(World::MaxObstacles));
+    return ok();
+}
+
+QStringList SimControl::world(Args &args, SimTime)
+{
+    expectNoMore(args);
+    const World &world = m_bus.world();
+    const geometry::Pose robot = world.pose();
+    QStringList lines{
+        QStringLiteral("arena %1 x %2 cm").arg(world.width()).arg(world.height()),
+        QStringLiteral("robot at %1 %2 heading %3").arg(centimetres(robot.x), centimetres(robot.y),
+                                                        centimetres(robot.heading)),
+        QStringLiteral("candle at %1 %2").arg(centimetres(world.warmObject().x), centimetres(world.warmObject().y))};
+    int number = 0;
+    for (const geometry::Box &box : world.obstacles())
+        lines << QStringLiteral("obstacle %1 at %2 %3 size %4 x %5")
+                     .arg(++number).arg(box.x).arg(box.y).arg(box.width).arg(box.height);
+    return lines + ok();
 }
 
 } // namespace kestrava::sim

@@ -38,6 +38,7 @@ private:
     {
         const char *name;
         Handler handler;
+        bool onlyLooks = false; // shows state and changes nothing
     };
     static const Command commands[];
 
@@ -63,6 +64,11 @@ private:
     QStringList temp(Args &, SimTime);
     QStringList noise(Args &, SimTime);
     QStringList range(Args &, SimTime);
+    QStringList pose(Args &, SimTime);
+    QStringList start(Args &, SimTime);
+    QStringList candle(Args &, SimTime);
+    QStringList obstacle(Args &, SimTime);
+    QStringList world(Args &, SimTime);
 
     SimModule &moduleAt(Args &args);
     template<typename Kind>

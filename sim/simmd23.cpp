@@ -44,10 +44,16 @@ quint8 SimMd23::currentTenths(int wheel) const
     return quint8(std::lround(std::abs(m_wheels[std::size_t(wheel)]) * 20.0 / 128));
 }
 
-void SimMd23::run(double span)
+void SimMd23::run(SimTime span)
 {
     for (std::size_t wheel = 0; wheel < 2; ++wheel)
-        m_encoders[wheel] += m_wheels[wheel] * CountsPerSecondPerStep * span;
+        m_travel[wheel] += m_wheels[wheel] * span.count();
+}
+
+qint32 SimMd23::count(std::size_t wheel) const
+{
+    constexpr qint64 StepNanosecondsPerCount = qint64(1e9 / CountsPerSecondPerStep);
+    return qint32(m_travel[wheel] / StepNanosecondsPerCount); // wraps as the controller's 32-bit count does
 }
 
 void SimMd23::tick(SimTime at)
@@ -117,7 +123,7 @@ void SimMd23::writeRegister(quint8 reg, quint8 value, SimTime now)
 void SimMd23::runCommand(quint8 command)
 {
     switch (command) {
-    case 0x20: m_encoders = {}; break;
+    case 0x20: m_travel = {}; break;
     case 0x30: m_regulation = false; break;
     case 0x31: m_regulation = true; break;
     case 0x32: m_autoStop = false; break;

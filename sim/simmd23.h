@@ -35,8 +35,8 @@ public:
     std::array<int, 2> wheelSpeeds() const { return m_wheels; }
     int mode() const { return stored(Mode); }
     int acceleration() const { return stored(Acceleration); }
-    qint32 encoder1() const { return qint32(qint64(m_encoders[0])); }
-    qint32 encoder2() const { return qint32(qint64(m_encoders[1])); }
+    qint32 encoder1() const { return count(0); }
+    qint32 encoder2() const { return count(1); }
     quint8 batteryTenths() const;          // tenths of a volt
     quint8 currentTenths(int wheel) const; // wheel 0 or 1, tenths of an ampere
     bool regulation() const { return m_regulation; }
@@ -44,7 +44,7 @@ public:
 
     // The world's side: count the wheels' travel over an interval at their present
     // speeds, then take one 25 ms tick of the ramp and the automatic stop.
-    void run(double seconds);
+    void run(SimTime span);
     void tick(SimTime at);
     bool atRest() const;
 
@@ -54,9 +54,12 @@ protected:
 
 private:
     void runCommand(quint8 command);
+    qint32 count(std::size_t wheel) const;
 
     std::array<int, 2> m_wheels{};
-    std::array<double, 2> m_encoders{};
+    // Each wheel's travel in steps times nanoseconds: whole numbers, so that counts
+    // come out the same however the time was cut into pieces.
+    std::array<qint64, 2> m_travel{};
     SimTime m_lastAccess{};
     // Reading the top byte of a count latches it, so the four bytes of one count agree.
     quint32 m_latched1 = 0, m_latched2 = 0;

@@ -31,9 +31,16 @@ quint16 SimSrf02::distance() const
     const World *arena = world();
     if (!m_mount || !arena || handSet())
         return m_distanceCm;
-    const RangerBeam beam = *this->beam(0, SimTime{});
-    const std::optional<double> echo = geometry::castRay(beam.origin, beam.headingDegrees, arena->segments());
+    const geometry::Pose beam = beamPose(*arena);
+    const std::optional<double> echo = geometry::castRay({beam.x, beam.y}, beam.heading, arena->segments());
     return echo && *echo <= World::RangerReachCm ? quint16(std::lround(*echo)) : 0;
+}
+
+geometry::Pose SimSrf02::beamPose(const World &world) const
+{
+    const geometry::Pose robot = world.pose();
+    const geometry::Point origin = geometry::onRobot(robot, m_mount->rightCm, m_mount->forwardCm);
+    return {origin.x, origin.y, geometry::normalizedDegrees(robot.heading + m_mount->angleDegrees)};
 }
 
 std::optional<RangerBeam> SimSrf02::beam(quint8 address, SimTime now) const
@@ -41,9 +48,8 @@ std::optional<RangerBeam> SimSrf02::beam(quint8 address, SimTime now) const
     const World *arena = world();
     if (!m_mount || !arena)
         return std::nullopt;
-    const geometry::Pose robot = arena->pose();
-    return RangerBeam{address, geometry::onRobot(robot, m_mount->rightCm, m_mount->forwardCm),
-                      geometry::normalizedDegrees(robot.heading + m_mount->angleDegrees), current(now).cm, handSet()};
+    const geometry::Pose beam = beamPose(*arena);
+    return RangerBeam{address, {beam.x, beam.y}, beam.heading, current(now).cm, handSet()};
 }
 
 SimSrf02::Measurement SimSrf02::current(SimTime now) const

@@ -47,6 +47,8 @@ private:
         quint16 cm = 0;
     };
     Measurement current(SimTime now) const;
+    // Where the beam starts and where it looks, in the arena; needs a mount and a world.
+    geometry::Pose beamPose(const World &world) const;
     bool takeAddressChangeStep(quint8 value);
     quint16 measure(quint8 command) const;
 

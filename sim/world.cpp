@@ -17,9 +17,9 @@ double seconds(SimTime span)
 
 // The arena at power-up: a crate to the east of the start and a table in the
 // north-east, the candle ahead and a little to the right of the robot.
-const Box InitialObstacles[] = {{180, 40, 40, 80}, {280, 190, 60, 50}};
+const Box InitialObstacles[] = {{180, 40, 40, 80}, {380, 250, 80, 60}};
 constexpr Pose InitialStart{100, 80, 0};
-constexpr Point InitialWarmObject{140, 250};
+constexpr Point InitialWarmObject{140, 300};
 
 double wheelCmPerSecond(int steps)
 {
@@ -67,8 +67,8 @@ World::World()
 
 bool World::addObstacle(const Box &box)
 {
-    if (box.width <= 0 || box.height <= 0 || !inArena({box.x, box.y})
-        || !inArena({box.x + box.width, box.y + box.height}))
+    if (qsizetype(m_obstacles.size()) >= MaxObstacles || box.width <= 0 || box.height <= 0
+        || !inArena({box.x, box.y}) || !inArena({box.x + box.width, box.y + box.height}))
         return false;
     if (collides({m_pose.x, m_pose.y}, RobotRadiusCm, ArenaWidthCm, ArenaHeightCm, std::span(&box, 1)))
         return false;
@@ -124,7 +124,7 @@ void World::advanceTo(SimTime now, const std::vector<SimMd23 *> &motors)
         }
         const SimTime nextTick = (m_time / Tick + 1) * Tick;
         const SimTime end = std::min(nextTick, now);
-        runFor(seconds(end - m_time), motors);
+        runFor(end - m_time, motors);
         m_time = end;
         if (end == nextTick) {
             for (SimMd23 *motor : motors)
@@ -150,14 +150,15 @@ void World::rebuildSegments()
     m_segments = wallsAndObstacles(ArenaWidthCm, ArenaHeightCm, m_obstacles);
 }
 
-void World::runFor(double span, const std::vector<SimMd23 *> &motors)
+void World::runFor(SimTime span, const std::vector<SimMd23 *> &motors)
 {
     for (SimMd23 *motor : motors)
         motor->run(span);
     if (motors.empty())
         return;
     const auto wheels = motors.front()->wheelSpeeds();
-    const Pose next = drive(m_pose, wheelCmPerSecond(wheels[0]), wheelCmPerSecond(wheels[1]), WheelTrackCm, span);
+    const Pose next = drive(m_pose, wheelCmPerSecond(wheels[0]), wheelCmPerSecond(wheels[1]), WheelTrackCm,
+                            seconds(span));
     // Against a wall or an obstacle the wheels slip: the robot only turns where it is.
     if (collides({next.x, next.y}, RobotRadiusCm, ArenaWidthCm, ArenaHeightCm, m_obstacles))
         m_pose.heading = next.heading;

@@ -58,10 +58,10 @@ class World
 {
 public:
     // Physical constants of the model (see docs/simulator.md).
-    static constexpr double ArenaWidthCm = 400;
-    static constexpr double ArenaHeightCm = 300;
+    static constexpr double ArenaWidthCm = 600;
+    static constexpr double ArenaHeightCm = 400;
     static constexpr double RobotRadiusCm = 15;      // the body, for collisions
-    static constexpr double WheelTrackCm = 20;       // between the wheels
+    static constexpr double WheelTrackCm = 13.7;     // between the wheels: the panel's "90" turns 90 degrees
     static constexpr double CountsPerTurn = 360;     // encoder counts per wheel turn
     static constexpr double WheelDiameterCm = 10;
     static constexpr double CmPerCount = 3.14159265358979 * WheelDiameterCm / CountsPerTurn;
@@ -71,6 +71,7 @@ public:
     static constexpr SimTime Tick = std::chrono::milliseconds(25);
     static constexpr qsizetype TrailLength = 2000;   // points kept, oldest dropped
     static constexpr double TrailSpacingCm = 2;      // a new point once the robot moved this far
+    static constexpr qsizetype MaxObstacles = 64;
 
     World();
 
@@ -80,7 +81,8 @@ public:
     const std::vector<geometry::Box> &obstacles() const { return m_obstacles; }
     // The arena's walls and every obstacle's edges, for the rays.
     const std::vector<geometry::Segment> &segments() const { return m_segments; }
-    // False when the box is empty, outside the arena or would hold the robot.
+    // False when the box is empty, outside the arena, would hold the robot, or the
+    // arena already holds MaxObstacles.
     bool addObstacle(const geometry::Box &box);
     bool removeObstacle(qsizetype index);
     void clearObstacles();
@@ -119,7 +121,7 @@ public:
 
 private:
     void rebuildSegments();
-    void runFor(double seconds, const std::vector<SimMd23 *> &motors);
+    void runFor(SimTime span, const std::vector<SimMd23 *> &motors);
     void extendTrail();
 
     std::vector<geometry::Box> m_obstacles;
