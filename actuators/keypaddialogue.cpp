@@ -1,12 +1,10 @@
 #include "keypaddialogue.h"
 
-#include "displaymodule.h"
 #include "eventgate.h"
 #include "frames.h"
 #include "serialline.h"
 #include "transactionengine.h"
 
-#include <QLineEdit>
 #include <QScopedValueRollback>
 
 #include <array>
@@ -21,17 +19,17 @@ constexpr std::array<char, 4> HighKeys{'9', '*', '0', '#'};
 QByteArray keypadPromptFrame()
 {
     const QByteArray text = QByteArrayLiteral("\x0C" "Teclee el codigo" "\x0D" "        ");
-    return registerWriteFrame(DisplayAddress, DisplayCommandRegister, text);
+    return registerWriteFrame(lcd03::Address, lcd03::Command, text);
 }
 
 QByteArray keypadReadFrame(KeypadRegister keypadRegister)
 {
-    return registerReadFrame(DisplayAddress, quint8(keypadRegister), 1);
+    return registerReadFrame(lcd03::Address, quint8(keypadRegister), 1);
 }
 
 QByteArray keypadEchoFrame(char key)
 {
-    return registerWriteFrame(DisplayAddress, DisplayCommandRegister, quint8(key));
+    return registerWriteFrame(lcd03::Address, lcd03::Command, quint8(key));
 }
 
 std::optional<char> keypadKey(KeypadRegister keypadRegister, quint8 reading)
@@ -52,9 +50,9 @@ KeypadDialogue::KeypadDialogue(TransactionEngine &engine, EventGate &gate, std::
 {
 }
 
-void KeypadDialogue::run(QLineEdit &codeBox)
+void KeypadDialogue::run(const CodeSink &codeSink)
 {
-    QScopedValueRollback running(m_codeBox, &codeBox);
+    QScopedValueRollback running(m_codeSink, &codeSink);
     m_code.clear();
     m_silentReads = 0;
     m_cancelled = false;
@@ -104,7 +102,7 @@ std::optional<quint8> KeypadDialogue::read(KeypadRegister keypadRegister)
 {
     // An unanswered reading says nothing about the keys: what ReplyBuffer still
     // holds is an older answer, perhaps a write's acknowledgement.
-    if (!m_engine.transact(keypadReadFrame(keypadRegister), 1)) {
+    if (m_engine.transact(keypadReadFrame(keypadRegister), 1) != Outcome::Taken) {
         ++m_silentReads;
         return std::nullopt;
     }
@@ -115,7 +113,7 @@ std::optional<quint8> KeypadDialogue::read(KeypadRegister keypadRegister)
 void KeypadDialogue::append(char key)
 {
     m_code.append(key);
-    m_codeBox->setText(QString::fromLatin1(m_code));
+    (*m_codeSink)(QString::fromLatin1(m_code));
 }
 
 bool KeypadDialogue::atSafePoint()

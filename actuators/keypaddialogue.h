@@ -1,11 +1,12 @@
 #pragma once
 
+#include "lcd03.h"
+
 #include <QByteArray>
+#include <QString>
 
 #include <functional>
 #include <optional>
-
-class QLineEdit;
 
 namespace kestrava {
 
@@ -13,7 +14,7 @@ class EventGate;
 class TransactionEngine;
 
 // Keypad registers of the display module: one bit per key held down.
-enum class KeypadRegister : quint8 { Low = 1, High = 2 };
+enum class KeypadRegister : quint8 { Low = lcd03::KeypadLow, High = lcd03::KeypadHigh };
 
 // Clear screen, "Teclee el codigo", carriage return and eight blanks.
 QByteArray keypadPromptFrame();
@@ -25,7 +26,7 @@ std::optional<char> keypadKey(KeypadRegister keypadRegister, quint8 reading);
 
 // Prompts on the display and collects a code of four keys (five when a low and a
 // high key come in the same pass). Each key is taken when pressed and echoed, on
-// the display and in the code box, once released.
+// the display and to the code sink, once released.
 //
 // Between its transactions it runs the events the gate deferred, so the rest of
 // the window stays usable. It ends early when cancelled, when the port closes,
@@ -37,10 +38,13 @@ public:
     static constexpr int SilentReadsBeforeGivingUp = 4;
     static constexpr qsizetype CodeLength = 4;
 
+    // Receives the code collected so far, each time a key enters it.
+    using CodeSink = std::function<void(const QString &code)>;
+
     KeypadDialogue(TransactionEngine &engine, EventGate &gate, std::function<void()> beep);
 
-    void run(QLineEdit &codeBox);
-    bool isRunning() const { return m_codeBox != nullptr; }
+    void run(const CodeSink &codeSink);
+    bool isRunning() const { return m_codeSink != nullptr; }
     // Ends a running dialogue at its next safe point.
     void cancel();
 
@@ -55,7 +59,7 @@ private:
     TransactionEngine &m_engine;
     EventGate &m_gate;
     std::function<void()> m_beep;
-    QLineEdit *m_codeBox = nullptr; // set while running
+    const CodeSink *m_codeSink = nullptr; // set while running
     QByteArray m_code;
     int m_silentReads = 0;
     bool m_cancelled = false;

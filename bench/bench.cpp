@@ -84,7 +84,7 @@ void measurePanelStartUp(const QString &device)
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), settings.path());
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), settings.path());
-    environment.insert(QStringLiteral("KESTRAVA_COM1"), device);
+    environment.insert(QString::fromLatin1(kestrava::comPortVariable(1)), device);
     std::vector<double> runs;
     for (int run = 0; run < 5; ++run) {
         QProcess panel;

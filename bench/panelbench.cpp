@@ -2,7 +2,7 @@
 
 #include "benchmeasure.h"
 #include "controlpanel.h"
-#include "displaymodule.h"
+#include "lcd03.h"
 #include "drivepad.h"
 #include "md23.h"
 #include "padimage.h"
@@ -260,7 +260,7 @@ void measureKeypadPolling()
     QEventLoop loop;
     QObject listening;
     QObject::connect(&panel->engine(), &TransactionEngine::frameSent, &listening, [&reads](const QByteArray &frame) {
-        if (frame.size() == 4 && quint8(frame[1]) == DisplayAddress + 1)
+        if (frame.size() == 4 && quint8(frame[1]) == lcd03::Address + 1)
             ++reads;
     });
     QObject::connect(&panel->engine(), &TransactionEngine::replyTimedOut, &listening, [&timeOuts] { ++timeOuts; });

@@ -1,17 +1,11 @@
 #include "drivepad.h"
 
-#include "md23.h"
-#include "modulecontext.h"
-
-#include <QLabel>
-
 #include <cmath>
 
 namespace kestrava {
 
 namespace {
 
-constexpr qint16 LeftButtonAlone = 1;
 constexpr int TwipsPerPixel = 15;
 constexpr float ReferenceLineY = 3825.0f; // 255 pixels: vertical pixels count up from here
 constexpr int Centre = 128;
@@ -22,37 +16,7 @@ constexpr int UpperLimit = 255;
 // Far beyond any screen; keeps the conversion to a whole number defined.
 constexpr double FarthestTwips = 1.0e9;
 
-// Image1_MouseDown and Image1_MouseMove.
-void padUpdate(const ModuleContext &context, const MouseArgs &mouse)
-{
-    if (mouse.button != LeftButtonAlone)
-        return;
-    const PadSpeeds speeds = padSpeeds(mouse.x, mouse.y);
-    context.control<QLabel>(QStringLiteral("Label10")).setText(QString::number(speeds.turn));
-    context.control<QLabel>(QStringLiteral("Label9")).setText(QString::number(speeds.speed));
-    context.engine.writeRegister(md23::Address, md23::Speed1, speeds.speed);
-    context.engine.writeRegister(md23::Address, md23::Speed2Turn, speeds.turn);
-}
-
-void Image1_MouseUp(const ModuleContext &context)
-{
-    context.engine.writeRegister(md23::Address, md23::Speed1, md23::Stop);
-    context.engine.writeRegister(md23::Address, md23::Speed2Turn, md23::Stop);
-}
-
 } // namespace
-
-void installDrivePad(const ModuleContext &context)
-{
-    const auto update = [context](const MouseArgs &mouse) { padUpdate(context, mouse); };
-    context.handlers.add(QStringLiteral("Image1_MouseDown"), EventHandlers::Mouse(update));
-    // Moves that arrive while an update waits merge into the latest one; the
-    // release is of another kind, so it keeps its place behind them.
-    context.handlers.add(QStringLiteral("Image1_MouseMove"), EventHandlers::Mouse(update),
-                         Deferral::MergeWithLatest);
-    context.handlers.add(QStringLiteral("Image1_MouseUp"),
-                         EventHandlers::Mouse([context](const MouseArgs &) { Image1_MouseUp(context); }));
-}
 
 PadSpeeds padSpeeds(float xTwips, float yTwips)
 {

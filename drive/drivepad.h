@@ -3,14 +3,9 @@
 #include <QtGlobal>
 
 namespace kestrava {
-struct ModuleContext;
 
-// The drive pad Image1: a left-button drag steers (the pointer's height sets
-// speed 1, its horizontal place the turn), any release stops both.
-//
-// Image1_MouseUp may be run at any time, also for a drag that ended without a
-// release reaching the pad (window closed, grab lost): it always sends both stops.
-void installDrivePad(const ModuleContext &context);
+// The drive pad's arithmetic: a left-button drag steers (the pointer's height
+// sets speed 1, its horizontal place the turn).
 
 // The two values a pad position sends.
 struct PadSpeeds

@@ -1,14 +1,14 @@
 #pragma once
 
-#include <QtGlobal>
+#include "reading.h"
 
 namespace kestrava {
-struct ModuleContext;
 
 // "Leer Datos": the two encoder counts, battery voltage, version and motor
-// currents of the MD23, one register read at a time, each label set as soon as
-// its value is complete.
-void installTelemetry(const ModuleContext &context);
+// currents of the MD23, one register read at a time, each handed to `sink` as
+// soon as its value is complete (module "md23"; fields encoder1, encoder2,
+// battery, version, current1, current2).
+Outcome readTelemetry(TransactionEngine &engine, const ReadingSink &sink);
 
 // An encoder count from its four register bytes, most significant first, taken
 // unsigned and held in single precision (exact up to 16777216, 24 bits beyond).

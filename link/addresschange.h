@@ -1,17 +1,14 @@
 #pragma once
 
+#include "transactionengine.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QStringView>
 
 #include <optional>
 
-class QLineEdit;
-
 namespace kestrava {
-
-struct ModuleContext;
-class TransactionEngine;
 
 // A box's text read as a bus address: "&H" is put in front and the number reading
 // applies, so "e2", "E 2" and "E2x" give 0xE2, and "0xE0" or an empty box give 0.
@@ -28,11 +25,8 @@ struct AddressChange
 };
 AddressChange addressChangeFrames(QStringView currentText, QStringView newText);
 
-// CmdDireccion_Click: the four frames back to back, each followed by its event
-// pass, then one wait for the first answer.
-void changeModuleAddress(TransactionEngine &engine, QLineEdit &currentBox, QLineEdit &newBox);
-
-// Registers CmdDireccion_Click for the boxes TxtActDir and TxtNueDir.
-void installAddressChange(const ModuleContext &context);
+// The four frames back to back, each followed by its event pass, then one wait
+// for the first answer. A frame that cannot go out ends it.
+Outcome sendAddressChange(TransactionEngine &engine, const AddressChange &change);
 
 } // namespace kestrava

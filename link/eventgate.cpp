@@ -11,10 +11,10 @@ EventGate::EventGate(QObject *parent)
 
 void EventGate::run(Operation operation)
 {
-    runMerging(NoKind, std::move(operation));
+    runMerging(QString(), std::move(operation));
 }
 
-void EventGate::runMerging(int kind, Operation operation)
+void EventGate::runMerging(const QString &kind, Operation operation)
 {
     if (m_busy) {
         enqueue(kind, std::move(operation));
@@ -37,9 +37,9 @@ void EventGate::runDeferred()
     }
 }
 
-void EventGate::enqueue(int kind, Operation operation)
+void EventGate::enqueue(const QString &kind, Operation operation)
 {
-    if (kind != NoKind && !m_deferred.empty() && m_deferred.back().kind == kind) {
+    if (!kind.isEmpty() && !m_deferred.empty() && m_deferred.back().kind == kind) {
         m_deferred.back().operation = std::move(operation);
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 #include <deque>
 #include <functional>
@@ -28,7 +29,7 @@ public:
     explicit EventGate(QObject *parent = nullptr);
 
     void run(Operation operation);
-    void runMerging(int kind, Operation operation);
+    void runMerging(const QString &kind, Operation operation);
     void runDeferred();
 
     bool busy() const { return m_busy; }
@@ -39,13 +40,12 @@ signals:
     void idle();
 
 private:
-    static constexpr int NoKind = -1;
     struct Deferred
     {
-        int kind;
+        QString kind; // empty: never merged
         Operation operation;
     };
-    void enqueue(int kind, Operation operation);
+    void enqueue(const QString &kind, Operation operation);
 
     std::deque<Deferred> m_deferred;
     bool m_busy = false;

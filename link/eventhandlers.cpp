@@ -21,7 +21,7 @@ bool EventHandlers::fire(EventGate &gate, const QString &name, qint16 index, con
         return false;
     EventGate::Operation operation = bind(entry->handler, index, mouse);
     if (entry->deferral == Deferral::MergeWithLatest)
-        gate.runMerging(entry->kind, std::move(operation));
+        gate.runMerging(name, std::move(operation)); // deferred events merge by handler name
     else
         gate.run(std::move(operation));
     return true;

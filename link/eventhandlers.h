@@ -41,7 +41,6 @@ public:
     {
         Handler handler;
         Deferral deferral = Deferral::Queue;
-        int kind = 0; // tells the gate which deferred events may merge
     };
 
     void add(const QString &name, Plain handler) { insert(name, {std::move(handler)}); }
@@ -65,11 +64,7 @@ public:
     QStringList names() const { return m_entries.keys(); }
 
 private:
-    void insert(const QString &name, Entry entry)
-    {
-        entry.kind = int(m_entries.size());
-        m_entries.insert(name, std::move(entry));
-    }
+    void insert(const QString &name, Entry entry) { m_entries.insert(name, std::move(entry)); }
 
     QHash<QString, Entry> m_entries;
 };

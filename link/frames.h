@@ -6,6 +6,10 @@
 
 namespace kestrava {
 
+// Register 0 takes the commands of most modules (ranging, display codes and
+// text, the address change sequence).
+inline constexpr quint8 CommandRegister = 0;
+
 // The adapter command that reaches a register of a module with one-byte register numbers.
 inline constexpr quint8 AdapterRegisterCommand = 0x55;
 

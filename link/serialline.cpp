@@ -13,10 +13,19 @@
 
 namespace kestrava {
 
+QByteArray comPortVariable(int number)
+{
+    return "KESTRAVA_COM" + QByteArray::number(number);
+}
+
+void mapComPort(int number, const QString &device)
+{
+    qputenv(comPortVariable(number).constData(), QFile::encodeName(device));
+}
+
 QString deviceForComPort(int number)
 {
-    const QByteArray variable = "KESTRAVA_COM" + QByteArray::number(number);
-    const QString mapped = qEnvironmentVariable(variable.constData());
+    const QString mapped = qEnvironmentVariable(comPortVariable(number).constData());
     if (!mapped.isEmpty())
         return mapped;
 #if defined(Q_OS_WIN)

@@ -9,10 +9,13 @@
 
 namespace kestrava {
 
-// Device that COM port n stands for: $KESTRAVA_COM<n> when set, otherwise the
-// platform's name (COMn on Windows, /dev/ttyUSB<n-1> on Linux, /dev/cu.usbserial-<n>
-// on macOS, where adapters are best named through the variable).
+// Device that COM port n stands for: the variable comPortVariable(n) when set,
+// otherwise the platform's name (COMn on Windows, /dev/ttyUSB<n-1> on Linux,
+// /dev/cu.usbserial-<n> on macOS, where adapters are best named through the variable).
 QString deviceForComPort(int number);
+QByteArray comPortVariable(int number);
+// Points COM n at a device for this process and the programs it starts.
+void mapComPort(int number, const QString &device);
 
 // The one serial line to the USB-to-I2C adapter, with its fixed line settings
 // (19200 baud, 8 data bits, no parity, 2 stop bits, raw bytes). It owns the port:

@@ -20,74 +20,99 @@ TransactionEngine::TransactionEngine(SerialLine &line, QObject *parent)
     m_timer1.start(); // Timer1 runs from the moment the window exists
 }
 
-bool TransactionEngine::transact(const QByteArray &frame, quint8 replyLength)
+const char *outcomeName(Outcome outcome)
 {
-    if (!send(frame))
-        return false;
-    return WaitForReply(replyLength);
+    switch (outcome) {
+    case Outcome::Taken: return "taken";
+    case Outcome::Sent: return "sent";
+    case Outcome::TimedOut: return "timed out";
+    case Outcome::NotSent: return "not sent";
+    case Outcome::Lost: return "lost";
+    case Outcome::Refused: return "refused";
+    }
+    return "?";
 }
 
-bool TransactionEngine::writeRegister(quint8 address, quint8 reg, quint8 value)
+Outcome TransactionEngine::transact(const QByteArray &frame, quint8 replyLength)
+{
+    const Outcome sent = send(frame);
+    return sent == Outcome::Sent ? WaitForReply(replyLength) : sent;
+}
+
+Outcome TransactionEngine::writeRegister(quint8 address, quint8 reg, quint8 value)
 {
     return transact(registerWriteFrame(address, reg, value), 1);
 }
 
-bool TransactionEngine::writeRegisters(quint8 address, quint8 firstRegister, QByteArrayView data)
+Outcome TransactionEngine::writeRegisters(quint8 address, quint8 firstRegister, QByteArrayView data)
 {
     return transact(registerWriteFrame(address, firstRegister, data), 1);
 }
 
-bool TransactionEngine::readRegisters(quint8 address, quint8 firstRegister, quint8 count)
+Outcome TransactionEngine::readRegisters(quint8 address, quint8 firstRegister, quint8 count)
 {
     return transact(registerReadFrame(address, firstRegister, count), count);
 }
 
-bool TransactionEngine::send(const QByteArray &frame)
+Outcome TransactionEngine::send(const QByteArray &frame)
 {
+    // Sending now would take this frame's answer as the waiting one's; the gate
+    // should have prevented it, and the engine does not rely on that alone.
     if (m_waiting) {
-        qCCritical(lcLink) << "transaction started inside a wait:" << hexBytes(frame);
+        qCCritical(lcLink) << "transaction refused inside a wait:" << hexBytes(frame);
         traceLine(u"OVERLAP", frame);
         emit overlapDetected(frame);
+        return Outcome::Refused;
     }
     if (!m_line.output(frame)) {
         qCDebug(lcLink) << "not sent, port closed:" << hexBytes(frame);
         traceLine(u"CLOSED", frame);
         emit frameNotSent(frame);
-        return false;
+        return Outcome::NotSent;
     }
     qCDebug(lcLink) << "sent" << hexBytes(frame);
     traceLine(u"TX", frame);
     emit frameSent(frame);
     processPendingEvents();
-    return true;
+    return Outcome::Sent;
 }
 
-bool TransactionEngine::WaitForReply(quint8 n)
+Outcome TransactionEngine::WaitForReply(quint8 n)
 {
     QScopedValueRollback waiting(m_waiting, true);
     m_tickCount = 0.0f;
     switchTimerOn();
-    bool complete = false;
+    const QDeadlineTimer deadline(m_replyTimeout.count() > 0 ? m_replyTimeout.count() : -1, Qt::PreciseTimer);
+    QTimer wakeAtDeadline; // a wait bounded in milliseconds must wake when they run out
+    if (m_replyTimeout.count() > 0)
+        wakeAtDeadline.start(m_replyTimeout);
     for (;;) {
-        if (m_line.inBufferCount() >= n) {
-            complete = true;
-            break;
-        }
-        // A vanished device ends the wait at once instead of after 11 ticks.
+        if (m_line.inBufferCount() >= n)
+            return takeReply();
+        // A vanished device ends the wait at once instead of at its time-out.
         if (!m_line.isOpen())
-            break;
+            return endWait(Outcome::Lost, u"LOST");
         waitOnePass();
-        if (m_tickCount > ReplyTimeoutTicks)
-            break;
+        if (waitExpired(deadline))
+            return endWait(Outcome::TimedOut, u"TIMEOUT");
     }
-    if (!complete) {
-        traceLine(u"TIMEOUT");
+}
+
+Outcome TransactionEngine::endWait(Outcome outcome, QStringView traceKind)
+{
+    traceLine(traceKind);
+    if (outcome == Outcome::Lost)
+        emit replyLost();
+    else
         emit replyTimedOut();
-        return false;
-    }
-    m_timer1.stop();
-    takeReply();
-    return true;
+    return outcome;
+}
+
+bool TransactionEngine::waitExpired(const QDeadlineTimer &deadline) const
+{
+    if (m_replyTimeout.count() > 0)
+        return deadline.hasExpired();
+    return m_tickCount > ReplyTimeoutTicks;
 }
 
 void TransactionEngine::WaitTicks(qint16 n)
@@ -123,14 +148,16 @@ void TransactionEngine::waitOnePass()
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-void TransactionEngine::takeReply()
+Outcome TransactionEngine::takeReply()
 {
+    m_timer1.stop();
     const QByteArray bytes = m_line.input();
     const qsizetype stored = qMin<qsizetype>(bytes.size(), MaxStoredReply);
     std::copy_n(bytes.constBegin(), stored, m_replyBuffer.begin());
     qCDebug(lcLink) << "reply" << hexBytes(bytes.left(stored));
     traceLine(u"RX", bytes);
     emit replyTaken(bytes);
+    return Outcome::Taken;
 }
 
 void TransactionEngine::traceLine(QStringView kind, QByteArrayView bytes)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -12,13 +13,24 @@ namespace kestrava {
 class SerialLine;
 class Trace;
 
+// How a transaction (or one of its steps) ended.
+enum class Outcome {
+    Taken,    // the reply is in ReplyBuffer
+    Sent,     // send() only: the frame went out
+    TimedOut, // the wait gave up; ReplyBuffer holds what an earlier reply left
+    NotSent,  // the port is closed: nothing went out and nothing was waited for
+    Lost,     // the device vanished during the wait
+    Refused,  // a send attempted inside a wait: a fault of the caller, nothing sent
+};
+const char *outcomeName(Outcome outcome);
+
 // The bus transaction engine: frames go out whole, then a bounded wait collects
 // the answer into ReplyBuffer. The only clock is TickCount, advanced by Timer1.
 //
 // A wait never spins: each pass blocks in the event loop until serial data, a
 // tick or a window event arrives. Window events handled during a wait must not
-// start another transaction (see EventGate); a send during a wait is traced as
-// an overlap so that tests can prove it never happens.
+// start another transaction (see EventGate); the engine refuses a send during a
+// wait and traces it as an overlap, so a fault of the gate cannot corrupt a wait.
 class TransactionEngine : public QObject
 {
     Q_OBJECT
@@ -33,16 +45,15 @@ public:
     explicit TransactionEngine(SerialLine &line, QObject *parent = nullptr);
 
     // One transaction: the frame in one output call, one event pass, WaitForReply.
-    // A frame that cannot be sent (port closed) is not waited for. Returns whether
-    // a reply was taken.
-    bool transact(const QByteArray &frame, quint8 replyLength);
-    bool writeRegister(quint8 address, quint8 reg, quint8 value);
-    bool writeRegisters(quint8 address, quint8 firstRegister, QByteArrayView data);
-    bool readRegisters(quint8 address, quint8 firstRegister, quint8 count);
+    // A frame that cannot be sent (port closed, or refused) is not waited for.
+    Outcome transact(const QByteArray &frame, quint8 replyLength);
+    Outcome writeRegister(quint8 address, quint8 reg, quint8 value);
+    Outcome writeRegisters(quint8 address, quint8 firstRegister, QByteArrayView data);
+    Outcome readRegisters(quint8 address, quint8 firstRegister, quint8 count);
 
     // The building blocks, for operations that depart from the pattern above.
-    bool send(const QByteArray &frame); // Output, then one event pass; false when not sent
-    bool WaitForReply(quint8 n);        // true when a reply was taken, false on time-out
+    Outcome send(const QByteArray &frame); // Output, then one event pass: Sent, NotSent or Refused
+    Outcome WaitForReply(quint8 n);        // Taken, TimedOut or Lost
     void WaitTicks(qint16 n);           // n + 1 ticks
     void processPendingEvents();        // one non-blocking pass of the event loop
 
@@ -56,6 +67,9 @@ public:
     void setTrace(Trace *trace) { m_trace = trace; }
     // The fuzzer runs the same waits on a faster clock; the program never changes it.
     void setTickInterval(std::chrono::milliseconds interval) { m_timer1.setInterval(interval); }
+    // The command line bounds each reply wait in milliseconds instead of ticks;
+    // zero restores the window's 11 ticks.
+    void setReplyTimeout(std::chrono::milliseconds timeout) { m_replyTimeout = timeout; }
 
 signals:
     // Emitted for every frame handed to the port, and every frame refused because
@@ -64,14 +78,17 @@ signals:
     void frameNotSent(const QByteArray &frame);
     void replyTaken(const QByteArray &bytes);
     void replyTimedOut();
-    // A transaction started while another was waiting: a fault of the caller.
+    void replyLost();
+    // A transaction started while another was waiting (a fault of the caller); refused.
     void overlapDetected(const QByteArray &frame);
 
 private:
     void Timer1_Timer();
     void switchTimerOn();
     void waitOnePass();
-    void takeReply();
+    bool waitExpired(const QDeadlineTimer &deadline) const;
+    Outcome endWait(Outcome outcome, QStringView traceKind);
+    Outcome takeReply();
     void traceLine(QStringView kind, QByteArrayView bytes = {});
 
     SerialLine &m_line;
@@ -79,6 +96,7 @@ private:
     float m_tickCount = 0.0f;
     ReplyBytes m_replyBuffer{};
     bool m_waiting = false;
+    std::chrono::milliseconds m_replyTimeout{0};
     Trace *m_trace = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include "controlpanel.h"
+#include "readinglog.h"
 #include "signalwatcher.h"
 #include "simulatedbus.h"
 #include "trace.h"
@@ -41,6 +42,9 @@ struct Options
     QCommandLineOption simulate{QStringLiteral("simulate"),
         QStringLiteral("Drive a simulated robot: starts kestrava-sim with its robot view and points every COM "
                        "port at it. --simulate=headless starts it without the view.")};
+    QCommandLineOption log{QStringLiteral("log"),
+        QStringLiteral("Append one row per reading shown (time, module, field, value) to <file.csv>."),
+        QStringLiteral("file.csv")};
     QCommandLineOption quitAfter{QStringLiteral("quit-after"),
         QStringLiteral("Close the window <ms> milliseconds after it is first shown (scripted runs, measurements)."),
         QStringLiteral("ms")};
@@ -52,7 +56,7 @@ struct Options
             QStringLiteral("Drives and reads the I2C modules of a robot through a USB-to-I2C adapter."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({trace, simulate, quitAfter});
+        parser.addOptions({trace, simulate, log, quitAfter});
     }
 };
 
@@ -114,6 +118,12 @@ int kestrava::runKestrava(int argc, char *argv[])
     if (!tracePath.isEmpty() && !trace.open(tracePath))
         qWarning("kestrava: cannot write the trace file %s", qPrintable(tracePath));
 
+    kestrava::ReadingLog readingLog;
+    const QString logPath = parser.value(options.log);
+    if (!logPath.isEmpty() && !readingLog.open(logPath))
+        qWarning("kestrava: cannot write the reading log %s: %s", qPrintable(logPath),
+                 qPrintable(readingLog.errorString()));
+
     int quitAfterMs = -1;
     if (parser.isSet(options.quitAfter)) {
         bool valid = false;
@@ -132,6 +142,8 @@ int kestrava::runKestrava(int argc, char *argv[])
 
     kestrava::ControlPanel panel;
     panel.engine().setTrace(&trace);
+    QObject::connect(&panel, &kestrava::ControlPanel::readingShown, &panel,
+                     [&readingLog](const kestrava::Reading &reading) { readingLog.write(reading); });
     panel.setSimulatedBus(parser.isSet(options.simulate));
     if (terminationRequested)
         return 0;

@@ -1,14 +1,14 @@
 #include "controlpanel.h"
 
-#include "actuators.h"
-#include "addresschange.h"
-#include "drive.h"
+#include "actuatorbinding.h"
+#include "addressbinding.h"
+#include "drivebinding.h"
 #include "eventtable.h"
 #include "modulecontext.h"
 #include "panellayout.h"
 #include "pictures.h"
 #include "portcombo.h"
-#include "sensors.h"
+#include "sensorbinding.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -34,7 +34,8 @@ ControlPanel::ControlPanel(PortSelector::ShowMessage showMessage, QWidget *paren
     m_portSelector = std::make_unique<PortSelector>(m_line, *m_comboCom, std::move(showMessage));
     m_handlers.add(QStringLiteral("ComboCom_LostFocus"), [this] { m_portSelector->ComboCom_LostFocus(); });
 
-    const ModuleContext context{m_engine, m_gate, *this, m_handlers};
+    const ModuleContext context{m_engine, m_gate, *this, m_handlers,
+                                [this](const Reading &reading) { emit readingShown(reading); }};
     installAddressChange(context);
     installDrive(context);
     installActuators(context);

@@ -3,6 +3,7 @@
 #include "eventgate.h"
 #include "eventhandlers.h"
 #include "portselector.h"
+#include "reading.h"
 #include "serialline.h"
 #include "transactionengine.h"
 
@@ -38,6 +39,10 @@ public:
 
     // The banner says plainly when the bus is the simulator, not hardware.
     void setSimulatedBus(bool simulated);
+
+signals:
+    // A reading has just been shown in its caption.
+    void readingShown(const kestrava::Reading &reading);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

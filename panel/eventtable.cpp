@@ -132,27 +132,29 @@ bool connectEvent(QWidget *widget, ControlEvent event, const Fire &fire)
 
 } // namespace
 
+// A row that cannot be wired would leave a dead control: the program stops at
+// start-up, where the fault is found at once, instead.
 QStringList wireEventTable(QWidget &window, const EventHandlers &handlers, EventGate &gate)
 {
     QStringList wired;
     for (const EventRow &entry : eventTable()) {
         const EventHandlers::Entry *registered = handlers.find(entry.handler);
         if (!registered)
-            continue; // not written yet: the control runs nothing
-        for (const Element &element : elementsNamed(window, entry.control)) {
-            if (!fits(registered->handler, entry.event, element.index)) {
-                qWarning("kestrava: handler %s does not take the arguments of %s",
-                         qPrintable(entry.handler), qPrintable(element.widget->objectName()));
-                continue;
-            }
+            qFatal("kestrava: no handler %s", qPrintable(entry.handler));
+        const std::vector<Element> elements = elementsNamed(window, entry.control);
+        if (elements.empty())
+            qFatal("kestrava: no control %s for %s", qPrintable(entry.control), qPrintable(entry.handler));
+        for (const Element &element : elements) {
+            if (!fits(registered->handler, entry.event, element.index))
+                qFatal("kestrava: handler %s does not take the arguments of %s", qPrintable(entry.handler),
+                       qPrintable(element.widget->objectName()));
             const Fire fire = [&handlers, &gate, name = entry.handler,
                                index = element.index](const MouseArgs &args) {
                 handlers.fire(gate, name, index, args);
             };
-            if (connectEvent(element.widget, entry.event, fire))
-                wired.append(entry.handler);
-            else
-                qWarning("kestrava: %s has no such event", qPrintable(element.widget->objectName()));
+            if (!connectEvent(element.widget, entry.event, fire))
+                qFatal("kestrava: %s has no such event", qPrintable(element.widget->objectName()));
+            wired.append(entry.handler);
         }
     }
     return wired;

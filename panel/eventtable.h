@@ -25,8 +25,8 @@ struct EventRow
 const std::vector<EventRow> &eventTable();
 
 // Connects every row to the handler registered under its name, through the gate.
-// A row whose handler is not registered is left unwired. Returns the handler
-// names that were wired (once per control element).
+// A row with no control, no handler or a handler of the wrong kind ends the
+// program at once. Returns the handler names wired (once per control element).
 QStringList wireEventTable(QWidget &window, const EventHandlers &handlers, EventGate &gate);
 
 } // namespace kestrava

@@ -1,22 +1,36 @@
 #include "compass.h"
 
-#include "compasspicture.h"
+#include "cmps03.h"
 #include "numberformat.h"
-
-#include <QLabel>
 
 #include <cmath>
 
 namespace kestrava {
 
 namespace {
-constexpr quint8 VersionRegister = 0;
-constexpr quint8 BearingHighRegister = 2;
-constexpr quint8 BearingLowRegister = 3;
-
 constexpr double Pi = 3.1416;
 // Computed from the rounded π on purpose: the needle's whole turn is this, not 2π.
 constexpr double FullTurn = 360 * Pi / 180;
+
+double bearingValue(const std::vector<quint8> &b)
+{
+    return bearingFromWord(b[0], b[1]);
+}
+
+QString bearingCaption(double value)
+{
+    return formatSingle(float(value));
+}
+
+const std::vector<FieldRead> &readOut()
+{
+    using namespace cmps03;
+    static const std::vector<FieldRead> fields{
+        {"version", -1, {Version}, firstByte, wholeCaption},
+        {"bearing", -1, {BearingHigh, BearingLow}, bearingValue, bearingCaption},
+    };
+    return fields;
+}
 } // namespace
 
 float bearingFromWord(quint8 high, quint8 low)
@@ -34,31 +48,20 @@ float needleAngle(float bearing)
     return angle;
 }
 
-Compass::Compass(const ModuleContext &context)
-    : QObject(&context.panel)
-    , m_context(context)
+Outcome readCompass(TransactionEngine &engine, const ReadingSink &sink)
 {
-}
-
-void Compass::CmdBrujula_Click()
-{
-    m_context.control<QLabel>(QStringLiteral("LblVersionCMPS03"))
-        .setText(QString::number(readByte(VersionRegister)));
-    const quint8 high = readByte(BearingHighRegister);
-    const quint8 low = readByte(BearingLowRegister);
-    const float bearing = bearingFromWord(high, low);
-    m_context.control<QLabel>(QStringLiteral("LblBrujula")).setText(formatSingle(bearing));
-
-    auto &picture = m_context.control<CompassPicture>(QStringLiteral("Picture1"));
-    picture.clearDrawing();
-    picture.drawNeedle(needleAngle(bearing));
-}
-
-// One single-byte read; after a time-out the byte is whatever the last reply left.
-quint8 Compass::readByte(quint8 reg)
-{
-    m_context.engine.readRegisters(Address, reg, 1);
-    return m_context.engine.reply(0);
+    // The needle follows the bearing, whatever became of its reads, as the caption does.
+    const auto withNeedle = [&sink](const Reading &reading) {
+        sink(reading);
+        if (reading.field != QLatin1String("bearing"))
+            return;
+        Reading needle = reading;
+        needle.field = QStringLiteral("needle");
+        needle.value = needleAngle(float(reading.value));
+        needle.shown.clear();
+        sink(needle);
+    };
+    return readFields(engine, QStringLiteral("cmps03"), cmps03::Address, readOut(), withNeedle);
 }
 
 } // namespace kestrava

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "modulecontext.h"
-
-#include <QObject>
+#include "reading.h"
 
 namespace kestrava {
 
@@ -14,20 +12,8 @@ float bearingFromWord(quint8 high, quint8 low);
 // so that every bearing word, however wrong, gives a drawable angle.
 float needleAngle(float bearing);
 
-// CmdBrujula: reads the compass version and bearing, shows them and draws the needle.
-class Compass : public QObject
-{
-    Q_OBJECT
-public:
-    static constexpr quint8 Address = 0xC0;
-
-    explicit Compass(const ModuleContext &context);
-    void CmdBrujula_Click();
-
-private:
-    quint8 readByte(quint8 reg);
-
-    ModuleContext m_context;
-};
+// CmdBrujula: the compass's version, its bearing in degrees and the needle's
+// angle (module "cmps03"; fields version, bearing, needle, the needle with no caption).
+Outcome readCompass(TransactionEngine &engine, const ReadingSink &sink);
 
 } // namespace kestrava

@@ -1,35 +1,49 @@
 #include "rangers.h"
 
-#include "frames.h"
+#include "srf02.h"
 
 #include <QElapsedTimer>
-#include <QLabel>
-
-#include <chrono>
 
 namespace kestrava {
 
 namespace {
-constexpr quint8 FirstAddress = 0xE0;
-constexpr quint8 CommandRegister = 0;
-constexpr quint8 RangeInCentimetres = 0x51;
-constexpr quint8 RangeHighRegister = 2;
-// A ranger needs about 65 ms to measure and reads as 255 in every register until
-// then, so its range is read no sooner than this after the command went out.
-constexpr std::chrono::milliseconds RangingTime{70};
 
 // The ranging wait: whole ticks, one more while the ranger may still be measuring.
 void waitForRanging(TransactionEngine &engine, const QElapsedTimer &sinceCommand)
 {
     do
         engine.WaitTicks(0);
-    while (sinceCommand.elapsed() < RangingTime.count());
+    while (sinceCommand.elapsed() < srf02::RangingTime.count());
 }
+
+Outcome measure(TransactionEngine &engine, int index, const ReadingSink &sink)
+{
+    const quint8 address = rangerAddress(index);
+    Reading reading = newReading(QStringLiteral("srf02"), QStringLiteral("range"), index);
+    QElapsedTimer sinceCommand;
+    sinceCommand.start();
+    if (engine.send(registerWriteFrame(address, srf02::Command, srf02::RangeInCentimetres)) != Outcome::Sent)
+        return Outcome::NotSent;
+    const Outcome commanded = engine.WaitForReply(1);
+    noteOutcome(reading, address, srf02::Command, commanded);
+    waitForRanging(engine, sinceCommand);
+    // A late acknowledgement can be taken here with the high byte; the window then
+    // shows that mix, as nothing tells the two apart.
+    const Outcome read = engine.readRegisters(address, srf02::RangeHigh, 2);
+    if (read == Outcome::NotSent)
+        return Outcome::NotSent;
+    noteOutcome(reading, address, srf02::RangeHigh, read);
+    reading.value = rangeFromBytes(engine.reply(0), engine.reply(1));
+    reading.shown = QString::number(qint64(reading.value));
+    sink(reading);
+    return worseOf(commanded, read);
+}
+
 } // namespace
 
 quint8 rangerAddress(int index)
 {
-    return quint8(FirstAddress + 2 * index);
+    return quint8(srf02::FirstAddress + 2 * index);
 }
 
 quint16 rangeFromBytes(quint8 high, quint8 low)
@@ -37,34 +51,17 @@ quint16 rangeFromBytes(quint8 high, quint8 low)
     return quint16(high * 256 + low);
 }
 
-Rangers::Rangers(const ModuleContext &context)
-    : QObject(&context.panel)
-    , m_context(context)
+Outcome readRanges(TransactionEngine &engine, const ReadingSink &sink)
 {
-}
-
-void Rangers::CmdDistancia_Click()
-{
-    for (int i = 0; i < Count; ++i)
-        measure(i);
-}
-
-void Rangers::measure(int index)
-{
-    TransactionEngine &engine = m_context.engine;
-    const quint8 address = rangerAddress(index);
-    QElapsedTimer sinceCommand;
-    sinceCommand.start();
-    // A command that could not be sent (port closed) starts no ranging to wait for.
-    if (engine.send(registerWriteFrame(address, CommandRegister, RangeInCentimetres))) {
-        engine.WaitForReply(1);
-        waitForRanging(engine, sinceCommand);
+    Outcome result = Outcome::Taken;
+    // A closed port ends the sequence: nothing more is sent and nothing is shown.
+    for (int i = 0; i < srf02::Count; ++i) {
+        const Outcome measured = measure(engine, i, sink);
+        result = worseOf(result, measured);
+        if (measured == Outcome::NotSent)
+            break;
     }
-    // A late acknowledgement can be taken here with the high byte; the box then
-    // shows that mix, as nothing tells the two apart.
-    engine.readRegisters(address, RangeHighRegister, 2);
-    m_context.control<QLabel>(QStringLiteral("LblDistancia"), index)
-        .setText(QString::number(rangeFromBytes(engine.reply(0), engine.reply(1))));
+    return result;
 }
 
 } // namespace kestrava

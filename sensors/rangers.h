@@ -1,8 +1,6 @@
 #pragma once
 
-#include "modulecontext.h"
-
-#include <QObject>
+#include "reading.h"
 
 namespace kestrava {
 
@@ -11,20 +9,8 @@ quint8 rangerAddress(int index);
 // Registers 2 (high) and 3 (low) hold the last range.
 quint16 rangeFromBytes(quint8 high, quint8 low);
 
-// CmdDistancia: the five SRF02s measure one after another and show their ranges.
-class Rangers : public QObject
-{
-    Q_OBJECT
-public:
-    static constexpr int Count = 5;
-
-    explicit Rangers(const ModuleContext &context);
-    void CmdDistancia_Click();
-
-private:
-    void measure(int index);
-
-    ModuleContext m_context;
-};
+// CmdDistancia: the five SRF02s measure one after another, each range handed
+// over once read (module "srf02", field range, index 0 to 4, in cm).
+Outcome readRanges(TransactionEngine &engine, const ReadingSink &sink);
 
 } // namespace kestrava

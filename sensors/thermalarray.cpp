@@ -1,24 +1,30 @@
 #include "thermalarray.h"
 
-#include <QLabel>
+#include "tpa81.h"
 
 namespace kestrava {
 
-ThermalArray::ThermalArray(const ModuleContext &context)
-    : QObject(&context.panel)
-    , m_context(context)
+namespace {
+const std::vector<FieldRead> &readOut()
 {
+    static const std::vector<FieldRead> fields = [] {
+        std::vector<FieldRead> all{{"version", -1, {tpa81::Version}, firstByte, wholeCaption},
+                                   {"ambient", -1, {tpa81::Ambient}, firstByte, wholeCaption}};
+        for (int pixel = 0; pixel < tpa81::PixelCount; ++pixel)
+            all.push_back({"pixel", pixel, {quint8(tpa81::FirstPixel + pixel)}, firstByte, wholeCaption});
+        return all;
+    }();
+    return fields;
 }
+} // namespace
 
-void ThermalArray::CmdTPA81_Click()
+Outcome readThermal(TransactionEngine &engine, const ReadingSink &sink)
 {
-    for (int i = 0; i < RegisterCount; ++i) {
-        // After a time-out the box shows whatever byte an earlier reply left.
-        m_context.engine.readRegisters(Address, quint8(i), 1);
-        m_context.control<QLabel>(QStringLiteral("LblPixel"), i)
-            .setText(QString::number(m_context.engine.reply(0)));
-        m_context.engine.processPendingEvents(); // lets the caption show before the next read
-    }
+    const auto shownAtOnce = [&engine, &sink](const Reading &reading) {
+        sink(reading);
+        engine.processPendingEvents(); // lets a caption show before the next read
+    };
+    return readFields(engine, QStringLiteral("tpa81"), tpa81::Address, readOut(), shownAtOnce);
 }
 
 } // namespace kestrava

@@ -1,25 +1,12 @@
 #pragma once
 
-#include "modulecontext.h"
-
-#include <QObject>
+#include "reading.h"
 
 namespace kestrava {
 
 // CmdTPA81: the TPA81's version, ambient temperature and eight pixel temperatures,
-// each register read on its own and shown as it arrives.
-class ThermalArray : public QObject
-{
-    Q_OBJECT
-public:
-    static constexpr quint8 Address = 0xD0;
-    static constexpr int RegisterCount = 10; // version, ambient, pixels 1 to 8
-
-    explicit ThermalArray(const ModuleContext &context);
-    void CmdTPA81_Click();
-
-private:
-    ModuleContext m_context;
-};
+// each register read on its own and handed over as it arrives (module "tpa81";
+// fields version, ambient, and pixel with index 0 to 7).
+Outcome readThermal(TransactionEngine &engine, const ReadingSink &sink);
 
 } // namespace kestrava

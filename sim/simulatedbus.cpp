@@ -1,5 +1,7 @@
 #include "simulatedbus.h"
 
+#include "serialline.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -46,9 +48,8 @@ bool SimulatedBus::start(const QString &program, const QStringList &arguments, i
 
 void SimulatedBus::mapComPorts(int first, int last, const QString &target) const
 {
-    const QByteArray path = (target.isEmpty() ? m_devicePath : target).toLocal8Bit();
     for (int number = first; number <= last; ++number)
-        qputenv(QByteArray("KESTRAVA_COM" + QByteArray::number(number)).constData(), path);
+        mapComPort(number, target.isEmpty() ? m_devicePath : target);
 }
 
 QStringList SimulatedBus::command(const QString &line, int timeoutMs)

@@ -26,7 +26,7 @@ public:
 
     // Blocks until the simulator has printed its device path (at most timeoutMs).
     bool start(const QString &program, const QStringList &arguments = {}, int timeoutMs = StartTimeoutMs);
-    // KESTRAVA_COM<n> = the device (or `target`, such as a --link path), for every COM
+    // COM n leads to the device (or `target`, such as a --link path), for every COM
     // number first..last.
     void mapComPorts(int first = 1, int last = 16, const QString &target = {}) const;
 

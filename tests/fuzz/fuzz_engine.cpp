@@ -39,7 +39,7 @@ Rig &rig()
         ::tcgetattr(made.master, &raw);
         ::cfmakeraw(&raw);
         ::tcsetattr(made.master, TCSANOW, &raw);
-        qputenv("KESTRAVA_COM1", ::ptsname(made.master));
+        kestrava::mapComPort(1, QString::fromLocal8Bit(::ptsname(made.master)));
         made.line = std::make_unique<kestrava::SerialLine>();
         made.line->setCommPort(1);
         if (!made.line->open())

@@ -20,6 +20,8 @@ PseudoTerminal::PseudoTerminal()
         m_master = -1;
         return;
     }
+    // A program the test starts must not hold the master open: hanging up would not reach it.
+    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
     m_devicePath = QString::fromLocal8Bit(::ptsname(m_master));
     termios raw{};
     ::tcgetattr(m_master, &raw);
@@ -84,9 +86,5 @@ void PseudoTerminal::readMaster()
     }
 }
 
-void mapComPort(int number, const QString &device)
-{
-    qputenv(QByteArray("KESTRAVA_COM" + QByteArray::number(number)).constData(), device.toLocal8Bit());
-}
 
 } // namespace kestrava::test

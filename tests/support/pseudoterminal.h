@@ -5,6 +5,8 @@
 #include <QSocketNotifier>
 #include <QString>
 
+#include "serialline.h"
+
 #include <memory>
 
 namespace kestrava::test {
@@ -43,7 +45,6 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
 
-// Points COM<n> at a device through KESTRAVA_COM<n>.
-void mapComPort(int number, const QString &device);
+using kestrava::mapComPort;
 
 } // namespace kestrava::test

@@ -93,7 +93,7 @@ bool SimulatedPanel::startSimulator(const QStringList &arguments, const QString 
     m_sim->mapComPorts(1, 16);
     if (!link.isEmpty()) {
         for (int n = 1; n <= 16; ++n)
-            qputenv(QByteArray("KESTRAVA_COM" + QByteArray::number(n)).constData(), QFile::encodeName(link));
+            mapComPort(n, link);
     }
     return true;
 }
@@ -110,6 +110,8 @@ bool SimulatedPanel::openPanel()
             [this](const QByteArray &f) { record(WireEvent::NotSent, f); });
     connect(&engine, &TransactionEngine::replyTaken, this, [this](const QByteArray &b) { record(WireEvent::Reply, b); });
     connect(&engine, &TransactionEngine::replyTimedOut, this, [this] { record(WireEvent::TimedOut, {}); });
+    // A vanished device ends the wait as a time-out does.
+    connect(&engine, &TransactionEngine::replyLost, this, [this] { record(WireEvent::TimedOut, {}); });
     connect(&engine, &TransactionEngine::overlapDetected, this,
             [this](const QByteArray &f) { record(WireEvent::Overlap, f); });
     m_panel->show();

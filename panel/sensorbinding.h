@@ -3,6 +3,7 @@
 namespace kestrava {
 struct ModuleContext;
 
-// Creates the CMPS03, TPA81 and SRF02 code and registers its handlers.
+// CmdBrujula, CmdTPA81 and CmdDistancia: the sensors' sequences shown in the window.
 void installSensors(const ModuleContext &context);
+
 } // namespace kestrava

@@ -3,6 +3,7 @@
 namespace kestrava {
 struct ModuleContext;
 
-// Creates the SD21, RLY08 and LCD03 code and registers its handlers.
+// The SD21, RLY08 and LCD03 frames: scroll bars, relay buttons, display and keypad.
 void installActuators(const ModuleContext &context);
+
 } // namespace kestrava

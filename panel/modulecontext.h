@@ -2,6 +2,7 @@
 
 #include "eventgate.h"
 #include "eventhandlers.h"
+#include "reading.h"
 #include "transactionengine.h"
 
 #include <QWidget>
@@ -10,13 +11,14 @@ namespace kestrava {
 
 // What a module's code gets from the window: the engine for its transactions, the
 // gate for safe points, the window to find its controls in, and the table of
-// handlers to register with.
+// handlers to register with, and who else hears of every reading the window shows.
 struct ModuleContext
 {
     TransactionEngine &engine;
     EventGate &gate;
     QWidget &panel;
     EventHandlers &handlers;
+    ReadingSink onShown = {};
 
     // The control named `name`, or the element `name(index)` of a control array.
     template <class T>

@@ -1,0 +1,265 @@
+#include "cli.h"
+
+#include "session.h"
+
+#include "serialline.h"
+#include "signalwatcher.h"
+#include "simulatedbus.h"
+#include "trace.h"
+#include "transactionengine.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLocale>
+#include <QTimer>
+
+#include <optional>
+
+namespace kestrava::cli {
+
+namespace {
+
+constexpr int ProbeTimeoutMs = 60;
+constexpr int LongestWaitMs = 60000;
+
+const char *const Description =
+    "Reads and writes the robot's I2C modules through the USB-to-I2C adapter, without the window.\n"
+    "ADDR is an even bus address in hexadecimal (B0 or 0xB0); REG and BYTE are decimal, or\n"
+    "hexadecimal after 0x.\n"
+    "\n"
+    "Commands, with an example each:\n"
+    "  read ADDR REG [COUNT]        kestrava-cli read B0 13\n"
+    "  write ADDR REG BYTE...       kestrava-cli write B0 15 2\n"
+    "  dump ADDR [FIRST [COUNT]]    kestrava-cli dump C0 0 16\n"
+    "  probe [ADDR...]              kestrava-cli probe E0 E2 E4 E6 E8 F0 F2\n"
+    "  telemetry                    kestrava-cli telemetry --csv --every 1000 --count 60\n"
+    "  ranges                       kestrava-cli ranges --json\n"
+    "  bearing                      kestrava-cli bearing\n"
+    "  thermal                      kestrava-cli thermal\n"
+    "  relays PATTERN               kestrava-cli relays 0x81\n"
+    "  servo N POSITION             kestrava-cli servo 1 1500\n"
+    "  display TEXT                 kestrava-cli display \"Hola\"\n"
+    "  drive SPEED1 SPEED2 MS       kestrava-cli drive 150 128 2000\n"
+    "\n"
+    "Exit status: 0 all answered, 1 some wait timed out, 2 usage, 3 the port could not be\n"
+    "opened, 4 the device was lost.";
+
+struct Options
+{
+    QCommandLineOption com{QStringLiteral("com"), QStringLiteral("COM port <n> (1 to 16), as in the window; default 1."),
+                           QStringLiteral("n"), QStringLiteral("1")};
+    QCommandLineOption device{QStringLiteral("device"), QStringLiteral("The adapter's device <path>."),
+                              QStringLiteral("path")};
+    QCommandLineOption simulate{QStringLiteral("simulate"),
+                                QStringLiteral("Run against kestrava-sim, started for the duration of the command.")};
+    QCommandLineOption trace{QStringLiteral("trace"), QStringLiteral("Write every frame and reply to <file>."),
+                             QStringLiteral("file")};
+    QCommandLineOption timeout{QStringLiteral("timeout"),
+                               QStringLiteral("Bound each wait to <ms> (default: 11 ticks; probe: 60 ms)."),
+                               QStringLiteral("ms")};
+    QCommandLineOption every{QStringLiteral("every"), QStringLiteral("Repeat a reading command every <ms>."),
+                             QStringLiteral("ms")};
+    QCommandLineOption count{QStringLiteral("count"), QStringLiteral("With --every: stop after <n> readings."),
+                             QStringLiteral("n")};
+    QCommandLineOption csv{QStringLiteral("csv"), QStringLiteral("A header line, then one CSV row per reading.")};
+    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("One JSON object per reading and per line.")};
+    QCommandLineParser parser;
+
+    Options()
+    {
+        parser.setApplicationDescription(QString::fromLatin1(Description));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOptions({com, device, simulate, trace, timeout, every, count, csv, json});
+        parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands above."));
+        parser.addPositionalArgument(QStringLiteral("arguments"), QStringLiteral("The command's arguments."),
+                                     QStringLiteral("[arguments...]"));
+    }
+};
+
+// What the options ask for, checked.
+struct Settings
+{
+    int com = 1;
+    int timeoutMs = 0; // 0: the window's 11 ticks
+    int everyMs = -1;  // -1: once
+    int count = 0;     // 0: until interrupted
+    Format format = Format::Plain;
+};
+
+struct UsageError
+{
+    QString message;
+};
+
+int optionNumber(const QCommandLineParser &parser, const QCommandLineOption &option, int least, int most)
+{
+    const std::optional<long> value = parseNumber(parser.value(option));
+    if (!value || *value < least || *value > most)
+        throw UsageError{QStringLiteral("--%1 takes a number from %2 to %3, not \"%4\"")
+                             .arg(option.names().first()).arg(least).arg(most).arg(parser.value(option))};
+    return int(*value);
+}
+
+Settings settingsFrom(const Options &o, const Request &request)
+{
+    const QCommandLineParser &p = o.parser;
+    Settings s;
+    s.com = optionNumber(p, o.com, SerialLine::FirstPort, SerialLine::LastPort);
+    if (p.isSet(o.timeout))
+        s.timeoutMs = optionNumber(p, o.timeout, 1, LongestWaitMs);
+    else if (request.command == Command::Probe)
+        s.timeoutMs = ProbeTimeoutMs;
+    if (p.isSet(o.csv) && p.isSet(o.json))
+        throw UsageError{QStringLiteral("choose --csv or --json, not both")};
+    s.format = p.isSet(o.csv) ? Format::Csv : p.isSet(o.json) ? Format::Json : Format::Plain;
+    if (p.isSet(o.count) && !p.isSet(o.every))
+        throw UsageError{QStringLiteral("--count goes with --every")};
+    if (p.isSet(o.every)) {
+        if (!isReading(request.command))
+            throw UsageError{QStringLiteral("--every repeats reading commands only")};
+        s.everyMs = optionNumber(p, o.every, 0, 24 * 3600 * 1000);
+        s.count = p.isSet(o.count) ? optionNumber(p, o.count, 1, std::numeric_limits<int>::max()) : 0;
+    }
+    return s;
+}
+
+// Waits `ms` in the event loop, or less when the program is asked to end.
+void waitUnlessInterrupted(int ms, const bool &interrupted, sim::SignalWatcher &watcher)
+{
+    if (interrupted)
+        return;
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    QObject::connect(&watcher, &sim::SignalWatcher::terminationRequested, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+Status statusOf(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Taken:
+    case Outcome::Sent: return AllAnswered;
+    case Outcome::NotSent:
+    case Outcome::Lost: return DeviceLost;
+    default: return NoAnswer;
+    }
+}
+
+class Program
+{
+public:
+    int run(QCoreApplication &app);
+
+private:
+    int usage(const QString &message);
+    bool openPort(const Settings &settings);
+    int repeat(Session &session, const Request &request, const Settings &settings);
+
+    Options m_options;
+    QTextStream m_out{stdout};
+    QTextStream m_err{stderr};
+    sim::SignalWatcher m_signals;
+    bool m_interrupted = false;
+    sim::SimulatedBus m_simulator; // before the line: ends after the port is closed
+    SerialLine m_line;
+    TransactionEngine m_engine{m_line};
+    Trace m_trace;
+};
+
+int Program::usage(const QString &message)
+{
+    m_err << "error: " << message << '\n';
+    return Usage;
+}
+
+bool Program::openPort(const Settings &settings)
+{
+    const QCommandLineParser &p = m_options.parser;
+    if (p.isSet(m_options.simulate)) {
+        if (!m_simulator.start(sim::SimulatedBus::programBesideApplication())) {
+            m_err << "error: cannot start the simulated bus: " << m_simulator.errorString() << '\n';
+            return false;
+        }
+        m_simulator.mapComPorts();
+    }
+    if (p.isSet(m_options.device))
+        mapComPort(settings.com, p.value(m_options.device));
+    m_line.setCommPort(settings.com);
+    if (m_line.open())
+        return true;
+    m_err << "error: cannot open " << m_line.lastError() << '\n';
+    return false;
+}
+
+int Program::run(QCoreApplication &app)
+{
+    QCommandLineParser &p = m_options.parser;
+    if (!p.parse(app.arguments()))
+        return usage(p.errorText());
+    if (p.isSet(QStringLiteral("help")))
+        p.showHelp(AllAnswered);
+    if (p.isSet(QStringLiteral("version")))
+        p.showVersion();
+    const std::variant<Request, QString> parsed = parseRequest(p.positionalArguments());
+    if (const QString *message = std::get_if<QString>(&parsed))
+        return usage(*message);
+    const Request &request = std::get<Request>(parsed);
+    Settings settings;
+    try {
+        settings = settingsFrom(m_options, request);
+    } catch (const UsageError &error) {
+        return usage(error.message);
+    }
+    QObject::connect(&m_signals, &sim::SignalWatcher::terminationRequested, &app, [this] { m_interrupted = true; });
+    if (!openPort(settings))
+        return PortNotOpened;
+    if (p.isSet(m_options.trace) && !m_trace.open(p.value(m_options.trace)))
+        m_err << "warning: cannot write the trace file " << p.value(m_options.trace) << '\n';
+    m_engine.setTrace(&m_trace);
+    m_engine.setReplyTimeout(std::chrono::milliseconds(settings.timeoutMs));
+    Printer printer(m_out, settings.format);
+    Session session(m_engine, printer, m_err);
+    session.setDriveWait([this](int ms) { waitUnlessInterrupted(ms, m_interrupted, m_signals); });
+    return repeat(session, request, settings);
+}
+
+int Program::repeat(Session &session, const Request &request, const Settings &settings)
+{
+    QElapsedTimer clock;
+    clock.start();
+    Outcome worst = Outcome::Taken;
+    for (int pass = 1;; ++pass) {
+        const Outcome outcome = session.run(request, double(clock.elapsed()) / 1000.0);
+        worst = worseOf(worst, outcome);
+        if (outcome == Outcome::NotSent || outcome == Outcome::Lost) {
+            m_err << "error: the device was lost\n";
+            break;
+        }
+        if (settings.everyMs < 0 || m_interrupted || (settings.count > 0 && pass >= settings.count))
+            break;
+        // The next reading is due `every` after this one was due, not after it ended.
+        const qint64 due = qint64(pass) * settings.everyMs;
+        waitUnlessInterrupted(int(qMax<qint64>(0, due - clock.elapsed())), m_interrupted, m_signals);
+        if (m_interrupted)
+            break;
+    }
+    return statusOf(worst);
+}
+
+} // namespace
+
+int runCli(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kestrava-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRAVA_VERSION));
+    // Numbers go out as scripts read them, whatever the user's language.
+    QLocale::setDefault(QLocale::c());
+    Program program;
+    return program.run(app);
+}
+
+} // namespace kestrava::cli

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace kestrava::cli {
+
+enum class Command { Read, Write, Dump, Probe, Telemetry, Ranges, Bearing, Thermal, Relays, Servo, Display, Drive };
+
+// One command line's work, checked: every value is in range.
+struct Request
+{
+    Command command = Command::Read;
+    std::vector<quint8> addresses; // even bus addresses
+    quint8 firstRegister = 0;
+    int count = 1;                 // registers to read
+    std::vector<quint8> bytes;     // write data; relays: the pattern
+    int servo = 0;                 // 0..20
+    quint16 position = 0;
+    QString text;
+    quint8 speed1 = 128;
+    quint8 speed2 = 128;
+    int milliseconds = 0;
+};
+
+// Whether a command only reads, so that --every may repeat it.
+bool isReading(Command command);
+
+// The request for the positional arguments, or the message that says what is wrong.
+std::variant<Request, QString> parseRequest(const QStringList &arguments);
+
+// ADDR: an even bus address in hexadecimal, "B0" or "0xB0".
+std::optional<quint8> parseAddress(const QString &text);
+// REG, BYTE and other numbers: decimal, or hexadecimal after "0x".
+std::optional<long> parseNumber(const QString &text);
+// "B0".
+QString addressText(quint8 address);
+
+} // namespace kestrava::cli

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "output.h"
+#include "reading.h"
+#include "request.h"
+
+#include <QTextStream>
+
+namespace kestrava {
+class TransactionEngine;
+}
+
+namespace kestrava::cli {
+
+// Runs one pass of a request over the engine: the frames, the rows printed, and
+// the complaints about registers that did not answer.
+class Session
+{
+public:
+    Session(TransactionEngine &engine, Printer &printer, QTextStream &errors);
+
+    // One pass; the worst outcome met (Taken when everything answered).
+    Outcome run(const Request &request, double secondsSinceStart);
+
+    // drive's wait; returns early when `interrupted` says so.
+    using Interruptible = std::function<void(int milliseconds)>;
+    void setDriveWait(Interruptible wait) { m_driveWait = std::move(wait); }
+
+private:
+    Outcome read(const Request &request, double t);
+    Outcome write(const Request &request, double t);
+    Outcome dump(const Request &request, double t);
+    Outcome probe(const Request &request, double t);
+    Outcome sequence(Outcome (*run)(TransactionEngine &, const ReadingSink &), double t);
+    Outcome actuate(const Request &request);
+    Outcome drive(const Request &request);
+    // A complaint for a write or read that went unanswered; the outcome passes through.
+    Outcome complain(Outcome outcome, quint8 address, quint8 reg);
+    QByteArray replyBytes(int count) const;
+
+    TransactionEngine &m_engine;
+    Printer &m_printer;
+    QTextStream &m_errors;
+    Interruptible m_driveWait;
+};
+
+// The readings of one pass as a row: single fields as columns, repeated fields
+// (pixel, range) as one array column named in the plural.
+Row rowOf(const std::vector<Reading> &readings);
+// "B0 register 13".
+QString registerText(quint8 address, quint8 reg);
+
+} // namespace kestrava::cli

@@ -1,0 +1,97 @@
+#include "reading.h"
+
+#include "frames.h"
+
+namespace kestrava {
+
+namespace {
+int severity(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Taken:
+    case Outcome::Sent: return 0;
+    case Outcome::TimedOut: return 1;
+    case Outcome::Refused: return 2;
+    case Outcome::Lost:
+    case Outcome::NotSent: return 3;
+    }
+    return 3;
+}
+} // namespace
+
+Outcome worseOf(Outcome sofar, Outcome next)
+{
+    return severity(next) > severity(sofar) ? next : sofar;
+}
+
+Outcome transactEach(TransactionEngine &engine, int count, const std::function<QByteArray(int)> &frameAt)
+{
+    Outcome result = Outcome::Taken;
+    for (int i = 0; i < count; ++i) {
+        const Outcome outcome = engine.transact(frameAt(i), 1);
+        result = worseOf(result, outcome);
+        if (outcome == Outcome::NotSent)
+            break;
+    }
+    return result;
+}
+
+Outcome transactEach(TransactionEngine &engine, std::span<const QByteArray> frames)
+{
+    return transactEach(engine, int(frames.size()), [frames](int i) { return frames[size_t(i)]; });
+}
+
+ByteRead readByte(TransactionEngine &engine, quint8 address, quint8 reg)
+{
+    const Outcome outcome = engine.readRegisters(address, reg, 1);
+    return {outcome, engine.reply(0)};
+}
+
+Reading newReading(const QString &module, const QString &field, int index)
+{
+    Reading reading;
+    reading.module = module;
+    reading.field = field;
+    reading.index = index;
+    return reading;
+}
+
+void noteOutcome(Reading &reading, quint8 address, quint8 reg, Outcome outcome)
+{
+    if (outcome != Outcome::Taken && !reading.unanswered)
+        reading.unanswered = Unanswered{address, reg, outcome};
+}
+
+Outcome readFields(TransactionEngine &engine, const QString &module, quint8 address,
+                   const std::vector<FieldRead> &fields, const ReadingSink &sink)
+{
+    Outcome result = Outcome::Taken;
+    for (const FieldRead &field : fields) {
+        Reading reading = newReading(module, QString::fromLatin1(field.field), field.index);
+        std::vector<quint8> bytes;
+        for (quint8 reg : field.registers) {
+            const ByteRead read = readByte(engine, address, reg);
+            if (read.outcome == Outcome::NotSent)
+                return worseOf(result, Outcome::NotSent);
+            noteOutcome(reading, address, reg, read.outcome);
+            result = worseOf(result, read.outcome);
+            bytes.push_back(read.byte);
+        }
+        reading.value = field.value(bytes);
+        reading.shown = field.caption(reading.value);
+        sink(reading);
+    }
+    return result;
+}
+
+double firstByte(const std::vector<quint8> &bytes)
+{
+    return bytes.at(0);
+}
+
+QString wholeCaption(double value)
+{
+    return QString::number(qint64(value));
+}
+
+} // namespace kestrava

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "transactionengine.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace kestrava {
+
+// A register that went unanswered, and how its wait ended.
+struct Unanswered
+{
+    quint8 address;
+    quint8 reg;
+    Outcome outcome; // TimedOut or Lost
+};
+
+// One value a module's sequence has completed: which module and field, the
+// number, and the caption exactly as the window shows it. After a time-out the
+// value is decoded from what ReplyBuffer holds, as the window has always done;
+// `unanswered` then tells the command line not to print it as read.
+struct Reading
+{
+    QString module;  // "md23", "cmps03", "tpa81", "srf02"
+    QString field;   // "encoder1", "battery", "version", "bearing", "pixel", "range", ...
+    int index = -1;  // element of a repeated field (pixel 0..7, range 0..4)
+    double value = 0;
+    QString shown;
+    std::optional<Unanswered> unanswered;
+
+    bool answered() const { return !unanswered; }
+};
+
+// A reading of `field` not yet read.
+Reading newReading(const QString &module, const QString &field, int index = -1);
+
+// Receives each reading as soon as it is complete, before the next frame goes out.
+using ReadingSink = std::function<void(const Reading &)>;
+
+// How one field is read: its registers in reading order (one single-byte read
+// each), its value from their bytes and its caption from its value.
+struct FieldRead
+{
+    const char *field;
+    int index;
+    std::vector<quint8> registers;
+    double (*value)(const std::vector<quint8> &bytes);
+    QString (*caption)(double value);
+};
+
+// A sequence's result: Taken when every wait took its reply; otherwise the worst
+// outcome met (a lost or closed port over a time-out), the first of equals. NotSent ends a sequence at once (nothing more is sent and
+// nothing is shown for a frame that never went out).
+Outcome worseOf(Outcome sofar, Outcome next);
+
+// Frames 0..count-1, each a transaction answered by one byte, answered or not,
+// until one cannot go out (a closed port ends the operation).
+Outcome transactEach(TransactionEngine &engine, int count, const std::function<QByteArray(int)> &frameAt);
+Outcome transactEach(TransactionEngine &engine, std::span<const QByteArray> frames);
+
+// One single-byte register read: the outcome and ReplyBuffer[0] after it.
+struct ByteRead
+{
+    Outcome outcome;
+    quint8 byte;
+};
+ByteRead readByte(TransactionEngine &engine, quint8 address, quint8 reg);
+
+// Reads the fields in order, handing each to `sink` once its last register is in.
+Outcome readFields(TransactionEngine &engine, const QString &module, quint8 address,
+                   const std::vector<FieldRead> &fields, const ReadingSink &sink);
+
+// Notes an unanswered register in the reading, keeping the first one.
+void noteOutcome(Reading &reading, quint8 address, quint8 reg, Outcome outcome);
+
+// Common decoders and captions.
+double firstByte(const std::vector<quint8> &bytes);
+QString wholeCaption(double value);
+
+} // namespace kestrava

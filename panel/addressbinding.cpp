@@ -1,0 +1,44 @@
+#include "addressbinding.h"
+
+#include "addresschange.h"
+#include "modulecontext.h"
+
+#include <QApplication>
+#include <QLineEdit>
+
+namespace kestrava {
+
+namespace {
+
+// CmdDireccion_Click.
+void changeModuleAddress(TransactionEngine &engine, QLineEdit &currentBox, QLineEdit &newBox)
+{
+    const AddressChange change = addressChangeFrames(currentBox.text(), newBox.text());
+    if (change.refused == AddressChange::Refused::None) {
+        sendAddressChange(engine, change);
+        return;
+    }
+    // A value past 0xFF would go on the wire cut to one byte and renumber the
+    // module to an address nobody typed. Nothing is sent; a beep and the
+    // offending text selected show what to correct without a modal box that
+    // would stop the operator's flow.
+    QLineEdit &offending = change.refused == AddressChange::Refused::NewAddress ? newBox : currentBox;
+    QApplication::beep();
+    offending.setFocus(Qt::OtherFocusReason);
+    offending.selectAll();
+}
+
+} // namespace
+
+void installAddressChange(const ModuleContext &context)
+{
+    QLineEdit &currentBox = context.control<QLineEdit>(QStringLiteral("TxtActDir"));
+    QLineEdit &newBox = context.control<QLineEdit>(QStringLiteral("TxtNueDir"));
+    TransactionEngine &engine = context.engine;
+    context.handlers.add(QStringLiteral("CmdDireccion_Click"),
+                         EventHandlers::Plain([&engine, &currentBox, &newBox] {
+                             changeModuleAddress(engine, currentBox, newBox);
+                         }));
+}
+
+} // namespace kestrava

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "frames.h"
+
+#include <chrono>
+
+// The SRF02 rangers: five of them, at E0, E2, E4, E6 and E8.
+namespace kestrava::srf02 {
+
+inline constexpr quint8 FirstAddress = 0xE0;
+inline constexpr int Count = 5;
+
+// Registers.
+inline constexpr quint8 Command = CommandRegister;
+inline constexpr quint8 RangeHigh = 2; // the last range, high byte then low byte
+inline constexpr quint8 RangeLow = 3;
+
+// Values of the command register.
+inline constexpr quint8 RangeInCentimetres = 0x51;
+
+// A ranger needs about 65 ms to measure and reads as 255 in every register until
+// then, so its range is read no sooner than this after the command went out.
+inline constexpr std::chrono::milliseconds RangingTime{70};
+
+} // namespace kestrava::srf02

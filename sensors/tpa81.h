@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QtGlobal>
+
+// The TPA81 thermal array.
+namespace kestrava::tpa81 {
+
+inline constexpr quint8 Address = 0xD0;
+
+// Registers, one byte each: version, ambient temperature, then pixels 1 to 8.
+inline constexpr quint8 Version = 0;
+inline constexpr quint8 Ambient = 1;
+inline constexpr quint8 FirstPixel = 2;
+inline constexpr int PixelCount = 8;
+
+} // namespace kestrava::tpa81
