@@ -44,11 +44,12 @@ for fault in "${faults[@]}"; do
     elif (cd "$scratch/build" && QT_QPA_PLATFORM=offscreen ctest -j2 --timeout 150 >"$scratch/test.log" 2>&1); then
         verdict="missed"
     else
-        verdict="caught by $(sed -n 's/^ *[0-9]* - \(tst_[a-z]*\).*/\1/p' "$scratch/test.log" | tr '\n' ' ')"
+        verdict="caught by $(sed -n 's/^[[:space:]]*[0-9]* - \(tst_[a-z]*\).*/\1/p' "$scratch/test.log" | tr '\n' ' ')"
         caught=$((caught + 1))
     fi
     echo "$what: $verdict"
     mv "$scratch/$file.orig" "$scratch/$file"
+    touch "$scratch/$file" # newer than the faulty objects, so the next build redoes them
 done
 echo "caught $caught of ${#faults[@]}"
 rm -rf "$top"
