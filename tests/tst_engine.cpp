@@ -69,13 +69,13 @@ private slots:
         QTest::newRow("one byte after 100 ms") << 100 << QByteArray::fromHex("2a") << 1 << true
                                                << QByteArray::fromHex("2a223344") << 95 << 400;
         QTest::newRow("no answer") << -1 << QByteArray() << 1 << false << QByteArray::fromHex("11223344") << 500
-                                   << 750;
+                                   << 1000;
         QTest::newRow("fewer bytes than asked") << 0 << QByteArray::fromHex("77") << 2 << false
-                                                << QByteArray::fromHex("11223344") << 500 << 750;
+                                                << QByteArray::fromHex("11223344") << 500 << 1000;
         QTest::newRow("three bytes for two are all stored") << 0 << QByteArray::fromHex("a1a2a3") << 2 << true
-                                                            << QByteArray::fromHex("a1a2a344") << 0 << 100;
+                                                            << QByteArray::fromHex("a1a2a344") << 0 << 300;
         QTest::newRow("a shorter reply keeps the older bytes behind it")
-            << 0 << QByteArray::fromHex("0a0b") << 2 << true << QByteArray::fromHex("0a0b3344") << 0 << 100;
+            << 0 << QByteArray::fromHex("0a0b") << 2 << true << QByteArray::fromHex("0a0b3344") << 0 << 300;
     }
     void aWaitTakesAllThatWaitsOrGivesUpAfterElevenTicks()
     {
@@ -157,7 +157,7 @@ private slots:
         clock.start();
         engine->WaitTicks(qint16(n));
         const qint64 took = clock.elapsed();
-        QVERIFY2(took >= n * 50 - 5 && took <= (n + 1) * 50 + 100, qPrintable(QString::number(took)));
+        QVERIFY2(took >= n * 50 - 5 && took <= (n + 1) * 50 + 300, qPrintable(QString::number(took)));
         QCOMPARE(engine->TickCount(), float(n + 1));
         QVERIFY(engine->timerRunning());
     }
@@ -166,10 +166,9 @@ private slots:
     {
         line->close();
         QSignalSpy notSent(engine.get(), &TransactionEngine::frameNotSent);
-        QElapsedTimer clock;
-        clock.start();
+        QSignalSpy timeOuts(engine.get(), &TransactionEngine::replyTimedOut);
         engine->transact(QByteArray::fromHex("55b0000180"), 1);
-        QVERIFY(clock.elapsed() < 50);
+        QCOMPARE(timeOuts.count(), 0);
         QCOMPARE(notSent.count(), 1);
         QCOMPARE(notSent.first().first().toByteArray().toHex(), QByteArray("55b0000180"));
     }
@@ -181,7 +180,8 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         engine->transact(QByteArray::fromHex("55d10001"), 1);
-        QVERIFY2(clock.elapsed() < 400, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(engine->TickCount() < 10); // well before the time-out's 11 ticks
         QCOMPARE(lost.count(), 1);
         QVERIFY(!line->isOpen());
     }
