@@ -203,11 +203,11 @@ private slots:
         static const QRegularExpression announcement(QStringLiteral("kestrava-sim process (\\d+)\\)"));
         QByteArray output;
         qint64 simulator = 0;
-        QTest::qWaitFor([&] {
+        QVERIFY(QTest::qWaitFor([&] {
             output += panel.readAll();
             simulator = announcement.match(QString::fromLocal8Bit(output)).captured(1).toLongLong();
             return simulator > 0 || panel.state() == QProcess::NotRunning;
-        }, 10000);
+        }, 10000));
         QVERIFY2(simulator > 0 && !processGone(simulator), output.constData());
         if (signal)
             ::kill(pid_t(panel.processId()), signal);
