@@ -22,38 +22,27 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("expected");
         QTest::newRow("plain") << "3" << 3.0;
-        QTest::newRow("leading blank") << " 3" << 3.0;
         QTest::newRow("garbage after") << "3abc" << 3.0;
         QTest::newRow("blanks inside digits") << "1 2\t3\n4" << 1234.0;
-        QTest::newRow("carriage return dropped") << "1\r2" << 12.0;
         QTest::newRow("minus") << "-2" << -2.0;
-        QTest::newRow("plus") << "+7" << 7.0;
         QTest::newRow("fraction") << "2.5" << 2.5;
-        QTest::newRow("fraction only") << ".5" << 0.5;
-        QTest::newRow("trailing point") << "7." << 7.0;
         QTest::newRow("exponent") << "1.5E3" << 1500.0;
         QTest::newRow("lower-case exponent with sign") << "25e-1" << 2.5;
         QTest::newRow("exponent without digits stops") << "4E" << 4.0;
-        QTest::newRow("exponent sign without digits") << "4e+x" << 4.0;
         QTest::newRow("second point stops") << "1.2.3" << 1.2;
         QTest::newRow("sign alone") << "-" << 0.0;
-        QTest::newRow("point alone") << "." << 0.0;
         QTest::newRow("letters") << "abc" << 0.0;
         QTest::newRow("empty") << "" << 0.0;
-        QTest::newRow("only blanks") << " \t\n" << 0.0;
         QTest::newRow("comma is not a separator") << "2,5" << 2.0;
         QTest::newRow("hex one digit") << "&H3" << 3.0;
-        QTest::newRow("hex lower-case prefix and digits") << "&hff" << 255.0;
         QTest::newRow("hex four digits two's complement") << "&HFFFF" << -1.0;
         QTest::newRow("hex 8000") << "&H8000" << -32768.0;
-        QTest::newRow("hex 7FFF") << "&H7FFF" << 32767.0;
         QTest::newRow("hex five digits") << "&HFFFFF" << 1048575.0;
         QTest::newRow("hex eight digits") << "&HFFFFFFFF" << -1.0;
         QTest::newRow("hex stops at non-digit") << "&HE2x" << 226.0;
         QTest::newRow("hex with blanks between digits") << "&H E 2" << 226.0;
         QTest::newRow("hex without digits") << "&H" << 0.0;
         QTest::newRow("hex then prefix again") << "&H&HE0" << 0.0;
-        QTest::newRow("hex then 0x") << "&H0xE0" << 0.0;
         QTest::newRow("ampersand without H") << "&3" << 0.0;
         QTest::newRow("huge exponent") << "1e400" << qInf();
     }
@@ -71,16 +60,12 @@ private slots:
         using N = std::optional<qint16>;
         QTest::newRow("2.5 to 2") << "2.5" << N(2);
         QTest::newRow("3.5 to 4") << "3.5" << N(4);
-        QTest::newRow("-2.5 to -2") << "-2.5" << N(-2);
         QTest::newRow("16.4 to 16") << "16.4" << N(16);
-        QTest::newRow("16.6 to 17") << "16.6" << N(17);
         QTest::newRow("largest") << "32767" << N(32767);
         QTest::newRow("rounds up past the largest") << "32767.5" << N();
-        QTest::newRow("smallest") << "-32768" << N(-32768);
         QTest::newRow("below the smallest") << "-32768.6" << N();
         QTest::newRow("99999 overflows") << "99999" << N();
         QTest::newRow("five hex digits overflow") << "&HFFFFF" << N();
-        QTest::newRow("nine hex digits overflow") << "&H100000000" << N();
         QTest::newRow("infinite overflows") << "1e400" << N();
         QTest::newRow("garbage gives 0") << "abc" << N(0);
     }
@@ -108,29 +93,19 @@ private slots:
         QTest::newRow("count 16777216") << 16777216.0f << "1.677722E+07";
         QTest::newRow("count 9999999") << 9999999.0f << "9999999";
         QTest::newRow("count 10000000") << 10000000.0f << "1E+07";
-        QTest::newRow("count 1234567") << 1234567.0f << "1234567";
         QTest::newRow("count 16777217 keeps 24 bits") << float(16777217.0) << "1.677722E+07";
-        QTest::newRow("count 123456789") << float(123456789.0) << "1.234568E+08";
         // Byte / 10 in double, then single.
         QTest::newRow("byte 121") << float(121 / 10.0) << "12.1";
-        QTest::newRow("byte 5") << float(5 / 10.0) << "0.5";
-        QTest::newRow("byte 0") << float(0 / 10.0) << "0";
         QTest::newRow("byte 255") << float(255 / 10.0) << "25.5";
-        QTest::newRow("byte 1") << float(1 / 10.0) << "0.1";
-        QTest::newRow("byte 100") << float(100 / 10.0) << "10";
         // Bearings (tenths of a degree).
         QTest::newRow("bearing 359.9") << float(3599 / 10.0) << "359.9";
         // Rounding to seven digits, and the carry it can cause.
         QTest::newRow("tie 1234567.5 rounds up") << 1234567.5f << "1234568";
-        QTest::newRow("tie 1234566.5 rounds up") << 1234566.5f << "1234567";
         QTest::newRow("tie -1234566.5 rounds away from zero") << -1234566.5f << "-1234567";
-        QTest::newRow("1234567.625 rounds up") << 1234567.625f << "1234568";
         QTest::newRow("9999999.5 is not a single") << 9999999.5f << "1E+07";
         QTest::newRow("seven digits of a fraction") << 3.14159265f << "3.141593";
-        QTest::newRow("99.99999") << 99.99999f << "99.99999";
         QTest::newRow("999.99999 carries") << 999.99999f << "1000";
         // Small values: plain decimal down to 0.0001, then the exponent form.
-        QTest::newRow("0.001") << 0.001f << "0.001";
         QTest::newRow("0.0001") << 0.0001f << "0.0001";
         QTest::newRow("0.0001234567") << 0.0001234567f << "0.0001234567";
         QTest::newRow("0.00001") << 0.00001f << "1E-05";
@@ -138,7 +113,6 @@ private slots:
         QTest::newRow("largest single") << 3.4028235e38f << "3.402823E+38";
         // Signs.
         QTest::newRow("-12.5") << -12.5f << "-12.5";
-        QTest::newRow("-16777216") << -16777216.0f << "-1.677722E+07";
         QTest::newRow("minus zero") << -0.0f << "0";
     }
     void singleShowsAsGeneralFormatOfSevenDigits()
@@ -153,9 +127,7 @@ private slots:
         QTest::addColumn<float>("value");
         QTest::addColumn<QString>("text");
         QTest::newRow("12.1") << float(121 / 10.0) << "12,1";
-        QTest::newRow("0.5") << 0.5f << "0,5";
         QTest::newRow("no separator in a whole number") << 256.0f << "256";
-        QTest::newRow("no group separator") << 1234567.0f << "1234567";
         QTest::newRow("mantissa") << 16777216.0f << "1,677722E+07";
     }
     void separatorIsTheLocales()
@@ -185,13 +157,9 @@ private slots:
         QTest::newRow("bottom right corner") << 3855.0f << 3825.0f << 171 << 86;
         QTest::newRow("rows below the line fold back") << 1920.0f << 3855.0f << 128 << 86;
         QTest::newRow("left of the pad counts as |X|") << -900.0f << 1900.0f << 106 << 128;
-        QTest::newRow("same as X 900") << 900.0f << 1900.0f << 106 << 128;
         QTest::newRow("below the pad, Y 7650 as Y 0") << 1920.0f << 7650.0f << 128 << 170;
         QTest::newRow("X 7680 held at 255") << 7680.0f << 1900.0f << 255 << 128;
-        QTest::newRow("X 7620 just below the limit") << 7620.0f << 1900.0f << 254 << 128;
         QTest::newRow("X far outside held at 255") << 1.0e7f << 1900.0f << 255 << 128;
-        QTest::newRow("Y far above held at 255") << 1920.0f << -1.0e7f << 128 << 255;
-        QTest::newRow("infinite X held at 255") << std::numeric_limits<float>::infinity() << 1900.0f << 255 << 128;
         QTest::newRow("not-a-number X counts as far") << std::numeric_limits<float>::quiet_NaN() << 1900.0f << 255 << 128;
     }
     void padPositionGivesSpeedAndTurn()
@@ -210,18 +178,14 @@ private slots:
         QTest::addColumn<int>("pixel");
         QTest::addColumn<int>("value");
         QTest::newRow("0") << 0 << 86;
-        QTest::newRow("104") << 104 << 120;
         QTest::newRow("105") << 105 << 128;
         QTest::newRow("127 truncates toward zero") << 127 << 128;
         QTest::newRow("128") << 128 << 128;
-        QTest::newRow("151") << 151 << 128;
         QTest::newRow("152") << 152 << 136;
         QTest::newRow("255") << 255 << 170;
         QTest::newRow("257") << 257 << 171;
-        QTest::newRow("508") << 508 << 254;
         QTest::newRow("511") << 511 << 255;
         QTest::newRow("512") << 512 << 255;
-        QTest::newRow("100000") << 100000 << 255;
     }
     void pixelValueHasADeadBandAroundTheCentre()
     {
@@ -235,9 +199,7 @@ private slots:
         QTest::addColumn<float>("twips");
         QTest::addColumn<int>("pixel");
         QTest::newRow("14.5 rounds to 14") << 14.5f << 0;
-        QTest::newRow("15.5 rounds to 16") << 15.5f << 1;
         QTest::newRow("14.6 rounds to 15") << 14.6f << 1;
-        QTest::newRow("29.5 rounds to 30") << 29.5f << 2;
         QTest::newRow("-29.5 counts as 29.5") << -29.5f << 2;
         QTest::newRow("3855") << 3855.0f << 257;
     }
@@ -252,12 +214,10 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<double>("count");
-        QTest::newRow("00000100") << QByteArray::fromHex("00000100") << 256.0;
         QTest::newRow("ffffffff") << QByteArray::fromHex("ffffffff") << 4294967296.0;
         QTest::newRow("01000000") << QByteArray::fromHex("01000000") << 16777216.0;
         QTest::newRow("01000001 rounds to even") << QByteArray::fromHex("01000001") << 16777216.0;
         QTest::newRow("01000003 rounds to even") << QByteArray::fromHex("01000003") << 16777220.0;
-        QTest::newRow("0098967f") << QByteArray::fromHex("0098967f") << 9999999.0;
         QTest::newRow("80000000 is not negative") << QByteArray::fromHex("80000000") << 2147483648.0;
     }
     void encoderCountIsUnsignedAndSinglePrecision()

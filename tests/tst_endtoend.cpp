@@ -129,26 +129,6 @@ private slots:
         QCOMPARE(count(WireEvent::TimedOut), 0);
     }
 
-    void aLateAcknowledgementIsTakenByTheNextOperation()
-    {
-        simulate({"noise D0 off", "temp D0 20 21 22 23 24 25 26 27 28", "delay 70 700"});
-        rig->click(QStringLiteral("ReleOn(0)"));
-        simulate({"delay 70 0"});
-        QTRY_COMPARE_WITH_TIMEOUT(waitingBytes(), 1, 3000);
-        rig->clearRecord();
-        rig->click(QStringLiteral("CmdTPA81"));
-        // The version box shows the acknowledgement. The version itself was taken
-        // behind it if it had come by then, or else by the next read: from there on
-        // each box shows its own register or the one before it.
-        QCOMPARE(rig->events.at(1).kind, WireEvent::Reply);
-        QCOMPARE(rig->text(QStringLiteral("LblPixel(0)")), QStringLiteral("1"));
-        QVERIFY(QStringList({"20", "6"}).contains(rig->text(QStringLiteral("LblPixel(1)"))));
-        for (int i = 2; i < 10; ++i) {
-            const int shown = rig->text(QStringLiteral("LblPixel(%1)").arg(i)).toInt();
-            QVERIFY2(shown == 19 + i || shown == 18 + i, qPrintable(QString::number(shown)));
-        }
-    }
-
     void bytesAroundAnAnswerAreStoredWithIt_data()
     {
         QTest::addColumn<QStringList>("faults");
@@ -192,7 +172,7 @@ private slots:
             const QByteArray command = QByteArray::fromHex("55" + QByteArray(ranger) + "000151");
             const QByteArray read = QByteArray::fromHex("55" + QByteArray::number(QByteArray(ranger).toInt(nullptr, 16) + 1, 16) + "0202");
             const qint64 gap = rig->timeOfFrame(read) - rig->timeOfFrame(command);
-            QVERIFY2(gap >= 70 && gap <= 160, qPrintable(QStringLiteral("%1: %2 ms").arg(ranger).arg(gap)));
+            QVERIFY2(gap >= 70 && gap <= 180, qPrintable(QStringLiteral("%1: %2 ms").arg(ranger).arg(gap)));
         }
     }
 

@@ -102,19 +102,6 @@ private slots:
         QCOMPARE(shown, captions);
     }
 
-    void controlsStartWithTheirDesignRangesAndValues()
-    {
-        for (const QString &name : {QStringLiteral("ServoScroll(0)"), QStringLiteral("ServoScroll(20)")}) {
-            auto *bar = rig->control<QScrollBar>(name);
-            QCOMPARE(QList<int>({bar->minimum(), bar->value(), bar->maximum()}), QList<int>({500, 1500, 2500}));
-            QVERIFY(!bar->hasTracking());
-        }
-        auto *speed = rig->control<QScrollBar>(QStringLiteral("VeloScroll"));
-        QCOMPARE(QList<int>({speed->minimum(), speed->value(), speed->maximum()}), QList<int>({0, 0, 255}));
-        for (int i = 0; i < 8; ++i)
-            QVERIFY(rig->control(QStringLiteral("ImgRele(%1)").arg(i))->isHidden());
-    }
-
     // Space on a focused button works it as a click does.
     void spaceOnAButtonRunsItsOperation_data()
     {

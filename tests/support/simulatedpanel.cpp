@@ -18,14 +18,8 @@ namespace {
 
 QString kindName(WireEvent::Kind kind)
 {
-    switch (kind) {
-    case WireEvent::Sent: return QStringLiteral("TX");
-    case WireEvent::NotSent: return QStringLiteral("CLOSED");
-    case WireEvent::Reply: return QStringLiteral("RX");
-    case WireEvent::TimedOut: return QStringLiteral("TIMEOUT");
-    case WireEvent::Overlap: return QStringLiteral("OVERLAP");
-    }
-    return {};
+    static const char *const names[] = {"TX", "CLOSED", "RX", "TIMEOUT", "OVERLAP"};
+    return QLatin1String(names[kind]);
 }
 
 // The address change sends 55 C 00 01 A0, AA, A5, new address back to back.
@@ -145,11 +139,6 @@ void SimulatedPanel::performAll(const QStringList &actions)
 {
     for (const QString &action : actions)
         perform(action);
-}
-
-void SimulatedPanel::clickLater(int ms, const QString &name)
-{
-    QTimer::singleShot(ms, m_panel.get(), [this, name] { click(name); });
 }
 
 void SimulatedPanel::stepBar(const QString &name)

@@ -76,7 +76,6 @@ public:
     // A real left click at the middle of the control; returns when the
     // operation it started (and all deferred behind it) has ended.
     void click(const QString &name);
-    void clickLater(int ms, const QString &name);
     // One arrow step down (or right) of a scroll bar, by a real key press.
     void stepBar(const QString &name);
     // An operator action as text, for data tables: "click NAME", "step NAME"
@@ -96,7 +95,6 @@ public:
     QStringList sentHex() const;
     QStringList refusedHex() const;
     qsizetype timeOuts() const;
-    qint64 now() const { return m_clock.elapsed(); }
     qint64 timeOfFrame(const QByteArray &frame, int occurrence = 0) const;
     void clearRecord();
     QString describeRecord() const;
