@@ -106,7 +106,7 @@ private slots:
         }
         runLater(steps, 100);
         // A dialogue still waiting long after the last key is ended by a second click.
-        rig->clickLater(1000 + 200 * int(steps.size()), QStringLiteral("CmdLCD03_6"));
+        QTimer::singleShot(1000 + 200 * int(steps.size()), rig.get(), [this] { rig->click(QStringLiteral("CmdLCD03_6")); });
         rig->click(QStringLiteral("CmdLCD03_6"));
 
         QTEST(rig->text(QStringLiteral("TxtLCD03")), "code");
