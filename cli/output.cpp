@@ -13,13 +13,36 @@ QString seconds(double value)
     return QString::number(value, 'f', 3);
 }
 
-QString csvCell(const QJsonValue &value)
+QString csvText(const QJsonValue &value)
 {
     if (value.isDouble())
         return QString::number(value.toDouble(), 'g', 10);
     if (value.isBool())
         return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
     return value.toString(); // Null: an empty cell
+}
+
+struct CsvCell
+{
+    QString name;
+    QJsonValue value;
+};
+
+// A CSV row is flat: an array column spreads over one cell per element, named
+// name1, name2, and so on.
+QList<CsvCell> csvCells(const Row &row)
+{
+    QList<CsvCell> cells;
+    for (const Column &column : row.columns) {
+        if (!column.value.isArray()) {
+            cells.append({column.name, column.value});
+            continue;
+        }
+        const QJsonArray elements = column.value.toArray();
+        for (qsizetype i = 0; i < elements.size(); ++i)
+            cells.append({column.name + QString::number(i + 1), elements.at(i)});
+    }
+    return cells;
 }
 
 } // namespace
@@ -60,28 +83,16 @@ void Printer::printFooter(const QString &line)
 QString Printer::csvHeader(const Row &row) const
 {
     QStringList names{QStringLiteral("t")};
-    for (const Column &column : row.columns) {
-        if (!column.value.isArray()) {
-            names << column.name;
-            continue;
-        }
-        for (qsizetype i = 1; i <= column.value.toArray().size(); ++i)
-            names << column.name + QString::number(i);
-    }
+    for (const CsvCell &cell : csvCells(row))
+        names << cell.name;
     return names.join(u',');
 }
 
 QString Printer::csvLine(const Row &row, double secondsSinceStart) const
 {
     QStringList cells{seconds(secondsSinceStart)};
-    for (const Column &column : row.columns) {
-        if (!column.value.isArray()) {
-            cells << csvCell(column.value);
-            continue;
-        }
-        for (const QJsonValue &element : column.value.toArray())
-            cells << csvCell(element);
-    }
+    for (const CsvCell &cell : csvCells(row))
+        cells << csvText(cell.value);
     return cells.join(u',');
 }
 
