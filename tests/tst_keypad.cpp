@@ -14,16 +14,20 @@ const QString ReadLow = QStringLiteral("55c70101");
 const QString ReadHigh = QStringLiteral("55c70201");
 const QString Untouched = QStringLiteral("Escriba el texto a mandar al display ");
 
-// The keypad as an operator works it, answered read by read. The script is a list
-// of steps: "5" a key held for one reading of its register, then released (the
-// next reading of that register gives 0); "5:20" held for 20 readings; "L03",
-// "H10" a raw reading of the low or high register; "3:3!" key 3 held for three
-// readings, then the module falls silent with the key still down; "-6" nothing
-// held for 6 readings; "?" the next reading unanswered; "!" silent from here on.
-class OperatorAtTheKeypad
+// The keypad module, answered reading by reading. The script's steps are consumed
+// in order by the readings of their register: "L10" the low register reads 10
+// (hex), "H02" the high one 02, "L10*3" three readings of 10; a reading of the
+// other register meanwhile gives 0. "?" leaves the next reading unanswered and
+// "!" every reading from then on. Writes are acknowledged unless silent.
+class KeypadModule
 {
 public:
-    explicit OperatorAtTheKeypad(const QString &script) : m_steps(script.split(u' ', Qt::SkipEmptyParts)) {}
+    explicit KeypadModule(const QString &script)
+    {
+        for (const QString &step : script.split(u' ', Qt::SkipEmptyParts))
+            for (int i = 0; i < qMax(1, step.section(u'*', 1).toInt()); ++i)
+                m_steps << step.section(u'*', 0, 0);
+    }
 
     QByteArray answer(const QByteArray &frame)
     {
@@ -36,41 +40,28 @@ public:
             m_steps.removeFirst();
             return {};
         }
-        return QByteArray(1, char(reading(quint8(frame[2]))));
+        if (step.isEmpty() || (step[0] == u'L' ? 1 : 2) != frame[2])
+            return QByteArray(1, '\0');
+        m_steps.removeFirst();
+        return QByteArray::fromHex(step.mid(1).toLatin1());
     }
 
 private:
-    quint8 reading(int keypadRegister)
-    {
-        if (m_steps.isEmpty())
-            return 0;
-        QString &step = m_steps.first();
-        const QString key = step.section(u':', 0, 0).remove(u'!');
-        int readings = step.contains(u':') ? step.section(u':', 1).remove(u'!').toInt() : 1;
-        if (key.startsWith(u'-')) { // nothing held
-            if (key.mid(1).toInt() <= 1)
-                m_steps.removeFirst();
-            else
-                step = QStringLiteral("-%1").arg(key.mid(1).toInt() - 1);
-            return 0;
-        }
-        static const QString keys = QStringLiteral("123456789*0#");
-        const int heldRegister = key.size() == 3 ? (key[0] == u'L' ? 1 : 2) : (keys.indexOf(key) < 8 ? 1 : 2);
-        if (heldRegister != keypadRegister)
-            return 0;
-        if (readings == 0) { // the release
-            m_steps.removeFirst();
-            return 0;
-        }
-        const quint8 bits = key.size() == 3 ? quint8(key.mid(1).toUInt(nullptr, 16)) : quint8(1 << (keys.indexOf(key) % 8));
-        --readings;
-        const QString silentAfter = step.endsWith(u'!') ? QStringLiteral("!") : QString();
-        step = readings == 0 && !silentAfter.isEmpty() ? silentAfter : key + u':' + QString::number(readings) + silentAfter;
-        return bits;
-    }
-
     QStringList m_steps;
 };
+
+// Each key pressed for one reading, then released.
+QString keys(const QString &pressed)
+{
+    static const QString names = QStringLiteral("123456789*0#");
+    QString script;
+    for (const QChar key : pressed) {
+        const int bit = int(names.indexOf(key));
+        const QString reg = bit < 8 ? QStringLiteral("L") : QStringLiteral("H");
+        script += reg + QStringLiteral("%1 ").arg(1 << (bit % 8), 2, 16, QLatin1Char('0')) + reg + QStringLiteral("00 ");
+    }
+    return script;
+}
 
 QStringList echoesIn(const QStringList &frames)
 {
@@ -85,13 +76,13 @@ class KeypadDialogueTest : public QObject
 {
     Q_OBJECT
     std::unique_ptr<SimulatedPanel> rig;
-    std::unique_ptr<OperatorAtTheKeypad> keypad;
+    std::unique_ptr<KeypadModule> keypad;
     bool watchdogFired = false;
     std::unique_ptr<QObject> scope; // what the case connects lives as long as the case
 
     void operate(const QString &script)
     {
-        keypad = std::make_unique<OperatorAtTheKeypad>(script);
+        keypad = std::make_unique<KeypadModule>(script);
         rig->adapter().setResponder([this](const QByteArray &frame) { return keypad->answer(frame); });
     }
     // Presses "Teclado". A dialogue that outlives the watchdog fails the test;
@@ -144,27 +135,23 @@ private slots:
         QTest::addColumn<QStringList>("echoes");
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("lastFrame");
-        QTest::newRow("5 6 7 8, the high byte still read in the last pass")
-            << "5 6 7 8" << QStringList{"55c6000135", "55c6000136", "55c6000137", "55c6000138"} << "5678" << ReadHigh;
-        QTest::newRow("a held key is echoed once")
-            << "5:25 6 7 8" << QStringList{"55c6000135", "55c6000136", "55c6000137", "55c6000138"} << "5678"
-            << ReadHigh;
+        const QStringList echoes5678{"55c6000135", "55c6000136", "55c6000137", "55c6000138"};
+        const QStringList echoes1234{"55c6000131", "55c6000132", "55c6000133", "55c6000134"};
+        QTest::newRow("a held key is echoed once, the high byte still read in the last pass")
+            << "L10*25 L00 " + keys("678") << echoes5678 << "5678" << ReadHigh;
         QTest::newRow("a low and a high key in the pass that starts with three")
-            << "1 2 3 4 9" << QStringList{"55c6000131", "55c6000132", "55c6000133", "55c6000134", "55c6000139"}
-            << "12349" << "55c6000139";
+            << keys("12349") << echoes1234 + QStringList{"55c6000139"} << "12349" << "55c6000139";
         QTest::newRow("idle readings add nothing")
-            << "-6 * -3 2 -4 9 -1 4" << QStringList{"55c600012a", "55c6000132", "55c6000139", "55c6000134"} << "*294"
-            << ReadHigh;
+            << "L00*3 " + keys("*") + "H00*3 " + keys("294")
+            << QStringList{"55c600012a", "55c6000132", "55c6000139", "55c6000134"} << "*294" << ReadHigh;
         // The unanswered reading leaves the echo's acknowledgement 01 in the reply
         // buffer, which must not be taken for key 9.
-        QTest::newRow("an unanswered reading is no key")
-            << "5 ? 6 7 8" << QStringList{"55c6000135", "55c6000136", "55c6000137", "55c6000138"} << "5678" << ReadHigh;
+        QTest::newRow("an unanswered reading is no key") << keys("5") + "? " + keys("678") << echoes5678 << "5678"
+                                                         << ReadHigh;
         QTest::newRow("two low keys at once enter nothing")
-            << "1 L03:3 2 3 4" << QStringList{"55c6000131", "55c6000132", "55c6000133", "55c6000134"} << "1234"
-            << ReadHigh;
-        QTest::newRow("an unused high bit enters nothing")
-            << "H10:2 1 2 3 4" << QStringList{"55c6000131", "55c6000132", "55c6000133", "55c6000134"} << "1234"
-            << ReadHigh;
+            << keys("1") + "L03*3 L00 " + keys("234") << echoes1234 << "1234" << ReadHigh;
+        QTest::newRow("an unused high bit enters nothing") << "H10*2 H00 " + keys("1234") << echoes1234 << "1234"
+                                                           << ReadHigh;
     }
     void keysAreEchoedOnReleaseUntilFourAreCollected()
     {
@@ -197,8 +184,8 @@ private slots:
     {
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("code");
-        QTest::newRow("between keys") << "1 2 -1 !" << "12";
-        QTest::newRow("while a key is held") << "1 2 3:3!" << "12";
+        QTest::newRow("between keys") << keys("12") + "L00 !" << "12";
+        QTest::newRow("while a key is held") << keys("12") + "L04*3 !" << "12";
     }
     void aModuleFallingSilentEndsTheDialogue()
     {
@@ -214,51 +201,46 @@ private slots:
     }
 
     // Cancelling ends the dialogue at its next safe point, a frame or two later.
-    void aSecondTecladoOrAClosedPortEndsTheDialogue_data()
+    void aSecondTecladoAClosedPortOrAClosingWindowEndsTheDialogue_data()
     {
         QTest::addColumn<QString>("how");
         QTest::newRow("a second Teclado") << "Teclado";
-        QTest::newRow("the port closes") << "close";
+        QTest::newRow("the port closes") << "close port";
+        QTest::newRow("the window closes") << "close window";
     }
-    void aSecondTecladoOrAClosedPortEndsTheDialogue()
+    void aSecondTecladoAClosedPortOrAClosingWindowEndsTheDialogue()
     {
         QFETCH(QString, how);
-        operate("1 -100000");
+        operate(keys("1"));
         atFrame(5, [this, how] {
-            if (how == u"close")
+            if (how == u"close port")
                 rig->panel().line().close();
+            else if (how == u"close window")
+                rig->panel().close();
             else
                 rig->click(QStringLiteral("CmdLCD03_6"));
         });
         pressTeclado();
         QVERIFY2(wire().size() >= 5 && wire().size() <= 7, qPrintable(wire().join(u' ')));
         QCOMPARE(codeBox(), QStringLiteral("1"));
-        if (how == u"close") {
+        if (how == u"close port") {
             QVERIFY(rig->panel().line().open());
-            return;
+        } else if (how == u"close window") {
+            QTRY_VERIFY(!rig->panel().isVisible());
+            rig->panel().show(); // for the checks after every case
+            QVERIFY(QTest::qWaitForWindowActive(&rig->panel()));
+        } else { // once cancelled, the button starts a fresh dialogue
+            rig->clearRecord();
+            operate(keys("7890"));
+            pressTeclado();
+            QCOMPARE(wire().first(), Prompt);
+            QCOMPARE(codeBox(), QStringLiteral("7890"));
         }
-        // Once cancelled, the button starts a fresh dialogue.
-        rig->clearRecord();
-        operate("7 8 9 0");
-        pressTeclado();
-        QCOMPARE(wire().first(), Prompt);
-        QCOMPARE(codeBox(), QStringLiteral("7890"));
-    }
-
-    void closingTheWindowCancelsTheDialogueAndThenCloses()
-    {
-        operate("-100000");
-        atFrame(5, [this] { rig->panel().close(); });
-        pressTeclado();
-        QVERIFY(wire().size() <= 7);
-        QTRY_VERIFY(!rig->panel().isVisible());
-        rig->panel().show(); // for the checks after every case
-        QVERIFY(QTest::qWaitForWindowActive(&rig->panel()));
     }
 
     void otherButtonsRunAtItsSafePoints()
     {
-        operate("1 -3 2 -3 3 -3 4");
+        operate(keys("1") + "L00*2 " + keys("2") + "L00*2 " + keys("3") + "L00*2 " + keys("4"));
         atFrame(6, [this] {
             rig->click(QStringLiteral("ReleOn(0)"));
             rig->click(QStringLiteral("CmdLCD03_2"));

@@ -1,6 +1,5 @@
 #include "scriptedadapter.h"
 
-#include <QTest>
 #include <QTimer>
 
 namespace kestrava::test {
@@ -17,21 +16,15 @@ qsizetype frameLength(const QByteArray &head)
 ScriptedAdapter::ScriptedAdapter(PseudoTerminal &line)
     : m_line(line)
 {
-    m_clock.start();
     connect(&line, &PseudoTerminal::bytesReceived, this, &ScriptedAdapter::consume);
 }
 
-QStringList ScriptedAdapter::hexFrames() const
+QStringList hexList(const QList<QByteArray> &frames)
 {
     QStringList hex;
-    for (const Frame &frame : m_frames)
-        hex << QString::fromLatin1(frame.bytes.toHex());
+    for (const QByteArray &frame : frames)
+        hex << QString::fromLatin1(frame.toHex());
     return hex;
-}
-
-bool ScriptedAdapter::waitForFrames(qsizetype count, int timeoutMs)
-{
-    return QTest::qWaitFor([&] { return m_frames.size() >= count; }, timeoutMs);
 }
 
 void ScriptedAdapter::consume(const QByteArray &bytes)
@@ -40,7 +33,7 @@ void ScriptedAdapter::consume(const QByteArray &bytes)
     while (m_pending.size() >= 4 && m_pending.size() >= frameLength(m_pending)) {
         const QByteArray frame = m_pending.left(frameLength(m_pending));
         m_pending.remove(0, frame.size());
-        m_frames.append({frame, m_clock.elapsed()});
+        m_frames.append(frame);
         emit frameReceived(frame);
         answer(frame);
     }

@@ -3,7 +3,6 @@
 #include "pseudoterminal.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -12,27 +11,23 @@
 
 namespace kestrava::test {
 
+// Each frame as hex without blanks, as the tables write them.
+QStringList hexList(const QList<QByteArray> &frames);
+
 // An in-process stand-in for the USB-to-I2C adapter on the master side of a
 // pseudo-terminal. It cuts the bytes into frames by the wire's own rule (55,
 // address, register, N, and N data bytes after an even address) and keeps each
-// frame exactly as its bytes arrived, with the time. Nothing is rebuilt, so a
-// program that swaps two fields is seen swapping them.
+// frame exactly as its bytes arrived. Nothing is rebuilt, so a program that
+// swaps two fields is seen swapping them.
 class ScriptedAdapter : public QObject
 {
     Q_OBJECT
 public:
-    struct Frame
-    {
-        QByteArray bytes;
-        qint64 atMs; // since the adapter was created
-    };
-
     explicit ScriptedAdapter(PseudoTerminal &line);
 
-    QList<Frame> frames() const { return m_frames; }
-    QStringList hexFrames() const; // each frame as hex without blanks
+    QList<QByteArray> frames() const { return m_frames; }
+    QStringList hexFrames() const { return hexList(m_frames); }
     void clearFrames() { m_frames.clear(); }
-    bool waitForFrames(qsizetype count, int timeoutMs = 5000);
 
     // The answers to the next frames, in order, as hex; "-" answers nothing.
     // Once they are used up a write is answered 01 and a read of N bytes N zeros.
@@ -44,8 +39,6 @@ public:
     {
         m_responder = std::move(responder);
     }
-    qint64 elapsedMs() const { return m_clock.elapsed(); }
-    PseudoTerminal &line() { return m_line; }
 
 signals:
     void frameReceived(const QByteArray &frame);
@@ -57,12 +50,11 @@ private:
 
     PseudoTerminal &m_line;
     QByteArray m_pending;
-    QList<Frame> m_frames;
+    QList<QByteArray> m_frames;
     QStringList m_queued;
     bool m_silent = false;
     int m_replyDelayMs = 0;
     std::function<QByteArray(const QByteArray &)> m_responder;
-    QElapsedTimer m_clock;
 };
 
 } // namespace kestrava::test

@@ -33,14 +33,6 @@ bool continuesAddressChange(const QByteArray &previous, const QByteArray &frame,
 
 } // namespace
 
-QString hexLines(const QList<QByteArray> &frames)
-{
-    QStringList lines;
-    for (const QByteArray &frame : frames)
-        lines << QString::fromLatin1(frame.toHex(' '));
-    return lines.join(u'\n');
-}
-
 void SimulatedPanel::prepareProgram()
 {
     static QTemporaryDir settingsHome;
@@ -198,32 +190,14 @@ QString SimulatedPanel::text(const QString &name) const
     return widget->property("text").toString();
 }
 
-QList<QByteArray> SimulatedPanel::sentFrames() const
+QList<QByteArray> SimulatedPanel::recorded(WireEvent::Kind kind) const
 {
     QList<QByteArray> frames;
     for (const WireEvent &event : events) {
-        if (event.kind == WireEvent::Sent)
+        if (event.kind == kind)
             frames << event.bytes;
     }
     return frames;
-}
-
-QStringList SimulatedPanel::sentHex() const
-{
-    QStringList hex;
-    for (const QByteArray &frame : sentFrames())
-        hex << QString::fromLatin1(frame.toHex());
-    return hex;
-}
-
-QStringList SimulatedPanel::refusedHex() const
-{
-    QStringList hex;
-    for (const WireEvent &event : events) {
-        if (event.kind == WireEvent::NotSent)
-            hex << QString::fromLatin1(event.bytes.toHex());
-    }
-    return hex;
 }
 
 void SimulatedPanel::clearRecord()
@@ -231,12 +205,6 @@ void SimulatedPanel::clearRecord()
     events.clear();
     if (m_adapter)
         m_adapter->clearFrames();
-}
-
-qsizetype SimulatedPanel::timeOuts() const
-{
-    return std::count_if(events.cbegin(), events.cend(),
-                         [](const WireEvent &e) { return e.kind == WireEvent::TimedOut; });
 }
 
 qint64 SimulatedPanel::timeOfFrame(const QByteArray &frame, int occurrence) const

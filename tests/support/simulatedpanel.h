@@ -91,10 +91,11 @@ public:
 
     // ---- The record ----
     QList<WireEvent> events;
-    QList<QByteArray> sentFrames() const;
-    QStringList sentHex() const;
-    QStringList refusedHex() const;
-    qsizetype timeOuts() const;
+    QList<QByteArray> recorded(WireEvent::Kind kind) const;
+    QList<QByteArray> sentFrames() const { return recorded(WireEvent::Sent); }
+    QStringList sentHex() const { return hexList(sentFrames()); }
+    QStringList refusedHex() const { return hexList(recorded(WireEvent::NotSent)); }
+    qsizetype timeOuts() const { return recorded(WireEvent::TimedOut).size(); }
     qint64 timeOfFrame(const QByteArray &frame, int occurrence = 0) const;
     void clearRecord();
     QString describeRecord() const;
@@ -126,7 +127,10 @@ private:
 };
 
 // Hex text of the frames, one per line, for failure messages.
-QString hexLines(const QList<QByteArray> &frames);
+inline QString hexLines(const QList<QByteArray> &frames)
+{
+    return hexList(frames).join(u'\n');
+}
 
 } // namespace kestrava::test
 
