@@ -21,7 +21,6 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("expected");
-        QTest::newRow("plain") << "3" << 3.0;
         QTest::newRow("garbage after") << "3abc" << 3.0;
         QTest::newRow("blanks inside digits") << "1 2\t3\n4" << 1234.0;
         QTest::newRow("minus") << "-2" << -2.0;
@@ -31,10 +30,8 @@ private slots:
         QTest::newRow("exponent without digits stops") << "4E" << 4.0;
         QTest::newRow("second point stops") << "1.2.3" << 1.2;
         QTest::newRow("sign alone") << "-" << 0.0;
-        QTest::newRow("letters") << "abc" << 0.0;
         QTest::newRow("empty") << "" << 0.0;
         QTest::newRow("comma is not a separator") << "2,5" << 2.0;
-        QTest::newRow("hex one digit") << "&H3" << 3.0;
         QTest::newRow("hex four digits two's complement") << "&HFFFF" << -1.0;
         QTest::newRow("hex 8000") << "&H8000" << -32768.0;
         QTest::newRow("hex five digits") << "&HFFFFF" << 1048575.0;
@@ -60,27 +57,19 @@ private slots:
         using N = std::optional<qint16>;
         QTest::newRow("2.5 to 2") << "2.5" << N(2);
         QTest::newRow("3.5 to 4") << "3.5" << N(4);
-        QTest::newRow("16.4 to 16") << "16.4" << N(16);
         QTest::newRow("largest") << "32767" << N(32767);
         QTest::newRow("rounds up past the largest") << "32767.5" << N();
         QTest::newRow("below the smallest") << "-32768.6" << N();
-        QTest::newRow("99999 overflows") << "99999" << N();
         QTest::newRow("five hex digits overflow") << "&HFFFFF" << N();
         QTest::newRow("infinite overflows") << "1e400" << N();
         QTest::newRow("garbage gives 0") << "abc" << N(0);
+        QTest::newRow("a megabyte of hex digits") << "&H" + QString(1 << 20, u'9') << N();
     }
     void roundsTiesToEvenIntoSixteenBits()
     {
         QFETCH(QString, text);
         QFETCH(std::optional<qint16>, expected);
         QCOMPARE(readInt16(text), expected);
-    }
-
-    void aMegabyteOfDigitsDoesNotCrash()
-    {
-        const QString huge(1 << 20, u'9');
-        QCOMPARE(readInt16(huge), std::optional<qint16>());
-        QCOMPARE(readInt16(QStringLiteral("&H") + huge), std::optional<qint16>());
     }
 
     void singleShowsAsGeneralFormatOfSevenDigits_data()
@@ -93,16 +82,13 @@ private slots:
         QTest::newRow("count 16777216") << 16777216.0f << "1.677722E+07";
         QTest::newRow("count 9999999") << 9999999.0f << "9999999";
         QTest::newRow("count 10000000") << 10000000.0f << "1E+07";
-        QTest::newRow("count 16777217 keeps 24 bits") << float(16777217.0) << "1.677722E+07";
         // Byte / 10 in double, then single.
         QTest::newRow("byte 121") << float(121 / 10.0) << "12.1";
-        QTest::newRow("byte 255") << float(255 / 10.0) << "25.5";
         // Bearings (tenths of a degree).
         QTest::newRow("bearing 359.9") << float(3599 / 10.0) << "359.9";
         // Rounding to seven digits, and the carry it can cause.
         QTest::newRow("tie 1234567.5 rounds up") << 1234567.5f << "1234568";
         QTest::newRow("tie -1234566.5 rounds away from zero") << -1234566.5f << "-1234567";
-        QTest::newRow("9999999.5 is not a single") << 9999999.5f << "1E+07";
         QTest::newRow("seven digits of a fraction") << 3.14159265f << "3.141593";
         QTest::newRow("999.99999 carries") << 999.99999f << "1000";
         // Small values: plain decimal down to 0.0001, then the exponent form.
@@ -122,6 +108,7 @@ private slots:
         QCOMPARE(formatSingle(value, QLocale::c()), text);
     }
 
+    // The decimal separator is the locale's, and by default the user's.
     void separatorIsTheLocales_data()
     {
         QTest::addColumn<float>("value");
@@ -135,15 +122,11 @@ private slots:
         QFETCH(float, value);
         QFETCH(QString, text);
         QCOMPARE(formatSingle(value, QLocale(QLocale::Spanish)), text);
-    }
-
-    void defaultLocaleIsTheUsers()
-    {
         const QLocale before;
         QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
-        const QString text = formatSingle(25.5f);
+        const QString byDefault = formatSingle(value);
         QLocale::setDefault(before);
-        QCOMPARE(text, QStringLiteral("25,5"));
+        QCOMPARE(byDefault, text);
     }
 
     void padPositionGivesSpeedAndTurn_data()

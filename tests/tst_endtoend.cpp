@@ -1,4 +1,4 @@
-#include "portcombo.h"
+#include "readinglog.h"
 #include "simulatedpanel.h"
 
 #include <QElapsedTimer>
@@ -40,10 +40,7 @@ class EndToEndTest : public QObject
 
     QString telemetryCaptions() const
     {
-        QStringList shown;
-        for (const char *label : {"LblConta1", "LblConta2", "LblBateria", "LblVersionMD23", "LblCon1", "LblCon2"})
-            shown << rig->text(QLatin1String(label));
-        return shown.join(u' ');
+        return captions({"LblConta1", "LblConta2", "LblBateria", "LblVersionMD23", "LblCon1", "LblCon2"}).join(u' ');
     }
     int waitingBytes() { return rig->panel().line().inBufferCount(); }
     qsizetype count(WireEvent::Kind kind) const
@@ -55,12 +52,19 @@ class EndToEndTest : public QObject
         for (const QString &line : commands)
             QCOMPARE(rig->command(line), QStringLiteral("ok"));
     }
-    QStringList captions(const QString &array, int count) const
+    QStringList captions(const QStringList &names) const
     {
         QStringList shown;
-        for (int i = 0; i < count; ++i)
-            shown << rig->text(QStringLiteral("%1(%2)").arg(array).arg(i));
+        for (const QString &name : names)
+            shown << rig->text(name);
         return shown;
+    }
+    QStringList captions(const QString &array, int count) const
+    {
+        QStringList names;
+        for (int i = 0; i < count; ++i)
+            names << QStringLiteral("%1(%2)").arg(array).arg(i);
+        return captions(names);
     }
 
 private slots:
@@ -229,11 +233,7 @@ private slots:
         // Plugged in again: the link leads to the new device once the port is chosen again.
         const QString restored = rig->command(QStringLiteral("restore"));
         QVERIFY2(restored.startsWith(QLatin1String("ok /dev/")), qPrintable(restored));
-        auto *combo = rig->control<PortCombo>(QStringLiteral("ComboCom"));
-        combo->setFocus();
-        QTRY_VERIFY(combo->hasFocus());
-        QTest::keyClick(combo, Qt::Key_Down);
-        QTest::keyClick(combo, Qt::Key_Up);
+        QVERIFY(rig->chooseComOneAgain());
         QVERIFY(!rig->panel().line().isOpen());
         rig->clearRecord();
         rig->click(QStringLiteral("Command3")); // moves the focus on, then runs
@@ -272,6 +272,45 @@ private slots:
         QCOMPARE(rig.panel().engine().reply(2), quint8(0x58)); // nothing was lost, only mixed
         rig.adapter().setResponder({});
         KESTRAVA_VERIFY_SOUND(rig);
+    }
+
+    // kestrava --log: every reading the window shows is logged as it is shown,
+    // one row per caption and none for the needle.
+    void everyReadingShownIsLoggedAsShown_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("firstRow");
+        QTest::newRow("compass") << "CmdBrujula" << "LblVersionCMPS03" << "cmps03,version,";
+        QTest::newRow("thermal") << "CmdTPA81" << "LblPixel(0)" << "tpa81,version,";
+        QTest::newRow("rangers") << "CmdDistancia" << "LblDistancia(0)" << "srf02,range1,";
+    }
+    void everyReadingShownIsLoggedAsShown()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, label);
+        QFETCH(QString, firstRow);
+        const QString path = folder.filePath(button + QStringLiteral(".csv"));
+        ReadingLog log;
+        QVERIFY(log.open(path));
+        QList<Reading> shown;
+        QObject scope;
+        connect(&rig->panel(), &ControlPanel::readingShown, &scope, [&](const Reading &reading) {
+            shown << reading;
+            log.write(reading);
+        });
+        rig->click(button);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList rows = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(rows.first(), QStringLiteral("time,module,field,value"));
+        QCOMPARE(rows.at(1).section(u',', 1), firstRow + rig->text(label));
+        qsizetype captioned = 0;
+        for (const Reading &reading : shown) {
+            captioned += !reading.shown.isEmpty();
+            QVERIFY(reading.shown.isEmpty() || rows.filter(logFieldName(reading) + u',' + reading.shown).size() == 1);
+        }
+        QCOMPARE(rows.size() - 1, captioned);
     }
 };
 
