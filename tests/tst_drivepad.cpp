@@ -71,20 +71,6 @@ private slots:
         QCOMPARE(labels(), shown);
     }
 
-    // The labels are set before the first frame goes out.
-    void theLabelsComeBeforeTheFrames()
-    {
-        QString shownAtFirstFrame;
-        QObject scope;
-        connect(&rig->adapter(), &test::ScriptedAdapter::frameReceived, &scope, [&] {
-            if (shownAtFirstFrame.isEmpty())
-                shownAtFirstFrame = labels();
-        });
-        QTest::mousePress(pad, Qt::LeftButton, {}, QPoint(257, 255));
-        QCOMPARE(shownAtFirstFrame, QStringLiteral("171 86"));
-        QTest::mouseRelease(pad, Qt::LeftButton, {}, QPoint(257, 255));
-    }
-
     // Grabbed, the pad follows the mouse outside itself: 60 pixels to the left
     // count as 60 to the right; 510 below as the top row. Hovering drives nothing.
     void aHeldDragIsFollowedOutsideThePad()
@@ -121,21 +107,6 @@ private slots:
         pad->show();
         rig->panel().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&rig->panel()));
-    }
-
-    void aReleaseDuringAnUpdateIsSentLast()
-    {
-        rig->adapter().setReplyDelayMs(100);
-        QObject scope;
-        connect(&rig->adapter(), &test::ScriptedAdapter::frameReceived, &scope, [&](const QByteArray &frame) {
-            if (frame != QByteArray::fromHex("55b00001aa"))
-                return;
-            dragTo(QPoint(257, 255));
-            QTest::mouseRelease(pad, Qt::LeftButton, {}, QPoint(257, 255));
-        });
-        QTest::mousePress(pad, Qt::LeftButton, {}, QPoint(1, 1));
-        QTRY_VERIFY(!rig->panel().gate().busy());
-        QCOMPARE(wire(), QStringList({"55b00001aa", "55b0010156", "55b0000156", "55b00101ab"}) + Stop);
     }
 
     // Moves that come while an update waits merge into the latest: far fewer

@@ -301,6 +301,11 @@ private slots:
         QTest::newRow("servo bar moved during a wait")
             << "step ServoScroll(0)" << QStringList{} << "home ServoScroll(0)"
             << QStringList{"55c20101e6", "55c2020105", "55c20101f4", "55c2020101"} << QStringList{"2:ServoVal(0)=50"};
+        // The pad's labels are set before its first frame; a release during its wait goes out after it.
+        QTest::newRow("pad released during an update")
+            << "press 257 255" << QStringList{} << "release 257 255"
+            << QStringList{"55b0000156", "55b00101ab", "55b0000180", "55b0010180"}
+            << QStringList{"0:Label10=171", "0:Label9=86"};
         QStringList oneThenFull;
         for (const QString &frame : speeds)
             oneThenFull << frame + (oneThenFull.size() < 2 ? QStringLiteral("01") : QStringLiteral("ff"));
