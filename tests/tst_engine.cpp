@@ -67,19 +67,6 @@ private slots:
         QVERIFY(!engine->timerRunning());
     }
 
-    void aLateAnswerIsTakenFirstByTheNextWait()
-    {
-        answerAfter(700, QByteArray::fromHex("77"));
-        engine->transact(QByteArray::fromHex("55d10001"), 1);
-        QTRY_COMPARE(line->inBufferCount(), 1);
-        answerAfter(20, QByteArray::fromHex("88"));
-        engine->transact(QByteArray::fromHex("55d10101"), 1);
-        QCOMPARE(engine->reply(0), quint8(0x77));
-        QTRY_COMPARE(line->inBufferCount(), 1); // its own answer waits for the wait after
-        QVERIFY(pty->waitForReceived(8));
-        QCOMPARE(pty->received().toHex(), QByteArray("55d1000155d10101"));
-    }
-
     void atMost999BytesAreStoredAndTheRestIsDropped()
     {
         QByteArray flood(1200, '\0');

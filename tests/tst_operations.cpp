@@ -176,7 +176,8 @@ private slots:
 
         row("Todo On, then relay 3 off", {"click CmdTodoOn", "click ReleOff(2)"}, {"55700101ff", "55700101fb"},
             {"TxtStatus=251", "lamps=11011111"});
-        row("relays 1 and 8 on", {"click ReleOn(0)", "click ReleOn(7)"}, {"5570010101", "5570010181"},
+        // Space on a focused button works it as a click does.
+        row("relays 1 and 8 on", {"click ReleOn(0)", "space ReleOn(7)"}, {"5570010101", "5570010181"},
             {"TxtStatus=129", "lamps=10000001"});
         row("relay 5 on, Todo Off, relay 8 off", {"click ReleOn(4)", "click CmdTodoOff", "click ReleOff(7)"},
             {"5570010110", "5570010100", "5570010100"}, {"TxtStatus=0", "lamps=00000000"});
@@ -186,7 +187,7 @@ private slots:
         row("Limpia", {"click CmdLCD03_2"}, {"55c600010c"});
         row("Retorno", {"click CmdLCD03_3"}, {"55c600010d"});
         row("Enciende", {"click CmdLCD03_4"}, {"55c6000113"});
-        row("Apaga", {"click CmdLCD03_5"}, {"55c6000114"});
+        row("Apaga", {"space CmdLCD03_5"}, {"55c6000114"});
         // Keys 1, 2, # and 0, each echoed once released; silent, it gives up
         // after four unanswered readings and takes the stale 01 for no key.
         row("Teclado", {"click CmdLCD03_6"},

@@ -102,23 +102,6 @@ private slots:
         QCOMPARE(shown, captions);
     }
 
-    // Space on a focused button works it as a click does.
-    void spaceOnAButtonRunsItsOperation_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QStringList>("frames");
-        QTest::newRow("Motor 1 paro") << "Command3" << QStringList{"55b0000180"};
-        QTest::newRow("last relay on") << "ReleOn(7)" << QStringList{"5570010180"};
-        QTest::newRow("Apaga") << "CmdLCD03_5" << QStringList{"55c6000114"};
-    }
-    void spaceOnAButtonRunsItsOperation()
-    {
-        QFETCH(QString, button);
-        QFETCH(QStringList, frames);
-        QTest::keyClick(rig->control(button), Qt::Key_Space);
-        QTRY_COMPARE(rig->adapter().hexFrames(), frames);
-    }
-
     // A servo bar changes once per mouse step, and a thumb drag only on its release.
     void aServoBarChangesOncePerMouseAction_data()
     {

@@ -147,8 +147,8 @@ void SimulatedPanel::perform(const QString &action)
         click(name);
     } else if (verb == u"step") {
         stepBar(name);
-    } else if (verb == u"home" || verb == u"end") {
-        QTest::keyClick(control(name), verb == u"home" ? Qt::Key_Home : Qt::Key_End);
+    } else if (verb == u"home" || verb == u"end" || verb == u"space") {
+        QTest::keyClick(control(name), verb == u"home" ? Qt::Key_Home : verb == u"end" ? Qt::Key_End : Qt::Key_Space);
     } else if (verb == u"type") {
         auto *box = control<QLineEdit>(name);
         box->selectAll();

@@ -81,6 +81,7 @@ public:
     // An operator action as text, for data tables: "click NAME", "step NAME"
     // (a scroll bar), "type NAME TEXT" (replaces a text box's text by typing),
     // "home NAME", "end NAME" (a scroll bar to its minimum or maximum by key),
+    // "space NAME" (a focused button worked by its key),
     // "press X Y", "move X Y", "release X Y" (left button on the drive pad, in pixels).
     void perform(const QString &action);
     void performAll(const QStringList &actions);
