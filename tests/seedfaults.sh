@@ -10,7 +10,7 @@ faults=(
     'link/transactionengine.h|s/ReplyTimeoutTicks = 10.0f/ReplyTimeoutTicks = 11.0f/|a reply wait gives up a tick late'
     'drive/md23.h|s/{139, 28},/{139, 31},/|the right "90" turn runs three ticks longer'
     'panel/panellayout.cpp|s/Leer Brújula/Leer Brujula/|a caption loses its accent'
-    'link/portselector.h|s/"Número de Puerto invalido/"Numero de Puerto invalido/|a message loses its accent'
+    'panel/portselector.h|s/"Número de Puerto invalido/"Numero de Puerto invalido/|a message loses its accent'
     'link/frames.cpp|0,/(firstRegister));/{/(firstRegister));/{h;d}};/(data.size())));/G|register and count swapped in a write frame'
     'sensors/rangers.cpp|s/RangingTime{70}/RangingTime{40}/|the ranging wait too short'
     'actuators/keypaddialogue.cpp|/++m_silentReads;/{n;s/return std::nullopt;/return m_engine.reply(0);/}|an unanswered keypad reading taken as a key'
