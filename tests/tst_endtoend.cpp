@@ -37,7 +37,7 @@ class EndToEndTest : public QObject
 
     QString telemetryCaptions() const
     {
-        return captions({"LblConta1", "LblConta2", "LblBateria", "LblVersionMD23", "LblCon1", "LblCon2"}).join(u' ');
+        return rig->texts({"LblConta1", "LblConta2", "LblBateria", "LblVersionMD23", "LblCon1", "LblCon2"}).join(u' ');
     }
     int waitingBytes() { return rig->panel().line().inBufferCount(); }
     qsizetype count(WireEvent::Kind kind) const
@@ -49,19 +49,12 @@ class EndToEndTest : public QObject
         for (const QString &line : commands)
             QCOMPARE(rig->command(line), QStringLiteral("ok"));
     }
-    QStringList captions(const QStringList &names) const
-    {
-        QStringList shown;
-        for (const QString &name : names)
-            shown << rig->text(name);
-        return shown;
-    }
     QStringList captions(const QString &array, int count) const
     {
         QStringList names;
         for (int i = 0; i < count; ++i)
             names << QStringLiteral("%1(%2)").arg(array).arg(i);
-        return captions(names);
+        return rig->texts(names);
     }
 
 private slots:

@@ -16,19 +16,15 @@ namespace kestrava::test {
 
 namespace {
 
-QString kindName(WireEvent::Kind kind)
-{
-    static const char *const names[] = {"TX", "CLOSED", "RX", "TIMEOUT", "OVERLAP"};
-    return QLatin1String(names[kind]);
-}
-
-// The address change sends 55 C 00 01 A0, AA, A5, new address back to back.
-bool continuesAddressChange(const QByteArray &previous, const QByteArray &frame, int step)
+// The address change sends 55 C 00 01 A0, AA, A5 and the new address back to
+// back: `frame` may follow `previous` without a wait when it is the next of these.
+bool continuesAddressChange(const QByteArray &previous, const QByteArray &frame)
 {
     static const QByteArray steps = QByteArray::fromHex("a0aaa5");
+    const qsizetype step = previous.isEmpty() ? -1 : steps.indexOf(previous.back());
     const bool sameTarget = previous.size() == 5 && frame.size() == 5 && previous.left(4) == frame.left(4)
         && frame.at(2) == 0 && frame.at(3) == 1;
-    return sameTarget && (step >= steps.size() || frame.at(4) == steps.at(step));
+    return sameTarget && step >= 0 && (step == steps.size() - 1 || frame.back() == steps.at(step + 1));
 }
 
 } // namespace
@@ -190,6 +186,14 @@ QString SimulatedPanel::text(const QString &name) const
     return widget->property("text").toString();
 }
 
+QStringList SimulatedPanel::texts(const QStringList &names) const
+{
+    QStringList shown;
+    for (const QString &name : names)
+        shown << text(name);
+    return shown;
+}
+
 QList<QByteArray> SimulatedPanel::recorded(WireEvent::Kind kind) const
 {
     QList<QByteArray> frames;
@@ -218,14 +222,14 @@ qint64 SimulatedPanel::timeOfFrame(const QByteArray &frame, int occurrence) cons
 
 QString SimulatedPanel::describeRecord() const
 {
+    static const char *const kindNames[] = {"TX", "CLOSED", "RX", "TIMEOUT", "OVERLAP"};
     QStringList lines;
     for (const WireEvent &event : events) {
-        const QByteArray shown = event.bytes.size() > 40 ? event.bytes.left(40) + "..." : event.bytes;
-        lines << QStringLiteral("%1 %2 %3 (%4 bytes)")
+        lines << QStringLiteral("%1 ms, tick %2: %3 %4 (%5 bytes)")
                      .arg(event.ms)
-                     .arg(kindName(event.kind), QString::fromLatin1(shown.toHex(' ')))
-                     .arg(event.bytes.size())
-                 + QStringLiteral(" at tick %1").arg(event.ticks);
+                     .arg(event.ticks)
+                     .arg(QLatin1String(kindNames[event.kind]), QString::fromLatin1(event.bytes.left(40).toHex(' ')))
+                     .arg(event.bytes.size());
     }
     return lines.join(u'\n');
 }
@@ -237,23 +241,16 @@ QString SimulatedPanel::wireOrderFault() const
             .arg(m_adapter->hexFrames().join(u'\n'), sentHex().join(u'\n'));
     bool waiting = false;
     QByteArray previous;
-    int addressStep = -1; // frames of an address change sent so far
+    int backToBack = 0; // frames sent since the last wait ended, after the first
     for (const WireEvent &event : events) {
         switch (event.kind) {
         case WireEvent::Overlap:
             return QStringLiteral("overlap at %1 ms: %2").arg(event.ms).arg(hexBytes(event.bytes));
         case WireEvent::Sent:
-            if (waiting) {
-                if (addressStep < 1 || addressStep > 3 || !continuesAddressChange(previous, event.bytes, addressStep))
-                    return QStringLiteral("frame %1 at %2 ms went out before the previous answer or time-out")
-                        .arg(hexBytes(event.bytes))
-                        .arg(event.ms);
-                ++addressStep;
-            } else {
-                addressStep = event.bytes.size() == 5 && quint8(event.bytes.at(4)) == 0xA0 && event.bytes.at(2) == 0
-                    ? 1
-                    : -1;
-            }
+            if (waiting && (++backToBack > 3 || !continuesAddressChange(previous, event.bytes)))
+                return QStringLiteral("frame %1 at %2 ms went out before the previous answer or time-out")
+                    .arg(hexBytes(event.bytes))
+                    .arg(event.ms);
             waiting = true;
             previous = event.bytes;
             break;
@@ -262,7 +259,7 @@ QString SimulatedPanel::wireOrderFault() const
             if (!waiting)
                 return QStringLiteral("a wait at %1 ms with no frame before it").arg(event.ms);
             waiting = false;
-            addressStep = -1;
+            backToBack = 0;
             break;
         case WireEvent::NotSent:
             break;

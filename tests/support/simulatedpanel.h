@@ -86,6 +86,7 @@ public:
     void perform(const QString &action);
     void performAll(const QStringList &actions);
     QString text(const QString &name) const;
+    QStringList texts(const QStringList &names) const;
     // Moves to another entry of ComboCom and back to Com1, as the operator does once the
     // adapter is back; the port reopens when the focus leaves the selector.
     bool chooseComOneAgain();
