@@ -60,7 +60,8 @@ private slots:
     {
         arrive(QByteArray::fromHex("5a"));
         bool eventRan = false;
-        QTimer::singleShot(0, this, [&] { eventRan = true; });
+        QObject scope; // the pending event must not outlive `eventRan`
+        QTimer::singleShot(0, &scope, [&] { eventRan = true; });
         engine->WaitForReply(1);
         QVERIFY(!eventRan);
         QCOMPARE(engine->reply(0), quint8(0x5a));

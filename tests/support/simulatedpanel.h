@@ -131,7 +131,7 @@ private:
 // Hex text of the frames, one per line, for failure messages.
 inline QString hexLines(const QList<QByteArray> &frames)
 {
-    return hexList(frames).join(u'\n');
+    return hexList(frames, ' ').join(u'\n');
 }
 
 } // namespace kestrava::test
