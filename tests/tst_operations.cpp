@@ -13,18 +13,6 @@ namespace {
 
 enum Mode { Answered, Silent, Closed };
 
-// Frames in the tables may carry "@n": the frame goes out when the tick clock
-// shows n, that is right after a WaitTicks(n - 1).
-QString bareFrame(const QString &frame) { return frame.section(u'@', 0, 0); }
-
-QStringList bareFrames(const QStringList &frames)
-{
-    QStringList bare;
-    for (const QString &frame : frames)
-        bare << bareFrame(frame);
-    return bare;
-}
-
 const QString Prompt = QStringLiteral("55c6001a0c5465636c656520656c20636f6469676f0d2020202020202020");
 const QString Untouched = QStringLiteral("Escriba el texto a mandar al display ");
 
@@ -82,9 +70,14 @@ class OperationsTest : public QObject
         }
     }
 
+    // Frames in the tables may carry "@n": the frame goes out when the tick clock
+    // shows n, that is right after a WaitTicks(n - 1).
     void checkOnTheWire(Mode mode, const QStringList &frames, int waits)
     {
-        QCOMPARE(rig->adapter().hexFrames().join(u'\n'), bareFrames(frames).join(u'\n'));
+        QStringList bare;
+        for (const QString &frame : frames)
+            bare << frame.section(u'@', 0, 0);
+        QCOMPARE(rig->adapter().hexFrames().join(u'\n'), bare.join(u'\n'));
         QCOMPARE(rig->timeOuts(), mode == Silent ? waits : 0);
         int sent = 0;
         for (const WireEvent &event : std::as_const(rig->events)) {
