@@ -129,7 +129,6 @@ private slots:
         QTest::addColumn<QString>("version"); // what LblPixel(0) shows
         QTest::addColumn<QByteArray>("stored"); // the first reply taken
         QTest::newRow("garbage before") << QStringList{"garbage D0 77"} << "77" << QByteArray::fromHex("4d06");
-        QTest::newRow("extra after") << QStringList{"extra D0 99 98"} << "6" << QByteArray::fromHex("066362");
         QTest::newRow("both") << QStringList{"garbage D0 0xff 0", "extra D0 0x55 0xd1"} << "255"
                               << QByteArray::fromHex("ff000655d1");
     }

@@ -3,11 +3,9 @@
 #include "controlpanel.h"
 #include "scriptedadapter.h"
 #include "simulatedbus.h"
-#include "trace.h"
 
 #include <QElapsedTimer>
 #include <QList>
-#include <QTemporaryDir>
 
 #include <memory>
 
@@ -29,7 +27,7 @@ struct WireEvent
 // on a pseudo-terminal that keeps the raw bytes (startAdapter), or the real
 // kestrava-sim child process (startSimulator). The window is shown (offscreen)
 // and active, messages are recorded instead of shown, and every frame, reply and
-// time-out is recorded from the engine's signals and written to a trace file.
+// time-out is recorded from the engine's signals.
 class SimulatedPanel : public QObject
 {
     Q_OBJECT
@@ -52,7 +50,6 @@ public:
     {
         return startSimulator(arguments, link) && openPanel();
     }
-    void closePanel();
 
     ControlPanel &panel() { return *m_panel; }
     sim::SimulatedBus &simulator() { return *m_sim; }
@@ -107,8 +104,6 @@ public:
     // change's four frames excepted); no overlap was reported; on the adapter,
     // the wire carried exactly the frames the engine sent.
     QString wireOrderFault() const;
-    // The trace file holds one TX line per frame sent and no OVERLAP.
-    QString traceFault() const;
     // The window answers a relay click: frame, answer, TxtStatus (and the simulated board).
     QString clickFault();
     // All of the above, and the gate holds nothing.
@@ -118,14 +113,11 @@ private:
     void record(WireEvent::Kind kind, const QByteArray &bytes);
 
     QElapsedTimer m_clock;
-    QTemporaryDir m_folder;
-    Trace m_trace;
     std::unique_ptr<sim::SimulatedBus> m_sim;
     std::unique_ptr<PseudoTerminal> m_pty;
     std::unique_ptr<ScriptedAdapter> m_adapter;
     std::unique_ptr<ControlPanel> m_panel;
     bool m_relaysOn = false;
-    qsizetype m_framesSent = 0;
 };
 
 // Hex text of the frames, one per line, for failure messages.
