@@ -1,7 +1,6 @@
 #include "remotepath.h"
 
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QStandardPaths>
 
 #include <arpa/inet.h>
@@ -13,6 +12,8 @@ namespace kestrava::test {
 
 namespace {
 
+constexpr int StartTimeoutMs = 5000;
+
 // ser2net lives in sbin, which a user's PATH may leave out.
 QString findTool(const QString &name)
 {
@@ -20,12 +21,10 @@ QString findTool(const QString &name)
     return onPath.isEmpty() ? QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin")}) : onPath;
 }
 
-// A TCP port on 127.0.0.1 that nothing uses now, chosen by the kernel.
+// A TCP port on 127.0.0.1 that nothing uses now, chosen by the kernel; -1 if none.
 int freeLoopbackPort()
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -38,29 +37,12 @@ int freeLoopbackPort()
     return port;
 }
 
-void end(QProcess &process)
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(2000)) {
-        process.kill();
-        process.waitForFinished(2000);
-    }
-}
-
 } // namespace
 
 RemotePath::RemotePath(const QString &folder)
     : m_folder(folder)
 {
     m_client.setReadChannel(QProcess::StandardError);
-    m_server.setProcessChannelMode(QProcess::MergedChannels); // ser2net's notices stay out of the log
-}
-
-RemotePath::~RemotePath()
-{
-    stop();
 }
 
 bool RemotePath::toolsPresent()
@@ -71,29 +53,21 @@ bool RemotePath::toolsPresent()
 bool RemotePath::start(const QString &device)
 {
     stop();
-    m_error.clear();
-    const int port = freeLoopbackPort();
-    if (port < 0)
-        return fail(QStringLiteral("no free TCP port on 127.0.0.1"));
+    const int port = freeLoopbackPort(); // -1 makes socat's complaint name it
     return startServer(device, port) && startClient(port);
 }
 
 bool RemotePath::startServer(const QString &device, int port)
 {
-    // 19200 baud, no parity, 8 data bits, 2 stop bits; raw TCP; modem lines ignored.
-    const QString config = QStringLiteral("%YAML 1.1\n---\nconnection: &robot\n"
-                                          "    accepter: tcp,127.0.0.1,%1\n"
-                                          "    connector: serialdev,%2,19200n82,local\n"
-                                          "    options:\n      kickolduser: true\n      chardelay: false\n")
+    // 19200 baud, no parity, 8 data bits, 2 stop bits; raw TCP; modem lines ignored;
+    // each answer passed on at once. A '#' starts a new line of the configuration.
+    const QString config = QStringLiteral("connection: &robot#  accepter: tcp,127.0.0.1,%1#"
+                                          "  connector: serialdev,%2,19200n82,local#"
+                                          "  options:#    kickolduser: true#    chardelay: false")
                                .arg(port)
                                .arg(device);
-    QFile file(m_folder + QStringLiteral("/ser2net.yaml"));
-    if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0)
-        return fail(QStringLiteral("cannot write %1").arg(file.fileName()));
-    file.close();
-    m_server.start(findTool(QStringLiteral("ser2net")),
-                   {QStringLiteral("-n"), QStringLiteral("-u"), QStringLiteral("-c"), file.fileName(),
-                    QStringLiteral("-P"), m_folder + QStringLiteral("/ser2net.pid")});
+    m_server.start(findTool(QStringLiteral("ser2net")), {QStringLiteral("-n"), QStringLiteral("-u"),
+                                                         QStringLiteral("-Y"), config});
     return m_server.waitForStarted(StartTimeoutMs) || fail(QStringLiteral("cannot start ser2net"));
 }
 
@@ -123,8 +97,11 @@ void RemotePath::cutConnection()
 
 void RemotePath::stop()
 {
-    end(m_client);
-    end(m_server);
+    // Asked to end rather than killed, so that socat removes its link.
+    for (QProcess *process : {&m_client, &m_server}) {
+        process->terminate();
+        process->waitForFinished(2000);
+    }
 }
 
 bool RemotePath::fail(const QString &why)
