@@ -8,8 +8,7 @@
 
 #include <csignal>
 
-using kestrava::test::PseudoTerminal;
-using kestrava::test::ScriptedAdapter;
+using namespace kestrava::test;
 
 namespace {
 

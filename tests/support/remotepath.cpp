@@ -17,8 +17,8 @@ constexpr int StartTimeoutMs = 5000;
 // ser2net lives in sbin, which a user's PATH may leave out.
 QString findTool(const QString &name)
 {
-    const QString onPath = QStandardPaths::findExecutable(name);
-    return onPath.isEmpty() ? QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin")}) : onPath;
+    const QStringList path = qEnvironmentVariable("PATH").split(u':') << QStringLiteral("/usr/sbin");
+    return QStandardPaths::findExecutable(name, path);
 }
 
 // A TCP port on 127.0.0.1 that nothing uses now, chosen by the kernel; -1 if none.
@@ -29,21 +29,13 @@ int freeLoopbackPort()
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
-    int port = -1;
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), size) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr *>(&address), size) == 0
+        && ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size) == 0;
     ::close(fd);
-    return port;
+    return bound ? ntohs(address.sin_port) : -1;
 }
 
 } // namespace
-
-RemotePath::RemotePath(const QString &folder)
-    : m_folder(folder)
-{
-    m_client.setReadChannel(QProcess::StandardError);
-}
 
 bool RemotePath::toolsPresent()
 {
@@ -75,16 +67,17 @@ bool RemotePath::startClient(int port)
 {
     // The connection first, so that the link appears only once it stands; retried
     // while ser2net is still starting.
+    m_client.setReadChannel(QProcess::StandardError);
     m_client.start(findTool(QStringLiteral("socat")),
                    {QStringLiteral("-d"), QStringLiteral("-d"),
                     QStringLiteral("TCP:127.0.0.1:%1,retry=100,interval=0.05").arg(port),
                     QStringLiteral("PTY,link=%1,rawer").arg(linkPath())});
     const QDeadlineTimer deadline(StartTimeoutMs);
-    QByteArray notices;
-    while (!notices.contains("starting data transfer loop")) {
+    QString notices;
+    while (!notices.contains(u"starting data transfer loop")) {
         if (!m_client.waitForReadyRead(int(deadline.remainingTime())))
-            return fail(QStringLiteral("socat did not connect to 127.0.0.1:%1: %2").arg(port).arg(QString::fromLocal8Bit(notices)));
-        notices += m_client.readAll();
+            return fail(QStringLiteral("socat did not connect to port %1: %2").arg(port).arg(notices));
+        notices += QString::fromLocal8Bit(m_client.readAll());
     }
     return true;
 }

@@ -11,7 +11,7 @@ namespace kestrava::test {
 class RemotePath
 {
 public:
-    explicit RemotePath(const QString &folder);
+    explicit RemotePath(const QString &folder) : m_folder(folder) {}
     ~RemotePath() { stop(); }
 
     // Both tools are installed.
