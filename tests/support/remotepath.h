@@ -11,10 +11,8 @@ namespace kestrava::test {
 class RemotePath
 {
 public:
-    static constexpr int StartTimeoutMs = 5000;
-
-    explicit RemotePath(const QString &folder);
-    ~RemotePath();
+    explicit RemotePath(const QString &folder) : m_folder(folder) {}
+    ~RemotePath() { stop(); }
 
     // Both tools are installed.
     static bool toolsPresent();
@@ -25,13 +23,13 @@ public:
     QString linkPath() const { return m_folder + QStringLiteral("/com"); }
     // The robot's end goes away at once, closing the TCP connection.
     void cutConnection();
-    void stop();
     QString errorString() const { return m_error; }
 
 private:
     bool fail(const QString &why);
     bool startServer(const QString &device, int port);
     bool startClient(int port);
+    void stop();
 
     QString m_folder;
     QString m_error;
