@@ -19,11 +19,11 @@ ScriptedAdapter::ScriptedAdapter(PseudoTerminal &line)
     connect(&line, &PseudoTerminal::bytesReceived, this, &ScriptedAdapter::consume);
 }
 
-QStringList hexList(const QList<QByteArray> &frames, char separator)
+QStringList hexList(const QList<QByteArray> &frames)
 {
     QStringList hex;
     for (const QByteArray &frame : frames)
-        hex << QString::fromLatin1(frame.toHex(separator));
+        hex << QString::fromLatin1(frame.toHex());
     return hex;
 }
 

@@ -11,8 +11,8 @@
 
 namespace kestrava::test {
 
-// Each frame as hex, without blanks as the tables write them, or with a separator.
-QStringList hexList(const QList<QByteArray> &frames, char separator = '\0');
+// Each frame as hex without blanks, as the tables write them.
+QStringList hexList(const QList<QByteArray> &frames);
 
 // An in-process stand-in for the USB-to-I2C adapter on the master side of a
 // pseudo-terminal. It cuts the bytes into frames by the wire's own rule (55,

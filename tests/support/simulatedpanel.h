@@ -120,12 +120,6 @@ private:
     bool m_relaysOn = false;
 };
 
-// Hex text of the frames, one per line, for failure messages.
-inline QString hexLines(const QList<QByteArray> &frames)
-{
-    return hexList(frames, ' ').join(u'\n');
-}
-
 } // namespace kestrava::test
 
 // The checks after a case, as one verification.
