@@ -56,7 +56,6 @@ class StartupTest : public QObject
         rig = std::make_unique<SimulatedPanel>();
         QVERIFY(rig->openPanel());
     }
-    QString comboText() { return rig->control<PortCombo>(QStringLiteral("ComboCom"))->currentText(); }
 
 private slots:
     void initTestCase()
@@ -123,7 +122,7 @@ private slots:
         openWindow();
         QCOMPARE(rig->panel().line().commPort(), port);
         QCOMPARE(rig->panel().line().isOpen(), open);
-        QCOMPARE(comboText(), shown);
+        QCOMPARE(rig->text(QStringLiteral("ComboCom")), shown);
         QCOMPARE(rig->messages, message ? QStringList{StartupMessage} : QStringList{});
         if (saved.isEmpty())
             QVERIFY(!QFile::exists(SimulatedPanel::settingsFile())); // a start saves nothing
