@@ -33,11 +33,6 @@ class LatencyTest : public QObject
                                    .arg(QFileInfo(far.devicePath()).fileName()));
     }
 
-    static SimTime at(const QString &ms)
-    {
-        return std::chrono::duration_cast<SimTime>(std::chrono::duration<double, std::milli>(ms.toDouble()));
-    }
-
 private slots:
     void initTestCase()
     {
@@ -59,8 +54,7 @@ private slots:
         QTest::newRow("change refused, timer 16 ms") << 0 << EPERM << both << QByteArray("16\n")
             << "up to 16 ms (its latency timer), so a telemetry click takes about 227 ms instead of 35 ms";
         QTest::newRow("granted, timer 2 ms") << 0 << 0 << both << QByteArray("2") << "up to 2 ms";
-        QTest::newRow("pseudo-terminal: no such setting, no timer") << ENOTTY << 0 << "get 00001040"
-                                                                    << QByteArray("-") << "";
+        QTest::newRow("no such setting, no timer") << ENOTTY << 0 << "get 00001040" << QByteArray("-") << "";
         QTest::newRow("unreadable timer") << 0 << 0 << both << QByteArray("sixteen") << "";
     }
     void lowLatencyIsAskedForAndTheTooSlowTimerNamed()
@@ -88,11 +82,11 @@ private slots:
             return errno ? -1 : 0;
         }});
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
-        if (!hint.isEmpty()) { // one line that names the udev rule and ends with the command that helps now
-            const QString oneLine = QStringLiteral("^[^\\n]*%1[^\\n]*udev rule[^\\n]*echo 1 \\| sudo tee %2\\z");
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(oneLine.arg(QRegularExpression::escape(hint),
-                                                                              QRegularExpression::escape(fakeTimerFile()))));
-        }
+        // One line that names the udev rule and ends with the command that helps now.
+        const QString wanted = QStringLiteral("^[^\\n]*%1[^\\n]*udev rule[^\\n]*echo 1 \\| sudo tee %2\\z");
+        const QString timer = QRegularExpression::escape(fakeTimerFile());
+        if (!hint.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(wanted.arg(QRegularExpression::escape(hint), timer)));
         QVERIFY(line.open());
         QCOMPARE(seen.join(QLatin1String("; ")), calls);
         QVERIFY(line.output(QByteArray::fromHex("55e00001"))); // the port works whatever the driver said
@@ -120,6 +114,9 @@ private slots:
         QFETCH(int, timerMs);
         QFETCH(QString, script);
         sim::LatencyTimer timer{std::chrono::milliseconds(timerMs)};
+        const auto at = [](const QString &ms) {
+            return std::chrono::duration_cast<SimTime>(std::chrono::duration<double, std::milli>(ms.toDouble()));
+        };
         QByteArray held; // every byte handed in, numbered in order
         QByteArray out;
         for (const QString &step : script.split(QLatin1String("; "))) {

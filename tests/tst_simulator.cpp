@@ -13,7 +13,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cerrno>
 #include <csignal>
 
 using namespace kestrava;
@@ -26,13 +25,11 @@ class SimulatorTest : public QObject
     Q_OBJECT
     SimBus bus;
 
+    // An orphan that has ended but waits to be reaped is gone too.
     static bool processGone(qint64 pid)
     {
-        if (::kill(pid_t(pid), 0) != 0)
-            return errno == ESRCH;
-        // An orphan that has ended but waits to be reaped is gone too.
         QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        return stat.open(QIODevice::ReadOnly) && stat.readAll().contains(") Z ");
+        return !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
     }
 
 private slots:
@@ -96,7 +93,7 @@ private slots:
         QCOMPARE(adapter.takeDue(200ms), QByteArray::fromHex("0101"));
     }
 
-    void wireTimeIsElevenBitsPerByteBothWays()
+    void wireTimeIsElevenBitsPerByteBothWaysAndADropForgetsIt()
     {
         SimAdapter adapter(bus, WireByteTime);
         const SimTime sent{1s};
@@ -105,19 +102,13 @@ private slots:
         QVERIFY(WireByteTime > 572us && WireByteTime < 573us);
         QCOMPARE(adapter.takeDue(limit - 1us), QByteArray());
         QCOMPARE(adapter.takeDue(limit), QByteArray::fromHex("01"));
-    }
-
-    void droppingTheLineForgetsPartialFramesAndUnsentAnswers()
-    {
-        SimAdapter adapter(bus, WireByteTime);
-        adapter.receive(QByteArray::fromHex("55b00001ff55b0"), SimTime{0});
+        // Dropping the line forgets partial frames and unsent answers.
+        adapter.receive(QByteArray::fromHex("55b00001ff55b0"), 2s);
         adapter.reset();
         QVERIFY(!adapter.nextWake());
-        adapter.receive(QByteArray::fromHex("000142"), SimTime{1s});
-        QCOMPARE(adapter.takeDue(SimTime{2s}), QByteArray());
+        adapter.receive(QByteArray::fromHex("000142"), 3s);
+        QCOMPARE(adapter.takeDue(4s), QByteArray());
     }
-
-    // ---- kestrava-sim ----
 
     void theProgramTakesFramesOnTheWireInWireTime()
     {
