@@ -1,7 +1,5 @@
-// Whatever the line sends, the simulated adapter with the whole robot behind it
-// neither crashes nor holds more than it may: one partial frame and a bounded
-// queue of waiting frames. Time advances by the input too, so delays and the
-// modules' timed behaviour (ranging, encoders) are exercised.
+// Whatever the line sends, and however time advances between its chunks, the simulated
+// adapter with the whole robot behind it neither crashes nor queues more than its bound.
 #include "modulekinds.h"
 #include "simadapter.h"
 #include "simbus.h"
