@@ -39,11 +39,6 @@ class EndToEndTest : public QObject
     {
         return rig->texts({"LblConta1", "LblConta2", "LblBateria", "LblVersionMD23", "LblCon1", "LblCon2"}).join(u' ');
     }
-    int waitingBytes() { return rig->panel().line().inBufferCount(); }
-    qsizetype count(WireEvent::Kind kind) const
-    {
-        return std::count_if(rig->events.cbegin(), rig->events.cend(), [kind](const WireEvent &e) { return e.kind == kind; });
-    }
     void simulate(const QStringList &commands)
     {
         for (const QString &line : commands)
@@ -110,17 +105,17 @@ private slots:
         //   registers 2..5 read 01 (stale) 02 02 03; 6..9 read 03 04 04 05;
         //   10 reads 05, 13 reads 06, 11 reads 06, 12 reads 07.
         QCOMPARE(telemetryCaptions(), QStringLiteral("1.69088E+07 5.059482E+07 0.5 6 0.6 0.7"));
-        QCOMPARE(count(WireEvent::TimedOut), 6);
-        QCOMPARE(count(WireEvent::Reply), 6);
+        QCOMPARE(rig->timeOuts(), 6);
+        QCOMPARE(rig->recorded(WireEvent::Reply).size(), 6);
 
         // The answers to the last six reads are still on their way: the next
         // click drops them before it sends.
         simulate({"delay B0 0"});
-        QTRY_COMPARE_WITH_TIMEOUT(waitingBytes(), 6, 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig->panel().line().inBufferCount(), 6, 8000);
         rig->clearRecord();
         rig->click(QStringLiteral("CmdLeerDatos"));
         QCOMPARE(telemetryCaptions(), QStringLiteral("3.375207E+07 1.011241E+08 1 13 1.1 1.2"));
-        QCOMPARE(count(WireEvent::TimedOut), 0);
+        QCOMPARE(rig->timeOuts(), 0);
     }
 
     void bytesAroundAnAnswerAreStoredWithIt_data()
@@ -146,7 +141,7 @@ private slots:
         // The extra bytes went with the first answer: every later read is its own.
         QCOMPARE(captions(QStringLiteral("LblPixel"), 10).mid(1),
                  QStringList({"20", "21", "22", "23", "24", "25", "26", "27", "28"}));
-        QCOMPARE(count(WireEvent::Reply), 10);
+        QCOMPARE(rig->recorded(WireEvent::Reply).size(), 10);
     }
 
     // A ranger reads 255 in every register while it measures (65 ms), so a read

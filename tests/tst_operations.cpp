@@ -254,7 +254,8 @@ private slots:
         rig->clearRecord();
 
         QVERIFY(!engine.timerRunning());
-        rig->performAll(actions);
+        for (const QString &action : actions)
+            rig->perform(action);
 
         if (mode == Closed)
             checkNothingSent();

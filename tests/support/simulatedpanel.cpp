@@ -113,12 +113,6 @@ void SimulatedPanel::click(const QString &name)
     QTest::mouseClick(target, Qt::LeftButton, {}, target->rect().center());
 }
 
-void SimulatedPanel::performAll(const QStringList &actions)
-{
-    for (const QString &action : actions)
-        perform(action);
-}
-
 void SimulatedPanel::stepBar(const QString &name)
 {
     auto *bar = control<QScrollBar>(name);

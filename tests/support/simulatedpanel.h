@@ -81,7 +81,6 @@ public:
     // "space NAME" (a focused button worked by its key),
     // "press X Y", "move X Y", "release X Y" (left button on the drive pad, in pixels).
     void perform(const QString &action);
-    void performAll(const QStringList &actions);
     QString text(const QString &name) const;
     QStringList texts(const QStringList &names) const;
     // Moves to another entry of ComboCom and back to Com1, as the operator does once the
