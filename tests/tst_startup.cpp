@@ -100,7 +100,7 @@ private slots:
         QTest::newRow("a list") << QByteArray("puerto=3, 4") << 3 << true << "Com3" << false;
         QTest::newRow("0") << QByteArray("puerto=0") << 1 << true << "Com1" << false;
         QTest::newRow("17") << QByteArray("puerto=17") << 1 << true << "Com1" << false;
-        QTest::newRow("2.5 ties to even") << QByteArray("puerto=2.5") << 2 << true << "Com2" << false;
+        QTest::newRow("1.5 ties to even") << QByteArray("puerto=1.5") << 2 << true << "Com2" << false;
         QTest::newRow("16.4 opens but is not in the list") << QByteArray("puerto=16.4") << 16 << true << "Puerto"
                                                            << true;
         QTest::newRow("12 opens but is not in the list") << QByteArray("puerto=12") << 12 << true << "Puerto" << true;
