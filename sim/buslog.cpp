@@ -18,10 +18,14 @@ QString hex(const QByteArray &bytes)
 
 } // namespace
 
+QString hexAddress(quint8 address)
+{
+    return QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper();
+}
+
 QString BusLogEntry::text() const
 {
-    QString line = QStringLiteral("%1 ").arg(module, 2, 16, QLatin1Char('0')).toUpper()
-        + (kind.isEmpty() ? QStringLiteral("-") : kind);
+    QString line = hexAddress(module) + u' ' + (kind.isEmpty() ? QStringLiteral("-") : kind);
     if (read)
         line += QStringLiteral(" read %1 x%2").arg(firstRegister).arg(count);
     else

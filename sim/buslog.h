@@ -11,6 +11,9 @@
 
 namespace kestrava::sim {
 
+// A bus address as the control commands and the view show it: two upper-case hex digits.
+QString hexAddress(quint8 address);
+
 // One frame the adapter carried out, with its answer.
 struct BusLogEntry
 {

@@ -34,11 +34,6 @@ QString takeArg(QStringList &args, const char *what)
     return args.takeFirst();
 }
 
-QString hexAddress(quint8 address)
-{
-    return QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper();
-}
-
 std::optional<quint8> parseAddress(const QString &text)
 {
     QString digits = text;

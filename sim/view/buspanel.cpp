@@ -1,5 +1,7 @@
 #include "buspanel.h"
 
+#include "buslog.h"
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -19,11 +21,6 @@ bool sameModules(const QList<ModuleFaultState> &a, const QList<ModuleFaultState>
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto &x, const auto &y) {
         return x.address == y.address && x.name == y.name;
     });
-}
-
-QString hexAddress(quint8 address)
-{
-    return QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper();
 }
 
 } // namespace
@@ -92,7 +89,7 @@ void BusPanel::rebuildSwitches(const QList<ModuleFaultState> &modules)
     }
     for (int i = 0; i < modules.size(); ++i) {
         const ModuleFaultState &module = modules[i];
-        const QString address = hexAddress(module.address);
+        const QString address = sim::hexAddress(module.address);
         auto *name = new QLabel(QStringLiteral("%1 %2").arg(address, module.name), this);
         auto *silent = new QCheckBox(QStringLiteral("silent"), this);
         auto *late = new QCheckBox(QStringLiteral("late"), this);
