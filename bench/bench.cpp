@@ -113,6 +113,8 @@ void measurePanelStartUp(const QString &device)
 // default and at its lowest, and a robot reached over TCP.
 void measureBehindLatencyTimerAndNetwork()
 {
+    measureTelemetryReadOuts(0);
+    measureTelemetryReadOuts(16);
     measureLatencyTimer(16);
     measureLatencyTimer(1);
     measureRemotePath();

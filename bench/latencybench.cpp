@@ -6,6 +6,9 @@
 #include "rawclient.h"
 #include "remotepath.h"
 #include "simulatedbus.h"
+#include "instep.h"
+#include "serialline.h"
+#include "telemetry.h"
 
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -126,6 +129,53 @@ void measureLatencyTimer(int timerMs)
     printTiming(setting + QStringLiteral(", telemetry click"), timeOperation(simulator.devicePath(), clickTelemetry));
     printTiming(setting + QStringLiteral(", ten-register read sequence"),
                 timeOperation(simulator.devicePath(), readTenRegisters));
+}
+
+void measureTelemetryReadOuts(int timerMs)
+{
+    sim::SimulatedBus simulator;
+    const QStringList timer{QStringLiteral("--latency-timer"), QString::number(timerMs)};
+    if (!startSimulator(simulator, timerMs > 0 ? timer : QStringList()))
+        return;
+    pointComOneAt(simulator.devicePath());
+    std::vector<double> window;
+    if (const std::unique_ptr<ControlPanel> panel = openPanel()) {
+        clickTelemetry(*panel); // warms up
+        for (int run = 0; run < Runs; ++run)
+            window.push_back(timedMs([&] { clickTelemetry(*panel); }));
+    }
+    SerialLine line;
+    line.setCommPort(1);
+    TransactionEngine engine(line);
+    InStepLink link(engine);
+    std::vector<double> commandLine;
+    int refused = 0;
+    const auto readOut = [&] { refused += readTelemetryAtOnce(link, [](const Reading &) {}) != Outcome::Taken; };
+    if (line.open()) {
+        link.start();
+        readOut();
+        for (int run = 0; run < Runs; ++run)
+            commandLine.push_back(timedMs(readOut));
+    }
+    const QString setting = timerMs > 0 ? QStringLiteral("latency timer %1 ms").arg(timerMs)
+                                        : QStringLiteral("wire time only");
+    if (window.empty() || commandLine.empty() || refused > 0) {
+        print(QStringLiteral("telemetry read-outs, %1: could not be measured").arg(setting));
+        return;
+    }
+    const double windowMs = spread(window).median;
+    const double commandLineMs = spread(commandLine).median;
+    print(QStringLiteral("telemetry read-outs, %1: window's Leer Datos %2 ms, command line's %3 ms "
+                         "(one 12-byte read, wire time %4 ms, answer guard %5 ms): %6 of the window's "
+                         "(medians of %7; goal <= %8)")
+              .arg(setting)
+              .arg(windowMs, 0, 'f', 1)
+              .arg(commandLineMs, 0, 'f', 1)
+              .arg(wireMs(4 + 12), 0, 'f', 1)
+              .arg(double(InStepLink::AnswerGuard.count()) / 1000, 0, 'f', 1)
+              .arg(commandLineMs / windowMs, 0, 'f', 3)
+              .arg(Runs)
+              .arg(timerMs > 0 ? QStringLiteral("0.15") : QStringLiteral("0.30")));
 }
 
 void measureRemotePath()

@@ -2,6 +2,9 @@
 
 #include "session.h"
 
+#include "instep.h"
+#include "motion.h"
+
 #include "serialline.h"
 #include "signalwatcher.h"
 #include "simulatedbus.h"
@@ -42,6 +45,13 @@ const char *const Description =
     "  servo N POSITION             kestrava-cli servo 1 1500\n"
     "  display TEXT                 kestrava-cli display \"Hola\"\n"
     "  drive SPEED1 SPEED2 MS       kestrava-cli drive 150 128 2000\n"
+    "\n"
+    "drive's speeds are the raw register values of the motor controller's mode, which is\n"
+    "read first: 128 stops in modes 0 and 2, 0 in modes 1 and 3. The drive ends with the\n"
+    "stop of that mode, also on Ctrl-C.\n"
+    "\n"
+    "A reading is printed only when the answer to its own frame came, whole and alone;\n"
+    "otherwise it is an error (\"no answer\", or \"the line was out of step\").\n"
     "\n"
     "Exit status: 0 all answered, 1 some wait timed out, 2 usage, 3 the port could not be\n"
     "opened, 4 the device was lost.";
@@ -166,6 +176,8 @@ private:
     sim::SimulatedBus m_simulator; // before the line: ends after the port is closed
     SerialLine m_line;
     TransactionEngine m_engine{m_line};
+    InStepLink m_link{m_engine};
+    Motors m_motors{m_link};
     Trace m_trace;
 };
 
@@ -221,9 +233,12 @@ int Program::run(QCoreApplication &app)
     m_engine.setTrace(&m_trace);
     m_engine.setReplyTimeout(std::chrono::milliseconds(settings.timeoutMs));
     Printer printer(m_out, settings.format);
-    Session session(m_engine, printer, m_err);
+    Session session(m_link, m_motors, printer, m_err);
     session.setDriveWait([this](int ms) { waitUnlessInterrupted(ms, m_interrupted, m_signals); });
-    return repeat(session, request, settings);
+    m_link.start();
+    const int status = repeat(session, request, settings);
+    m_link.finish();
+    return status;
 }
 
 int Program::repeat(Session &session, const Request &request, const Settings &settings)

@@ -9,8 +9,8 @@
 #include "servos.h"
 #include "telemetry.h"
 #include "thermalarray.h"
+#include "instep.h"
 #include "transactionengine.h"
-#include "serialline.h"
 
 #include <QJsonArray>
 
@@ -49,8 +49,17 @@ QString registerText(quint8 address, quint8 reg)
     return QStringLiteral("%1 register %2").arg(addressText(address)).arg(reg);
 }
 
-Session::Session(TransactionEngine &engine, Printer &printer, QTextStream &errors)
-    : m_engine(engine)
+QString complaintText(Outcome outcome, quint8 address, quint8 reg)
+{
+    if (outcome == Outcome::OutOfStep)
+        return QStringLiteral("the line was out of step at ") + registerText(address, reg)
+             + QStringLiteral("; its answer is not used");
+    return QStringLiteral("no answer from ") + registerText(address, reg);
+}
+
+Session::Session(InStepLink &link, Motors &motors, Printer &printer, QTextStream &errors)
+    : m_link(link)
+    , m_motors(motors)
     , m_printer(printer)
     , m_errors(errors)
 {
@@ -63,10 +72,10 @@ Outcome Session::run(const Request &request, double t)
     case Command::Write: return write(request, t);
     case Command::Dump: return dump(request, t);
     case Command::Probe: return probe(request, t);
-    case Command::Telemetry: return sequence(readTelemetry, t);
-    case Command::Ranges: return sequence(readRanges, t);
-    case Command::Bearing: return sequence(readCompass, t);
-    case Command::Thermal: return sequence(readThermal, t);
+    case Command::Telemetry: return sequence(readTelemetryAtOnce, t);
+    case Command::Ranges: return sequence(readRangesInStep, t);
+    case Command::Bearing: return sequence(readCompassAtOnce, t);
+    case Command::Thermal: return sequence(readThermalAtOnce, t);
     case Command::Drive: return drive(request);
     default: return actuate(request);
     }
@@ -74,40 +83,31 @@ Outcome Session::run(const Request &request, double t)
 
 Outcome Session::complain(Outcome outcome, quint8 address, quint8 reg)
 {
-    if (outcome == Outcome::TimedOut)
-        m_errors << "error: no answer from " << registerText(address, reg) << '\n';
+    if (outcome == Outcome::TimedOut || outcome == Outcome::OutOfStep)
+        m_errors << "error: " << complaintText(outcome, address, reg) << Qt::endl; // in order with the rows
     return outcome;
-}
-
-QByteArray Session::replyBytes(int count) const
-{
-    return QByteArray(reinterpret_cast<const char *>(m_engine.ReplyBuffer().data()), count);
 }
 
 Outcome Session::read(const Request &request, double t)
 {
     const quint8 address = request.addresses.front();
-    // A late answer to an earlier frame must not be taken for this one's.
-    m_engine.line().discardInput();
-    const Outcome outcome = m_engine.readRegisters(address, request.firstRegister, quint8(request.count));
-    if (outcome != Outcome::Taken)
-        return complain(outcome, address, request.firstRegister);
-    const QByteArray bytes = replyBytes(request.count);
-    m_printer.print({{{QStringLiteral("bytes"), numbers(bytes)}}, {hexBytes(bytes)}}, t);
-    return outcome;
+    const Answer answer = m_link.readRegisters(address, request.firstRegister, quint8(request.count));
+    if (!answer.taken())
+        return complain(answer.outcome, address, request.firstRegister);
+    m_printer.print({{{QStringLiteral("bytes"), numbers(answer.bytes)}}, {hexBytes(answer.bytes)}}, t);
+    return answer.outcome;
 }
 
 Outcome Session::write(const Request &request, double t)
 {
     const quint8 address = request.addresses.front();
-    m_engine.line().discardInput();
     const QByteArray data(reinterpret_cast<const char *>(request.bytes.data()), qsizetype(request.bytes.size()));
-    const Outcome outcome = m_engine.writeRegisters(address, request.firstRegister, data);
-    if (outcome != Outcome::Taken)
-        return complain(outcome, address, request.firstRegister);
-    const quint8 answer = m_engine.reply(0);
-    m_printer.print({{{QStringLiteral("answer"), answer}}, {hexByte(answer)}}, t);
-    return outcome;
+    const Answer answer = m_link.writeRegisters(address, request.firstRegister, data);
+    if (!answer.taken())
+        return complain(answer.outcome, address, request.firstRegister);
+    const quint8 byte = quint8(answer.bytes[0]);
+    m_printer.print({{{QStringLiteral("answer"), byte}}, {hexByte(byte)}}, t);
+    return answer.outcome;
 }
 
 Outcome Session::dump(const Request &request, double t)
@@ -118,18 +118,16 @@ Outcome Session::dump(const Request &request, double t)
     for (int offset = 0; offset < request.count; offset += RowLength) {
         const quint8 first = quint8(request.firstRegister + offset);
         const int count = qMin(RowLength, request.count - offset);
-        m_engine.line().discardInput();
-        const Outcome outcome = complain(m_engine.readRegisters(address, first, quint8(count)), address, first);
-        result = worseOf(result, outcome);
-        if (outcome == Outcome::NotSent || outcome == Outcome::Lost)
+        const Answer answer = m_link.readRegisters(address, first, quint8(count));
+        result = worseOf(result, complain(answer.outcome, address, first));
+        if (answer.outcome == Outcome::NotSent || answer.outcome == Outcome::Lost)
             break;
-        const QByteArray bytes = outcome == Outcome::Taken ? replyBytes(count) : QByteArray();
         QStringList cells(count, NotRead);
         QJsonArray values;
         for (int i = 0; i < count; ++i) {
-            if (!bytes.isEmpty())
-                cells[i] = hexByte(quint8(bytes[i]));
-            values.append(bytes.isEmpty() ? QJsonValue() : QJsonValue(quint8(bytes[i])));
+            if (answer.taken())
+                cells[i] = hexByte(quint8(answer.bytes[i]));
+            values.append(answer.taken() ? QJsonValue(quint8(answer.bytes[i])) : QJsonValue());
         }
         plain << hexByte(first) + QStringLiteral(": ") + cells.join(u' ');
         m_printer.print({{{QStringLiteral("register"), first}, {QStringLiteral("bytes"), values}}, plain}, t);
@@ -142,15 +140,15 @@ Outcome Session::probe(const Request &request, double t)
 {
     int answered = 0;
     for (quint8 address : request.addresses) {
-        m_engine.line().discardInput();
-        const Outcome outcome = m_engine.readRegisters(address, 0, 1);
-        if (outcome == Outcome::NotSent || outcome == Outcome::Lost)
-            return outcome;
-        const bool heard = outcome == Outcome::Taken;
+        const Answer answer = m_link.readRegisters(address, 0, 1);
+        if (answer.outcome == Outcome::NotSent || answer.outcome == Outcome::Lost)
+            return answer.outcome;
+        const bool heard = answer.taken();
         answered += heard;
         const QString name = addressText(address);
-        const QJsonValue value = heard ? QJsonValue(m_engine.reply(0)) : QJsonValue();
-        const QString line = heard ? name + QStringLiteral(" answered ") + hexByte(m_engine.reply(0))
+        const quint8 byte = heard ? quint8(answer.bytes[0]) : 0;
+        const QJsonValue value = heard ? QJsonValue(byte) : QJsonValue();
+        const QString line = heard ? name + QStringLiteral(" answered ") + hexByte(byte)
                                    : name + QStringLiteral(" silent");
         m_printer.print({{{QStringLiteral("address"), name}, {QStringLiteral("answered"), heard},
                           {QStringLiteral("value"), value}},
@@ -161,13 +159,18 @@ Outcome Session::probe(const Request &request, double t)
     return Outcome::Taken; // silence is what a probe finds out, not a failure
 }
 
-Outcome Session::sequence(Outcome (*run)(TransactionEngine &, const ReadingSink &), double t)
+Outcome Session::sequence(Outcome (*run)(InStepLink &, const ReadingSink &), double t)
 {
     std::vector<Reading> readings;
-    const Outcome outcome = run(m_engine, [&readings](const Reading &reading) { readings.push_back(reading); });
+    const Outcome outcome = run(m_link, [&readings](const Reading &reading) { readings.push_back(reading); });
+    std::optional<Unanswered> last;
     for (const Reading &reading : readings) {
-        if (reading.unanswered)
-            complain(reading.unanswered->outcome, reading.unanswered->address, reading.unanswered->reg);
+        const std::optional<Unanswered> &missing = reading.unanswered;
+        // The fields of one block read share their complaint.
+        if (missing && !(last && last->address == missing->address && last->reg == missing->reg))
+            complain(missing->outcome, missing->address, missing->reg);
+        if (missing)
+            last = missing;
     }
     if (!readings.empty())
         m_printer.print(rowOf(readings), t);
@@ -178,39 +181,68 @@ Outcome Session::actuate(const Request &request)
 {
     switch (request.command) {
     case Command::Relays: {
-        const Outcome outcome = complain(writeRelays(m_engine, request.bytes.front()), rly08::Address, rly08::States);
+        const std::array frame{relayPatternFrame(request.bytes.front())};
+        const Outcome outcome = writeEach(frame);
         if (outcome == Outcome::Taken)
             m_printer.print({{{QStringLiteral("pattern"), request.bytes.front()}},
                              {QString::number(request.bytes.front())}}, 0);
         return outcome;
     }
     case Command::Servo:
-        return complain(writeServoPosition(m_engine, request.servo, request.position), sd21::Address,
-                        quint8(sd21::RegistersPerServo * request.servo + sd21::PositionLow));
-    default:
-        return complain(writeDisplayText(m_engine, request.text), lcd03::Address, lcd03::Command);
+        return writeEach(servoPositionFrames(request.servo, request.position));
+    default: {
+        const std::array frame{displayTextFrame(request.text)};
+        return writeEach(frame);
     }
+    }
+}
+
+// Frames answered by one byte each, in order, until one cannot go out.
+Outcome Session::writeEach(std::span<const QByteArray> frames)
+{
+    Outcome result = Outcome::Taken;
+    for (const QByteArray &frame : frames) {
+        const Outcome outcome = m_link.exchange(frame, 1).outcome;
+        result = worseOf(result, complain(outcome, quint8(frame[1]), quint8(frame[2])));
+        if (outcome == Outcome::NotSent || outcome == Outcome::Lost)
+            break;
+    }
+    return result;
 }
 
 Outcome Session::drive(const Request &request)
 {
-    const Outcome driven = complain(driveMotors(m_engine, request.speed1, request.speed2), md23::Address, md23::Speed1);
+    const Outcome driven = complainOfMotors(m_motors.drive(request.speed1, request.speed2));
+    if (!m_motors.moving())
+        return driven; // refused, or nothing went out: nothing to stop
     if (driven != Outcome::NotSent && driven != Outcome::Lost && m_driveWait)
         m_driveWait(request.milliseconds);
-    // Whatever happened above, the motors are told to stop.
-    const Outcome stopped = complain(stopMotors(m_engine), md23::Address, md23::Speed1);
+    return worseOf(driven, stopMotors());
+}
+
+// Whatever happened before, the motors are told to stop, with their mode's stop.
+Outcome Session::stopMotors()
+{
+    const Outcome stopped = complainOfMotors(m_motors.stop());
     if (stopped == Outcome::NotSent || stopped == Outcome::Lost)
         m_errors << "error: the port is gone; the stop to " << addressText(md23::Address)
                  << " registers 0 and 1 could not be sent\n";
-    return worseOf(driven, stopped);
+    return stopped;
+}
+
+Outcome Session::complainOfMotors(Outcome outcome)
+{
+    if (const std::optional<Unanswered> &failure = m_motors.failure())
+        complain(failure->outcome, failure->address, failure->reg);
+    if (!m_motors.refusal().isEmpty())
+        m_errors << "error: not driving: " << m_motors.refusal() << '\n';
+    return outcome;
 }
 
 Row rowOf(const std::vector<Reading> &readings)
 {
     Row row;
     for (const Reading &reading : readings) {
-        if (reading.shown.isEmpty())
-            continue; // not a caption (the needle)
         const QJsonValue value = reading.answered() ? jsonNumber(reading.shown) : QJsonValue();
         const QString shown = reading.answered() ? reading.shown : NotRead;
         if (reading.index < 0) {

@@ -7,17 +7,18 @@
 #include <QTextStream>
 
 namespace kestrava {
-class TransactionEngine;
+class InStepLink;
+class Motors;
 }
 
 namespace kestrava::cli {
 
-// Runs one pass of a request over the engine: the frames, the rows printed, and
-// the complaints about registers that did not answer.
+// Runs one pass of a request over a link kept in step: the frames, the rows
+// printed, and the complaints about registers whose own answer did not come.
 class Session
 {
 public:
-    Session(TransactionEngine &engine, Printer &printer, QTextStream &errors);
+    Session(InStepLink &link, Motors &motors, Printer &printer, QTextStream &errors);
 
     // One pass; the worst outcome met (Taken when everything answered).
     Outcome run(const Request &request, double secondsSinceStart);
@@ -31,14 +32,17 @@ private:
     Outcome write(const Request &request, double t);
     Outcome dump(const Request &request, double t);
     Outcome probe(const Request &request, double t);
-    Outcome sequence(Outcome (*run)(TransactionEngine &, const ReadingSink &), double t);
+    Outcome sequence(Outcome (*run)(InStepLink &, const ReadingSink &), double t);
     Outcome actuate(const Request &request);
+    Outcome writeEach(std::span<const QByteArray> frames);
     Outcome drive(const Request &request);
-    // A complaint for a write or read that went unanswered; the outcome passes through.
+    Outcome stopMotors();
+    // A complaint for a write or read whose answer did not come; the outcome passes through.
     Outcome complain(Outcome outcome, quint8 address, quint8 reg);
-    QByteArray replyBytes(int count) const;
+    Outcome complainOfMotors(Outcome outcome);
 
-    TransactionEngine &m_engine;
+    InStepLink &m_link;
+    Motors &m_motors;
     Printer &m_printer;
     QTextStream &m_errors;
     Interruptible m_driveWait;
@@ -49,5 +53,7 @@ private:
 Row rowOf(const std::vector<Reading> &readings);
 // "B0 register 13".
 QString registerText(quint8 address, quint8 reg);
+// What the command line says of a register whose answer did not come.
+QString complaintText(Outcome outcome, quint8 address, quint8 reg);
 
 } // namespace kestrava::cli

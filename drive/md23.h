@@ -21,7 +21,7 @@ inline constexpr quint8 Motor1Current = 11;
 inline constexpr quint8 Motor2Current = 12;
 inline constexpr quint8 SoftwareVersion = 13;
 inline constexpr quint8 Acceleration = 14;  // 1, 5 or 10
-inline constexpr quint8 Mode = 15;          // 0 or 2
+inline constexpr quint8 Mode = 15;          // 0 to 3; the window sets 0 or 2
 inline constexpr quint8 Command = 16;
 
 // Values of the command register.
@@ -33,6 +33,14 @@ inline constexpr quint8 AutoStopOn = 0x33;
 
 // The speed that stops a motor (and the turn that goes straight on).
 inline constexpr quint8 Stop = 128;
+
+// Modes 1 and 3 take the speed registers as signed bytes, where 128 is -128,
+// full reverse, and 0 stops.
+inline constexpr quint8 HighestMode = 3;
+constexpr quint8 stopFor(quint8 mode)
+{
+    return mode == 1 || mode == 3 ? 0 : Stop;
+}
 
 // A button that writes one register once and forgets it.
 struct SettingButton

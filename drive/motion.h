@@ -1,7 +1,10 @@
 #pragma once
 
 #include "md23.h"
+#include "reading.h"
 #include "transactionengine.h"
+
+#include <optional>
 
 namespace kestrava {
 
@@ -17,5 +20,38 @@ void runTimedMove(TransactionEngine &engine, quint8 reg, md23::TimedMove move);
 Outcome driveMotors(TransactionEngine &engine, quint8 speed1, quint8 speed2);
 // Both registers to 128.
 Outcome stopMotors(TransactionEngine &engine);
+
+// The motors as the command line and the server drive them, over a link kept in
+// step. The controller's mode is read before the first speed frame, so that every
+// stop is the stop of that mode: a stop of 128 in modes 1 and 3 would be full reverse.
+class Motors
+{
+public:
+    explicit Motors(InStepLink &link);
+
+    // Speed 1 then speed 2, the raw register values of the controller's mode.
+    // Refused, with nothing sent, when the mode cannot be read or is not 0 to 3.
+    Outcome drive(quint8 speed1, quint8 speed2);
+    // Both registers to the stop of the mode.
+    Outcome stop();
+    // Set when a speed frame went out, until a stop is answered.
+    bool moving() const { return m_moving; }
+    // The mode may have been written behind this object's back.
+    void forgetMode() { m_mode.reset(); }
+
+    // What the last call met: the register that went unanswered, or why it refused.
+    const std::optional<Unanswered> &failure() const { return m_failure; }
+    const QString &refusal() const { return m_refusal; }
+
+private:
+    bool knowMode();
+    Outcome writeSpeeds(quint8 speed1, quint8 speed2);
+
+    InStepLink &m_link;
+    std::optional<quint8> m_mode;
+    bool m_moving = false;
+    std::optional<Unanswered> m_failure;
+    QString m_refusal;
+};
 
 } // namespace kestrava

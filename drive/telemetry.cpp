@@ -47,6 +47,11 @@ Outcome readTelemetry(TransactionEngine &engine, const ReadingSink &sink)
     return readFields(engine, QStringLiteral("md23"), md23::Address, readOut(), sink);
 }
 
+Outcome readTelemetryAtOnce(InStepLink &link, const ReadingSink &sink)
+{
+    return readFieldsAtOnce(link, QStringLiteral("md23"), md23::Address, readOut(), sink);
+}
+
 float encoderCount(quint8 b0, quint8 b1, quint8 b2, quint8 b3)
 {
     const quint32 count = quint32(b0) << 24 | quint32(b1) << 16 | quint32(b2) << 8 | b3;

@@ -9,6 +9,9 @@ namespace kestrava {
 // soon as its value is complete (module "md23"; fields encoder1, encoder2,
 // battery, version, current1, current2).
 Outcome readTelemetry(TransactionEngine &engine, const ReadingSink &sink);
+// The same fields from one 12-byte read of registers 2 to 13, so that the encoder
+// counts are latched once and their four bytes agree.
+Outcome readTelemetryAtOnce(InStepLink &link, const ReadingSink &sink);
 
 // An encoder count from its four register bytes, most significant first, taken
 // unsigned and held in single precision (exact up to 16777216, 24 bits beyond).

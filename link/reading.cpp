@@ -1,6 +1,9 @@
 #include "reading.h"
 
 #include "frames.h"
+#include "instep.h"
+
+#include <algorithm>
 
 namespace kestrava {
 
@@ -10,7 +13,8 @@ int severity(Outcome outcome)
     switch (outcome) {
     case Outcome::Taken:
     case Outcome::Sent: return 0;
-    case Outcome::TimedOut: return 1;
+    case Outcome::TimedOut:
+    case Outcome::OutOfStep: return 1;
     case Outcome::Refused: return 2;
     case Outcome::Lost:
     case Outcome::NotSent: return 3;
@@ -82,6 +86,33 @@ Outcome readFields(TransactionEngine &engine, const QString &module, quint8 addr
         sink(reading);
     }
     return result;
+}
+
+Outcome readFieldsAtOnce(InStepLink &link, const QString &module, quint8 address,
+                         const std::vector<FieldRead> &fields, const ReadingSink &sink)
+{
+    quint8 first = 255;
+    quint8 last = 0;
+    for (const FieldRead &field : fields) {
+        first = std::min(first, *std::min_element(field.registers.begin(), field.registers.end()));
+        last = std::max(last, *std::max_element(field.registers.begin(), field.registers.end()));
+    }
+    const Answer answer = link.readRegisters(address, first, quint8(last - first + 1));
+    if (answer.outcome == Outcome::NotSent)
+        return answer.outcome;
+    for (const FieldRead &field : fields) {
+        Reading reading = newReading(module, QString::fromLatin1(field.field), field.index);
+        noteOutcome(reading, address, first, answer.outcome);
+        if (answer.taken()) {
+            std::vector<quint8> bytes;
+            for (quint8 reg : field.registers)
+                bytes.push_back(quint8(answer.bytes.at(reg - first)));
+            reading.value = field.value(bytes);
+            reading.shown = field.caption(reading.value);
+        }
+        sink(reading);
+    }
+    return answer.outcome;
 }
 
 double firstByte(const std::vector<quint8> &bytes)

@@ -11,6 +11,8 @@
 
 namespace kestrava {
 
+class InStepLink;
+
 // A register that went unanswered, and how its wait ended.
 struct Unanswered
 {
@@ -73,6 +75,12 @@ ByteRead readByte(TransactionEngine &engine, quint8 address, quint8 reg);
 // Reads the fields in order, handing each to `sink` once its last register is in.
 Outcome readFields(TransactionEngine &engine, const QString &module, quint8 address,
                    const std::vector<FieldRead> &fields, const ReadingSink &sink);
+
+// The same fields in one read frame from their lowest register to their highest,
+// over a link kept in step: a field is a value only when that frame's own answer
+// came; otherwise every field is unanswered at the frame's first register.
+Outcome readFieldsAtOnce(InStepLink &link, const QString &module, quint8 address,
+                         const std::vector<FieldRead> &fields, const ReadingSink &sink);
 
 // Notes an unanswered register in the reading, keeping the first one.
 void noteOutcome(Reading &reading, quint8 address, quint8 reg, Outcome outcome);

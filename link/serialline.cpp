@@ -7,6 +7,7 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
@@ -138,6 +139,22 @@ QByteArray SerialLine::input()
     QByteArray bytes = m_port.readAll();
     bytes += readFromOperatingSystem();
     return bytes;
+}
+
+bool SerialLine::waitForInput(std::chrono::microseconds within)
+{
+    if (!m_port.isOpen() || inBufferCount() > 0)
+        return inBufferCount() > 0;
+#ifdef Q_OS_UNIX
+    pollfd watched{int(m_port.handle()), POLLIN, 0};
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(within);
+    const timespec timeout{time_t(seconds.count()), long((within - seconds).count() * 1000)};
+    while (::ppoll(&watched, 1, &timeout, nullptr) < 0 && errno == EINTR) {
+    }
+#else
+    m_port.waitForReadyRead(int(std::chrono::ceil<std::chrono::milliseconds>(within).count()));
+#endif
+    return inBufferCount() > 0;
 }
 
 void SerialLine::handleError(QSerialPort::SerialPortError error)

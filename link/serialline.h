@@ -7,6 +7,8 @@
 #include <QSerialPort>
 #include <QString>
 
+#include <chrono>
+
 namespace kestrava {
 
 // Device that COM port n stands for: the variable comPortVariable(n) when set,
@@ -51,6 +53,9 @@ public:
     void discardInput();
     // Input: every waiting byte, in the order received.
     QByteArray input();
+    // Blocks until a byte is waiting or `within` has passed, without running the
+    // event loop (finer than its milliseconds); whether a byte is waiting.
+    bool waitForInput(std::chrono::microseconds within);
 
 signals:
     // The device went away (unplugged, read or write error). The port is already closed.

@@ -29,14 +29,20 @@ const char *outcomeName(Outcome outcome)
     case Outcome::NotSent: return "not sent";
     case Outcome::Lost: return "lost";
     case Outcome::Refused: return "refused";
+    case Outcome::OutOfStep: return "out of step";
     }
     return "?";
 }
 
 Outcome TransactionEngine::transact(const QByteArray &frame, quint8 replyLength)
 {
+    return exchange(frame, replyLength).outcome;
+}
+
+Answer TransactionEngine::exchange(const QByteArray &frame, quint8 replyLength)
+{
     const Outcome sent = send(frame);
-    return sent == Outcome::Sent ? WaitForReply(replyLength) : sent;
+    return sent == Outcome::Sent ? awaitAnswer(replyLength) : Answer{sent, {}};
 }
 
 Outcome TransactionEngine::writeRegister(quint8 address, quint8 reg, quint8 value)
@@ -79,6 +85,11 @@ Outcome TransactionEngine::send(const QByteArray &frame)
 
 Outcome TransactionEngine::WaitForReply(quint8 n)
 {
+    return awaitAnswer(n).outcome;
+}
+
+Answer TransactionEngine::awaitAnswer(quint8 n)
+{
     QScopedValueRollback waiting(m_waiting, true);
     m_tickCount = 0.0f;
     switchTimerOn();
@@ -98,14 +109,14 @@ Outcome TransactionEngine::WaitForReply(quint8 n)
     }
 }
 
-Outcome TransactionEngine::endWait(Outcome outcome, QStringView traceKind)
+Answer TransactionEngine::endWait(Outcome outcome, QStringView traceKind)
 {
     traceLine(traceKind);
     if (outcome == Outcome::Lost)
         emit replyLost();
     else
         emit replyTimedOut();
-    return outcome;
+    return {outcome, {}};
 }
 
 bool TransactionEngine::waitExpired(const QDeadlineTimer &deadline) const
@@ -148,7 +159,7 @@ void TransactionEngine::waitOnePass()
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-Outcome TransactionEngine::takeReply()
+Answer TransactionEngine::takeReply()
 {
     m_timer1.stop();
     const QByteArray bytes = m_line.input();
@@ -157,7 +168,7 @@ Outcome TransactionEngine::takeReply()
     qCDebug(lcLink) << "reply" << hexBytes(bytes.left(stored));
     traceLine(u"RX", bytes);
     emit replyTaken(bytes);
-    return Outcome::Taken;
+    return {Outcome::Taken, bytes};
 }
 
 void TransactionEngine::traceLine(QStringView kind, QByteArrayView bytes)

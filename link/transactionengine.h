@@ -21,8 +21,19 @@ enum class Outcome {
     NotSent,  // the port is closed: nothing went out and nothing was waited for
     Lost,     // the device vanished during the wait
     Refused,  // a send attempted inside a wait: a fault of the caller, nothing sent
+    OutOfStep, // outside the window: bytes came that were not this frame's answer alone
 };
 const char *outcomeName(Outcome outcome);
+
+// A transaction's outcome with the bytes its own wait took (all of them, as
+// WaitForReply takes them), so that callers need not read the shared ReplyBuffer.
+struct Answer
+{
+    Outcome outcome = Outcome::NotSent;
+    QByteArray bytes;
+
+    bool taken() const { return outcome == Outcome::Taken; }
+};
 
 // The bus transaction engine: frames go out whole, then a bounded wait collects
 // the answer into ReplyBuffer. The only clock is TickCount, advanced by Timer1.
@@ -47,6 +58,8 @@ public:
     // One transaction: the frame in one output call, one event pass, WaitForReply.
     // A frame that cannot be sent (port closed, or refused) is not waited for.
     Outcome transact(const QByteArray &frame, quint8 replyLength);
+    // The same transaction, handing back what its wait took.
+    Answer exchange(const QByteArray &frame, quint8 replyLength);
     Outcome writeRegister(quint8 address, quint8 reg, quint8 value);
     Outcome writeRegisters(quint8 address, quint8 firstRegister, QByteArrayView data);
     Outcome readRegisters(quint8 address, quint8 firstRegister, quint8 count);
@@ -54,6 +67,7 @@ public:
     // The building blocks, for operations that depart from the pattern above.
     Outcome send(const QByteArray &frame); // Output, then one event pass: Sent, NotSent or Refused
     Outcome WaitForReply(quint8 n);        // Taken, TimedOut or Lost
+    Answer awaitAnswer(quint8 n);          // WaitForReply, with the bytes it took
     void WaitTicks(qint16 n);           // n + 1 ticks
     void processPendingEvents();        // one non-blocking pass of the event loop
 
@@ -70,6 +84,13 @@ public:
     // The command line bounds each reply wait in milliseconds instead of ticks;
     // zero restores the window's 11 ticks.
     void setReplyTimeout(std::chrono::milliseconds timeout) { m_replyTimeout = timeout; }
+    // How long a reply wait lasts at most: the milliseconds set, or the 11 ticks.
+    std::chrono::milliseconds replyWaitBound() const
+    {
+        return m_replyTimeout.count() > 0 ? m_replyTimeout : TickInterval * 11;
+    }
+    // One trace line of the link's own, such as bytes discarded to get back in step.
+    void traceLine(QStringView kind, QByteArrayView bytes = {});
 
 signals:
     // Emitted for every frame handed to the port, and every frame refused because
@@ -87,9 +108,8 @@ private:
     void switchTimerOn();
     void waitOnePass();
     bool waitExpired(const QDeadlineTimer &deadline) const;
-    Outcome endWait(Outcome outcome, QStringView traceKind);
-    Outcome takeReply();
-    void traceLine(QStringView kind, QByteArrayView bytes = {});
+    Answer endWait(Outcome outcome, QStringView traceKind);
+    Answer takeReply();
 
     SerialLine &m_line;
     QTimer m_timer1;

@@ -64,4 +64,9 @@ Outcome readCompass(TransactionEngine &engine, const ReadingSink &sink)
     return readFields(engine, QStringLiteral("cmps03"), cmps03::Address, readOut(), withNeedle);
 }
 
+Outcome readCompassAtOnce(InStepLink &link, const ReadingSink &sink)
+{
+    return readFieldsAtOnce(link, QStringLiteral("cmps03"), cmps03::Address, readOut(), sink);
+}
+
 } // namespace kestrava

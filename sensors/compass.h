@@ -15,5 +15,7 @@ float needleAngle(float bearing);
 // CmdBrujula: the compass's version, its bearing in degrees and the needle's
 // angle (module "cmps03"; fields version, bearing, needle, the needle with no caption).
 Outcome readCompass(TransactionEngine &engine, const ReadingSink &sink);
+// The version and the bearing from one read of registers 0 to 3 (no needle).
+Outcome readCompassAtOnce(InStepLink &link, const ReadingSink &sink);
 
 } // namespace kestrava

@@ -1,5 +1,6 @@
 #include "rangers.h"
 
+#include "instep.h"
 #include "srf02.h"
 
 #include <QElapsedTimer>
@@ -39,6 +40,29 @@ Outcome measure(TransactionEngine &engine, int index, const ReadingSink &sink)
     return worseOf(commanded, read);
 }
 
+Outcome measureInStep(InStepLink &link, int index, const ReadingSink &sink)
+{
+    const quint8 address = rangerAddress(index);
+    Reading reading = newReading(QStringLiteral("srf02"), QStringLiteral("range"), index);
+    const char command = char(srf02::RangeInCentimetres);
+    const Answer commanded = link.writeRegisters(address, srf02::Command, QByteArrayView(&command, 1));
+    noteOutcome(reading, address, srf02::Command, commanded.outcome);
+    if (commanded.taken() && !link.pause(srf02::RangingTime))
+        noteOutcome(reading, address, srf02::Command, Outcome::OutOfStep);
+    Answer read{Outcome::Taken, {}};
+    if (reading.answered()) {
+        read = link.readRegisters(address, srf02::RangeHigh, 2);
+        noteOutcome(reading, address, srf02::RangeHigh, read.outcome);
+    }
+    if (reading.answered()) {
+        reading.value = rangeFromBytes(quint8(read.bytes[0]), quint8(read.bytes[1]));
+        reading.shown = QString::number(qint64(reading.value));
+    }
+    if (commanded.outcome != Outcome::NotSent && read.outcome != Outcome::NotSent)
+        sink(reading);
+    return reading.unanswered ? reading.unanswered->outcome : Outcome::Taken;
+}
+
 } // namespace
 
 quint8 rangerAddress(int index)
@@ -61,6 +85,15 @@ Outcome readRanges(TransactionEngine &engine, const ReadingSink &sink)
         if (measured == Outcome::NotSent)
             break;
     }
+    return result;
+}
+
+Outcome readRangesInStep(InStepLink &link, const ReadingSink &sink)
+{
+    Outcome result = Outcome::Taken;
+    // A closed or lost port ends the sequence.
+    for (int i = 0; i < srf02::Count && result != Outcome::NotSent && result != Outcome::Lost; ++i)
+        result = worseOf(result, measureInStep(link, i, sink));
     return result;
 }
 

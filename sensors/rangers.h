@@ -12,5 +12,8 @@ quint16 rangeFromBytes(quint8 high, quint8 low);
 // CmdDistancia: the five SRF02s measure one after another, each range handed
 // over once read (module "srf02", field range, index 0 to 4, in cm).
 Outcome readRanges(TransactionEngine &engine, const ReadingSink &sink);
+// The same over a link kept in step: a ranger whose command went unanswered is
+// not read, and the line must stay quiet while it measures.
+Outcome readRangesInStep(InStepLink &link, const ReadingSink &sink);
 
 } // namespace kestrava

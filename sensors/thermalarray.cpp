@@ -27,4 +27,9 @@ Outcome readThermal(TransactionEngine &engine, const ReadingSink &sink)
     return readFields(engine, QStringLiteral("tpa81"), tpa81::Address, readOut(), shownAtOnce);
 }
 
+Outcome readThermalAtOnce(InStepLink &link, const ReadingSink &sink)
+{
+    return readFieldsAtOnce(link, QStringLiteral("tpa81"), tpa81::Address, readOut(), sink);
+}
+
 } // namespace kestrava
