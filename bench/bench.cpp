@@ -11,6 +11,7 @@
 #include "simulatedbus.h"
 #include "simviewbench.h"
 #include "transactionengine.h"
+#include "instep.h"
 
 #include <QApplication>
 #include <QFile>
@@ -49,6 +50,13 @@ void measureTransactions(TransactionEngine &engine)
     const Spread read = beyondWire([&] { engine.readRegisters(BenchModule, 0, 1); }, 4 + 1);
     print(QStringLiteral("one-byte read: %1 ms median, %2 ms p95 beyond its wire time of %3 ms (%4 transactions; target < 1 ms)")
               .arg(read.median, 0, 'f', 3).arg(read.p95, 0, 'f', 3).arg(wireMs(5), 0, 'f', 3).arg(Transactions));
+
+    InStepLink link(engine);
+    const Spread inStep = beyondWire([&] { link.readRegisters(BenchModule, 0, 1); }, 4 + 1);
+    print(QStringLiteral("one-byte read kept in step (command line and server): %1 ms median, %2 ms p95 beyond its "
+                         "wire time, of which %3 ms is the quiet guard after the answer (%4 transactions)")
+              .arg(inStep.median, 0, 'f', 3).arg(inStep.p95, 0, 'f', 3)
+              .arg(double(InStepLink::AnswerGuard.count()) / 1000, 0, 'f', 1).arg(Transactions));
 
     std::vector<double> ratios;
     const double limit = wireMs(10 * 5);
