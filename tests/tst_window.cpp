@@ -237,7 +237,8 @@ private slots:
         panel.setScreen(target);
         QTRY_COMPARE(area->verticalScrollBar()->isVisible(), scrolls);
         QVERIFY(!area->horizontalScrollBar()->isVisible());
-        QVERIFY(target->availableGeometry().size().expandedTo(panel.size()) == target->availableGeometry().size());
+        const QSize room = target->availableGeometry().size();
+        QVERIFY(panel.width() <= room.width() && panel.height() <= room.height());
         QCOMPARE(panel.minimumSize() == panel.maximumSize(), !scrolls);
         if (!scrolls)
             QCOMPARE(panel.size(), QSize(951, 777));
