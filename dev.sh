@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Set-up, build and run in one step on a fresh Debian 12 machine.
-#   ./dev.sh run [ARGS...] install what is missing, build the programs, open the panel on the
-#                          simulated bus (ARGS go on to kestrava, after --simulate)
+#   ./dev.sh run [ARGS...] install what is missing, build the programs into build/bin, open the
+#                          panel on the simulated bus (ARGS go on to kestrava, after --simulate)
 #   ./dev.sh test          install what is missing, build everything, run every test headless
 #   ./dev.sh sanitize      the same tests in a second build with AddressSanitizer and UBSan
 #   ./dev.sh fuzz [SECS]   build the libFuzzer targets with clang and run each for SECS (default 20)
@@ -24,6 +24,11 @@ packing=(dpkg-dev file lintian desktop-file-utils appstream)
 
 say() { echo "dev.sh: $*"; }
 
+# "1 package", "2 packages".
+count_of() { # number, noun
+    if [ "$1" -eq 1 ]; then echo "1 $2"; else echo "$1 $2s"; fi
+}
+
 # Runs a step with its output in the log; on failure shows the log's end and its path.
 step() { # description, command...
     local what="$1"; shift
@@ -44,7 +49,7 @@ install_missing() {
     local sudo=()
     if [ "$(id -u)" -ne 0 ]; then
         if ! command -v sudo >/dev/null 2>&1; then
-            say "${#missing[@]} packages are missing and this user can neither install them nor use sudo." >&2
+            say "$(count_of ${#missing[@]} package) to install (${missing[*]}), and this user can neither install packages nor use sudo." >&2
             say "Run this as root, then try again:" >&2
             echo "    apt-get update && apt-get install -y ${missing[*]}" >&2
             exit 1
@@ -52,7 +57,7 @@ install_missing() {
         sudo=(sudo)
     fi
     step "updating the package lists…" "${sudo[@]}" apt-get update
-    step "installing ${#missing[@]} packages (${missing[*]})…" \
+    step "installing $(count_of ${#missing[@]} package) (${missing[*]})…" \
         "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
 }
 
@@ -82,8 +87,9 @@ case "$command" in
 run)
     install_missing "${packages[@]}"
     configure "$build"
-    build_targets "$build" kestrava kestrava-sim
-    exec "$build/panel/kestrava" --simulate "$@"
+    build_targets "$build" kestrava kestrava-sim kestrava-cli
+    say "the programs are in $build/bin: kestrava, kestrava-sim, kestrava-cli (try: $build/bin/kestrava-cli --simulate ranges)"
+    exec "$build/bin/kestrava" --simulate "$@"
     ;;
 test)
     install_missing "${packages[@]}"
@@ -103,7 +109,7 @@ fuzz)
     CXX=clang++ CC=clang configure "$build-fuzz" -DKESTRAVA_FUZZ=ON
     build_targets "$build-fuzz"
     seconds="${1:-20}"
-    for target in "$build-fuzz"/tests/fuzz/fuzz_*; do
+    for target in "$build-fuzz"/bin/fuzz_*; do
         [ -f "$target" ] && [ -x "$target" ] || continue
         name="$(basename "$target")"
         corpus="$here/tests/fuzz/corpus/${name#fuzz_}"
@@ -118,7 +124,7 @@ bench)
     install_missing "${packages[@]}"
     configure "$build"
     build_targets "$build" kestrava-bench kestrava kestrava-sim
-    exec "$build/bench/kestrava-bench"
+    exec "$build/bin/kestrava-bench"
     ;;
 package)
     install_missing "${packages[@]}" "${packing[@]}"

@@ -56,17 +56,22 @@ const char *const Description =
     "A reading is printed only when the answer to its own frame came, whole and alone;\n"
     "otherwise it is an error (\"no answer\", or \"the line was out of step\").\n"
     "\n"
+    "Without hardware, add --simulate: each command then runs against a fresh simulated robot.\n"
+    "\n"
     "Exit status: 0 all answered, 1 some wait timed out, 2 usage, 3 the port could not be\n"
-    "opened, 4 the device was lost.";
+    "opened, 4 the device was lost. probe: 0 when every ADDR named answered (with none named,\n"
+    "when at least one module on the bus answered), 1 otherwise.";
 
 struct Options
 {
     QCommandLineOption com{QStringLiteral("com"), QStringLiteral("COM port <n> (1 to 16), as in the window; default 1."),
                            QStringLiteral("n"), QStringLiteral("1")};
-    QCommandLineOption device{QStringLiteral("device"), QStringLiteral("The adapter's device <path>."),
+    QCommandLineOption device{QStringLiteral("device"),
+                              QStringLiteral("The adapter's device <path>, absolute or from the current folder."),
                               QStringLiteral("path")};
     QCommandLineOption simulate{QStringLiteral("simulate"),
-                                QStringLiteral("Run against kestrava-sim, started for the duration of the command; "
+                                QStringLiteral("Run against a fresh simulated robot (kestrava-sim), started for this "
+                                               "command only: nothing carries over to the next command. "
                                                "--simulate=view opens its robot view.")};
     QCommandLineOption watchdog{QStringLiteral("watchdog"),
                                 QStringLiteral("serve: stop the motors when no request comes for <ms> while they "
@@ -75,9 +80,11 @@ struct Options
     QCommandLineOption trace{QStringLiteral("trace"), QStringLiteral("Write every frame and reply to <file>."),
                              QStringLiteral("file")};
     QCommandLineOption timeout{QStringLiteral("timeout"),
-                               QStringLiteral("Bound each wait to <ms> (default: 11 ticks; probe: 60 ms)."),
+                               QStringLiteral("Bound each wait to <ms> milliseconds (default: 11 ticks of 50 ms; "
+                                              "probe: 60 ms)."),
                                QStringLiteral("ms")};
-    QCommandLineOption every{QStringLiteral("every"), QStringLiteral("Repeat a reading command every <ms>."),
+    QCommandLineOption every{QStringLiteral("every"),
+                             QStringLiteral("Repeat a reading command every <ms> milliseconds (0: back to back)."),
                              QStringLiteral("ms")};
     QCommandLineOption count{QStringLiteral("count"), QStringLiteral("With --every: stop after <n> readings."),
                              QStringLiteral("n")};
@@ -113,14 +120,19 @@ struct UsageError
     QString message;
 };
 
-int optionNumber(const QCommandLineParser &parser, const QCommandLineOption &option, int least, int most)
+// `what` names the unit where there is one: "a number of milliseconds".
+int optionNumber(const QCommandLineParser &parser, const QCommandLineOption &option, int least, int most,
+                 const char *what = "a number")
 {
     const std::optional<long> value = parseNumber(parser.value(option));
     if (!value || *value < least || *value > most)
-        throw UsageError{QStringLiteral("--%1 takes a number from %2 to %3, not \"%4\"")
-                             .arg(option.names().first()).arg(least).arg(most).arg(parser.value(option))};
+        throw UsageError{QStringLiteral("--%1 takes %2 from %3 to %4, not \"%5\"")
+                             .arg(option.names().first(), QLatin1String(what)).arg(least).arg(most)
+                             .arg(parser.value(option))};
     return int(*value);
 }
+
+constexpr char Milliseconds[] = "a number of milliseconds";
 
 Settings settingsFrom(const Options &o, const Request &request)
 {
@@ -128,7 +140,7 @@ Settings settingsFrom(const Options &o, const Request &request)
     Settings s;
     s.com = optionNumber(p, o.com, SerialLine::FirstPort, SerialLine::LastPort);
     if (p.isSet(o.timeout))
-        s.timeoutMs = optionNumber(p, o.timeout, 1, LongestWaitMs);
+        s.timeoutMs = optionNumber(p, o.timeout, 1, LongestWaitMs, Milliseconds);
     else if (request.command == Command::Probe)
         s.timeoutMs = ProbeTimeoutMs;
     if (p.isSet(o.csv) && p.isSet(o.json))
@@ -140,7 +152,7 @@ Settings settingsFrom(const Options &o, const Request &request)
     if (p.isSet(o.every)) {
         if (!isReading(request.command))
             throw UsageError{QStringLiteral("--every repeats reading commands only")};
-        s.everyMs = optionNumber(p, o.every, 0, 24 * 3600 * 1000);
+        s.everyMs = optionNumber(p, o.every, 0, 24 * 3600 * 1000, Milliseconds);
         s.count = p.isSet(o.count) ? optionNumber(p, o.count, 1, std::numeric_limits<int>::max()) : 0;
     }
     return s;
@@ -155,6 +167,25 @@ void waitUnlessInterrupted(int ms, const bool &interrupted, sim::SignalWatcher &
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     QObject::connect(&watcher, &sim::SignalWatcher::terminationRequested, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+// One line that names the device, what is wrong with it and the ways forward.
+QString cannotOpen(const SerialLine &line, bool simulated)
+{
+    const QString elsewhere = QStringLiteral("name the adapter's device with --device PATH or %1=PATH")
+                                  .arg(QLatin1String(comPortVariable(line.commPort())));
+    QStringList ways;
+    switch (line.lastOpenFailure()) {
+    case OpenFailure::NoDevice: ways << QStringLiteral("plug the adapter in") << elsewhere; break;
+    case OpenFailure::NoPermission: ways << QLatin1String(DialoutHint); break;
+    case OpenFailure::InUse: ways << QStringLiteral("close the program that holds it") << elsewhere; break;
+    default: ways << elsewhere; break;
+    }
+    if (!simulated)
+        ways << QStringLiteral("try the simulated robot with --simulate");
+    const QString last = ways.takeLast();
+    const QString advice = ways.isEmpty() ? last : ways.join(QStringLiteral(", ")) + QStringLiteral(", or ") + last;
+    return QStringLiteral("cannot open %1; %2").arg(line.lastError(), advice);
 }
 
 Status statusOf(Outcome outcome)
@@ -178,6 +209,7 @@ private:
     bool openPort(const Settings &settings);
     int serve(const Settings &settings);
     int repeat(Session &session, const Request &request, const Settings &settings);
+    void warnOfSlowPass(qint64 passMs, int everyMs);
 
     Options m_options;
     QTextStream m_out{stdout};
@@ -185,6 +217,8 @@ private:
     sim::SignalWatcher m_signals;
     bool m_interrupted = false;
     bool m_simulatorView = false; // --simulate=view
+    bool m_warnedOfSlowPass = false;
+    QString m_openError; // why the port did not open
     sim::SimulatedBus m_simulator; // before the line: ends after the port is closed
     SerialLine m_line;
     TransactionEngine m_engine{m_line};
@@ -205,7 +239,8 @@ bool Program::openPort(const Settings &settings)
     if (p.isSet(m_options.simulate)) {
         const QStringList view{QStringLiteral("--view")};
         if (!m_simulator.start(sim::SimulatedBus::programBesideApplication(), m_simulatorView ? view : QStringList())) {
-            m_err << "error: cannot start the simulated bus: " << m_simulator.errorString() << '\n';
+            m_openError = QStringLiteral("cannot start the simulated bus: ") + m_simulator.errorString();
+            m_err << "error: " << m_openError << '\n';
             return false;
         }
         m_simulator.mapComPorts();
@@ -215,7 +250,8 @@ bool Program::openPort(const Settings &settings)
     m_line.setCommPort(settings.com);
     if (m_line.open())
         return true;
-    m_err << "error: cannot open " << m_line.lastError() << '\n';
+    m_openError = cannotOpen(m_line, p.isSet(m_options.simulate));
+    m_err << "error: " << m_openError << '\n';
     return false;
 }
 
@@ -270,7 +306,7 @@ int Program::serve(const Settings &settings)
     Server server(m_link, m_motors, [this](int ms) { waitUnlessInterrupted(ms, m_interrupted, m_signals); });
     server.setWatchdog(std::chrono::milliseconds(settings.watchdogMs));
     if (!opened)
-        server.setPortError(m_line.lastError().isEmpty() ? m_simulator.errorString() : m_line.lastError());
+        server.setPortError(m_openError);
     QObject::connect(&m_signals, &sim::SignalWatcher::terminationRequested, &server, &Server::requestEnd);
     if (opened)
         m_link.start();
@@ -283,7 +319,9 @@ int Program::repeat(Session &session, const Request &request, const Settings &se
     clock.start();
     Outcome worst = Outcome::Taken;
     for (int pass = 1;; ++pass) {
-        const Outcome outcome = session.run(request, double(clock.elapsed()) / 1000.0);
+        const qint64 started = clock.elapsed();
+        const Outcome outcome = session.run(request, double(started) / 1000.0);
+        warnOfSlowPass(clock.elapsed() - started, settings.everyMs);
         worst = worseOf(worst, outcome);
         if (outcome == Outcome::NotSent || outcome == Outcome::Lost) {
             m_err << "error: the device was lost\n";
@@ -298,6 +336,17 @@ int Program::repeat(Session &session, const Request &request, const Settings &se
             break;
     }
     return statusOf(worst);
+}
+
+// Once: a log that cannot keep its period should say so, not drift in silence.
+void Program::warnOfSlowPass(qint64 passMs, int everyMs)
+{
+    if (everyMs <= 0 || passMs <= everyMs || m_warnedOfSlowPass)
+        return;
+    m_warnedOfSlowPass = true;
+    m_err << "warning: a pass took " << passMs << " ms, longer than --every " << everyMs
+          << " ms; the readings follow one another back to back\n";
+    m_err.flush();
 }
 
 } // namespace

@@ -29,7 +29,7 @@ struct CsvCell
 };
 
 // A CSV row is flat: an array column spreads over one cell per element, named
-// name1, name2, and so on.
+// by the column's element names, or name1, name2, and so on.
 QList<CsvCell> csvCells(const Row &row)
 {
     QList<CsvCell> cells;
@@ -40,7 +40,9 @@ QList<CsvCell> csvCells(const Row &row)
         }
         const QJsonArray elements = column.value.toArray();
         for (qsizetype i = 0; i < elements.size(); ++i)
-            cells.append({column.name + QString::number(i + 1), elements.at(i)});
+            cells.append({i < column.elementNames.size() ? column.elementNames.at(i)
+                                                         : column.name + QString::number(i + 1),
+                          elements.at(i)});
     }
     return cells;
 }

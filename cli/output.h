@@ -10,11 +10,13 @@ namespace kestrava::cli {
 
 enum class Format { Plain, Csv, Json };
 
-// One named value of a reading; Null when it was not read.
+// One named value of a reading; Null when it was not read. An array's elements
+// may carry CSV column names of their own (range_E0, ...).
 struct Column
 {
     QString name;
     QJsonValue value;
+    QStringList elementNames = {};
 };
 
 // One reading as printed: its columns for --csv and --json, its lines for the
@@ -27,7 +29,7 @@ struct Row
 
 // Writes rows in the chosen format: CSV with one header line (taken from the
 // first row) and `t` first; JSON one object per line with `t` first. An array
-// value becomes one CSV column per element (name1, name2, ...).
+// value becomes one CSV column per element (its element names, or name1, name2, ...).
 class Printer
 {
 public:

@@ -89,7 +89,8 @@ void fill(Request &request, const QStringList &a)
     case Command::Probe:
         for (const QString &address : a)
             request.addresses.push_back(addressIn(address));
-        for (int address = 0x02; a.isEmpty() && address <= 0xFE; address += 2)
+        request.wholeBus = a.isEmpty();
+        for (int address = 0x02; request.wholeBus && address <= 0xFE; address += 2)
             request.addresses.push_back(quint8(address));
         break;
     case Command::Relays:

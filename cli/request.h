@@ -20,6 +20,7 @@ struct Request
 {
     Command command = Command::Read;
     std::vector<quint8> addresses; // even bus addresses
+    bool wholeBus = false;         // probe: none named, every address from 02 to FE
     quint8 firstRegister = 0;
     int count = 1;                 // registers to read
     std::vector<quint8> bytes;     // write data; relays: the pattern

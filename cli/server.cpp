@@ -297,7 +297,7 @@ rpc::Error Server::failure(Outcome outcome, quint8 address, quint8 reg)
     switch (outcome) {
     case Outcome::NotSent:
         if (!m_portError.isEmpty())
-            return {rpc::PortNotOpened, QStringLiteral("cannot open ") + m_portError};
+            return {rpc::PortNotOpened, m_portError};
         [[fallthrough]];
     case Outcome::Lost:
         m_lost = true;

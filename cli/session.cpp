@@ -12,6 +12,7 @@
 #include "instep.h"
 #include "transactionengine.h"
 
+#include <QHash>
 #include <QJsonArray>
 
 namespace kestrava::cli {
@@ -156,7 +157,10 @@ Outcome Session::probe(const Request &request, double t)
                         t);
     }
     m_printer.printFooter(QStringLiteral("%1 of %2 answered").arg(answered).arg(request.addresses.size()));
-    return Outcome::Taken; // silence is what a probe finds out, not a failure
+    // Named addresses are expected to answer; on the whole bus most are empty, and
+    // only a bus where nothing answers is a failure.
+    const bool asHoped = request.wholeBus ? answered > 0 : answered == qsizetype(request.addresses.size());
+    return asHoped ? Outcome::Taken : Outcome::TimedOut;
 }
 
 Outcome Session::sequence(Outcome (*run)(InStepLink &, const ReadingSink &), double t)
@@ -185,7 +189,7 @@ Outcome Session::actuate(const Request &request)
         const Outcome outcome = writeEach(frame);
         if (outcome == Outcome::Taken)
             m_printer.print({{{QStringLiteral("pattern"), request.bytes.front()}},
-                             {QString::number(request.bytes.front())}}, 0);
+                             {hexByte(request.bytes.front())}}, 0);
         return outcome;
     }
     case Command::Servo:
@@ -239,26 +243,75 @@ Outcome Session::complainOfMotors(Outcome outcome)
     return outcome;
 }
 
+namespace {
+
+// The unit of a field as people write it after a number; none for counts and versions.
+QString unitOf(const QString &field)
+{
+    static const QHash<QString, QString> units{
+        {QStringLiteral("battery"), QStringLiteral(" V")}, {QStringLiteral("current1"), QStringLiteral(" A")},
+        {QStringLiteral("current2"), QStringLiteral(" A")}, {QStringLiteral("bearing"), QStringLiteral("°")},
+        {QStringLiteral("ambient"), QStringLiteral(" °C")}, {QStringLiteral("pixel"), QStringLiteral(" °C")},
+        {QStringLiteral("range"), QStringLiteral(" cm")}};
+    return units.value(field);
+}
+
+// What names one element of a repeated field for people: a ranger by its
+// address; the thermal pixels by their place alone.
+QString elementLabel(const Reading &reading)
+{
+    return reading.module == QLatin1String("srf02") ? addressText(rangerAddress(reading.index)) : QString();
+}
+
+QString shownWithUnit(const Reading &reading)
+{
+    return reading.answered() ? reading.shown + unitOf(reading.field) : NotRead;
+}
+
+void appendSingle(Row &row, const Reading &reading, const QJsonValue &value)
+{
+    row.columns.append({reading.field, value});
+    row.plain << reading.field + QStringLiteral(": ") + shownWithUnit(reading);
+}
+
+// Labelled elements: "ranges: E0 34 cm, E2 --", columns range_E0, range_E2 in CSV.
+// Unlabelled ones: "pixels: 20 21 ... °C".
+void appendElement(Row &row, const Reading &reading, const QJsonValue &value)
+{
+    const QString plural = reading.field + u's';
+    const QString label = elementLabel(reading);
+    const bool first = row.columns.isEmpty() || row.columns.last().name != plural;
+    if (first) {
+        row.columns.append({plural, QJsonArray()});
+        row.plain << plural + u':';
+    }
+    Column &column = row.columns.last();
+    QJsonArray array = column.value.toArray();
+    array.append(value);
+    column.value = array;
+    QString &line = row.plain.last();
+    if (label.isEmpty()) {
+        const QString unit = unitOf(reading.field);
+        if (!first)
+            line.chop(unit.size());
+        line += u' ' + (reading.answered() ? reading.shown : NotRead) + unit;
+        return;
+    }
+    column.elementNames << reading.field + u'_' + label;
+    line += (first ? QStringLiteral(" ") : QStringLiteral(", ")) + label + u' ' + shownWithUnit(reading);
+}
+
+} // namespace
+
 Row rowOf(const std::vector<Reading> &readings)
 {
     Row row;
     for (const Reading &reading : readings) {
         const QJsonValue value = reading.answered() ? jsonNumber(reading.shown) : QJsonValue();
-        const QString shown = reading.answered() ? reading.shown : NotRead;
-        if (reading.index < 0) {
-            row.columns.append({reading.field, value});
-            row.plain << reading.field + QStringLiteral(": ") + shown;
-            continue;
-        }
-        const QString plural = reading.field + u's';
-        if (row.columns.isEmpty() || row.columns.last().name != plural) {
-            row.columns.append({plural, QJsonArray()});
-            row.plain << plural + u':';
-        }
-        QJsonArray array = row.columns.last().value.toArray();
-        array.append(value);
-        row.columns.last().value = array;
-        row.plain.last() += u' ' + shown;
+        if (reading.index < 0)
+            appendSingle(row, reading, value);
+        else
+            appendElement(row, reading, value);
     }
     return row;
 }

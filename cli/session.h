@@ -49,7 +49,8 @@ private:
 };
 
 // The readings of one pass as a row: single fields as columns, repeated fields
-// (pixel, range) as one array column named in the plural.
+// (pixel, range) as one array column named in the plural; the plain lines carry
+// the units and name each ranger by its address.
 Row rowOf(const std::vector<Reading> &readings);
 // "B0 register 13".
 QString registerText(quint8 address, quint8 reg);

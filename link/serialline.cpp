@@ -3,12 +3,14 @@
 #include "linklog.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QtGlobal>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -19,16 +21,32 @@ QByteArray comPortVariable(int number)
     return "KESTRAVA_COM" + QByteArray::number(number);
 }
 
+namespace {
+
+// The serial port library reads a name without a slash as one under /dev; the
+// operator means the folder they stand in.
+QString pathAsTheShellTakesIt(const QString &device)
+{
+#ifdef Q_OS_UNIX
+    if (!device.isEmpty() && !QFileInfo(device).isAbsolute())
+        return QFileInfo(device).absoluteFilePath();
+#endif
+    return device;
+}
+
+} // namespace
+
 void mapComPort(int number, const QString &device)
 {
-    qputenv(comPortVariable(number).constData(), QFile::encodeName(device));
+    // Absolute, so that programs started in another folder find it too.
+    qputenv(comPortVariable(number).constData(), QFile::encodeName(pathAsTheShellTakesIt(device)));
 }
 
 QString deviceForComPort(int number)
 {
     const QString mapped = qEnvironmentVariable(comPortVariable(number).constData());
     if (!mapped.isEmpty())
-        return mapped;
+        return pathAsTheShellTakesIt(mapped);
 #if defined(Q_OS_WIN)
     return QStringLiteral("COM%1").arg(number);
 #elif defined(Q_OS_MACOS)
@@ -40,16 +58,36 @@ QString deviceForComPort(int number)
 
 namespace {
 
-// A busy device is reported as a permission error too; only a real lack of
-// access deserves the hint about the serial group.
-bool mayReadAndWrite(const QString &device)
+// The device itself tells what went wrong better than the port's error: a busy
+// device is reported as a permission error too, and a plain file as an odd ioctl.
+OpenFailure failureOf(const QString &device, QSerialPort::SerialPortError error)
 {
 #ifdef Q_OS_UNIX
-    return ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
-#else
-    Q_UNUSED(device);
-    return false;
+    const QByteArray path = QFile::encodeName(device);
+    struct stat info = {};
+    if (::stat(path.constData(), &info) != 0)
+        return errno == EACCES ? OpenFailure::NoPermission : OpenFailure::NoDevice;
+    if (!S_ISCHR(info.st_mode))
+        return OpenFailure::NotSerial;
+    if (::access(path.constData(), R_OK | W_OK) != 0)
+        return OpenFailure::NoPermission;
 #endif
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError: return OpenFailure::NoDevice;
+    case QSerialPort::PermissionError: return OpenFailure::InUse;
+    default: return OpenFailure::Other;
+    }
+}
+
+QString reasonFor(OpenFailure failure, const QString &portError)
+{
+    switch (failure) {
+    case OpenFailure::NoDevice: return QStringLiteral("no such device");
+    case OpenFailure::NotSerial: return QStringLiteral("not a serial port");
+    case OpenFailure::NoPermission: return QStringLiteral("permission denied");
+    case OpenFailure::InUse: return QStringLiteral("in use by another program");
+    default: return portError;
+    }
 }
 
 } // namespace
@@ -69,11 +107,19 @@ bool SerialLine::setCommPort(int number)
     return m_commPortValid;
 }
 
+QString SerialLine::portName() const
+{
+    return QStringLiteral("COM%1 (%2)").arg(m_commPort).arg(m_device);
+}
+
 bool SerialLine::open()
 {
-    if (!m_commPortValid || m_port.isOpen())
+    if (m_port.isOpen())
         return false;
+    if (!m_commPortValid)
+        return failToOpen(OpenFailure::NoPortNumber, QStringLiteral("no port number from 1 to 16 was chosen"));
     const QString device = deviceForComPort(m_commPort);
+    m_device = device;
     m_port.setPortName(device);
     m_port.setBaudRate(QSerialPort::Baud19200);
     m_port.setDataBits(QSerialPort::Data8);
@@ -81,24 +127,40 @@ bool SerialLine::open()
     m_port.setStopBits(QSerialPort::TwoStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (m_port.open(QIODevice::ReadWrite)) {
-        qCInfo(lcLink) << "opened COM" << m_commPort << "on" << device;
+        qCInfo(lcLink).noquote() << "opened" << portName();
+        m_openFailure = OpenFailure::None;
         tuneForShortAnswers(int(m_port.handle()), device, m_tuning);
+        setState(PortState::Open);
         return true;
     }
-    m_lastError = QStringLiteral("COM%1 (%2): %3").arg(m_commPort).arg(device, m_port.errorString());
-    qCWarning(lcLink).noquote() << m_lastError;
-    if (m_port.error() == QSerialPort::PermissionError && !mayReadAndWrite(device)) {
-        qWarning("kestrava: permission denied on %s. On Linux, add yourself to the serial "
-                 "group and log in again: sudo usermod -aG dialout $USER",
-                 qPrintable(device));
-    }
+    const OpenFailure failure = failureOf(device, m_port.error());
+    return failToOpen(failure, reasonFor(failure, m_port.errorString()));
+}
+
+// The caller reports the failure in its own words (a message box, a line on
+// standard error); the link only says what it was.
+bool SerialLine::failToOpen(OpenFailure failure, const QString &reason)
+{
+    m_openFailure = failure;
+    m_lastError = m_commPortValid ? portName() + QStringLiteral(": ") + reason : reason;
+    qCInfo(lcLink).noquote() << "cannot open" << m_lastError;
+    setState(PortState::NotOpened);
     return false;
 }
 
 void SerialLine::close()
 {
-    if (m_port.isOpen())
-        m_port.close();
+    if (!m_port.isOpen())
+        return;
+    m_port.close();
+    setState(PortState::Closed);
+}
+
+// Every failed open is told, even after another: it may have been another port.
+void SerialLine::setState(PortState state)
+{
+    m_state = state;
+    emit stateChanged(state);
 }
 
 bool SerialLine::isOpen() const
@@ -177,9 +239,10 @@ void SerialLine::handleError(QSerialPort::SerialPortError error)
     }
     if (!m_port.isOpen())
         return;
-    m_lastError = m_port.errorString();
-    qCWarning(lcLink).noquote() << "COM" << m_commPort << "lost:" << m_lastError;
+    m_lastError = portName() + QStringLiteral(" lost: ") + m_port.errorString();
+    qCInfo(lcLink).noquote() << m_lastError;
     m_port.close();
+    setState(PortState::Lost);
     emit deviceLost();
 }
 

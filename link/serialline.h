@@ -14,10 +14,22 @@ namespace kestrava {
 // Device that COM port n stands for: the variable comPortVariable(n) when set,
 // otherwise the platform's name (COMn on Windows, /dev/ttyUSB<n-1> on Linux,
 // /dev/cu.usbserial-<n> on macOS, where adapters are best named through the variable).
+// A relative path is taken from the current folder, as the shell takes it.
 QString deviceForComPort(int number);
 QByteArray comPortVariable(int number);
 // Points COM n at a device for this process and the programs it starts.
 void mapComPort(int number, const QString &device);
+
+// Why an open failed, in the terms of what the operator can do about it.
+enum class OpenFailure { None, NoPortNumber, NoDevice, NotSerial, NoPermission, InUse, Other };
+
+// The way out of a refused permission on Linux.
+inline constexpr auto DialoutHint =
+    "add yourself to the dialout group and log in again: sudo usermod -aG dialout $USER";
+
+// Where the line stands, for whoever shows it to the operator. Closed only
+// before the first open and for the moment of a port change.
+enum class PortState { Closed, Open, NotOpened, Lost };
 
 // The one serial line to the USB-to-I2C adapter, with its fixed line settings
 // (19200 baud, 8 data bits, no parity, 2 stop bits, raw bytes). It owns the port:
@@ -40,7 +52,12 @@ public:
     bool open();
     void close();
     bool isOpen() const;
+    PortState state() const { return m_state; }
+    // "COM1 (/dev/ttyUSB0)": the port and the device its last open tried.
+    QString portName() const;
+    // The last failure, one line: "COM1 (/dev/ttyUSB0): no such device".
     QString lastError() const { return m_lastError; }
+    OpenFailure lastOpenFailure() const { return m_openFailure; }
     // How the next open asks for short answers; tests replace the system's calls.
     void setTuning(PortTuning tuning) { m_tuning = std::move(tuning); }
 
@@ -60,18 +77,24 @@ public:
 signals:
     // The device went away (unplugged, read or write error). The port is already closed.
     void deviceLost();
+    void stateChanged(kestrava::PortState state);
     // Bytes became readable; wakes anything that waits for input.
     void readyRead();
 
 private:
     void handleError(QSerialPort::SerialPortError error);
+    bool failToOpen(OpenFailure failure, const QString &reason);
+    void setState(PortState state);
     int pendingInOperatingSystem() const;
     QByteArray readFromOperatingSystem();
 
     QSerialPort m_port;
     int m_commPort = FirstPort;
     bool m_commPortValid = true;
+    QString m_device;
     QString m_lastError;
+    OpenFailure m_openFailure = OpenFailure::None;
+    PortState m_state = PortState::Closed;
     PortTuning m_tuning;
 };
 

@@ -4,6 +4,7 @@
 #include "readinglog.h"
 #include "signalwatcher.h"
 #include "simulatedbus.h"
+#include "sizehintwarnings.h"
 #include "trace.h"
 
 #include <QApplication>
@@ -92,6 +93,7 @@ int kestrava::runKestrava(int argc, char *argv[])
         QCoreApplication helpOnly(argc, argv);
         Options().parser.process(helpOnly); // prints the help and ends the program
     }
+    kestrava::sim::dropSizeHintWarnings();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrava"));
     QApplication::setOrganizationName(QStringLiteral("Kestrava"));

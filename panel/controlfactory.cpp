@@ -135,8 +135,7 @@ QWidget *makeBanner()
 {
     auto *banner = new QLabel;
     banner->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    banner->setAlignment(Qt::AlignCenter);
-    banner->setPixmap(bannerPicture(false));
+    banner->setAlignment(Qt::AlignCenter); // the window draws it once it knows the port's state
     return banner;
 }
 

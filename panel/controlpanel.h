@@ -9,6 +9,8 @@
 
 #include <QWidget>
 
+class QScrollArea;
+
 #include <functional>
 #include <memory>
 
@@ -37,7 +39,8 @@ public:
     EventGate &gate() { return m_gate; }
     const EventHandlers &handlers() const { return m_handlers; }
 
-    // The banner says plainly when the bus is the simulator, not hardware.
+    // The banner says plainly when the bus is the simulator, not hardware, and
+    // when no port is open.
     void setSimulatedBus(bool simulated);
 
 signals:
@@ -46,9 +49,14 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     void closeWhenIdle();
+    void showPortState(PortState state);
+    void showBanner();
+    void fitScreen();
 
     SerialLine m_line;
     TransactionEngine m_engine{m_line};
@@ -57,6 +65,8 @@ private:
     PortCombo *m_comboCom = nullptr;
     std::unique_ptr<PortSelector> m_portSelector;
     bool m_closeWhenIdle = false;
+    bool m_simulatedBus = false;
+    QScrollArea *m_scrollArea = nullptr;
 };
 
 } // namespace kestrava

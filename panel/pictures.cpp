@@ -38,15 +38,37 @@ QPixmap lampPicture()
     return QPixmap::fromImage(image);
 }
 
-QPixmap bannerPicture(bool simulatedBus)
+namespace {
+
+struct BannerColours
 {
+    QColor left;
+    QColor right;
+    QColor line;
+};
+
+BannerColours coloursOf(BannerTone tone)
+{
+    switch (tone) {
+    case BannerTone::Simulated: return {QColor(0x7a, 0x4a, 0x00), QColor(0xc8, 0x86, 0x10), Qt::white};
+    case BannerTone::Warning: return {QColor(0x6e, 0x0c, 0x0c), QColor(0xb8, 0x24, 0x1c), Qt::white};
+    case BannerTone::Hardware: break;
+    }
+    return {QColor(0x0d, 0x2b, 0x4e), QColor(0x1f, 0x6f, 0x9f), QColor(0xcf, 0xe6, 0xf5)};
+}
+
+} // namespace
+
+QPixmap bannerPicture(const QString &line, BannerTone tone)
+{
+    const BannerColours colours = coloursOf(tone);
     QImage image(431, 62, QImage::Format_RGB32);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     QLinearGradient sky(0, 0, 431, 0);
-    sky.setColorAt(0.0, simulatedBus ? QColor(0x7a, 0x4a, 0x00) : QColor(0x0d, 0x2b, 0x4e));
-    sky.setColorAt(1.0, simulatedBus ? QColor(0xc8, 0x86, 0x10) : QColor(0x1f, 0x6f, 0x9f));
+    sky.setColorAt(0.0, colours.left);
+    sky.setColorAt(1.0, colours.right);
     painter.fillRect(image.rect(), sky);
 
     QFont title(QStringLiteral("DejaVu Sans"));
@@ -59,12 +81,16 @@ QPixmap bannerPicture(bool simulatedBus)
 
     QFont subtitle(QStringLiteral("DejaVu Sans"));
     subtitle.setPixelSize(13);
-    subtitle.setBold(simulatedBus);
+    subtitle.setBold(tone != BannerTone::Hardware);
     painter.setFont(subtitle);
-    painter.setPen(simulatedBus ? QColor(Qt::white) : QColor(0xcf, 0xe6, 0xf5));
-    const QString line = simulatedBus ? QStringLiteral("BUS SIMULADO — sin hardware")
-                                      : QStringLiteral("Módulos I2C por adaptador USB");
-    painter.drawText(QRect(14, 36, 410, 22), Qt::AlignLeft | Qt::AlignVCenter, line);
+    painter.setPen(colours.line);
+    // A long device path gives way in its middle; the label's tooltip has it whole.
+    const QRect room(14, 36, 410, 22);
+    painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter,
+                     painter.fontMetrics().elidedText(line, Qt::ElideMiddle, room.width()));
+
+    if (tone == BannerTone::Warning)
+        return QPixmap::fromImage(image); // the line may need the whole width
 
     // A kestrel's wing, three sweeping strokes at the right.
     painter.setPen(QPen(QColor(255, 255, 255, 150), 3, Qt::SolidLine, Qt::RoundCap));

@@ -1,9 +1,11 @@
 #include "pseudoterminal.h"
 #include "scriptedadapter.h"
 
+#include <QFile>
 #include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -35,12 +37,15 @@ QByteArray answer(const QByteArray &frame)
     return bytes;
 }
 
-// The time, first in a CSV line or a JSON object, varies from run to run.
+// The time, first in a CSV line or a JSON object, varies from run to run; so
+// does the length of a pass that --every warns about.
 QString withoutTimes(QString text)
 {
     static const QRegularExpression time(QStringLiteral(R"((^|\n|\{"t":)\d+\.\d{3})"));
-    return text.replace(time, QStringLiteral("\\1T"));
+    static const QRegularExpression pass(QStringLiteral(R"(took \d+ ms)"));
+    return text.replace(time, QStringLiteral("\\1T")).replace(pass, QStringLiteral("took N ms"));
 }
+
 
 } // namespace
 
@@ -49,16 +54,19 @@ class CliTest : public QObject
 {
     Q_OBJECT
     // A new one for each test; the program, if still running, is killed first.
+    // The program runs in a folder where "adapter" leads to the pseudo-terminal.
     struct Rig
     {
         PseudoTerminal pty;
         ScriptedAdapter adapter{pty};
         QProcess cli;
+        QTemporaryDir folder;
     };
     std::unique_ptr<Rig> rig;
 
     void start(const QStringList &arguments)
     {
+        rig->cli.setWorkingDirectory(rig->folder.path());
         rig->cli.start(QStringLiteral(KESTRAVA_CLI_BINARY),
                        QStringList{QStringLiteral("--device"), rig->pty.devicePath()} + arguments);
         QVERIFY(rig->cli.waitForStarted());
@@ -71,7 +79,7 @@ class CliTest : public QObject
         return rig->cli.exitCode();
     }
     QString output() { return withoutTimes(QString::fromUtf8(rig->cli.readAllStandardOutput())); }
-    QString errors() { return QString::fromUtf8(rig->cli.readAllStandardError()); }
+    QString errors() { return withoutTimes(QString::fromUtf8(rig->cli.readAllStandardError())); }
     // A command line refused before the port is opened: nothing printed or sent.
     static void refused(const char *name, const QStringList &arguments, const QString &message)
     {
@@ -81,9 +89,10 @@ class CliTest : public QObject
 private slots:
     void init()
     {
-        qputenv("QT_LOGGING_RULES", "kestrava.*=false"); // only the program's own messages on its stderr
+        qunsetenv("QT_LOGGING_RULES"); // standard error as a user sees it
         rig = std::make_unique<Rig>();
         QVERIFY(rig->pty.isValid());
+        QVERIFY(QFile::link(rig->pty.devicePath(), rig->folder.filePath(QStringLiteral("adapter"))));
         // After a drive at speed 1 the controller falls silent: its stop goes unanswered.
         rig->adapter.setResponder([this](const QByteArray &frame) {
             const QList<QByteArray> &frames = rig->adapter.frames();
@@ -104,6 +113,8 @@ private slots:
         const QStringList quiet{""};
         QTest::newRow("read") << QStringList{"read", "c0", "0x02", "2"} << 0
                               << QStringList{"03 84\n", "t,bytes1,bytes2\nT,3,132\n"} << "" << "55c10202";
+        QTest::newRow("relative device") << QStringList{"--device", "adapter", "read", "c0", "2"} << 0
+                                         << QStringList{"03\n"} << "" << "55c10201";
         QTest::newRow("write") << QStringList{"write", "0xB0", "15", "2"} << 0
                                << QStringList{"01\n", {}, "{\"t\":T,\"answer\":1}\n"} << "" << "55b00f0102";
         QTest::newRow("dump") << QStringList{"dump", "C0", "14", "18"} << 0
@@ -115,21 +126,22 @@ private slots:
                               << "" << "55c10e10 55c11e02";
         QTest::newRow("telemetry")
             << QStringList{"telemetry"} << 0
-            << QStringList{"encoder1: 256\nencoder2: 0\nbattery: 12.1\nversion: 7\ncurrent1: 0.5\ncurrent2: 0\n", {},
+            << QStringList{"encoder1: 256\nencoder2: 0\nbattery: 12.1 V\nversion: 7\ncurrent1: 0.5 A\ncurrent2: 0 A\n", {},
                            "{\"t\":T,\"encoder1\":256,\"encoder2\":0,\"battery\":12.1,\"version\":7,\"current1\":0.5,"
                            "\"current2\":0}\n"}
             << "" << "55b1020c";
         QTest::newRow("ranges, E2 silent")
             << QStringList{"ranges", "--timeout", "50"} << 1
-            << QStringList{"ranges: 34 -- 0 0 0\n", "t,ranges1,ranges2,ranges3,ranges4,ranges5\nT,34,,0,0,0\n",
+            << QStringList{"ranges: E0 34 cm, E2 --, E4 0 cm, E6 0 cm, E8 0 cm\n",
+                           "t,range_E0,range_E2,range_E4,range_E6,range_E8\nT,34,,0,0,0\n",
                            "{\"t\":T,\"ranges\":[34,null,0,0,0]}\n"}
             << "error: no answer from E2 register 0\n"
             << "55e0000151 55e10202 55e2000151 55e4000151 55e50202 55e6000151 55e70202 55e8000151 55e90202";
         QTest::newRow("thermal")
-            << QStringList{"thermal"} << 0 << QStringList{"version: 0\nambient: 21\npixels: 0 0 0 0 0 0 0 30\n"} << ""
+            << QStringList{"thermal"} << 0 << QStringList{"version: 0\nambient: 21 °C\npixels: 0 0 0 0 0 0 0 30 °C\n"} << ""
             << "55d1000a";
         QTest::newRow("relays") << QStringList{"relays", "0x81"} << 0
-                                << QStringList{"129\n", {}, "{\"t\":T,\"pattern\":129}\n"} << "" << "5570010181";
+                                << QStringList{"81\n", {}, "{\"t\":T,\"pattern\":129}\n"} << "" << "5570010181";
         QTest::newRow("servo") << QStringList{"servo", "2", "1500"} << 0 << quiet << "" << "55c20401dc 55c2050105";
         QTest::newRow("display") << QStringList{"display", "Hola"} << 0 << quiet << "" << "55c60004486f6c61";
         QTest::newRow("drive") << QStringList{"drive", "150", "0x80", "0"} << 0 << quiet << ""
@@ -139,8 +151,17 @@ private slots:
             << "error: no answer from B0 register 0\n" << "55b10f01 55b0000101 55b0010180 55b0000180 55b0010180";
         QTest::newRow("silent module") << QStringList{"read", "E2", "0", "--timeout", "50"} << 1 << quiet
                                        << "error: no answer from E2 register 0\n" << "55e30001";
-        QTest::newRow("probe E0 and F0 only")
-            << QStringList{"probe", "E0", "E2", "F0", "F2"} << 0
+        // A pass of the rangers takes five ranging waits, far longer than 100 ms.
+        QTest::newRow("every, slower than its period")
+            << QStringList{"ranges", "--timeout", "50", "--every", "100", "--count", "2"} << 1
+            << QStringList{"ranges: E0 34 cm, E2 --, E4 0 cm, E6 0 cm, E8 0 cm\n"
+                           "ranges: E0 34 cm, E2 --, E4 0 cm, E6 0 cm, E8 0 cm\n"}
+            << "error: no answer from E2 register 0\nwarning: a pass took N ms, longer than --every 100 ms; "
+               "the readings follow one another back to back\nerror: no answer from E2 register 0\n"
+            << "55e0000151 55e10202 55e2000151 55e4000151 55e50202 55e6000151 55e70202 55e8000151 55e90202 "
+               "55e0000151 55e10202 55e2000151 55e4000151 55e50202 55e6000151 55e70202 55e8000151 55e90202";
+        QTest::newRow("probe, two named ones silent")
+            << QStringList{"probe", "E0", "E2", "F0", "F2"} << 1
             << QStringList{"E0 answered 2A\nE2 silent\nF0 answered 2A\nF2 silent\n2 of 4 answered\n"} << ""
             << "55e10001 55e30001 55f10001 55f30001";
         refused("odd address", {"read", "B1", "0"},
@@ -151,10 +172,20 @@ private slots:
         refused("drive too long", {"drive", "200", "128", "10001"}, "MS must be a number from 0 to 10000, not \"10001\"");
         refused("text past 40", {"display", QString(41, u'x')}, "TEXT holds at most 40 characters");
         refused("repeated write", {"relays", "1", "--every", "100"}, "--every repeats reading commands only");
+        refused("every with a unit", {"bearing", "--every", "200ms"},
+                "--every takes a number of milliseconds from 0 to 86400000, not \"200ms\"");
         refused("missing argument", {"write", "B0", "0"}, "usage: kestrava-cli write ADDR REG BYTE...");
-        QTest::newRow("no such port") << QStringList{"--device", "/nonexistent/tty", "read", "B0", "0"} << 3 << quiet
-                                      << "error: cannot open COM1 (/nonexistent/tty): No such file or directory\n"
-                                      << "";
+        // One line each, with the way forward.
+        QTest::newRow("no such device") << QStringList{"--device", "nonexistent/tty", "read", "B0", "0"} << 3 << quiet
+                                        << "error: cannot open COM1 (FOLDER/nonexistent/tty): no such device; plug the "
+                                           "adapter in, name the adapter's device with --device PATH or "
+                                           "KESTRAVA_COM1=PATH, or try the simulated robot with --simulate\n"
+                                        << "";
+        QTest::newRow("not a serial port") << QStringList{"--device", "/etc/hostname", "read", "B0", "0"} << 3 << quiet
+                                           << "error: cannot open COM1 (/etc/hostname): not a serial port; name the "
+                                              "adapter's device with --device PATH or KESTRAVA_COM1=PATH, or try the "
+                                              "simulated robot with --simulate\n"
+                                           << "";
     }
     void eachRunSendsItsFramesPrintsAndEndsInItsStatus()
     {
@@ -172,9 +203,37 @@ private slots:
             QCOMPARE(finish(), status);
             QTest::qWait(20); // a frame nobody answers may reach the adapter after the program has ended
             QCOMPARE(output(), printed[f]);
-            QCOMPARE(errors(), complaint);
+            QCOMPARE(errors().replace(rig->folder.path(), QStringLiteral("FOLDER")), complaint);
             QCOMPARE(rig->pty.received().toHex(), QByteArray::fromHex(frames.toLatin1()).toHex());
         }
+    }
+
+    // probe ends in 0 when every address named answered (the main table has one that
+    // did not) and, with none named, when anything on the bus answered.
+    void probeEndsInZeroWhenWhatItLookedForAnswered_data()
+    {
+        QTest::addColumn<QStringList>("addresses");
+        QTest::addColumn<bool>("deadBus");
+        QTest::addColumn<QString>("timeout"); // long where answers come, short where none will
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("lastLine");
+        QTest::newRow("every named one answered") << QStringList{"E0", "F0"} << false << "500" << 0 << "2 of 2 answered";
+        QTest::newRow("the whole bus, E2 and F2 silent") << QStringList{} << false << "500" << 0 << "125 of 127 answered";
+        QTest::newRow("the whole bus, nothing answers") << QStringList{} << true << "10" << 1 << "0 of 127 answered";
+    }
+    void probeEndsInZeroWhenWhatItLookedForAnswered()
+    {
+        QFETCH(QStringList, addresses);
+        QFETCH(bool, deadBus);
+        QFETCH(QString, timeout);
+        QFETCH(int, status);
+        QFETCH(QString, lastLine);
+        if (deadBus)
+            rig->adapter.setResponder([](const QByteArray &) { return QByteArray(); });
+        start(QStringList{"probe", "--timeout", timeout} + addresses);
+        QCOMPARE(finish(), status);
+        QCOMPARE(output().trimmed().section(u'\n', -1), lastLine);
+        QCOMPARE(errors(), QString());
     }
 
     void interruptingADriveSendsTheStopLast_data()

@@ -44,6 +44,7 @@ class EndToEndTest : public QObject
         for (const QString &line : commands)
             QCOMPARE(rig->command(line), QStringLiteral("ok"));
     }
+    QString banner() const { return rig->control(QStringLiteral("Picture2"))->accessibleName(); }
     QStringList captions(const QString &array, int count) const
     {
         QStringList names;
@@ -189,6 +190,8 @@ private slots:
         rig->perform(action);
         QVERIFY2(clock.elapsed() >= dropAtMs - 50 && clock.elapsed() < longestMs, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(!rig->panel().line().isOpen());
+        const QString adapter = folder.filePath(QStringLiteral("adapter"));
+        QCOMPARE(banner(), "PUERTO PERDIDO — COM1 (" + adapter + ") desconectado");
         QVERIFY(!rig->sentFrames().isEmpty());
         const QStringList refusedFrames = rig->refusedHex();
         QVERIFY2(refusedFrames.size() == 1 || (refusedFrames.isEmpty() && !mustRefuse), qPrintable(refusedFrames.join(u' ')));
@@ -203,6 +206,7 @@ private slots:
         rig->clearRecord();
         rig->click(QStringLiteral("Command3")); // moves the focus on, then runs
         QVERIFY(rig->panel().line().isOpen());
+        QCOMPARE(banner(), QStringLiteral("Módulos I2C por adaptador USB"));
         QVERIFY2(rig->messages.isEmpty(), qPrintable(rig->messages.join(u'\n')));
         QCOMPARE(rig->sentHex(), QStringList{"55b0000180"});
         QCOMPARE(rig->events.last().kind, WireEvent::Reply);

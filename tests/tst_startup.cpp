@@ -21,6 +21,7 @@ namespace {
 const QString StartupMessage = QStringLiteral("Número de Puerto invalido. Seleccione un puerto valido");
 const QString ChangeMessage = QStringLiteral("Número de Puerto Invalido. Seleccione otro puerto");
 constexpr char Folder[] = "<a folder>";
+const QString Adapter = QStringLiteral("Módulos I2C por adaptador USB");
 } // namespace
 
 // The window's start-up and port change, with COM1..COM4, COM12 and COM16 on
@@ -93,26 +94,36 @@ private slots:
         QTest::addColumn<bool>("open");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<bool>("message");
-        QTest::newRow("nothing saved") << QByteArray() << 1 << true << "Com1" << false;
-        QTest::newRow("3") << QByteArray("puerto=3") << 3 << true << "Com3" << false;
-        QTest::newRow("leading blank") << QByteArray("puerto=\" 3\"") << 3 << true << "Com3" << false;
-        QTest::newRow("3abc") << QByteArray("puerto=3abc") << 3 << true << "Com3" << false;
-        QTest::newRow("a list") << QByteArray("puerto=3, 4") << 3 << true << "Com3" << false;
-        QTest::newRow("0") << QByteArray("puerto=0") << 1 << true << "Com1" << false;
-        QTest::newRow("17") << QByteArray("puerto=17") << 1 << true << "Com1" << false;
-        QTest::newRow("1.5 ties to even") << QByteArray("puerto=1.5") << 2 << true << "Com2" << false;
+        QTest::addColumn<QString>("banner");
+        QTest::newRow("nothing saved") << QByteArray() << 1 << true << "Com1" << false << Adapter;
+        QTest::newRow("3") << QByteArray("puerto=3") << 3 << true << "Com3" << false << Adapter;
+        QTest::newRow("leading blank") << QByteArray("puerto=\" 3\"") << 3 << true << "Com3" << false << Adapter;
+        QTest::newRow("3abc") << QByteArray("puerto=3abc") << 3 << true << "Com3" << false << Adapter;
+        QTest::newRow("a list") << QByteArray("puerto=3, 4") << 3 << true << "Com3" << false << Adapter;
+        QTest::newRow("0") << QByteArray("puerto=0") << 1 << true << "Com1" << false << Adapter;
+        QTest::newRow("17") << QByteArray("puerto=17") << 1 << true << "Com1" << false << Adapter;
+        QTest::newRow("1.5 ties to even") << QByteArray("puerto=1.5") << 2 << true << "Com2" << false << Adapter;
         QTest::newRow("16.4 opens but is not in the list") << QByteArray("puerto=16.4") << 16 << true << "Puerto"
-                                                           << true;
-        QTest::newRow("12 opens but is not in the list") << QByteArray("puerto=12") << 12 << true << "Puerto" << true;
-        QTest::newRow("99999 overflows") << QByteArray("puerto=99999") << 1 << true << "Com1" << true;
-        QTest::newRow("a megabyte of digits") << "puerto=" + QByteArray(1 << 20, '7') << 1 << true << "Com1" << true;
+                                                           << true << Adapter;
+        QTest::newRow("12 opens but is not in the list") << QByteArray("puerto=12") << 12 << true << "Puerto" << true
+                                                         << Adapter;
+        QTest::newRow("99999 overflows") << QByteArray("puerto=99999") << 1 << true << "Com1" << true << Adapter;
+        QTest::newRow("a megabyte of digits") << "puerto=" + QByteArray(1 << 20, '7') << 1 << true << "Com1" << true
+                                              << Adapter;
         QTest::newRow("binary junk") << QByteArray("puerto=\x01\xff\xfe\x00\x80@Variant(\x7f", 22) << 1 << true
-                                     << "Com1" << false;
-        QTest::newRow("a folder where the file should be") << QByteArray(Folder) << 1 << true << "Com1" << false;
-        QTest::newRow("a missing device") << QByteArray("puerto=5") << 5 << false << "Com5" << true;
-        QTest::newRow("a plain file") << QByteArray("puerto=6") << 6 << false << "Com6" << true;
-        QTest::newRow("a folder") << QByteArray("puerto=7") << 7 << false << "Com7" << true;
-        QTest::newRow("a device another program holds") << QByteArray("puerto=4") << 4 << false << "Com4" << true;
+                                     << "Com1" << false << Adapter;
+        QTest::newRow("a folder where the file should be") << QByteArray(Folder) << 1 << true << "Com1" << false
+                                                           << Adapter;
+        // The banner says that no port is open, and which one failed.
+        QTest::newRow("a missing device") << QByteArray("puerto=5") << 5 << false << "Com5" << true
+                                          << "SIN PUERTO — COM5 (/dev/kestrava-no-such-device) no se pudo abrir";
+        QTest::newRow("a plain file") << QByteArray("puerto=6") << 6 << false << "Com6" << true
+                                      << "SIN PUERTO — COM6 (/etc/hostname) no se pudo abrir";
+        QTest::newRow("a folder") << QByteArray("puerto=7") << 7 << false << "Com7" << true
+                                  << "SIN PUERTO — COM7 (/tmp) no se pudo abrir";
+        QTest::newRow("a device another program holds")
+            << QByteArray("puerto=4") << 4 << false << "Com4" << true
+            << "SIN PUERTO — COM4 (" + ports[4]->devicePath() + ") no se pudo abrir";
     }
     void theSavedTextChoosesThePort()
     {
@@ -121,6 +132,7 @@ private slots:
         QFETCH(bool, open);
         QFETCH(QString, shown);
         QFETCH(bool, message);
+        QFETCH(QString, banner);
         if (!saved.isEmpty())
             writeSettings(saved == Folder ? saved : "[ajustes]\n" + saved);
         openWindow();
@@ -128,6 +140,7 @@ private slots:
         QCOMPARE(rig->panel().line().isOpen(), open);
         QCOMPARE(rig->text(QStringLiteral("ComboCom")), shown);
         QCOMPARE(rig->messages, message ? QStringList{StartupMessage} : QStringList{});
+        QCOMPARE(rig->control(QStringLiteral("Picture2"))->accessibleName(), banner);
         if (saved.isEmpty())
             QVERIFY(!QFile::exists(SimulatedPanel::settingsFile())); // a start saves nothing
     }
@@ -144,10 +157,14 @@ private slots:
         QTest::addColumn<bool>("open");
         QTest::addColumn<QString>("saved");
         QTest::addColumn<bool>("message");
-        QTest::newRow("Com2, by Tab") << "v" << "Tab" << 2 << true << "2" << false;
-        QTest::newRow("Com2, by a click") << "v" << "Command3" << 2 << true << "2" << false;
-        QTest::newRow("missing Com5, saved all the same") << "vvvv" << "Command3" << 5 << false << "5" << true;
-        QTest::newRow("typed text saves 0") << "Com2" << "Tab" << 0 << false << "0" << true;
+        QTest::addColumn<QString>("banner");
+        QTest::newRow("Com2, by Tab") << "v" << "Tab" << 2 << true << "2" << false << Adapter;
+        QTest::newRow("Com2, by a click") << "v" << "Command3" << 2 << true << "2" << false << Adapter;
+        QTest::newRow("missing Com5, saved all the same")
+            << "vvvv" << "Command3" << 5 << false << "5" << true
+            << "SIN PUERTO — COM5 (/dev/kestrava-no-such-device) no se pudo abrir";
+        QTest::newRow("typed text saves 0") << "Com2" << "Tab" << 0 << false << "0" << true
+                                            << "SIN PUERTO — ningún puerto elegido";
     }
     void leavingComboComChangesThePort()
     {
@@ -157,6 +174,7 @@ private slots:
         QFETCH(bool, open);
         QFETCH(QString, saved);
         QFETCH(bool, message);
+        QFETCH(QString, banner);
         openWindow();
         auto *combo = rig->control<PortCombo>(QStringLiteral("ComboCom"));
         combo->setFocus();
@@ -174,6 +192,7 @@ private slots:
             rig->click(leaveBy);
         QCOMPARE(rig->panel().line().isOpen(), open);
         QCOMPARE(rig->messages, message ? QStringList{ChangeMessage} : QStringList{});
+        QCOMPARE(rig->control(QStringLiteral("Picture2"))->accessibleName(), banner);
         QCOMPARE(savedPort(), saved);
         if (open)
             QCOMPARE(rig->panel().line().commPort(), port);

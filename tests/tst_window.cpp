@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStyleOption>
 #include <QTest>
@@ -54,6 +56,18 @@ class WindowTest : public QObject
 
     QString labels() const { return rig->text(QStringLiteral("Label10")) + u' ' + rig->text(QStringLiteral("Label9")); }
     QStringList wire() const { return rig->adapter().hexFrames(); }
+
+    // Every control the layout placed, with its place in its container.
+    QStringList placements() const
+    {
+        QStringList placed;
+        for (QWidget *w : rig->panel().findChildren<QWidget *>()) {
+            if (isPlaced(w))
+                placed << QStringLiteral("%1 %2,%3 %4x%5").arg(w->objectName()).arg(w->x()).arg(w->y())
+                                                          .arg(w->width()).arg(w->height());
+        }
+        return placed;
+    }
 
     QString caption(QWidget *control) const
     {
@@ -183,15 +197,59 @@ private slots:
         QVERIFY(needleAt(0) && !needleAt(90));
     }
 
+    // (A port that did not open and one lost are the start-up and end-to-end tests'.)
     void theBannerSaysWhenTheBusIsSimulated()
     {
         auto *banner = rig->control<QLabel>(QStringLiteral("Picture2"));
         const QImage hardware = banner->pixmap().toImage();
         QCOMPARE(hardware.size(), QSize(431, 62));
+        QCOMPARE(banner->accessibleName(), QStringLiteral("Módulos I2C por adaptador USB"));
         rig->panel().setSimulatedBus(true);
+        QCOMPARE(banner->accessibleName(), QStringLiteral("BUS SIMULADO — sin hardware"));
         QVERIFY(banner->pixmap().toImage() != hardware);
         rig->panel().setSimulatedBus(false);
         QCOMPARE(banner->pixmap().toImage(), hardware);
+    }
+
+    // The headless screens are a desktop's and a laptop's (tests/support/screens.json).
+    // On the laptop's the window fits the screen and its client scrolls, every control
+    // where it was and each one reachable; on the desktop's, nothing scrolls.
+    void theClientScrollsOnlyOnAScreenTooSmallForIt_data()
+    {
+        QTest::addColumn<QString>("screen");
+        QTest::addColumn<bool>("scrolls");
+        QTest::newRow("laptop, 1366 × 768") << "laptop" << true;
+        QTest::newRow("desktop, 1920 × 1080, after the laptop") << "desktop" << false;
+    }
+    void theClientScrollsOnlyOnAScreenTooSmallForIt()
+    {
+        QFETCH(QString, screen);
+        QFETCH(bool, scrolls);
+        ControlPanel &panel = rig->panel();
+        const QStringList designed = placements();
+        auto *area = panel.findChild<QScrollArea *>();
+        QScreen *target = nullptr;
+        for (QScreen *each : QGuiApplication::screens())
+            target = each->name() == screen ? each : target;
+        QVERIFY(target);
+        if (!scrolls)
+            panel.setScreen(QGuiApplication::screens().constLast()); // from the other one
+        panel.setScreen(target);
+        QTRY_COMPARE(area->verticalScrollBar()->isVisible(), scrolls);
+        QVERIFY(!area->horizontalScrollBar()->isVisible());
+        const QSize room = target->availableGeometry().size();
+        QVERIFY(panel.width() <= room.width() && panel.height() <= room.height());
+        QCOMPARE(panel.minimumSize() == panel.maximumSize(), !scrolls);
+        if (!scrolls)
+            QCOMPARE(panel.size(), QSize(951, 777));
+        QCOMPARE(placements(), designed);
+        for (QWidget *w : panel.findChildren<QWidget *>()) {
+            if (!isPlaced(w) || !w->isVisible())
+                continue;
+            area->ensureWidgetVisible(w, 0, 0);
+            const QRect shown(w->mapTo(area->viewport(), QPoint()), w->size());
+            QVERIFY2(area->viewport()->rect().contains(shown), qPrintable(w->objectName()));
+        }
     }
 
     // ---- Layout ----

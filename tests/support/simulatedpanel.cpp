@@ -2,6 +2,7 @@
 
 #include "frames.h"
 #include "portcombo.h"
+#include "sizehintwarnings.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -35,6 +36,7 @@ void SimulatedPanel::prepareProgram()
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(settingsHome.path()));
     QLocale::setDefault(QLocale::c());
     QApplication::setQuitOnLastWindowClosed(false);
+    sim::dropSizeHintWarnings();
 }
 
 QString SimulatedPanel::settingsFile()
