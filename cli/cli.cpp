@@ -54,6 +54,9 @@ struct Options
                               QStringLiteral("path")};
     QCommandLineOption simulate{QStringLiteral("simulate"),
                                 QStringLiteral("Run against kestrava-sim, started for the duration of the command.")};
+    QCommandLineOption arena{QStringLiteral("arena"),
+                             QStringLiteral("With --simulate: the arena, a bundled one (open, house, corridor) or a file."),
+                             QStringLiteral("name|file")};
     QCommandLineOption trace{QStringLiteral("trace"), QStringLiteral("Write every frame and reply to <file>."),
                              QStringLiteral("file")};
     QCommandLineOption timeout{QStringLiteral("timeout"),
@@ -72,7 +75,7 @@ struct Options
         parser.setApplicationDescription(QString::fromLatin1(Description));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({com, device, simulate, trace, timeout, every, count, csv, json});
+        parser.addOptions({com, device, simulate, arena, trace, timeout, every, count, csv, json});
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands above."));
         parser.addPositionalArgument(QStringLiteral("arguments"), QStringLiteral("The command's arguments."),
                                      QStringLiteral("[arguments...]"));
@@ -179,7 +182,9 @@ bool Program::openPort(const Settings &settings)
 {
     const QCommandLineParser &p = m_options.parser;
     if (p.isSet(m_options.simulate)) {
-        if (!m_simulator.start(sim::SimulatedBus::programBesideApplication())) {
+        const QStringList arena = p.isSet(m_options.arena) ? QStringList{QStringLiteral("--arena"), p.value(m_options.arena)}
+                                                           : QStringList{};
+        if (!m_simulator.start(sim::SimulatedBus::programBesideApplication(), arena)) {
             m_err << "error: cannot start the simulated bus: " << m_simulator.errorString() << '\n';
             return false;
         }

@@ -218,12 +218,30 @@ void World::blowFor(SimTime span, bool fanOn)
     markChanged();
 }
 
-// A contact is each time the robot comes up against something, not each step it stays there.
+// The point nearest `towards` on the straight way there that the robot fits at.
+Point World::closestFreeAlong(const Pose &towards) const
+{
+    double free = 0, blocked = 1;
+    for (int halving = 0; halving < 16; ++halving) {
+        const double middle = (free + blocked) / 2;
+        const Point at{m_pose.x + (towards.x - m_pose.x) * middle, m_pose.y + (towards.y - m_pose.y) * middle};
+        (collides(at) ? blocked : free) = middle;
+    }
+    return {m_pose.x + (towards.x - m_pose.x) * free, m_pose.y + (towards.y - m_pose.y) * free};
+}
+
+// A contact is each time the robot comes up against something, not each step it stays
+// there: it ends only once the robot is clear of everything by a margin, so that moves
+// cut finer than a tick, creeping up to a wall, count once.
 void World::touch(bool blocked)
 {
+    constexpr double ClearCm = 1;
     if (blocked && !m_touching && m_run.phase == Run::Phase::Running)
         ++m_run.contacts;
-    m_touching = blocked;
+    m_touching = blocked
+        || (m_touching
+            && geometry::collides({m_pose.x, m_pose.y}, RobotRadiusCm + ClearCm, width(), height(), m_obstacles,
+                                  m_arena.walls));
 }
 
 void World::runFor(SimTime span, const std::vector<SimMd23 *> &motors)
@@ -235,13 +253,11 @@ void World::runFor(SimTime span, const std::vector<SimMd23 *> &motors)
     const auto wheels = motors.front()->wheelSpeeds();
     const Pose next = drive(m_pose, wheelCmPerSecond(wheels[0]), wheelCmPerSecond(wheels[1]), WheelTrackCm,
                             seconds(span));
-    // Against a wall or an obstacle the wheels slip: the robot only turns where it is.
+    // Against a wall or an obstacle the wheels slip: the robot goes up to it and only turns there.
     const bool blocked = collides({next.x, next.y});
+    const Point reached = blocked ? closestFreeAlong(next) : Point{next.x, next.y};
+    m_pose = {reached.x, reached.y, next.heading};
     touch(blocked);
-    if (blocked)
-        m_pose.heading = next.heading;
-    else
-        m_pose = next;
     extendTrail();
 }
 

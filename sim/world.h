@@ -167,6 +167,7 @@ private:
     void touch(bool blocked);
     void extendTrail();
     bool collides(geometry::Point centre) const;
+    geometry::Point closestFreeAlong(const geometry::Pose &towards) const;
     bool inside(geometry::Point p) const;
 
     Arena m_arena;
