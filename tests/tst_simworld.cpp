@@ -4,6 +4,7 @@
 #include "simbus.h"
 #include "simcontrol.h"
 #include "simsd21.h"
+#include "labelplacement.h"
 #include "viewstate.h"
 
 #include <QTest>
@@ -13,6 +14,7 @@
 
 using namespace kestrava::sim;
 using namespace kestrava::sim::geometry;
+namespace simview = kestrava::simview;
 using namespace std::chrono_literals;
 
 Q_DECLARE_METATYPE(Pose)
@@ -146,6 +148,41 @@ private slots:
         const std::array<double, 8> got = thermalPixels(sensor, candle, 22, 41, std::span(&across, wall ? 1 : 0));
         for (std::size_t i = 0; i < 8; ++i)
             QVERIFY2(std::abs(got[i] - (int(i) == pixel ? degrees : 22)) < 1e-3, qPrintable(QString::number(got[i])));
+    }
+
+    // A beam's label (20 x 8 cm here) sits near the beam's end, inside the arena, on no wall and no
+    // label placed before it. The arena: 200 x 100 cm, a wall across x = 100 from y = 0 to 60.
+    void aBeamLabelKeepsOffTheWalls_data()
+    {
+        QTest::addColumn<Point>("origin");
+        QTest::addColumn<double>("heading");
+        QTest::addColumn<double>("length");
+        QTest::addColumn<Point>("near"); // the label's centre lies within 8 cm of it
+        QTest::newRow("onto the wall") << Point{50, 30} << 90.0 << 50.0 << Point{85, 30};
+        QTest::newRow("onto the north edge") << Point{50, 50} << 0.0 << 50.0 << Point{50, 90};
+        QTest::newRow("into a corner") << Point{150, 50} << 45.0 << 70.7 << Point{186, 88};
+        QTest::newRow("beside the label before it") << Point{50, 30} << 90.0 << 50.0 << Point{85, 16};
+    }
+    void aBeamLabelKeepsOffTheWalls()
+    {
+        QFETCH(Point, origin);
+        QFETCH(double, heading);
+        QFETCH(double, length);
+        QFETCH(Point, near);
+        const Segment wall{{100, 0}, {100, 60}};
+        const std::vector<Segment> segments = wallsAndObstacles(200, 100, {}, std::span(&wall, 1));
+        std::vector<Box> taken;
+        if (QByteArray(QTest::currentDataTag()).startsWith("beside"))
+            taken.push_back(simview::placeBeamLabel(origin, heading, length, 20, 8, {0, 0, 200, 100}, segments, {}));
+        const Box label = simview::placeBeamLabel(origin, heading, length, 20, 8, {0, 0, 200, 100}, segments, taken);
+        const Point centre{label.x + 10, label.y + 4};
+        QVERIFY2(distanceBetween(centre, near) < 8, qPrintable(QStringLiteral("%1 %2").arg(centre.x).arg(centre.y)));
+        QVERIFY(label.x >= 0 && label.y >= 0 && label.x + 20 <= 200 && label.y + 8 <= 100);
+        for (const Segment &segment : segments)
+            QVERIFY(!segmentMeetsBox(segment, label));
+        for (const Box &other : taken)
+            QVERIFY(label.x >= other.x + other.width || other.x >= label.x + label.width
+                    || label.y >= other.y + other.height || other.y >= label.y + label.height);
     }
 
     // Steps, split by "; ": "MS FRAME" (hex) or "MS COMMAND" at MS milliseconds, then "= ANSWER" to check

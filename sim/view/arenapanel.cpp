@@ -15,12 +15,10 @@ namespace geometry = sim::geometry;
 
 namespace {
 
-constexpr qreal Margin = 14;
 constexpr qreal HandleCm = 28;    // ahead of the robot's centre
 constexpr qreal GrabCm = 10;      // how near the warm object or the handle a press must be
 constexpr qreal WarmRadiusCm = 6;
 constexpr double WheelStepDegrees = 5;
-const QSizeF DefaultSize(600, 400); // until the first state arrives
 
 QPointF unitTowards(double heading)
 {
@@ -44,24 +42,32 @@ QString beamLabel(const BeamState &beam)
                                                                                          : QStringLiteral("—"));
 }
 
+// Room around the floor for its border: a small share of the arena, so that it fills the panel.
+qreal marginOf(QSizeF arena)
+{
+    return 0.015 * std::max(arena.width(), arena.height());
+}
+
 QSizeF withMargins(QSizeF arena)
 {
-    return arena + QSizeF(2 * Margin, 2 * Margin);
+    return arena + 2 * QSizeF(marginOf(arena), marginOf(arena));
 }
 
 } // namespace
 
 ArenaPanel::ArenaPanel(QWidget *parent)
-    : StatePanel(withMargins(DefaultSize), parent)
+    : StatePanel(withMargins({600, 400}), parent)
 {
-    setMinimumSize(200, 140);
+    setMinimumSize(Least);
     setCursor(Qt::OpenHandCursor);
 }
 
 void ArenaPanel::showState(const std::optional<ArenaState> &state)
 {
-    if (state && withMargins(state->size) != logicalSize())
-        setLogicalSize(withMargins(state->size));
+    if (state && state->size != m_arenaSize) {
+        m_arenaSize = state->size;
+        setLogicalSize(withMargins(m_arenaSize));
+    }
     StatePanel::showState(state);
 }
 
@@ -73,7 +79,8 @@ QSize ArenaPanel::fittedSize(QSize room) const
 QPointF ArenaPanel::logicalOf(QPointF arena) const
 {
     // Logical coordinates run down from the top-left corner; the arena's y runs north.
-    return {Margin + arena.x(), logicalSize().height() - Margin - arena.y()};
+    const qreal margin = marginOf(m_arenaSize);
+    return {margin + arena.x(), logicalSize().height() - margin - arena.y()};
 }
 
 QPointF ArenaPanel::toWidget(QPointF arena) const
@@ -84,13 +91,13 @@ QPointF ArenaPanel::toWidget(QPointF arena) const
 QPointF ArenaPanel::toArena(QPointF widget) const
 {
     const QPointF logical = logicalTransform().inverted().map(widget);
-    return {logical.x() - Margin, logicalSize().height() - Margin - logical.y()};
+    const qreal margin = marginOf(m_arenaSize);
+    return {logical.x() - margin, logicalSize().height() - margin - logical.y()};
 }
 
 QRectF ArenaPanel::floorRect() const
 {
-    const QSizeF arena = logicalSize() - QSizeF(2 * Margin, 2 * Margin);
-    return QRectF(toWidget({0, arena.height()}), toWidget({arena.width(), 0}));
+    return QRectF(toWidget({0, m_arenaSize.height()}), toWidget({m_arenaSize.width(), 0}));
 }
 
 QPointF ArenaPanel::handleOf(const ArenaState &state)
@@ -106,10 +113,13 @@ void ArenaPanel::paint(QPainter &painter, const ArenaState &state) const
     painter.setBrush(QColor(170, 130, 90));
     for (const QRectF &box : state.obstacles)
         painter.drawRect(QRectF(logicalOf({box.x(), box.y() + box.height()}), box.size()));
-    painter.setPen(QPen(QColor(60, 60, 60), 4, Qt::SolidLine, Qt::RoundCap));
+    QPen wallPen(QColor(60, 60, 60), 4, Qt::SolidLine, Qt::RoundCap);
+    wallPen.setCosmetic(true); // as thick at any scale
+    painter.setPen(wallPen);
     for (const QLineF &wall : state.walls)
         painter.drawLine(logicalOf(wall.p1()), logicalOf(wall.p2()));
-    painter.setPen(QPen(Qt::black, 3));
+    wallPen.setColor(Qt::black);
+    painter.setPen(wallPen);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(floor);
 
@@ -190,8 +200,10 @@ void ArenaPanel::paintBeams(QPainter &painter, const ArenaState &state) const
     const double diagonal = std::hypot(state.size.width(), state.size.height());
     const qreal pixelsPerCm = painter.transform().m11();
     const QFontMetricsF metrics(painter.font());
-    std::vector<geometry::Box> taken{{state.robot.x() - World::RobotRadiusCm, state.robot.y() - World::RobotRadiusCm,
-                                      2 * World::RobotRadiusCm, 2 * World::RobotRadiusCm}};
+    const auto around = [](QPointF centre, double radius) {
+        return geometry::Box{centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius};
+    };
+    std::vector<geometry::Box> taken{around(state.robot, World::RobotRadiusCm), around(state.warmObject, WarmRadiusCm)};
     for (const BeamState &beam : state.beams) {
         const bool echoed = beam.lastCm > 0;
         const double length = std::min(echoed ? double(beam.lastCm) : 30.0, diagonal);
@@ -202,7 +214,7 @@ void ArenaPanel::paintBeams(QPainter &painter, const ArenaState &state) const
         const QSizeF textSize = metrics.size(0, text) + QSizeF(6, 2);
         const geometry::Box place = placeBeamLabel(toPoint(beam.origin), beam.heading, length,
                                                    textSize.width() / pixelsPerCm, textSize.height() / pixelsPerCm,
-                                                   segments, taken);
+                                                   {0, 0, state.size.width(), state.size.height()}, segments, taken);
         taken.push_back(place);
         const QRectF onScreen = painter.transform().mapRect(
             QRectF(logicalOf({place.x, place.y + place.height}), QSizeF(place.width, place.height)));

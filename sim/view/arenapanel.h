@@ -15,6 +15,9 @@ class ArenaPanel : public StatePanel<ArenaState>
 {
     Q_OBJECT
 public:
+    // The smallest the arena is drawn: its labels still find room.
+    static constexpr QSize Least{200, 140};
+
     explicit ArenaPanel(QWidget *parent = nullptr);
 
     // Takes the arena's size as its own proportions.
@@ -51,6 +54,7 @@ private:
     void paintFan(QPainter &painter, const ArenaState &state) const;
     void paintBeams(QPainter &painter, const ArenaState &state) const;
 
+    QSizeF m_arenaSize{600, 400}; // until the first state arrives
     Drag m_drag = Drag::None;
     QPointF m_grabOffset; // from the grabbed thing's centre to the mouse, in the arena
 };

@@ -39,7 +39,7 @@ TrafficPanel::TrafficPanel(QWidget *parent)
     : StatePanel({480, 200}, parent)
 {
     const QFontMetricsF metrics(trafficFont(font()));
-    setMinimumSize(int(metrics.horizontalAdvance(QLatin1Char('0')) * 62), int(lineHeight() * (LeastLines + 2) + 4));
+    setMinimumSize(int(metrics.horizontalAdvance(QLatin1Char('0')) * 52), int(lineHeight() * (LeastLines + 2) + 4));
 }
 
 qreal TrafficPanel::lineHeight() const
@@ -63,7 +63,7 @@ void TrafficPanel::paint(QPainter &painter, const BusTraffic &traffic) const
         qreal x = 4;
         for (std::size_t column = 0; column < row.size(); ++column) {
             const qreal columnWidth = column < std::size(ColumnChars) ? ColumnChars[column] * charWidth : width - x;
-            const QString text = painter.fontMetrics().elidedText(row[column], Qt::ElideRight, int(columnWidth - charWidth));
+            const QString text = painter.fontMetrics().elidedText(row[column], Qt::ElideRight, int(columnWidth - 2));
             painter.drawText(QRectF(x, y, columnWidth, line), Qt::AlignVCenter | Qt::AlignLeft, text);
             x += columnWidth;
         }

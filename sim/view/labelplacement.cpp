@@ -13,16 +13,17 @@ bool overlaps(const Box &a, const Box &b)
     return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
 }
 
-bool clear(const Box &box, std::span<const Segment> segments, std::span<const Box> taken)
+bool clear(const Box &box, const Box &arena, std::span<const Segment> segments, std::span<const Box> taken)
 {
-    return std::none_of(segments.begin(), segments.end(), [&](const Segment &s) { return segmentMeetsBox(s, box); })
+    return arena.contains({box.x, box.y}) && arena.contains({box.x + box.width, box.y + box.height})
+        && std::none_of(segments.begin(), segments.end(), [&](const Segment &s) { return segmentMeetsBox(s, box); })
         && std::none_of(taken.begin(), taken.end(), [&](const Box &other) { return overlaps(box, other); });
 }
 
 } // namespace
 
 Box placeBeamLabel(Point origin, double headingDegrees, double lengthCm, double labelWidthCm, double labelHeightCm,
-                   std::span<const Segment> segments, std::span<const Box> taken)
+                   const Box &arena, std::span<const Segment> segments, std::span<const Box> taken)
 {
     const Point along = headingVector(headingDegrees);
     const Point across = headingVector(headingDegrees + 90);
@@ -36,7 +37,7 @@ Box placeBeamLabel(Point origin, double headingDegrees, double lengthCm, double 
             const Point centre{origin.x + along.x * (lengthCm - back) + across.x * side,
                                origin.y + along.y * (lengthCm - back) + across.y * side};
             const Box box = boxAround(centre);
-            if (clear(box, segments, taken))
+            if (clear(box, arena, segments, taken))
                 return box;
         }
     }

@@ -166,7 +166,7 @@ void ThermalPanel::paint(QPainter &painter, const ThermalState &state) const
     }
     painter.setFont(font());
     painter.drawText(QRectF(10, 50, 320, 26), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("°C, pixel 1 on the left · ambient %1 °C").arg(state.ambient));
+                     QStringLiteral("pixel 1 on the left · ambient %1 °C").arg(state.ambient));
 }
 
 } // namespace kestrava::simview

@@ -105,7 +105,7 @@ RobotView::RobotView(sim::SimulatorThread &simulator, QWidget *parent)
                       framed(QStringLiteral("SD21 servos"), m_servos),
                       framed(QStringLiteral("Bus"), m_bus)};
     auto *modules = new QWidget;
-    new QHBoxLayout(modules);
+    (new QHBoxLayout(modules))->setContentsMargins({});
     m_modulesScroll->setWidget(modules);
     m_modulesScroll->setWidgetResizable(true);
     m_modulesScroll->setFrameShape(QFrame::NoFrame);
@@ -174,7 +174,7 @@ Arrangement RobotView::bestArrangement(QSize room) const
     std::vector<Option> options;
     for (int columns = 1; columns <= MostColumns; ++columns) {
         const QSize arenaRoom(room.width() - columns * columnWidth - scrollbar - spacing, room.height() - runHeight);
-        if (arenaRoom.width() >= m_arena->minimumWidth())
+        if (arenaRoom.width() >= ArenaPanel::Least.width())
             options.push_back({{true, columns, m_arena->fittedSize(arenaRoom.expandedTo({1, 1}))}, tallest(heights, columns) <= room.height()});
     }
     const int under = std::clamp((room.width() - scrollbar) / std::max(columnWidth, 1), 1, MostColumns);
@@ -202,14 +202,13 @@ void RobotView::arrange()
     m_arrangement = chosen;
     m_layout->setDirection(chosen.beside ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
     m_layout->setAlignment(m_arenaBlock, Qt::AlignTop | (chosen.beside ? Qt::AlignLeft : Qt::AlignHCenter));
-    m_arena->setFixedSize(chosen.arena.expandedTo(m_arena->minimumSize()));
+    m_arena->setFixedSize(chosen.arena.expandedTo(ArenaPanel::Least));
+    m_arenaBlock->setFixedWidth(m_arena->width()); // the run's line wraps rather than widen it
     if (!panelsMove)
         return;
     QBoxLayout *columns = qobject_cast<QBoxLayout *>(m_modulesScroll->widget()->layout());
-    while (QLayoutItem *item = columns->takeAt(0)) {
-        delete item->layout(); // the column, not its frames
-        delete item;
-    }
+    while (QLayoutItem *column = columns->takeAt(0))
+        delete column; // the column's layout, not its frames
     QList<int> heights;
     for (const QWidget *frame : m_moduleFrames)
         heights << frame->sizeHint().height() + m_layout->spacing();
