@@ -26,13 +26,16 @@ SimulatedBus::SimulatedBus(QObject *parent)
     connect(&m_process, &QProcess::readyReadStandardError, this, &SimulatedBus::passOnErrors);
 }
 
-// The simulator's complaints go on to this program's standard error; the last one is
-// kept to say why it would not start.
+// The simulator's complaints go on to this program's standard error once it has started;
+// before that, the last one is kept to say why it would not start.
 void SimulatedBus::passOnErrors()
 {
     constexpr qsizetype Longest = 1024;
     const QByteArray text = m_process.readAllStandardError();
-    std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+    if (!m_devicePath.isEmpty()) {
+        std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+        return;
+    }
     const QList<QByteArray> lines = text.trimmed().split('\n');
     if (!lines.last().isEmpty())
         m_lastError = lines.last().left(Longest);

@@ -158,7 +158,7 @@ bool World::fanReachesFlame() const
 
 void World::noteMotorCommand(SimTime now)
 {
-    if (m_run.phase != Run::Phase::Ready)
+    if (m_run.phase != Run::Phase::Ready || !m_candleLit) // blown out before the run: nothing to time
         return;
     m_run.phase = Run::Phase::Running;
     m_run.startedAt = now; // the frame or command that wrote tells of the change

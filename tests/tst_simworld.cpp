@@ -297,6 +297,8 @@ private slots:
             << house + "0 candle 60 125; 0 55b0000180; 0 5570010101; 600 5570010100; 2000 5570010101; "
                        "2399 run = ok running; 2400 run = ok time 2.4 contacts 0 candle out; "
                        "2400 start; 2400 run = ok not started; 2400 world =~ candle at 60.0 125.0, lit";
+        QTest::newRow("blown out before the run") << house + "0 candle 60 125; 0 5570010101; 1000 55b0000180; "
+                                                             "1000 run = ok not started";
         QTest::newRow("too far") << house + "0 candle 81 125; 0 5570010101; 5000 world =~ 81.0 125.0, lit; "
                                             "5000 get D0 6 1 = ok 52";
         QTest::newRow("off to the side") << house + "0 candle 60 141; 0 5570010101; 5000 world =~ 141.0, lit";

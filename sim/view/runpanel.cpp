@@ -73,6 +73,8 @@ void RunPanel::showState(const QString &arenaName, const sim::Run &run)
         m_clock.start();
     else
         m_clock.stop();
+    const bool finished = run.phase == sim::Run::Phase::Finished;
+    m_run->setStyleSheet(finished ? QStringLiteral("font-weight: bold; color: #1b6e20") : QString());
     showRun();
 }
 
@@ -83,8 +85,6 @@ QString RunPanel::runText() const
 
 void RunPanel::showRun()
 {
-    const bool finished = m_shownRun.phase == sim::Run::Phase::Finished;
-    m_run->setStyleSheet(finished ? QStringLiteral("font-weight: bold; color: #1b6e20") : QString());
     m_run->setText(simview::runText(m_shownRun, sim::simNow()));
 }
 
