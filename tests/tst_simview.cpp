@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QWheelEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -228,10 +229,13 @@ private slots:
 
     void theViewShowsTheRunAndTheCandleGoingOut()
     {
-        for (const char *command : {"arena house", "candle 60 125", "write B0 0 128", "write 70 1 1"})
+        for (const char *command : {"arena house", "candle 60 125", "write B0 0 128"})
             QCOMPARE(view->run(QLatin1String(command)), QStringList{"ok"});
-        QTRY_COMPARE(view->runPanel()->runText().left(13), QStringLiteral("Running: 0.1 "));
-        QTRY_COMPARE_WITH_TIMEOUT(view->runPanel()->runText(), QStringLiteral("Candle out in 1.0 s, 0 contacts"), 3000);
+        QTRY_VERIFY(view->runPanel()->runText().startsWith(QLatin1String("Running: ")));
+        QCOMPARE(view->run(QStringLiteral("write 70 1 1")), QStringList{"ok"});
+        static const QRegularExpression result(QStringLiteral("^Candle out in (\\d+\\.\\d) s, 0 contacts$"));
+        QTRY_VERIFY_WITH_TIMEOUT(result.match(view->runPanel()->runText()).hasMatch(), 5000);
+        QVERIFY(result.match(view->runPanel()->runText()).captured(1).toDouble() >= 1.0); // the fan's second
         QVERIFY(!view->arena()->state()->candleLit && view->arena()->state()->fanOn);
     }
 

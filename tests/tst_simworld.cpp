@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <set>
 
 using namespace kestrava::sim;
 using namespace kestrava::sim::geometry;
@@ -390,6 +391,19 @@ private slots:
                      .arg(load.arena->start.x, 0, 'f', 1).arg(load.arena->start.y, 0, 'f', 1)
                      .arg(load.arena->start.heading, 0, 'f', 1).arg(load.arena->candles[0].x, 0, 'f', 1)
                      .arg(load.arena->candles[0].y, 0, 'f', 1));
+    }
+
+    // Without a seed a run uses the first place; each seed picks its place, always the same one,
+    // and the seeds between them reach every place.
+    void aSeedPicksTheCandlesPlace()
+    {
+        QCOMPARE(candlePlace(4, std::nullopt), std::size_t(0));
+        std::set<std::size_t> reached;
+        for (quint32 seed = 0; seed < 100; ++seed) {
+            QCOMPARE(candlePlace(4, seed), candlePlace(4, seed));
+            reached.insert(candlePlace(4, seed));
+        }
+        QCOMPARE(reached, (std::set<std::size_t>{0, 1, 2, 3}));
     }
 
     void badCommandsAreRefusedClearly_data()
