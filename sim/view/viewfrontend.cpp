@@ -42,8 +42,9 @@ const sim::SimulatorFrontEnd &robotViewFrontEnd()
             const int beside = parser.value(Beside).toInt(); // 0 when left out or not a number
             const QRect place = placement(screen, beside, view->minimumSize());
             view->show();
-            // The frame's own size counts: the window and its title bar stay on the screen.
-            const QSize frame = view->frameGeometry().size() - view->size();
+            // The frame's own size counts: the window and its title bar stay on the screen. A window
+            // manager may not have framed the window yet; a title bar's worth is kept then.
+            const QSize frame = (view->frameGeometry().size() - view->size()).expandedTo({8, 32});
             view->resize(place.size() - frame);
             view->move(place.topLeft());
             return view;
