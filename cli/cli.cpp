@@ -73,6 +73,9 @@ struct Options
                                 QStringLiteral("Run against a fresh simulated robot (kestrava-sim), started for this "
                                                "command only: nothing carries over to the next command. "
                                                "--simulate=view opens its robot view.")};
+    QCommandLineOption arena{QStringLiteral("arena"),
+                             QStringLiteral("With --simulate: the arena, a bundled one (open, house, corridor) or a file."),
+                             QStringLiteral("name|file")};
     QCommandLineOption watchdog{QStringLiteral("watchdog"),
                                 QStringLiteral("serve: stop the motors when no request comes for <ms> while they "
                                                "move (default 1000; 0 turns it off)."),
@@ -97,7 +100,7 @@ struct Options
         parser.setApplicationDescription(QString::fromLatin1(Description));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({com, device, simulate, trace, timeout, every, count, csv, json, watchdog});
+        parser.addOptions({com, device, simulate, arena, trace, timeout, every, count, csv, json, watchdog});
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands above."));
         parser.addPositionalArgument(QStringLiteral("arguments"), QStringLiteral("The command's arguments."),
                                      QStringLiteral("[arguments...]"));
@@ -147,6 +150,8 @@ Settings settingsFrom(const Options &o, const Request &request)
         throw UsageError{QStringLiteral("choose --csv or --json, not both")};
     s.format = p.isSet(o.csv) ? Format::Csv : p.isSet(o.json) ? Format::Json : Format::Plain;
     s.watchdogMs = optionNumber(p, o.watchdog, 0, LongestWaitMs);
+    if (p.isSet(o.arena) && !p.isSet(o.simulate))
+        throw UsageError{QStringLiteral("--arena goes with --simulate")};
     if (p.isSet(o.count) && !p.isSet(o.every))
         throw UsageError{QStringLiteral("--count goes with --every")};
     if (p.isSet(o.every)) {
@@ -237,8 +242,11 @@ bool Program::openPort(const Settings &settings)
 {
     const QCommandLineParser &p = m_options.parser;
     if (p.isSet(m_options.simulate)) {
-        const QStringList view{QStringLiteral("--view")};
-        if (!m_simulator.start(sim::SimulatedBus::programBesideApplication(), m_simulatorView ? view : QStringList())) {
+        QStringList arguments = p.isSet(m_options.arena) ? QStringList{QStringLiteral("--arena"), p.value(m_options.arena)}
+                                                         : QStringList{};
+        if (m_simulatorView)
+            arguments << QStringLiteral("--view");
+        if (!m_simulator.start(sim::SimulatedBus::programBesideApplication(), arguments)) {
             m_openError = QStringLiteral("cannot start the simulated bus: ") + m_simulator.errorString();
             m_err << "error: " << m_openError << '\n';
             return false;

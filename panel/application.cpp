@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include "controlpanel.h"
+#include "panellayout.h"
 #include "readinglog.h"
 #include "signalwatcher.h"
 #include "simulatedbus.h"
@@ -10,19 +11,26 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 
 namespace {
 
+// The window's width with its frame, as the robot view leaves it room.
+constexpr int PanelWidthOnScreen = kestrava::ClientWidthTwips / kestrava::TwipsPerPixel + 16;
+
 // --simulate: kestrava-sim runs beside the window, with its robot view unless headless,
 // and every COM port leads to it through a link that follows the view's "plug in".
-bool startSimulatedBus(kestrava::sim::SimulatedBus &bus, const QTemporaryDir &folder, bool headless)
+bool startSimulatedBus(kestrava::sim::SimulatedBus &bus, const QTemporaryDir &folder, bool headless,
+                       const QString &arena)
 {
     const QString link = folder.filePath(QStringLiteral("adapter"));
     QStringList arguments{QStringLiteral("--link"), link};
-    if (!headless)
-        arguments << QStringLiteral("--view");
+    if (!headless) // the view takes the screen right of the window, which goes to the left
+        arguments << QStringLiteral("--view") << QStringLiteral("--beside") << QString::number(PanelWidthOnScreen);
+    if (!arena.isEmpty())
+        arguments << QStringLiteral("--arena") << arena;
     if (!folder.isValid() || !bus.start(kestrava::sim::SimulatedBus::programBesideApplication(), arguments)) {
         qWarning("kestrava: %s", qPrintable(bus.errorString()));
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kestrava"),
@@ -43,6 +51,9 @@ struct Options
     QCommandLineOption simulate{QStringLiteral("simulate"),
         QStringLiteral("Drive a simulated robot: starts kestrava-sim with its robot view and points every COM "
                        "port at it. --simulate=headless starts it without the view.")};
+    QCommandLineOption arena{QStringLiteral("arena"),
+        QStringLiteral("With --simulate: the simulated robot's arena, a bundled one (open, house, corridor) or a file."),
+        QStringLiteral("name|file")};
     QCommandLineOption log{QStringLiteral("log"),
         QStringLiteral("Append one row per reading shown (time, module, field, value) to <file.csv>."),
         QStringLiteral("file.csv")};
@@ -57,7 +68,7 @@ struct Options
             QStringLiteral("Drives and reads the I2C modules of a robot through a USB-to-I2C adapter."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({trace, simulate, log, quitAfter});
+        parser.addOptions({trace, simulate, arena, log, quitAfter});
     }
 };
 
@@ -139,7 +150,8 @@ int kestrava::runKestrava(int argc, char *argv[])
     // Declared before the window, so it ends only after the window has closed the port.
     const QTemporaryDir simulatorFolder;
     kestrava::sim::SimulatedBus simulatedBus;
-    if (parser.isSet(options.simulate) && !startSimulatedBus(simulatedBus, simulatorFolder, headless))
+    if (parser.isSet(options.simulate)
+        && !startSimulatedBus(simulatedBus, simulatorFolder, headless, parser.value(options.arena)))
         return 1;
 
     kestrava::ControlPanel panel;
@@ -149,6 +161,8 @@ int kestrava::runKestrava(int argc, char *argv[])
     panel.setSimulatedBus(parser.isSet(options.simulate));
     if (terminationRequested)
         return 0;
+    if (parser.isSet(options.simulate) && !headless)
+        panel.move(panel.screen()->availableGeometry().topLeft()); // the robot view is on its right
     panel.show();
     if (quitAfterMs >= 0)
         QTimer::singleShot(quitAfterMs, &panel, &QWidget::close);

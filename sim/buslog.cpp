@@ -11,26 +11,11 @@ constexpr SimTime OneSecond = std::chrono::seconds(1);
 // bounded even without wire-time emulation.
 constexpr qsizetype MostCountedFrames = 100'000;
 
-QString hex(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes.toHex(' '));
-}
-
 } // namespace
 
 QString hexAddress(quint8 address)
 {
     return QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper();
-}
-
-QString BusLogEntry::text() const
-{
-    QString line = hexAddress(module) + u' ' + (kind.isEmpty() ? QStringLiteral("-") : kind);
-    if (read)
-        line += QStringLiteral(" read %1 x%2").arg(firstRegister).arg(count);
-    else
-        line += QStringLiteral(" write %1: %2").arg(firstRegister).arg(hex(data));
-    return line + QStringLiteral(" -> ") + (answer ? hex(*answer) : QStringLiteral("no answer"));
 }
 
 void BusLog::record(BusLogEntry entry)

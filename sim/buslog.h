@@ -25,9 +25,6 @@ struct BusLogEntry
     quint8 count = 0;         // bytes wanted by a read, bytes carried by a write
     QByteArray data;          // a write's bytes
     std::optional<QByteArray> answer; // nothing when no module answered
-
-    // "B0 md23 write 0: 80 -> 01", "E4 srf02 read 2 x2 -> 00 d0", "40 - read 0 x1 -> no answer"
-    QString text() const;
 };
 
 // The last frames on the bus for the view, and how many went by in the last second.

@@ -82,16 +82,43 @@ std::array<Segment, 4> edgesOf(const Box &box)
     return {Segment{sw, se}, Segment{se, ne}, Segment{ne, nw}, Segment{nw, sw}};
 }
 
-std::vector<Segment> wallsAndObstacles(double widthCm, double heightCm, std::span<const Box> obstacles)
+std::vector<Segment> wallsAndObstacles(double widthCm, double heightCm, std::span<const Box> obstacles,
+                                       std::span<const Segment> walls)
 {
-    std::vector<Segment> segments;
+    std::vector<Segment> segments(walls.begin(), walls.end());
     for (const Box &box : obstacles) {
         const auto edges = edgesOf(box);
         segments.insert(segments.end(), edges.begin(), edges.end());
     }
-    const auto walls = edgesOf(Box{0, 0, widthCm, heightCm});
-    segments.insert(segments.end(), walls.begin(), walls.end());
+    const auto edges = edgesOf(Box{0, 0, widthCm, heightCm});
+    segments.insert(segments.end(), edges.begin(), edges.end());
     return segments;
+}
+
+double distanceToSegment(Point p, const Segment &segment)
+{
+    const Point edge = minus(segment.b, segment.a);
+    const double lengthSquared = edge.x * edge.x + edge.y * edge.y;
+    const Point toP = minus(p, segment.a);
+    const double along = lengthSquared > 0 ? std::clamp((toP.x * edge.x + toP.y * edge.y) / lengthSquared, 0.0, 1.0) : 0;
+    return distanceBetween(p, {segment.a.x + along * edge.x, segment.a.y + along * edge.y});
+}
+
+bool segmentMeetsBox(const Segment &segment, const Box &box)
+{
+    if (box.contains(segment.a) || box.contains(segment.b))
+        return true;
+    const auto crosses = [&](const Segment &edge) {
+        const Point d1 = minus(segment.b, segment.a), d2 = minus(edge.b, edge.a);
+        const double denominator = cross(d1, d2);
+        if (std::abs(denominator) < 1e-12)
+            return false; // parallel: it meets the box at an end, or not at all
+        const Point toEdge = minus(edge.a, segment.a);
+        const double t = cross(toEdge, d2) / denominator, u = cross(toEdge, d1) / denominator;
+        return t >= 0 && t <= 1 && u >= 0 && u <= 1;
+    };
+    const auto edges = edgesOf(box);
+    return std::any_of(edges.begin(), edges.end(), crosses);
 }
 
 std::optional<double> castRay(Point origin, double headingDegrees, std::span<const Segment> segments)
@@ -106,15 +133,32 @@ std::optional<double> castRay(Point origin, double headingDegrees, std::span<con
     return nearest;
 }
 
-bool collides(Point centre, double radius, double widthCm, double heightCm, std::span<const Box> obstacles)
+bool collides(Point centre, double radius, double widthCm, double heightCm, std::span<const Box> obstacles,
+              std::span<const Segment> walls)
 {
     if (centre.x < radius || centre.y < radius || centre.x > widthCm - radius || centre.y > heightCm - radius)
         return true;
-    return std::any_of(obstacles.begin(), obstacles.end(), [&](const Box &box) {
+    const bool onWall = std::any_of(walls.begin(), walls.end(), [&](const Segment &wall) {
+        return distanceToSegment(centre, wall) < radius;
+    });
+    return onWall || std::any_of(obstacles.begin(), obstacles.end(), [&](const Box &box) {
         const double nearestX = std::clamp(centre.x, box.x, box.x + box.width);
         const double nearestY = std::clamp(centre.y, box.y, box.y + box.height);
         return std::hypot(centre.x - nearestX, centre.y - nearestY) < radius;
     });
+}
+
+bool fanReaches(Point front, double headingDegrees, Point flame, double reachCm, double halfAngleDegrees,
+                std::span<const Segment> segments)
+{
+    const double distance = distanceBetween(front, flame);
+    if (distance > reachCm)
+        return false;
+    if (distance > 0 && std::abs(signedDegrees(headingTowards(front, flame) - headingDegrees)) > halfAngleDegrees)
+        return false;
+    const std::optional<double> screen = distance > 0 ? castRay(front, headingTowards(front, flame), segments)
+                                                      : std::nullopt;
+    return !screen || *screen >= distance;
 }
 
 int rampToward(int current, int target, int stepSize)

@@ -51,14 +51,27 @@ Point onRobot(const Pose &robot, double rightCm, double forwardCm);
 // The four edges of a box, and those of an arena of the given size with its south-west
 // corner at the origin.
 std::array<Segment, 4> edgesOf(const Box &box);
-std::vector<Segment> wallsAndObstacles(double widthCm, double heightCm, std::span<const Box> obstacles);
+// Everything a ray can meet: the arena's edges, the walls inside it and the boxes' edges.
+std::vector<Segment> wallsAndObstacles(double widthCm, double heightCm, std::span<const Box> obstacles,
+                                       std::span<const Segment> walls = {});
+double distanceToSegment(Point p, const Segment &segment);
+// Whether a segment crosses or lies in a box (touching its edge counts).
+bool segmentMeetsBox(const Segment &segment, const Box &box);
 
 // How far a ray from `origin` along `headingDegrees` runs before it meets a segment;
 // nothing when it meets none.
 std::optional<double> castRay(Point origin, double headingDegrees, std::span<const Segment> segments);
 
-// Whether a disc of `radius` at `centre` overlaps a box or lies outside the arena.
-bool collides(Point centre, double radius, double widthCm, double heightCm, std::span<const Box> obstacles);
+// Whether a disc of `radius` at `centre` overlaps a box or a wall, or reaches outside the arena.
+bool collides(Point centre, double radius, double widthCm, double heightCm, std::span<const Box> obstacles,
+              std::span<const Segment> walls = {});
+
+// ---- The fan ----
+
+// Whether a fan at `front`, blowing along `headingDegrees`, reaches a flame: within
+// `reachCm` of it, within `halfAngleDegrees` of the heading, nothing in between.
+bool fanReaches(Point front, double headingDegrees, Point flame, double reachCm, double halfAngleDegrees,
+                std::span<const Segment> segments);
 
 // ---- Motors ----
 

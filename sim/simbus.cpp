@@ -1,6 +1,7 @@
 #include "simbus.h"
 
 #include "simmd23.h"
+#include "simrly08.h"
 #include "simsd21.h"
 #include "simsrf02.h"
 
@@ -85,6 +86,8 @@ bool SimBus::writeRegisters(quint8 address, quint8 firstRegister, QByteArrayView
     advanceTo(now);
     target->noteBusAccess(now);
     target->write(firstRegister, data, now);
+    if (dynamic_cast<SimMd23 *>(target))
+        m_world.noteMotorCommand(now);
     moveIfRequested(address, *target);
     return true;
 }
@@ -92,14 +95,14 @@ bool SimBus::writeRegisters(quint8 address, quint8 firstRegister, QByteArrayView
 void SimBus::advanceTo(SimTime now)
 {
     const bool wasMoving = moving(m_world.time());
-    m_world.advanceTo(now, motors());
+    m_world.advanceTo(now, motors(), fanRunning());
     if (wasMoving)
         m_world.markChanged();
 }
 
 bool SimBus::moving(SimTime now) const
 {
-    if (m_world.moving(motors()))
+    if (m_world.moving(motors(), fanRunning()))
         return true;
     return std::any_of(m_modules.begin(), m_modules.end(), [&](const auto &entry) {
         const auto *servos = dynamic_cast<const SimSd21 *>(entry.second.get());
@@ -115,6 +118,12 @@ std::vector<SimMd23 *> SimBus::motors() const
             found.push_back(motor);
     }
     return found;
+}
+
+bool SimBus::fanRunning() const
+{
+    const auto *relays = dynamic_cast<const SimRly08 *>(firstOfKind(QStringLiteral("rly08")));
+    return relays && (relays->pattern() >> (m_world.arena().fanRelay - 1)) & 1;
 }
 
 std::vector<RangerBeam> SimBus::rangerBeams(SimTime now) const

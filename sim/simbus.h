@@ -55,6 +55,8 @@ public:
     void advanceTo(SimTime now);
     bool moving(SimTime now) const;
     std::vector<SimMd23 *> motors() const;
+    // The relay the arena names on the first relay board is on.
+    bool fanRunning() const;
     // Every ranger with a place on the robot, by address.
     std::vector<RangerBeam> rangerBeams(SimTime now) const;
 

@@ -106,15 +106,20 @@ double takeDecimal(QStringList &args, const char *what, double low, double high)
     return value;
 }
 
-geometry::Point takePoint(QStringList &args)
+geometry::Point takePoint(QStringList &args, const World &world)
 {
-    const double x = takeDecimal(args, "x", 0, World::ArenaWidthCm);
-    return {x, takeDecimal(args, "y", 0, World::ArenaHeightCm)};
+    const double x = takeDecimal(args, "x", 0, world.width());
+    return {x, takeDecimal(args, "y", 0, world.height())};
 }
 
 QString centimetres(double value)
 {
     return QString::number(value, 'f', 1);
+}
+
+QString seconds(SimTime span)
+{
+    return QString::number(std::chrono::duration<double>(span).count(), 'f', 1);
 }
 
 void expectNoMore(const QStringList &args)
@@ -147,6 +152,7 @@ const SimControl::Command SimControl::commands[] = {
     {"bearing", &SimControl::bearing},     {"temp", &SimControl::temp},           {"noise", &SimControl::noise},
     {"range", &SimControl::range},         {"pose", &SimControl::pose},           {"start", &SimControl::start},
     {"candle", &SimControl::candle},       {"obstacle", &SimControl::obstacle},   {"world", &SimControl::world, true},
+    {"arena", &SimControl::arena},         {"run", &SimControl::run, true},
 };
 
 QString SimControl::commandHelp()
@@ -185,20 +191,26 @@ QString SimControl::commandHelp()
         "  bearing|temp|range [ADDR] world   hand the sensor back to the world\n"
         "  pose X Y HEADING            put the robot at X, Y cm from the arena's\n"
         "                              south-west corner, heading 0 north, 90 east\n"
-        "  start                       put the robot back at its start pose\n"
-        "  candle X Y                  put the warm object at X, Y cm\n"
+        "  start                       put the robot back at its start pose, light the\n"
+        "                              candle again and ready a new run\n"
+        "  candle X Y                  put a new, lit candle at X, Y cm\n"
         "  obstacle add X Y W H        a box with its south-west corner at X, Y cm\n"
         "  obstacle remove N           remove the obstacle numbered N by world\n"
         "  obstacle clear              remove every obstacle\n"
-        "  world                       the arena, the robot, the candle, the obstacles\n"
+        "  world                       the arena, the robot, the candle, the walls and\n"
+        "                              the obstacles\n"
+        "  arena NAME|FILE             change the arena: open, house, corridor or a file\n"
+        "  run                         the run: ok time 41.2 contacts 2 candle out,\n"
+        "                              ok running or ok not started\n"
         "When ADDR is left out, the command goes to the module of that kind with the\n"
         "lowest address. A value set by hand holds until released with world or until\n"
         "the robot is placed with pose or start.");
 }
 
-SimControl::SimControl(SimBus &bus, LineActions actions)
+SimControl::SimControl(SimBus &bus, LineActions actions, std::optional<quint32> seed)
     : m_bus(bus)
     , m_actions(std::move(actions))
+    , m_seed(seed)
 {
 }
 
@@ -479,7 +491,7 @@ QStringList SimControl::range(Args &args, SimTime)
 
 QStringList SimControl::pose(Args &args, SimTime)
 {
-    const geometry::Point where = takePoint(args);
+    const geometry::Point where = takePoint(args, m_bus.world());
     const double heading = takeDecimal(args, "heading", 0, 359.9);
     expectNoMore(args);
     if (!m_bus.world().place({where.x, where.y, heading}))
@@ -491,13 +503,14 @@ QStringList SimControl::pose(Args &args, SimTime)
 QStringList SimControl::start(Args &args, SimTime)
 {
     expectNoMore(args);
-    m_bus.world().returnToStart();
+    if (!m_bus.world().returnToStart())
+        refuse(QStringLiteral("an obstacle stands on the start (obstacle remove or clear)"));
     return ok();
 }
 
 QStringList SimControl::candle(Args &args, SimTime)
 {
-    const geometry::Point where = takePoint(args);
+    const geometry::Point where = takePoint(args, m_bus.world());
     expectNoMore(args);
     m_bus.world().setWarmObject(where);
     return ok();
@@ -521,9 +534,9 @@ QStringList SimControl::obstacle(Args &args, SimTime)
     }
     if (action != QLatin1String("add"))
         refuse(QStringLiteral("expected add, remove or clear, not \"%1\"").arg(action));
-    const geometry::Point corner = takePoint(args);
-    const double width = takeDecimal(args, "width", 1, World::ArenaWidthCm);
-    const double height = takeDecimal(args, "height", 1, World::ArenaHeightCm);
+    const geometry::Point corner = takePoint(args, world);
+    const double width = takeDecimal(args, "width", 1, world.width());
+    const double height = takeDecimal(args, "height", 1, world.height());
     expectNoMore(args);
     if (!world.addObstacle({corner.x, corner.y, width, height}))
         refuse(QStringLiteral("the obstacle must lie inside the arena and clear of the robot (at most %1 obstacles)")
@@ -537,15 +550,46 @@ QStringList SimControl::world(Args &args, SimTime)
     const World &world = m_bus.world();
     const geometry::Pose robot = world.pose();
     QStringList lines{
-        QStringLiteral("arena %1 x %2 cm").arg(world.width()).arg(world.height()),
+        QStringLiteral("arena %1, %2 x %3 cm, fan on relay %4")
+            .arg(world.arena().name).arg(world.width()).arg(world.height()).arg(world.arena().fanRelay),
         QStringLiteral("robot at %1 %2 heading %3").arg(centimetres(robot.x), centimetres(robot.y),
                                                         centimetres(robot.heading)),
-        QStringLiteral("candle at %1 %2").arg(centimetres(world.warmObject().x), centimetres(world.warmObject().y))};
+        QStringLiteral("candle at %1 %2, %3").arg(centimetres(world.warmObject().x), centimetres(world.warmObject().y),
+                                                 world.candleLit() ? QStringLiteral("lit") : QStringLiteral("out"))};
     int number = 0;
+    for (const geometry::Segment &wall : world.arena().walls)
+        lines << QStringLiteral("wall %1 from %2 %3 to %4 %5")
+                     .arg(++number).arg(wall.a.x).arg(wall.a.y).arg(wall.b.x).arg(wall.b.y);
+    number = 0;
     for (const geometry::Box &box : world.obstacles())
         lines << QStringLiteral("obstacle %1 at %2 %3 size %4 x %5")
                      .arg(++number).arg(box.x).arg(box.y).arg(box.width).arg(box.height);
     return lines + ok();
+}
+
+QStringList SimControl::arena(Args &args, SimTime)
+{
+    // The rest of the line: a file's path may hold blanks.
+    if (args.isEmpty())
+        refuse(QStringLiteral("missing arena name or file"));
+    const QString nameOrPath = args.join(QLatin1Char(' '));
+    const ArenaLoad load = loadArena(nameOrPath);
+    if (!load.arena)
+        refuse(load.error);
+    m_bus.world().setArena(*load.arena, candlePlace(load.arena->candles.size(), m_seed));
+    return ok();
+}
+
+QStringList SimControl::run(Args &args, SimTime)
+{
+    expectNoMore(args);
+    const Run &run = m_bus.world().run();
+    switch (run.phase) {
+    case Run::Phase::Running: return ok(QStringLiteral("running"));
+    case Run::Phase::Finished:
+        return ok(QStringLiteral("time %1 contacts %2 candle out").arg(seconds(run.endedAt - run.startedAt)).arg(run.contacts));
+    default: return ok(QStringLiteral("not started"));
+    }
 }
 
 } // namespace kestrava::sim

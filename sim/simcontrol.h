@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace kestrava::sim {
 
@@ -25,7 +26,8 @@ struct LineActions
 class SimControl
 {
 public:
-    SimControl(SimBus &bus, LineActions actions);
+    // `seed` picks the candle's place in an arena loaded by the `arena` command.
+    SimControl(SimBus &bus, LineActions actions, std::optional<quint32> seed = std::nullopt);
 
     QStringList execute(const QString &line, SimTime now);
 
@@ -69,6 +71,8 @@ private:
     QStringList candle(Args &, SimTime);
     QStringList obstacle(Args &, SimTime);
     QStringList world(Args &, SimTime);
+    QStringList arena(Args &, SimTime);
+    QStringList run(Args &, SimTime);
 
     SimModule &moduleAt(Args &args);
     template<typename Kind>
@@ -76,6 +80,7 @@ private:
 
     SimBus &m_bus;
     LineActions m_actions;
+    std::optional<quint32> m_seed;
 };
 
 } // namespace kestrava::sim

@@ -1,5 +1,6 @@
 #include "simprogram.h"
 
+#include "arena.h"
 #include "latencytimer.h"
 #include "signalwatcher.h"
 #include "simulator.h"
@@ -98,8 +99,10 @@ void describe(QCommandLineParser &parser, const SimulatorFrontEnd *frontEnd)
         + SimControl::commandHelp());
     parser.addHelpOption();
     parser.addVersionOption();
-    if (frontEnd)
+    if (frontEnd) {
         parser.addOption(frontEnd->option);
+        parser.addOptions(frontEnd->moreOptions);
+    }
 }
 
 struct Options
@@ -116,15 +119,45 @@ struct Options
                        "or until 62 bytes wait (0 to %1; 0, the default, turns it off).").arg(LatencyTimer::MaxMs),
         QStringLiteral("ms"), QStringLiteral("0")};
 
-    // Empty when an option's value is out of range.
-    std::optional<SimulatorOptions> read(const QCommandLineParser &parser) const
+    const QCommandLineOption arena{QStringLiteral("arena"),
+        QStringLiteral("The room the robot is in: a bundled arena (%1) or an arena file (JSON). "
+                       "Default: open.").arg(bundledArenaNames().join(QStringLiteral(", "))),
+        QStringLiteral("name|file")};
+    const QCommandLineOption seed{QStringLiteral("seed"),
+        QStringLiteral("Pick the candle's place among the arena's places with <n> (0 to 4294967295); "
+                       "without it the first place is used."),
+        QStringLiteral("n")};
+
+    // Empty, with the reason, when an option's value is wrong.
+    std::optional<SimulatorOptions> read(const QCommandLineParser &parser, QString &error) const
     {
+        SimulatorOptions chosen;
+        chosen.fast = parser.isSet(fast);
+        chosen.empty = parser.isSet(empty);
+        chosen.link = parser.value(link);
         bool valid = false;
         const int latencyMs = parser.value(latency).toInt(&valid);
-        if (!valid || latencyMs < 0 || latencyMs > LatencyTimer::MaxMs)
+        if (!valid || latencyMs < 0 || latencyMs > LatencyTimer::MaxMs) {
+            error = QStringLiteral("--latency-timer takes 0 to %1 milliseconds").arg(LatencyTimer::MaxMs);
             return std::nullopt;
-        return SimulatorOptions{parser.isSet(fast), parser.isSet(empty), parser.value(link),
-                                std::chrono::milliseconds(latencyMs)};
+        }
+        chosen.latencyTimer = std::chrono::milliseconds(latencyMs);
+        if (parser.isSet(seed)) {
+            chosen.seed = parser.value(seed).toUInt(&valid);
+            if (!valid) {
+                error = QStringLiteral("--seed takes a whole number from 0 to 4294967295");
+                return std::nullopt;
+            }
+        }
+        if (parser.isSet(arena)) {
+            const ArenaLoad load = loadArena(parser.value(arena));
+            if (!load.arena) {
+                error = load.error;
+                return std::nullopt;
+            }
+            chosen.arena = load.arena;
+        }
+        return chosen;
     }
 };
 
@@ -148,10 +181,11 @@ int runHeadless(QCoreApplication &app, const SimulatorOptions &options)
 }
 
 // The simulator in a thread of its own, the front end's window in the main thread.
-int runWithFrontEnd(QCoreApplication &app, const SimulatorOptions &options, const SimulatorFrontEnd &frontEnd)
+int runWithFrontEnd(QCoreApplication &app, const SimulatorOptions &options, const SimulatorFrontEnd &frontEnd,
+                    const QCommandLineParser &parser)
 {
     SimulatorThread simulator;
-    const std::unique_ptr<QObject> window = frontEnd.open(simulator);
+    const std::unique_ptr<QObject> window = frontEnd.open(simulator, parser);
     QString error;
     if (!simulator.start(options, error))
         return fail(error);
@@ -177,15 +211,16 @@ int kestrava::sim::runSimulator(int argc, char *argv[], const SimulatorFrontEnd 
     QCommandLineParser parser;
     describe(parser, frontEnd);
     const Options options;
-    parser.addOptions({options.link, options.fast, options.empty, options.latency});
+    parser.addOptions({options.link, options.fast, options.empty, options.latency, options.arena, options.seed});
     parser.process(*app);
 
     SignalWatcher terminationSignals;
     QObject::connect(&terminationSignals, &SignalWatcher::terminationRequested, app.get(), &QCoreApplication::quit);
-    const std::optional<SimulatorOptions> chosen = options.read(parser);
+    QString error;
+    const std::optional<SimulatorOptions> chosen = options.read(parser, error);
     if (!chosen) {
-        std::fprintf(stderr, "kestrava-sim: --latency-timer takes 0 to %d milliseconds\n", LatencyTimer::MaxMs);
+        fail(error);
         return 2;
     }
-    return withFrontEnd ? runWithFrontEnd(*app, *chosen, *frontEnd) : runHeadless(*app, *chosen);
+    return withFrontEnd ? runWithFrontEnd(*app, *chosen, *frontEnd, parser) : runHeadless(*app, *chosen);
 }

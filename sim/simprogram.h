@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QCommandLineOption>
+#include <QList>
 
 #include <functional>
 #include <memory>
 
+class QCommandLineParser;
 class QCoreApplication;
 class QObject;
 
@@ -17,9 +19,10 @@ class SimulatorThread;
 struct SimulatorFrontEnd
 {
     QCommandLineOption option;
+    QList<QCommandLineOption> moreOptions; // for the window, taken with `option` only
     // The application object for the window (the core alone needs Qt Core only).
     std::function<std::unique_ptr<QCoreApplication>(int &argc, char **argv)> makeApplication;
-    std::function<std::unique_ptr<QObject>(SimulatorThread &)> open;
+    std::function<std::unique_ptr<QObject>(SimulatorThread &, const QCommandLineParser &)> open;
 };
 
 // kestrava-sim: a simulated USB-to-I2C adapter with the robot's modules behind it,

@@ -52,7 +52,7 @@ quint8 SimTpa81::temperature(quint8 reg) const
     const World *arena = world();
     if (!arena || handSet())
         return stored(reg);
-    if (reg == AmbientRegister)
+    if (reg == AmbientRegister || !arena->candleLit()) // a candle put out is as warm as the room
         return quint8(World::AmbientCelsius);
     const geometry::Pose robot = arena->pose();
     const geometry::Point eye = geometry::onRobot(robot, 0, SensorForwardCm);

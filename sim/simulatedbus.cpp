@@ -6,6 +6,8 @@
 #include <QDeadlineTimer>
 #include <QDir>
 
+#include <cstdio>
+
 namespace kestrava::sim {
 
 namespace {
@@ -21,7 +23,22 @@ bool isLastLine(const QString &line)
 SimulatedBus::SimulatedBus(QObject *parent)
     : QObject(parent)
 {
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    connect(&m_process, &QProcess::readyReadStandardError, this, &SimulatedBus::passOnErrors);
+}
+
+// The simulator's complaints go on to this program's standard error once it has started;
+// before that, the last one is kept to say why it would not start.
+void SimulatedBus::passOnErrors()
+{
+    constexpr qsizetype Longest = 1024;
+    const QByteArray text = m_process.readAllStandardError();
+    if (!m_devicePath.isEmpty()) {
+        std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+        return;
+    }
+    const QList<QByteArray> lines = text.trimmed().split('\n');
+    if (!lines.last().isEmpty())
+        m_lastError = lines.last().left(Longest);
 }
 
 SimulatedBus::~SimulatedBus()
@@ -40,8 +57,12 @@ bool SimulatedBus::start(const QString &program, const QStringList &arguments, i
     if (!m_process.waitForStarted(timeoutMs))
         return fail(QStringLiteral("cannot start %1: %2").arg(program, m_process.errorString()));
     const std::optional<QString> path = readLine(timeoutMs);
-    if (!path || !path->startsWith(QLatin1Char('/')))
-        return fail(QStringLiteral("%1 gave no device path").arg(program));
+    if (!path || !path->startsWith(QLatin1Char('/'))) {
+        passOnErrors(); // a simulator that refused to start has said why
+
+        return fail(m_lastError.isEmpty() ? QStringLiteral("%1 gave no device path").arg(program)
+                                          : QString::fromLocal8Bit(m_lastError));
+    }
     m_devicePath = *path;
     return true;
 }

@@ -48,8 +48,10 @@ public:
 private:
     bool fail(const QString &why);
     std::optional<QString> readLine(int timeoutMs);
+    void passOnErrors();
 
     QProcess m_process;
+    QByteArray m_lastError; // the simulator's last line on standard error, for a failed start
     QString m_devicePath;
     QString m_error;
     int m_unansweredPosts = 0;

@@ -26,10 +26,12 @@ void DeviceLink::removeLink()
 
 namespace {
 
-SimBus &filled(SimBus &bus, bool empty)
+SimBus &filled(SimBus &bus, const SimulatorOptions &options)
 {
-    if (!empty)
+    if (!options.empty)
         addRobot(bus);
+    if (options.arena)
+        bus.world().setArena(*options.arena, candlePlace(options.arena->candles.size(), options.seed));
     return bus;
 }
 
@@ -37,7 +39,7 @@ SimBus &filled(SimBus &bus, bool empty)
 
 Simulator::Simulator(const SimulatorOptions &options, QObject *parent)
     : QObject(parent)
-    , m_adapter(filled(m_bus, options.empty), options.fast ? SimTime{0} : WireByteTime)
+    , m_adapter(filled(m_bus, options), options.fast ? SimTime{0} : WireByteTime)
     , m_line(m_adapter)
     , m_link(options.link)
     , m_control(m_bus, LineActions{
@@ -48,7 +50,7 @@ Simulator::Simulator(const SimulatorOptions &options, QObject *parent)
           },
           [this](QString &pathOrError) { return restore(pathOrError); },
           [this] { emit quitRequested(); },
-      })
+      }, options.seed)
 {
     m_line.setLatencyTimer(options.latencyTimer);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "arena.h"
 #include "ptyline.h"
 #include "simadapter.h"
 #include "simbus.h"
@@ -18,6 +19,8 @@ struct SimulatorOptions
     bool empty = false; // no module on the bus
     QString link;       // a symbolic link that follows the device, or empty
     std::chrono::milliseconds latencyTimer{0}; // a USB serial chip's hold on answers; 0: none
+    std::optional<Arena> arena;   // the "open" arena when left out
+    std::optional<quint32> seed;  // picks the candle's place among the arena's; the first when left out
 };
 
 // A symbolic link that follows the line: it is pointed at each new device and

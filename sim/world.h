@@ -1,5 +1,6 @@
 #pragma once
 
+#include "arena.h"
 #include "geometry.h"
 #include "simtime.h"
 
@@ -50,16 +51,33 @@ struct RangerBeam
     bool handSet = false; // measuring a distance set by command, not the arena
 };
 
-// The robot's surroundings and where the robot is in them. The arena is a rectangle
-// with its origin at the south-west corner, x east and y north, in centimetres.
+// A timed attempt at the task: from the first motor command after the robot is put
+// at its start until the candle goes out, counting each time the robot touches a
+// wall or a box.
+struct Run
+{
+    enum class Phase {
+        Ready,    // at the start: the clock starts with the first motor command
+        Untimed,  // the robot was put somewhere else: no run until it is back at its start
+        Running,
+        Finished, // the candle went out
+    };
+    Phase phase = Phase::Ready;
+    SimTime startedAt{}, endedAt{};
+    int contacts = 0;
+    bool operator==(const Run &) const = default;
+};
+
+// The robot's surroundings and where the robot is in them: an arena (a rectangle
+// with its origin at the south-west corner, x east and y north, in centimetres,
+// walls and boxes inside), a candle and the run at putting it out.
 // The world moves with injected time: advanceTo() runs the motor controllers' ramps
-// and automatic stop in 25 ms ticks and drives the robot by its wheels.
+// and automatic stop in 25 ms ticks, drives the robot by its wheels and lets the
+// fan blow.
 class World
 {
 public:
     // Physical constants of the model (see docs/simulator.md).
-    static constexpr double ArenaWidthCm = 600;
-    static constexpr double ArenaHeightCm = 400;
     static constexpr double RobotRadiusCm = 15;      // the body, for collisions
     static constexpr double WheelTrackCm = 13.7;     // between the wheels: the panel's "90" turns 90 degrees
     static constexpr double CountsPerTurn = 360;     // encoder counts per wheel turn
@@ -71,15 +89,25 @@ public:
     static constexpr SimTime Tick = std::chrono::milliseconds(25);
     static constexpr qsizetype TrailLength = 2000;   // points kept, oldest dropped
     static constexpr double TrailSpacingCm = 2;      // a new point once the robot moved this far
-    static constexpr qsizetype MaxObstacles = 64;
+    static constexpr qsizetype MaxObstacles = Arena::MaxBoxes;
+    // The fan blows from the robot's front; the flame goes out once it has blown at it
+    // this long in all, within this reach and angle.
+    static constexpr double FanReachCm = 30;
+    static constexpr double FanHalfAngleDegrees = 20;
+    static constexpr SimTime FanTimeToPutOut = std::chrono::seconds(1);
 
+    // In the "open" arena.
     World();
 
     // ---- The arena ----
-    double width() const { return ArenaWidthCm; }
-    double height() const { return ArenaHeightCm; }
+    // Puts the robot at the arena's start and a lit candle at its place `candle`
+    // (an index into the arena's candles), and readies a run.
+    void setArena(const Arena &arena, std::size_t candle = 0);
+    const Arena &arena() const { return m_arena; }
+    double width() const { return m_arena.width; }
+    double height() const { return m_arena.height; }
     const std::vector<geometry::Box> &obstacles() const { return m_obstacles; }
-    // The arena's walls and every obstacle's edges, for the rays.
+    // The arena's edges, its walls and every obstacle's edges, for the rays.
     const std::vector<geometry::Segment> &segments() const { return m_segments; }
     // False when the box is empty, outside the arena, would hold the robot, or the
     // arena already holds MaxObstacles.
@@ -93,23 +121,36 @@ public:
     // Puts the robot at a pose (false, and nothing changes, when it would not fit
     // there). A placement releases every hand-set sensor value (see placements()).
     bool place(const geometry::Pose &pose);
-    void returnToStart() { place(m_start); }
+    // Back at the start with the candle lit again: a new run is ready. False, and
+    // nothing changes, when an obstacle now stands on the start.
+    bool returnToStart();
     // Where the robot has been, oldest first, bounded to TrailLength points.
     const std::deque<geometry::Point> &trail() const { return m_trail; }
     // Counts placements: a hand-set value holds while this stays what it was when set.
     quint64 placements() const { return m_placements; }
 
-    // ---- The warm object (a candle) ----
+    // ---- The warm object (a candle) and the fan ----
     geometry::Point warmObject() const { return m_warmObject; }
-    bool setWarmObject(geometry::Point where); // false outside the arena
+    // A new, lit candle; false outside the arena.
+    bool setWarmObject(geometry::Point where);
+    bool candleLit() const { return m_candleLit; }
+    // Whether the fan, when it runs, blows at the lit candle.
+    bool fanReachesFlame() const;
+
+    // ---- The run ----
+    const Run &run() const { return m_run; }
+    // A frame wrote to the motor controller: a ready run starts.
+    void noteMotorCommand(SimTime now);
 
     // ---- Time ----
     SimTime time() const { return m_time; }
     // Runs the world up to `now` (earlier times change nothing). The first motor
-    // controller drives the robot; every one ramps, stops and counts.
-    void advanceTo(SimTime now, const std::vector<SimMd23 *> &motors);
-    // Anything moving, so that a view keeps advancing the world while it shows it.
-    bool moving(const std::vector<SimMd23 *> &motors) const;
+    // controller drives the robot; every one ramps, stops and counts. `fanOn`: the
+    // fan's relay is on.
+    void advanceTo(SimTime now, const std::vector<SimMd23 *> &motors, bool fanOn = false);
+    // Anything moving or about to change by itself (the fan blowing at the flame), so
+    // that a view keeps advancing the world while it shows it.
+    bool moving(const std::vector<SimMd23 *> &motors, bool fanOn = false) const;
 
     // ---- Being told of changes ----
     // Grows by one for every change anyone might show; a view repaints when it moved.
@@ -122,14 +163,24 @@ public:
 private:
     void rebuildSegments();
     void runFor(SimTime span, const std::vector<SimMd23 *> &motors);
+    void blowFor(SimTime span, bool fanOn);
+    void touch(bool blocked);
     void extendTrail();
+    bool collides(geometry::Point centre) const;
+    geometry::Point closestFreeAlong(const geometry::Pose &towards) const;
+    bool inside(geometry::Point p) const;
 
+    Arena m_arena;
     std::vector<geometry::Box> m_obstacles;
     std::vector<geometry::Segment> m_segments;
     geometry::Pose m_start;
     geometry::Pose m_pose;
     std::deque<geometry::Point> m_trail;
     geometry::Point m_warmObject;
+    bool m_candleLit = true;
+    SimTime m_fanBlown{}; // how long the fan has blown at the flame
+    Run m_run;
+    bool m_touching = false; // the robot's last move was stopped by a wall or a box
     quint64 m_placements = 0;
     quint64 m_revision = 0;
     SimTime m_time{};

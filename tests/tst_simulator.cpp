@@ -134,6 +134,60 @@ private slots:
                  QStringList{QStringLiteral("error: count must be a number from 0 to 256, not \"\x01\xff\"")});
     }
 
+    // In the house the robot starts at 30 125 facing east, 15 cm from the west wall. It backs into
+    // that wall twice (two contacts, however long it pushes), then the fan blows out a candle ahead.
+    void aRunOverTheWireIsTimedFromTheFirstMotorFrameAndCountsContacts()
+    {
+        SimulatedBus sim;
+        QVERIFY2(sim.start(QStringLiteral(KESTRAVA_SIM_BINARY), {"--fast", "--arena", "house"}), qPrintable(sim.errorString()));
+        test::mapComPort(1, sim.devicePath());
+        SerialLine line;
+        QVERIFY(line.setCommPort(1) && line.open());
+        TransactionEngine engine(line);
+        const auto send = [&](const char *hex) { QCOMPARE(engine.transact(QByteArray::fromHex(hex), 1), Outcome::Taken); };
+        QCOMPARE(sim.command(QStringLiteral("noise off")), QStringList{"ok"});
+        send("55d0000100"); // not a motor frame: the clock waits
+        QTest::qWait(500);
+        QCOMPARE(sim.command(QStringLiteral("run")), QStringList{"ok not started"});
+        QElapsedTimer sinceFirstMotorFrame;
+        sinceFirstMotorFrame.start();
+        send("55b00e01ff"); // acceleration 255: at full speed in one tick
+        QCOMPARE(sim.command(QStringLiteral("run")), QStringList{"ok running"});
+        const std::pair<const char *, int> moves[] = {{"55b000020000", 600}, {"55b000028080", 300}, // back, stop
+                                                      {"55b00002c0c0", 300}, {"55b000020000", 600}, // ahead, back
+                                                      {"55b000028080", 100}};
+        for (const auto &[speeds, ms] : moves) {
+            send(speeds);
+            QTest::qWait(ms);
+        }
+        QVERIFY(sim.command(QStringLiteral("world")).value(1).startsWith(QLatin1String("robot at 1"))); // 15 to 17 cm
+        QCOMPARE(sim.command(QStringLiteral("candle 55 125")), QStringList{"ok"});
+        QCOMPARE(engine.transact(QByteArray::fromHex("55d10208"), 8), Outcome::Taken);
+        QVERIFY2(engine.reply(4) > 60, "the flame ahead warms the middle pixels");
+        send("5570010101"); // the fan
+        const double fanOnAt = sinceFirstMotorFrame.elapsed() / 1000.0;
+        QTRY_VERIFY_WITH_TIMEOUT(sim.command(QStringLiteral("run")).value(0).endsWith(QLatin1String("candle out")), 5000);
+        const QStringList result = sim.command(QStringLiteral("run")).value(0).split(u' ');
+        QCOMPARE(result.mid(3, 2), (QStringList{"contacts", "2"}));
+        const double seconds = result.value(2).toDouble();
+        QVERIFY2(std::abs(seconds - (fanOnAt + 1.0)) < 0.4, qPrintable(result.join(u' ') + QStringLiteral(" fan on at %1").arg(fanOnAt)));
+        QCOMPARE(engine.transact(QByteArray::fromHex("55d10208"), 8), Outcome::Taken);
+        QVERIFY2(engine.reply(4) == 22, "a candle put out is as warm as the room");
+    }
+
+    void aBadArenaFileStopsTheSimulatorWithItsReason()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("arena.json"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(R"({"name": "x", "size": [20000, 100]})") > 0);
+        file.close();
+        SimulatedBus refused;
+        QVERIFY(!refused.start(QStringLiteral(KESTRAVA_SIM_BINARY), {"--arena", path}));
+        QCOMPARE(refused.errorString(),
+                 QStringLiteral("kestrava-sim: %1: size: each side must be from 60 to 2000 cm, not 20000 x 100").arg(path));
+    }
+
     void theLinkNeverReplacesAFile()
     {
         QTemporaryDir folder;

@@ -2,12 +2,14 @@
 #include "keypadpanel.h"
 #include "modulepanels.h"
 #include "robotview.h"
+#include "runpanel.h"
 #include "simulatedpanel.h"
 #include "simulatorthread.h"
 
 #include <QApplication>
 #include <QWheelEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -44,8 +46,11 @@ private slots:
         simulator = std::make_unique<sim::SimulatorThread>();
         view = std::make_unique<simview::RobotView>(*simulator);
         QString error;
-        QVERIFY2(simulator->start({.fast = true, .empty = false, .link = {}}, error), qPrintable(error));
+        sim::SimulatorOptions options;
+        options.fast = true;
+        QVERIFY2(simulator->start(options, error), qPrintable(error));
         qputenv("KESTRAVA_COM1", QFile::encodeName(simulator->devicePath()));
+        view->resize(1366, 768);
         view->show();
         QVERIFY(QTest::qWaitForWindowExposed(view.get()));
         rig = std::make_unique<SimulatedPanel>();
@@ -168,6 +173,70 @@ private slots:
         rig->click(QStringLiteral("CmdBrujula"));
         const double shown = rig->text(QStringLiteral("LblBrujula")).toDouble();
         QVERIFY2(std::abs(shown - bearing) < 1, qPrintable(rig->text(QStringLiteral("LblBrujula"))));
+    }
+
+    // On a laptop's 1366 x 768, beside the panel on it, and on 1920 x 1080: every widget has at least
+    // its smallest size (so no text is squeezed or shrunk), none overlaps another, the text is 9 points
+    // or more, and the arena fills its panel with its own proportions.
+    void theViewFitsTheWindow_data()
+    {
+        QTest::addColumn<QSize>("window");
+        QTest::addColumn<QString>("arena");
+        QTest::addColumn<bool>("beside"); // the panels right of the arena, else under it
+        QTest::newRow("1366 x 768, house") << QSize(1366, 768) << "house" << true;
+        QTest::newRow("1920 x 1080, open") << QSize(1920, 1080) << "open" << true;
+        QTest::newRow("1920 x 1080, corridor") << QSize(1920, 1080) << "corridor" << true;
+        QTest::newRow("beside the panel on 1366 x 768") << QSize(400, 740) << "open" << false;
+        QTest::newRow("beside the panel on 1920 x 1080") << QSize(953, 1040) << "house" << false;
+    }
+    void theViewFitsTheWindow()
+    {
+        QFETCH(QSize, window);
+        QFETCH(QString, arena);
+        QCOMPARE(view->run(QStringLiteral("arena ") + arena), QStringList{"ok"});
+        view->resize(window);
+        simview::ArenaPanel *panel = view->arena();
+        QTRY_VERIFY(panel->state() && panel->state()->name == arena);
+        QTest::qWait(200); // the layout settles
+        QTEST(view->arrangement().beside, "beside");
+        QList<QWidget *> shown;
+        for (QWidget *widget : view->findChildren<QWidget *>()) {
+            const QRect onView(widget->mapTo(view.get(), QPoint()), widget->size());
+            if (!widget->isVisibleTo(view.get()) || widget->visibleRegion().isEmpty())
+                continue;
+            QVERIFY2(widget->width() >= widget->minimumWidth() && widget->height() >= widget->minimumHeight(),
+                     qPrintable(widget->objectName() + QLatin1Char(' ') + widget->metaObject()->className()));
+            QVERIFY2(QFontInfo(widget->font()).pointSizeF() >= 9, widget->metaObject()->className());
+            if (widget->findChildren<QWidget *>().isEmpty())
+                shown << widget;
+            Q_UNUSED(onView);
+        }
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            for (qsizetype j = i + 1; j < shown.size(); ++j) {
+                const QRegion a = shown[i]->visibleRegion().translated(shown[i]->mapTo(view.get(), QPoint()));
+                const QRegion b = shown[j]->visibleRegion().translated(shown[j]->mapTo(view.get(), QPoint()));
+                QVERIFY2(!a.intersects(b), qPrintable(QStringLiteral("%1 over %2").arg(shown[i]->metaObject()->className(),
+                                                                                      shown[j]->metaObject()->className())));
+            }
+        }
+        QVERIFY(view->rect().contains(QRect(panel->mapTo(view.get(), QPoint()), panel->size())));
+        const QRectF floor = panel->floorRect();
+        QVERIFY2(floor.width() >= 0.9 * panel->width() && floor.height() >= 0.9 * panel->height(),
+                 qPrintable(QStringLiteral("%1 x %2 in %3 x %4").arg(floor.width()).arg(floor.height())
+                                .arg(panel->width()).arg(panel->height())));
+        QVERIFY(std::abs(floor.width() / floor.height() - panel->state()->size.width() / panel->state()->size.height()) < 0.01);
+    }
+
+    void theViewShowsTheRunAndTheCandleGoingOut()
+    {
+        for (const char *command : {"arena house", "candle 60 125", "write B0 0 128"})
+            QCOMPARE(view->run(QLatin1String(command)), QStringList{"ok"});
+        QTRY_VERIFY(view->runPanel()->runText().startsWith(QLatin1String("Running: ")));
+        QCOMPARE(view->run(QStringLiteral("write 70 1 1")), QStringList{"ok"});
+        static const QRegularExpression result(QStringLiteral("^Candle out in (\\d+\\.\\d) s, 0 contacts$"));
+        QTRY_VERIFY_WITH_TIMEOUT(result.match(view->runPanel()->runText()).hasMatch(), 5000);
+        QVERIFY(result.match(view->runPanel()->runText()).captured(1).toDouble() >= 1.0); // the fan's second
+        QVERIFY(!view->arena()->state()->candleLit && view->arena()->state()->fanOn);
     }
 
     void theViewRepaintsOnlyOnChange()

@@ -1,16 +1,21 @@
+#include "arena.h"
 #include "geometry.h"
 #include "modulekinds.h"
 #include "simbus.h"
 #include "simcontrol.h"
 #include "simsd21.h"
+#include "labelplacement.h"
+#include "viewstate.h"
 
 #include <QTest>
 
 #include <cmath>
 #include <numbers>
+#include <set>
 
 using namespace kestrava::sim;
 using namespace kestrava::sim::geometry;
+namespace simview = kestrava::simview;
 using namespace std::chrono_literals;
 
 Q_DECLARE_METATYPE(Pose)
@@ -146,6 +151,41 @@ private slots:
             QVERIFY2(std::abs(got[i] - (int(i) == pixel ? degrees : 22)) < 1e-3, qPrintable(QString::number(got[i])));
     }
 
+    // A beam's label (20 x 8 cm here) sits near the beam's end, inside the arena, on no wall and no
+    // label placed before it. The arena: 200 x 100 cm, a wall across x = 100 from y = 0 to 60.
+    void aBeamLabelKeepsOffTheWalls_data()
+    {
+        QTest::addColumn<Point>("origin");
+        QTest::addColumn<double>("heading");
+        QTest::addColumn<double>("length");
+        QTest::addColumn<Point>("near"); // the label's centre lies within 8 cm of it
+        QTest::newRow("onto the wall") << Point{50, 30} << 90.0 << 50.0 << Point{85, 30};
+        QTest::newRow("onto the north edge") << Point{50, 50} << 0.0 << 50.0 << Point{50, 90};
+        QTest::newRow("into a corner") << Point{150, 50} << 45.0 << 70.7 << Point{186, 88};
+        QTest::newRow("beside the label before it") << Point{50, 30} << 90.0 << 50.0 << Point{85, 16};
+    }
+    void aBeamLabelKeepsOffTheWalls()
+    {
+        QFETCH(Point, origin);
+        QFETCH(double, heading);
+        QFETCH(double, length);
+        QFETCH(Point, near);
+        const Segment wall{{100, 0}, {100, 60}};
+        const std::vector<Segment> segments = wallsAndObstacles(200, 100, {}, std::span(&wall, 1));
+        std::vector<Box> taken;
+        if (QByteArray(QTest::currentDataTag()).startsWith("beside"))
+            taken.push_back(simview::placeBeamLabel(origin, heading, length, 20, 8, {0, 0, 200, 100}, segments, {}));
+        const Box label = simview::placeBeamLabel(origin, heading, length, 20, 8, {0, 0, 200, 100}, segments, taken);
+        const Point centre{label.x + 10, label.y + 4};
+        QVERIFY2(distanceBetween(centre, near) < 8, qPrintable(QStringLiteral("%1 %2").arg(centre.x).arg(centre.y)));
+        QVERIFY(label.x >= 0 && label.y >= 0 && label.x + 20 <= 200 && label.y + 8 <= 100);
+        for (const Segment &segment : segments)
+            QVERIFY(!segmentMeetsBox(segment, label));
+        for (const Box &other : taken)
+            QVERIFY(label.x >= other.x + other.width || other.x >= label.x + label.width
+                    || label.y >= other.y + other.height || other.y >= label.y + label.height);
+    }
+
     // Steps, split by "; ": "MS FRAME" (hex) or "MS COMMAND" at MS milliseconds, then "= ANSWER" to check
     // the frame's answer or the command's lines, or "=~ TEXT" found in them. A command without "=" must say ok.
     void theModulesAnswerFramesAndCommandsInTime_data()
@@ -246,6 +286,31 @@ private slots:
         QTest::newRow("thermal array")
             << "0 noise off; 0 temp 22 20 21 22 23 24 25 26 27; 0 55d1000a = 06 16 14 15 16 17 18 19 1a 1b";
         QTest::newRow("relays, 111: relay 1 off") << "0 55700101fb; 0 get 70 1 = ok fb; 0 557000016f; 0 55710101 = fa";
+        // The candle goes out once the fan has blown at it for 1 s in all, from within 30 cm
+        // of the robot's front and 20 degrees of its heading; then the thermal array reads 22.
+        // In the house the robot starts at 30 125 facing east; relay 1 runs the fan.
+        const QString house = QStringLiteral("0 arena house; 0 noise off; ");
+        QTest::newRow("the fan puts the candle out")
+            << house + "0 candle 60 125; 100 55b0000180; 100 5570010101; 1099 run = ok running; "
+                       "1099 get D0 2 8 = ok 16 16 16 16 52 16 16 16; 1100 run = ok time 1.0 contacts 0 candle out; "
+                       "1100 get D0 2 8 = ok 16 16 16 16 16 16 16 16; 1100 world =~ candle at 60.0 125.0, out";
+        QTest::newRow("the fan's time adds up")
+            << house + "0 candle 60 125; 0 55b0000180; 0 5570010101; 600 5570010100; 2000 5570010101; "
+                       "2399 run = ok running; 2400 run = ok time 2.4 contacts 0 candle out; "
+                       "2400 start; 2400 run = ok not started; 2400 world =~ candle at 60.0 125.0, lit";
+        QTest::newRow("blown out before the run") << house + "0 candle 60 125; 0 5570010101; 1000 55b0000180; "
+                                                             "1000 run = ok not started";
+        QTest::newRow("too far") << house + "0 candle 81 125; 0 5570010101; 5000 world =~ 81.0 125.0, lit; "
+                                            "5000 get D0 6 1 = ok 52";
+        QTest::newRow("off to the side") << house + "0 candle 60 141; 0 5570010101; 5000 world =~ 141.0, lit";
+        QTest::newRow("the fan off") << house + "0 candle 60 125; 0 5570010100; 5000 world =~ 125.0, lit";
+        QTest::newRow("a wall between") << house + "0 pose 20 130 0; 0 candle 20 165; 0 5570010101; "
+                                                   "5000 world =~ 165.0, lit; 5000 get D0 2 8 = ok 16 16 16 16 16 16 16 16";
+        QTest::newRow("the seventh relay is not the fan")
+            << house + "0 candle 60 125; 0 5570010140; 5000 world =~ 125.0, lit";
+        QTest::newRow("a bad arena file leaves the arena as it was")
+            << "0 arena /nowhere.json = error: /nowhere.json: no such file, nor a bundled arena (open, house, corridor); "
+               "0 world =~ arena open, 600 x 400 cm";
         QTest::newRow("control commands act on the bus")
             << "0 add 40 generic; 0 set 0x40 254 0x12 52 0xff; 0 get 40 254 3 = ok 12 34 ff; 0 silence 40; "
                "0 55410001 = -; 0 silence 40 off; 0 garbage 40 0xee; 0 extra 40 1 2; 0 55410001 = ee ff 01 02; "
@@ -269,6 +334,76 @@ private slots:
                 QVERIFY2(equals < 0 ? got.startsWith(QLatin1String("ok")) : got == want || (part && got.contains(want)),
                          qPrintable(step + QLatin1String(" -> ") + got));
         }
+    }
+
+    // Arena files are untrusted: each bad one gets one message naming the field.
+    void anArenaFileLoadsOrSaysWhatIsWrong_data()
+    {
+        QTest::addColumn<QString>("nameOrText"); // a bundled arena's name, or a file's text
+        QTest::addColumn<QString>("error");      // "": it loads
+        for (const QString &name : bundledArenaNames())
+            QTest::newRow(qPrintable(name)) << name << "";
+        const QString rest = QStringLiteral(R"("name": "a", "start": [50, 50, 0], "candles": [[100, 100]])");
+        const auto file = [&](const char *fields) { return QStringLiteral("{%1, %2}").arg(QLatin1String(fields), rest); };
+        QTest::newRow("small and plain") << file(R"("size": [200, 150], "fan_relay": 8)") << "";
+        QTest::newRow("missing field") << QStringLiteral(R"({"name": "a", "size": [200, 150], "candles": [[10, 10]]})")
+                                       << R"(missing field "start" ([x, y, heading]: where the robot starts))";
+        QTest::newRow("wall outside") << file(R"("size": [200, 150], "walls": [[0, 100, 250, 100]])")
+                                      << "walls: wall 1 [0,100,250,100] lies outside the 200 x 150 cm arena";
+        QTest::newRow("huge size") << file(R"("size": [1e9, 150])")
+                                   << "size: each side must be from 60 to 2000 cm, not 1e+09 x 150";
+        QTest::newRow("not JSON") << "size: 200 x 150" << "not JSON: illegal value at character 1";
+        QTest::newRow("not an object") << "[1, 2]" << R"(expected one JSON object { "name": ..., "size": ..., ... })";
+        QTest::newRow("unknown field") << file(R"("size": [200, 150], "box": [])")
+                                       << R"(unknown field "box" (the fields are name, size, walls, boxes, start, candles and fan_relay))";
+        QTest::newRow("size of text") << file(R"("size": "big")") << R"(size: expected [width, height] in cm, not "big")";
+        QTest::newRow("a wall of three numbers") << file(R"("size": [200, 150], "walls": [[1, 2, 3]])")
+                                                 << "walls: wall 1 expected [x1, y1, x2, y2] in cm, not [1,2,3]";
+        QString walls;
+        for (int i = 0; i < 257; ++i)
+            walls += QStringLiteral("[1, 1, 2, 2],");
+        QTest::newRow("too many walls") << QStringLiteral(R"({"name": "a", "size": [200, 150], "walls": [%1]})").arg(walls.chopped(1))
+                                        << "walls: at most 256 items, not 257";
+        QTest::newRow("start in a wall") << QStringLiteral(R"({"name": "a", "size": [200, 150], "start": [10, 50, 0], "candles": [[100, 100]]})")
+                                         << "start: the robot (30 cm across) does not fit at 10, 50: a wall, a box or the arena's edge is in the way";
+        QTest::newRow("candle in a box") << file(R"("size": [200, 150], "boxes": [[90, 90, 20, 20]])")
+                                         << "candles: place 1 [100,100] lies inside box 1";
+        QTest::newRow("no candle") << QStringLiteral(R"({"name": "a", "size": [200, 150], "start": [50, 50, 0], "candles": []})")
+                                   << "candles: expected one to 16 places [[x, y], ...], not []";
+        QTest::newRow("fan relay 9") << file(R"("size": [200, 150], "fan_relay": 9)") << "fan_relay: expected a relay from 1 to 8, not 9";
+        QTest::newRow("too long") << QString(Arena::MaxFileBytes + 1, u' ') << "the file is larger than 256 KiB";
+        QTest::newRow("no such file") << "/nowhere/house.json"
+                                      << "/nowhere/house.json: no such file, nor a bundled arena (open, house, corridor)";
+    }
+    void anArenaFileLoadsOrSaysWhatIsWrong()
+    {
+        QFETCH(QString, nameOrText);
+        const bool named = bundledArenaNames().contains(nameOrText) || nameOrText.startsWith(u'/');
+        const ArenaLoad load = named ? loadArena(nameOrText) : parseArena(nameOrText.toUtf8());
+        QTEST(load.error, "error");
+        QCOMPARE(load.arena.has_value(), load.error.isEmpty());
+        if (!load.arena)
+            return;
+        // A loaded arena puts the robot at its start with a lit candle at its first place.
+        bus.world().setArena(*load.arena);
+        QCOMPARE(run(QStringLiteral("world")).section(u'\n', 1, 2),
+                 QStringLiteral("robot at %1 %2 heading %3\ncandle at %4 %5, lit")
+                     .arg(load.arena->start.x, 0, 'f', 1).arg(load.arena->start.y, 0, 'f', 1)
+                     .arg(load.arena->start.heading, 0, 'f', 1).arg(load.arena->candles[0].x, 0, 'f', 1)
+                     .arg(load.arena->candles[0].y, 0, 'f', 1));
+    }
+
+    // Without a seed a run uses the first place; each seed picks its place, always the same one,
+    // and the seeds between them reach every place.
+    void aSeedPicksTheCandlesPlace()
+    {
+        QCOMPARE(candlePlace(4, std::nullopt), std::size_t(0));
+        std::set<std::size_t> reached;
+        for (quint32 seed = 0; seed < 100; ++seed) {
+            QCOMPARE(candlePlace(4, seed), candlePlace(4, seed));
+            reached.insert(candlePlace(4, seed));
+        }
+        QCOMPARE(reached, (std::set<std::size_t>{0, 1, 2, 3}));
     }
 
     void badCommandsAreRefusedClearly_data()
@@ -306,7 +441,7 @@ private slots:
         QFETCH(QString, command);
         QTEST(run(command), "error");
         QCOMPARE(run(QStringLiteral("world")).section(u'\n', 1, 2),
-                 QStringLiteral("robot at 100.0 80.0 heading 0.0\ncandle at 140.0 300.0"));
+                 QStringLiteral("robot at 100.0 80.0 heading 0.0\ncandle at 140.0 300.0, lit"));
     }
 
     void aServoMovesAtItsSpeedFromWhereItIs()
@@ -347,9 +482,12 @@ private slots:
         frame("55410001", 20ms);
         QStringList texts;
         for (const BusLogEntry &entry : bus.log().entries())
-            texts << entry.text();
-        QCOMPARE(texts, (QStringList{"B0 md23 write 0: 88 -> 01", "C0 cmps03 read 2 x2 -> 00 00",
-                                     "40 - read 0 x1 -> no answer"}));
+        {
+            const kestrava::simview::TrafficRow row = kestrava::simview::trafficRow(entry);
+            texts << QStringList(row.begin(), row.end()).join(u'|');
+        }
+        QCOMPARE(texts, (QStringList{"B0|MD23|write|0|88|01", "C0|CMPS03|read|2|2 bytes|00 00",
+                                     "40|—|read|0|1 byte|no answer"}));
         for (int i = 0; i < 30; ++i)
             frame("55710101", 1s + i * 40ms);
         QCOMPARE(bus.log().entries().size(), std::size_t(20));

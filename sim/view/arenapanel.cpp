@@ -1,6 +1,8 @@
 #include "arenapanel.h"
 
+#include "buslog.h"
 #include "geometry.h"
+#include "labelplacement.h"
 #include "world.h"
 
 #include <QMouseEvent>
@@ -13,7 +15,6 @@ namespace geometry = sim::geometry;
 
 namespace {
 
-constexpr qreal Margin = 14;
 constexpr qreal HandleCm = 28;    // ahead of the robot's centre
 constexpr qreal GrabCm = 10;      // how near the warm object or the handle a press must be
 constexpr qreal WarmRadiusCm = 6;
@@ -30,19 +31,56 @@ qreal distance(QPointF a, QPointF b)
     return std::hypot(a.x() - b.x(), a.y() - b.y());
 }
 
-// Logical coordinates run down from the top-left corner; the arena's y runs north.
-QPointF logicalOf(QPointF arena)
+geometry::Point toPoint(QPointF p)
 {
-    return {Margin + arena.x(), Margin + World::ArenaHeightCm - arena.y()};
+    return {p.x(), p.y()};
+}
+
+QString beamLabel(const BeamState &beam)
+{
+    return QStringLiteral("%1: %2").arg(sim::hexAddress(beam.address), beam.lastCm > 0 ? QString::number(beam.lastCm)
+                                                                                         : QStringLiteral("—"));
+}
+
+// Room around the floor for its border: a small share of the arena, so that it fills the panel.
+qreal marginOf(QSizeF arena)
+{
+    return 0.015 * std::max(arena.width(), arena.height());
+}
+
+QSizeF withMargins(QSizeF arena)
+{
+    return arena + 2 * QSizeF(marginOf(arena), marginOf(arena));
 }
 
 } // namespace
 
 ArenaPanel::ArenaPanel(QWidget *parent)
-    : StatePanel({World::ArenaWidthCm + 2 * Margin, World::ArenaHeightCm + 2 * Margin}, parent)
+    : StatePanel(withMargins({600, 400}), parent)
 {
-    setMinimumSize(440, 340);
+    setMinimumSize(Least);
     setCursor(Qt::OpenHandCursor);
+}
+
+void ArenaPanel::showState(const std::optional<ArenaState> &state)
+{
+    if (state && state->size != m_arenaSize) {
+        m_arenaSize = state->size;
+        setLogicalSize(withMargins(m_arenaSize));
+    }
+    StatePanel::showState(state);
+}
+
+QSize ArenaPanel::fittedSize(QSize room) const
+{
+    return logicalSize().scaled(QSizeF(room), Qt::KeepAspectRatio).toSize();
+}
+
+QPointF ArenaPanel::logicalOf(QPointF arena) const
+{
+    // Logical coordinates run down from the top-left corner; the arena's y runs north.
+    const qreal margin = marginOf(m_arenaSize);
+    return {margin + arena.x(), logicalSize().height() - margin - arena.y()};
 }
 
 QPointF ArenaPanel::toWidget(QPointF arena) const
@@ -53,7 +91,13 @@ QPointF ArenaPanel::toWidget(QPointF arena) const
 QPointF ArenaPanel::toArena(QPointF widget) const
 {
     const QPointF logical = logicalTransform().inverted().map(widget);
-    return {logical.x() - Margin, World::ArenaHeightCm - (logical.y() - Margin)};
+    const qreal margin = marginOf(m_arenaSize);
+    return {logical.x() - margin, logicalSize().height() - margin - logical.y()};
+}
+
+QRectF ArenaPanel::floorRect() const
+{
+    return QRectF(toWidget({0, m_arenaSize.height()}), toWidget({m_arenaSize.width(), 0}));
 }
 
 QPointF ArenaPanel::handleOf(const ArenaState &state)
@@ -63,13 +107,21 @@ QPointF ArenaPanel::handleOf(const ArenaState &state)
 
 void ArenaPanel::paint(QPainter &painter, const ArenaState &state) const
 {
-    painter.fillRect(QRectF(logicalOf({0, state.size.height()}), state.size), QColor(250, 248, 240));
-    painter.setPen(QPen(Qt::black, 3));
-    painter.drawRect(QRectF(logicalOf({0, state.size.height()}), state.size));
+    const QRectF floor(logicalOf({0, state.size.height()}), state.size);
+    painter.fillRect(floor, QColor(250, 248, 240));
     painter.setPen(Qt::black);
     painter.setBrush(QColor(170, 130, 90));
     for (const QRectF &box : state.obstacles)
         painter.drawRect(QRectF(logicalOf({box.x(), box.y() + box.height()}), box.size()));
+    QPen wallPen(QColor(60, 60, 60), 4, Qt::SolidLine, Qt::RoundCap);
+    wallPen.setCosmetic(true); // as thick at any scale
+    painter.setPen(wallPen);
+    for (const QLineF &wall : state.walls)
+        painter.drawLine(logicalOf(wall.p1()), logicalOf(wall.p2()));
+    wallPen.setColor(Qt::black);
+    painter.setPen(wallPen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(floor);
 
     QPolygonF trail;
     for (const QPointF &p : state.trail)
@@ -77,21 +129,8 @@ void ArenaPanel::paint(QPainter &painter, const ArenaState &state) const
     painter.setPen(QPen(QColor(120, 160, 230), 1.5));
     painter.drawPolyline(trail);
 
-    QFont font = painter.font();
-    font.setPixelSize(10);
-    painter.setFont(font);
-    for (const BeamState &beam : state.beams) {
-        const bool echoed = beam.lastCm > 0;
-        const QPointF end = beam.origin + unitTowards(beam.heading) * (echoed ? beam.lastCm : 30.0);
-        painter.setPen(QPen(beam.handSet ? QColor(200, 0, 200) : QColor(0, 150, 0), 1, echoed ? Qt::SolidLine : Qt::DotLine));
-        painter.drawLine(logicalOf(beam.origin), logicalOf(end));
-        painter.drawText(logicalOf(end) + QPointF(2, -2),
-                         QStringLiteral("%1: %2").arg(beam.address, 2, 16).toUpper().arg(echoed ? QString::number(beam.lastCm) : QStringLiteral("—")));
-    }
-
-    painter.setPen(Qt::darkRed);
-    painter.setBrush(QColor(255, 140, 0));
-    painter.drawEllipse(logicalOf(state.warmObject), WarmRadiusCm, WarmRadiusCm);
+    paintFan(painter, state);
+    paintCandle(painter, state);
 
     painter.setPen(QPen(Qt::black, 1.5));
     painter.setBrush(QColor(80, 110, 160, 200));
@@ -101,6 +140,93 @@ void ArenaPanel::paint(QPainter &painter, const ArenaState &state) const
     painter.setPen(Qt::black);
     painter.setBrush(Qt::white);
     painter.drawEllipse(logicalOf(handleOf(state)), 4, 4);
+
+    paintBeams(painter, state);
+}
+
+// The wedge of air the fan reaches while its relay is on.
+void ArenaPanel::paintFan(QPainter &painter, const ArenaState &state) const
+{
+    if (!state.fanOn)
+        return;
+    const QPointF front = state.robot + unitTowards(state.heading) * World::RobotRadiusCm;
+    const QPointF centre = logicalOf(front);
+    const qreal reach = World::FanReachCm;
+    // Qt's angles run anticlockwise from east; a compass heading runs clockwise from north.
+    const qreal startAngle = 90 - state.heading - World::FanHalfAngleDegrees;
+    QPainterPath wedge(centre);
+    wedge.arcTo(QRectF(centre - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach)), startAngle,
+                2 * World::FanHalfAngleDegrees);
+    wedge.closeSubpath();
+    painter.setPen(QPen(QColor(40, 120, 200), 1, Qt::DashLine));
+    painter.setBrush(QColor(120, 190, 255, 90));
+    painter.drawPath(wedge);
+}
+
+// A lit candle: a flame with a bright core; put out: a grey stub.
+void ArenaPanel::paintCandle(QPainter &painter, const ArenaState &state) const
+{
+    const QPointF at = logicalOf(state.warmObject);
+    if (!state.candleLit) {
+        painter.setPen(QPen(QColor(90, 90, 90), 1.5));
+        painter.setBrush(QColor(200, 200, 200));
+        painter.drawEllipse(at, WarmRadiusCm, WarmRadiusCm);
+        painter.drawLine(at + QPointF(-WarmRadiusCm, WarmRadiusCm), at + QPointF(WarmRadiusCm, -WarmRadiusCm));
+        return;
+    }
+    painter.setPen(QPen(Qt::darkRed, 1));
+    painter.setBrush(QColor(255, 140, 0));
+    painter.drawEllipse(at, WarmRadiusCm, WarmRadiusCm);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 235, 120));
+    painter.drawEllipse(at, WarmRadiusCm / 2, WarmRadiusCm / 2);
+}
+
+// Each beam as a line to what it met, and its label near that end, clear of the walls,
+// drawn at the view's font size whatever the arena's scale.
+void ArenaPanel::paintBeams(QPainter &painter, const ArenaState &state) const
+{
+    const std::vector<geometry::Box> boxes = [&] {
+        std::vector<geometry::Box> found;
+        for (const QRectF &box : state.obstacles)
+            found.push_back({box.x(), box.y(), box.width(), box.height()});
+        return found;
+    }();
+    std::vector<geometry::Segment> walls;
+    for (const QLineF &wall : state.walls)
+        walls.push_back({toPoint(wall.p1()), toPoint(wall.p2())});
+    const std::vector<geometry::Segment> segments =
+        geometry::wallsAndObstacles(state.size.width(), state.size.height(), boxes, walls);
+    const double diagonal = std::hypot(state.size.width(), state.size.height());
+    const qreal pixelsPerCm = painter.transform().m11();
+    const QFontMetricsF metrics(painter.font());
+    const auto around = [](QPointF centre, double radius) {
+        return geometry::Box{centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius};
+    };
+    std::vector<geometry::Box> taken{around(state.robot, World::RobotRadiusCm), around(state.warmObject, WarmRadiusCm)};
+    for (const BeamState &beam : state.beams) {
+        const bool echoed = beam.lastCm > 0;
+        const double length = std::min(echoed ? double(beam.lastCm) : 30.0, diagonal);
+        const QColor colour = beam.handSet ? QColor(170, 0, 170) : QColor(0, 120, 0);
+        painter.setPen(QPen(colour, 1, echoed ? Qt::SolidLine : Qt::DotLine));
+        painter.drawLine(logicalOf(beam.origin), logicalOf(beam.origin + unitTowards(beam.heading) * length));
+        const QString text = beamLabel(beam);
+        const QSizeF textSize = metrics.size(0, text) + QSizeF(6, 2);
+        const geometry::Box place = placeBeamLabel(toPoint(beam.origin), beam.heading, length,
+                                                   textSize.width() / pixelsPerCm, textSize.height() / pixelsPerCm,
+                                                   {0, 0, state.size.width(), state.size.height()}, segments, taken);
+        taken.push_back(place);
+        const QRectF onScreen = painter.transform().mapRect(
+            QRectF(logicalOf({place.x, place.y + place.height}), QSizeF(place.width, place.height)));
+        painter.save();
+        painter.resetTransform();
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(255, 255, 255, 215));
+        painter.drawRoundedRect(onScreen, 3, 3);
+        painter.setPen(colour);
+        painter.drawText(onScreen, Qt::AlignCenter, text);
+        painter.restore();
+    }
 }
 
 void ArenaPanel::mousePressEvent(QMouseEvent *event)

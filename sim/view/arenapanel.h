@@ -6,18 +6,30 @@
 namespace kestrava::simview {
 
 // The arena seen from above: walls, obstacles, the robot with its heading and its
-// trail, each ranger's beam with the distance it last measured, and the warm object.
+// trail, each ranger's beam with the distance it last measured, the candle (lit or
+// out) and the fan's reach while it runs. The arena is scaled to the panel, its
+// proportions kept; the labels keep the view's font size at any scale.
 // The robot is dragged by its body and turned by the handle ahead of it (or the
-// mouse wheel); the warm object is dragged.
+// mouse wheel); the candle is dragged.
 class ArenaPanel : public StatePanel<ArenaState>
 {
     Q_OBJECT
 public:
+    // The smallest the arena is drawn: its labels still find room.
+    static constexpr QSize Least{200, 140};
+
     explicit ArenaPanel(QWidget *parent = nullptr);
+
+    // Takes the arena's size as its own proportions.
+    void showState(const std::optional<ArenaState> &state);
+    // The largest size of the panel within `room` that the arena fills.
+    QSize fittedSize(QSize room) const;
 
     // A point of the arena (centimetres, y north) in widget pixels, and back.
     QPointF toWidget(QPointF arena) const;
     QPointF toArena(QPointF widget) const;
+    // Where the arena's floor is drawn, in widget pixels.
+    QRectF floorRect() const;
     // Where the turning handle is drawn, in the arena.
     static QPointF handleOf(const ArenaState &state);
 
@@ -37,7 +49,12 @@ protected:
 private:
     enum class Drag { None, Robot, Turn, WarmObject };
     void dragTo(QPointF arena);
+    QPointF logicalOf(QPointF arena) const;
+    void paintCandle(QPainter &painter, const ArenaState &state) const;
+    void paintFan(QPainter &painter, const ArenaState &state) const;
+    void paintBeams(QPainter &painter, const ArenaState &state) const;
 
+    QSizeF m_arenaSize{600, 400}; // until the first state arrives
     Drag m_drag = Drag::None;
     QPointF m_grabOffset; // from the grabbed thing's centre to the mouse, in the arena
 };

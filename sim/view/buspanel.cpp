@@ -23,16 +23,61 @@ bool sameModules(const QList<ModuleFaultState> &a, const QList<ModuleFaultState>
     });
 }
 
+// The columns' widths in characters of the fixed-width font; the answer takes the rest.
+constexpr int ColumnChars[] = {5, 8, 7, 4, 16};
+
+QFont trafficFont(const QFont &viewFont)
+{
+    QFont font(QStringLiteral("DejaVu Sans Mono"));
+    font.setPointSizeF(viewFont.pointSizeF());
+    return font;
+}
+
 } // namespace
+
+TrafficPanel::TrafficPanel(QWidget *parent)
+    : StatePanel({480, 200}, parent)
+{
+    const QFontMetricsF metrics(trafficFont(font()));
+    setMinimumSize(int(metrics.horizontalAdvance(QLatin1Char('0')) * 52), int(lineHeight() * (LeastLines + 2) + 4));
+}
+
+qreal TrafficPanel::lineHeight() const
+{
+    return QFontMetricsF(trafficFont(font())).height() + 2;
+}
+
+void TrafficPanel::resizeEvent(QResizeEvent *event)
+{
+    setLogicalSize(size()); // one logical unit a pixel: the text keeps its size
+    StatePanel::resizeEvent(event);
+}
 
 void TrafficPanel::paint(QPainter &painter, const BusTraffic &traffic) const
 {
-    QFont font(QStringLiteral("DejaVu Sans Mono"));
-    font.setPixelSize(12);
-    painter.setFont(font);
-    painter.drawText(QRectF(4, 0, 452, 18), Qt::AlignVCenter, QStringLiteral("%1 frames a second").arg(traffic.framesPerSecond));
-    for (int line = 0; line < traffic.lastFrames.size(); ++line)
-        painter.drawText(QRectF(4, 18.0 * (line + 1) + 4, 452, 18), Qt::AlignVCenter, traffic.lastFrames[line]);
+    const QFont mono = trafficFont(font());
+    painter.setFont(mono);
+    const qreal charWidth = QFontMetricsF(mono).horizontalAdvance(QLatin1Char('0'));
+    const qreal line = lineHeight(), width = logicalSize().width() - 8;
+    const auto drawRow = [&](const TrafficRow &row, qreal y) {
+        qreal x = 4;
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            const qreal columnWidth = column < std::size(ColumnChars) ? ColumnChars[column] * charWidth : width - x;
+            const QString text = painter.fontMetrics().elidedText(row[column], Qt::ElideRight, int(columnWidth - 2));
+            painter.drawText(QRectF(x, y, columnWidth, line), Qt::AlignVCenter | Qt::AlignLeft, text);
+            x += columnWidth;
+        }
+    };
+    painter.drawText(QRectF(4, 0, width, line), Qt::AlignVCenter,
+                     QStringLiteral("%1 frames on the bus in the last second").arg(traffic.framesPerSecond));
+    painter.setPen(QColor(90, 90, 90));
+    drawRow(TrafficHeader, line);
+    painter.drawLine(QPointF(4, 2 * line), QPointF(4 + width, 2 * line));
+    painter.setPen(palette().windowText().color());
+    const qsizetype fits = std::max<qsizetype>(0, qsizetype((logicalSize().height() - 2 * line - 2) / line));
+    const qsizetype first = std::max<qsizetype>(0, traffic.lastFrames.size() - fits);
+    for (qsizetype i = first; i < traffic.lastFrames.size(); ++i)
+        drawRow(traffic.lastFrames[i], 2 * line + 2 + (i - first) * line);
 }
 
 BusPanel::BusPanel(QWidget *parent)

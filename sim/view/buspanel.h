@@ -9,15 +9,20 @@ class QLabel;
 
 namespace kestrava::simview {
 
-// Frames per second and the last frames with their answers, decoded.
+// Frames in the last second and the last frames with their answers, decoded, under
+// a header that names the columns; as many of the latest as the panel's height holds.
+// Drawn at its own size, never scaled.
 class TrafficPanel : public StatePanel<BusTraffic>
 {
     Q_OBJECT
 public:
-    static constexpr int Lines = 20;
-    explicit TrafficPanel(QWidget *parent = nullptr) : StatePanel({460, 18.0 * (Lines + 1) + 6}, parent) {}
+    static constexpr int LeastLines = 6;
+    explicit TrafficPanel(QWidget *parent = nullptr);
 protected:
     void paint(QPainter &painter, const BusTraffic &traffic) const override;
+    void resizeEvent(QResizeEvent *event) override;
+private:
+    qreal lineHeight() const;
 };
 
 // The bus: its traffic, a "silent" and a "late" switch per module, and the

@@ -37,25 +37,43 @@ void paintSpeedBar(QPainter &painter, const QRectF &box, int speed, int target, 
     painter.setPen(QPen(Qt::black, 2));
     painter.drawLine(QPointF(box.left() - 4, targetY), QPointF(box.right() + 4, targetY));
     painter.setPen(Qt::black);
-    painter.drawText(QRectF(box.left() - 10, box.bottom() + 2, box.width() + 20, 16), Qt::AlignCenter,
+    painter.drawText(QRectF(box.left() - 20, box.bottom() + 2, box.width() + 40, 20), Qt::AlignCenter,
                      QStringLiteral("%1 %2").arg(label).arg(speed));
 }
 
 } // namespace
 
+QStringList modeMeaning(int mode)
+{
+    // The controller reads only the two low bits of its mode register.
+    const bool signedSpeeds = mode & 1, speedAndTurn = mode & 2;
+    const QString stop = signedSpeeds ? QStringLiteral("0 stops, signed") : QStringLiteral("128 stops");
+    return {QStringLiteral("Mode %1: %2").arg(mode).arg(speedAndTurn ? QStringLiteral("speed and turn")
+                                                                     : QStringLiteral("one register a wheel")),
+            speedAndTurn ? QStringLiteral("reg 0 both wheels, reg 1 turns; %1").arg(stop)
+                         : QStringLiteral("reg 0 left wheel, reg 1 right; %1").arg(stop)};
+}
+
 void MotorPanel::paint(QPainter &painter, const MotorState &state) const
 {
-    paintSpeedBar(painter, {20, 10, 30, 110}, state.speed1, state.target1, QStringLiteral("1:"));
-    paintSpeedBar(painter, {80, 10, 30, 110}, state.speed2, state.target2, QStringLiteral("2:"));
+    const QStringList meaning = modeMeaning(state.mode);
+    QFont bold = painter.font();
+    bold.setBold(true);
+    painter.setFont(bold);
+    painter.drawText(QRectF(4, 0, 366, 20), Qt::AlignLeft | Qt::AlignVCenter, meaning[0]);
+    painter.setFont(font());
+    painter.drawText(QRectF(4, 18, 366, 20), Qt::AlignLeft | Qt::AlignVCenter, meaning[1]);
+    paintSpeedBar(painter, {22, 46, 30, 90}, state.speed1, state.target1, QStringLiteral("left"));
+    paintSpeedBar(painter, {84, 46, 30, 90}, state.speed2, state.target2, QStringLiteral("right"));
     const QStringList lines = {
-        QStringLiteral("mode %1, acceleration %2").arg(state.mode).arg(state.acceleration),
+        QStringLiteral("acceleration %1").arg(state.acceleration),
         QStringLiteral("regulation %1, auto-stop %2").arg(onOff(state.regulation), onOff(state.autoStop)),
         QStringLiteral("encoder 1: %1").arg(state.encoder1),
         QStringLiteral("encoder 2: %1").arg(state.encoder2),
         QStringLiteral("battery %1").arg(tenths(state.battery, "V")),
         QStringLiteral("currents %1, %2").arg(tenths(state.current1, "A"), tenths(state.current2, "A")),
     };
-    painter.drawText(QRectF(130, 10, 170, 130), Qt::AlignLeft | Qt::AlignTop, lines.join(QLatin1Char('\n')));
+    painter.drawText(QRectF(140, 42, 230, 118), Qt::AlignLeft | Qt::AlignTop, lines.join(QLatin1Char('\n')));
 }
 
 void ServoPanel::paint(QPainter &painter, const ServoState &state) const
@@ -83,7 +101,7 @@ void RelayPanel::paint(QPainter &painter, const quint8 &pattern) const
         painter.setPen(Qt::black);
         painter.setBrush((pattern >> relay) & 1 ? Lit : Dark);
         painter.drawEllipse(lamp);
-        painter.drawText(QRectF(lamp.left(), 28, lamp.width(), 16), Qt::AlignCenter, QString::number(relay + 1));
+        painter.drawText(QRectF(lamp.left() - 8, 28, lamp.width() + 16, 20), Qt::AlignCenter, QString::number(relay + 1));
     }
 }
 
@@ -136,15 +154,19 @@ QColor temperatureColour(int celsius)
 
 void ThermalPanel::paint(QPainter &painter, const ThermalState &state) const
 {
+    QFont bold = painter.font();
+    bold.setBold(true);
+    painter.setFont(bold);
     for (int pixel = 0; pixel < 8; ++pixel) {
-        const QRectF cell(10 + 30.0 * pixel, 6, 30, 30);
+        const QRectF cell(10 + 40.0 * pixel, 4, 40, 40);
         painter.setPen(Qt::black);
         painter.setBrush(temperatureColour(state.pixels[pixel]));
         painter.drawRect(cell);
         painter.drawText(cell, Qt::AlignCenter, QString::number(state.pixels[pixel]));
     }
-    painter.drawText(QRectF(10, 40, 300, 20), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("ambient %1 °C").arg(state.ambient));
+    painter.setFont(font());
+    painter.drawText(QRectF(10, 50, 320, 26), Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("pixel 1 on the left · ambient %1 °C").arg(state.ambient));
 }
 
 } // namespace kestrava::simview

@@ -5,12 +5,13 @@
 
 namespace kestrava::simview {
 
-// The motor controller's figures: both wheel speeds as bars, and its settings.
+// The motor controller's figures: both wheel speeds as bars, its mode spelled out
+// (which register drives what), and its settings.
 class MotorPanel : public StatePanel<MotorState>
 {
     Q_OBJECT
 public:
-    explicit MotorPanel(QWidget *parent = nullptr) : StatePanel({300, 150}, parent) {}
+    explicit MotorPanel(QWidget *parent = nullptr) : StatePanel({370, 160}, parent) {}
 protected:
     void paint(QPainter &painter, const MotorState &state) const override;
 };
@@ -30,7 +31,7 @@ class RelayPanel : public StatePanel<quint8>
 {
     Q_OBJECT
 public:
-    explicit RelayPanel(QWidget *parent = nullptr) : StatePanel({320, 44}, parent) {}
+    explicit RelayPanel(QWidget *parent = nullptr) : StatePanel({320, 48}, parent) {}
 protected:
     void paint(QPainter &painter, const quint8 &pattern) const override;
 };
@@ -60,12 +61,15 @@ class ThermalPanel : public StatePanel<ThermalState>
 {
     Q_OBJECT
 public:
-    explicit ThermalPanel(QWidget *parent = nullptr) : StatePanel({320, 64}, parent) {}
+    explicit ThermalPanel(QWidget *parent = nullptr) : StatePanel({340, 80}, parent) {}
 protected:
     void paint(QPainter &painter, const ThermalState &state) const override;
 };
 
 // Cold blue through green to hot red, for degrees Celsius.
 QColor temperatureColour(int celsius);
+
+// What the motor controller's mode makes of its two speed registers, in two lines.
+QStringList modeMeaning(int mode);
 
 } // namespace kestrava::simview

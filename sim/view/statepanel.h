@@ -9,7 +9,8 @@ namespace kestrava::simview {
 
 // A panel that draws one part of the view's state, and only that. It repaints when
 // it is given a state that differs from the one it shows; paintEvent draws from the
-// state alone, in logical coordinates scaled to fit the widget.
+// state alone, in logical coordinates scaled to fit the widget. It is never drawn
+// smaller than its logical size, so that its text keeps the size of the view's font.
 template <class State>
 class StatePanel : public QWidget
 {
@@ -17,7 +18,7 @@ public:
     explicit StatePanel(QSizeF logicalSize, QWidget *parent = nullptr)
         : QWidget(parent), m_logicalSize(logicalSize)
     {
-        setMinimumSize(logicalSize.toSize() / 2);
+        setMinimumSize(logicalSize.toSize());
         // The panel paints its whole rectangle, so a repaint leaves the frame around it alone.
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
@@ -31,6 +32,7 @@ public:
     }
     const std::optional<State> &state() const { return m_state; }
     QSize sizeHint() const override { return m_logicalSize.toSize(); }
+    QSizeF logicalSize() const { return m_logicalSize; }
 
 protected:
     virtual void paint(QPainter &painter, const State &state) const = 0;
@@ -44,6 +46,12 @@ protected:
             .scale(scale, scale);
     }
     QRectF logicalRect() const { return {QPointF(), m_logicalSize}; }
+    void setLogicalSize(QSizeF size)
+    {
+        m_logicalSize = size;
+        updateGeometry();
+        update();
+    }
 
     void paintEvent(QPaintEvent *) override
     {

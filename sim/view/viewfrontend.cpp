@@ -3,25 +3,50 @@
 #include "robotview.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QScreen>
 
 namespace kestrava::simview {
+
+namespace {
+
+const QCommandLineOption Beside(QStringLiteral("beside"),
+                                QStringLiteral("With --view: leave the screen's left <pixels> to another window "
+                                               "(kestrava --simulate passes its panel's width)."),
+                                QStringLiteral("pixels"));
+constexpr int WidestView = 1280;
+
+// Right of the window beside it, or on the right half of the screen: the whole
+// height, and never narrower than the view can be.
+QRect placement(const QRect &screen, int besideWidth, QSize least)
+{
+    const int left = besideWidth > 0 ? std::min(besideWidth, screen.width() - least.width()) : screen.width() / 2;
+    const int width = std::min(screen.width() - std::max(left, 0), WidestView);
+    return {screen.right() + 1 - width, screen.top(), width, screen.height()};
+}
+
+} // namespace
 
 const sim::SimulatorFrontEnd &robotViewFrontEnd()
 {
     static const sim::SimulatorFrontEnd frontEnd{
         QCommandLineOption(QStringLiteral("view"),
                            QStringLiteral("Open the robot view: see the simulated robot and act on it.")),
+        {Beside},
         [](int &argc, char **argv) -> std::unique_ptr<QCoreApplication> {
             return std::make_unique<QApplication>(argc, argv);
         },
-        [](sim::SimulatorThread &simulator) -> std::unique_ptr<QObject> {
+        [](sim::SimulatorThread &simulator, const QCommandLineParser &parser) -> std::unique_ptr<QObject> {
             auto view = std::make_unique<RobotView>(simulator);
-            // The right half of the screen, so that the panel on the left stays in sight.
             const QRect screen = view->screen()->availableGeometry();
-            view->resize(std::min(screen.width() / 2, 960), std::min(screen.height(), 1000));
+            const int beside = parser.value(Beside).toInt(); // 0 when left out or not a number
+            const QRect place = placement(screen, beside, view->minimumSize());
             view->show();
-            view->move(screen.right() + 1 - view->frameGeometry().width(), screen.top());
+            // The frame's own size counts: the window and its title bar stay on the screen. A window
+            // manager may not have framed the window yet; a title bar's worth is kept then.
+            const QSize frame = (view->frameGeometry().size() - view->size()).expandedTo({8, 32});
+            view->resize(place.size() - frame);
+            view->move(place.topLeft());
             return view;
         },
     };

@@ -91,7 +91,10 @@ ArenaState arenaState(const SimBus &bus, SimTime now)
 {
     const World &world = bus.world();
     ArenaState state;
+    state.name = world.arena().name;
     state.size = {world.width(), world.height()};
+    for (const geometry::Segment &wall : world.arena().walls)
+        state.walls.append({point(wall.a), point(wall.b)});
     for (const geometry::Box &box : world.obstacles())
         state.obstacles.append({box.x, box.y, box.width, box.height});
     state.robot = {world.pose().x, world.pose().y};
@@ -100,6 +103,8 @@ ArenaState arenaState(const SimBus &bus, SimTime now)
     for (const geometry::Point &p : world.trail())
         state.trail.append(point(p));
     state.warmObject = point(world.warmObject());
+    state.candleLit = world.candleLit();
+    state.fanOn = bus.fanRunning();
     for (const RangerBeam &beam : bus.rangerBeams(now))
         state.beams.append({beam.address, point(beam.origin), beam.headingDegrees, beam.lastCm, beam.handSet});
     return state;
@@ -110,8 +115,13 @@ BusTraffic traffic(const BusLog &log, SimTime now)
     BusTraffic traffic;
     traffic.framesPerSecond = log.framesPerSecond(now);
     for (const BusLogEntry &entry : log.entries())
-        traffic.lastFrames.append(entry.text());
+        traffic.lastFrames.append(trafficRow(entry));
     return traffic;
+}
+
+QString hexBytes(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
 template <class Kind, class Read>
@@ -124,6 +134,19 @@ auto partOf(const SimBus &bus, Read read) -> std::optional<decltype(read(std::de
 
 } // namespace
 
+const TrafficRow TrafficHeader{QStringLiteral("addr"), QStringLiteral("module"), QStringLiteral("access"),
+                               QStringLiteral("reg"), QStringLiteral("sent / asked"), QStringLiteral("answer")};
+
+TrafficRow trafficRow(const BusLogEntry &entry)
+{
+    const QString module = entry.kind.isEmpty() ? QStringLiteral("—") : moduleName(entry.kind);
+    const QString carried = entry.read ? QStringLiteral("%1 byte%2").arg(entry.count).arg(entry.count == 1 ? "" : "s")
+                                       : hexBytes(entry.data);
+    return {hexAddress(entry.module), module, entry.read ? QStringLiteral("read") : QStringLiteral("write"),
+            QString::number(entry.firstRegister), carried,
+            entry.answer ? hexBytes(*entry.answer) : QStringLiteral("no answer")};
+}
+
 QString moduleName(const QString &kind)
 {
     return kind == QLatin1String("generic") ? QStringLiteral("generic") : kind.toUpper();
@@ -133,6 +156,7 @@ ViewState readViewState(const SimBus &bus, SimTime now)
 {
     ViewState state;
     state.arena = arenaState(bus, now);
+    state.run = bus.world().run();
     state.motors = partOf<SimMd23>(bus, [](const SimMd23 &m) { return motorState(m); });
     state.servos = partOf<SimSd21>(bus, [&](const SimSd21 &m) { return servoState(m, now); });
     state.relays = partOf<SimRly08>(bus, [](const SimRly08 &m) { return m.pattern(); });

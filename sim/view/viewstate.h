@@ -1,8 +1,10 @@
 #pragma once
 
 #include "simtime.h"
+#include "world.h"
 
 #include <QByteArray>
+#include <QLineF>
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -15,6 +17,7 @@
 
 namespace kestrava::sim {
 class SimBus;
+struct BusLogEntry;
 }
 
 namespace kestrava::simview {
@@ -79,20 +82,30 @@ struct BeamState
 // The arena in centimetres, x east and y north from its south-west corner.
 struct ArenaState
 {
+    QString name;
     QSizeF size;
+    QList<QLineF> walls;
     QList<QRectF> obstacles; // (x, y) the south-west corner
     QPointF robot;
     double heading = 0;
     QList<QPointF> trail;
     QPointF warmObject;
+    bool candleLit = true;
+    bool fanOn = false;
     QList<BeamState> beams;
     bool operator==(const ArenaState &) const = default;
 };
 
+// One frame on the bus in the traffic list's columns: address, module, access,
+// register, what a write carried or how many bytes a read asked for, the answer.
+using TrafficRow = std::array<QString, 6>;
+TrafficRow trafficRow(const sim::BusLogEntry &entry);
+extern const TrafficRow TrafficHeader;
+
 struct BusTraffic
 {
     int framesPerSecond = 0;
-    QStringList lastFrames; // decoded, oldest first
+    QList<TrafficRow> lastFrames; // oldest first
     bool operator==(const BusTraffic &) const = default;
 };
 
@@ -107,6 +120,7 @@ struct BusState
 struct ViewState
 {
     ArenaState arena;
+    sim::Run run;
     std::optional<MotorState> motors;
     std::optional<ServoState> servos;
     std::optional<quint8> relays;
