@@ -43,6 +43,20 @@ std::optional<char> keypadKey(KeypadRegister keypadRegister, quint8 reading)
     return std::nullopt;
 }
 
+QString heldKeys(quint8 low, quint8 high)
+{
+    QString keys;
+    for (size_t bit = 0; bit < LowKeys.size(); ++bit) {
+        if (low & (1u << bit))
+            keys += QLatin1Char(LowKeys[bit]);
+    }
+    for (size_t bit = 0; bit < HighKeys.size(); ++bit) {
+        if (high & (1u << bit))
+            keys += QLatin1Char(HighKeys[bit]);
+    }
+    return keys;
+}
+
 KeypadDialogue::KeypadDialogue(TransactionEngine &engine, EventGate &gate, std::function<void()> beep)
     : m_engine(engine)
     , m_gate(gate)

@@ -23,6 +23,8 @@ QByteArray keypadReadFrame(KeypadRegister keypadRegister);
 QByteArray keypadEchoFrame(char key);
 // The key a reading stands for; none unless exactly one key's bit is set.
 std::optional<char> keypadKey(KeypadRegister keypadRegister, quint8 reading);
+// Every key held in the two readings, in the keypad's order 1-9, *, 0, #.
+QString heldKeys(quint8 low, quint8 high);
 
 // Prompts on the display and collects a code of four keys (five when a low and a
 // high key come in the same pass). Each key is taken when pressed and echoed, on

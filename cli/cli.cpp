@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include "server.h"
 #include "session.h"
 
 #include "instep.h"
@@ -18,6 +19,7 @@
 #include <QLocale>
 #include <QTimer>
 
+#include <csignal>
 #include <optional>
 
 namespace kestrava::cli {
@@ -45,6 +47,7 @@ const char *const Description =
     "  servo N POSITION             kestrava-cli servo 1 1500\n"
     "  display TEXT                 kestrava-cli display \"Hola\"\n"
     "  drive SPEED1 SPEED2 MS       kestrava-cli drive 150 128 2000\n"
+    "  serve                        kestrava-cli --simulate serve   (JSON-RPC 2.0 on stdin/stdout)\n"
     "\n"
     "drive's speeds are the raw register values of the motor controller's mode, which is\n"
     "read first: 128 stops in modes 0 and 2, 0 in modes 1 and 3. The drive ends with the\n"
@@ -63,7 +66,12 @@ struct Options
     QCommandLineOption device{QStringLiteral("device"), QStringLiteral("The adapter's device <path>."),
                               QStringLiteral("path")};
     QCommandLineOption simulate{QStringLiteral("simulate"),
-                                QStringLiteral("Run against kestrava-sim, started for the duration of the command.")};
+                                QStringLiteral("Run against kestrava-sim, started for the duration of the command; "
+                                               "--simulate=view opens its robot view.")};
+    QCommandLineOption watchdog{QStringLiteral("watchdog"),
+                                QStringLiteral("serve: stop the motors when no request comes for <ms> while they "
+                                               "move (default 1000; 0 turns it off)."),
+                                QStringLiteral("ms"), QStringLiteral("1000")};
     QCommandLineOption trace{QStringLiteral("trace"), QStringLiteral("Write every frame and reply to <file>."),
                              QStringLiteral("file")};
     QCommandLineOption timeout{QStringLiteral("timeout"),
@@ -82,7 +90,7 @@ struct Options
         parser.setApplicationDescription(QString::fromLatin1(Description));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({com, device, simulate, trace, timeout, every, count, csv, json});
+        parser.addOptions({com, device, simulate, trace, timeout, every, count, csv, json, watchdog});
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands above."));
         parser.addPositionalArgument(QStringLiteral("arguments"), QStringLiteral("The command's arguments."),
                                      QStringLiteral("[arguments...]"));
@@ -97,6 +105,7 @@ struct Settings
     int everyMs = -1;  // -1: once
     int count = 0;     // 0: until interrupted
     Format format = Format::Plain;
+    int watchdogMs = 1000;
 };
 
 struct UsageError
@@ -125,6 +134,7 @@ Settings settingsFrom(const Options &o, const Request &request)
     if (p.isSet(o.csv) && p.isSet(o.json))
         throw UsageError{QStringLiteral("choose --csv or --json, not both")};
     s.format = p.isSet(o.csv) ? Format::Csv : p.isSet(o.json) ? Format::Json : Format::Plain;
+    s.watchdogMs = optionNumber(p, o.watchdog, 0, LongestWaitMs);
     if (p.isSet(o.count) && !p.isSet(o.every))
         throw UsageError{QStringLiteral("--count goes with --every")};
     if (p.isSet(o.every)) {
@@ -166,6 +176,7 @@ public:
 private:
     int usage(const QString &message);
     bool openPort(const Settings &settings);
+    int serve(const Settings &settings);
     int repeat(Session &session, const Request &request, const Settings &settings);
 
     Options m_options;
@@ -173,6 +184,7 @@ private:
     QTextStream m_err{stderr};
     sim::SignalWatcher m_signals;
     bool m_interrupted = false;
+    bool m_simulatorView = false; // --simulate=view
     sim::SimulatedBus m_simulator; // before the line: ends after the port is closed
     SerialLine m_line;
     TransactionEngine m_engine{m_line};
@@ -191,7 +203,8 @@ bool Program::openPort(const Settings &settings)
 {
     const QCommandLineParser &p = m_options.parser;
     if (p.isSet(m_options.simulate)) {
-        if (!m_simulator.start(sim::SimulatedBus::programBesideApplication())) {
+        const QStringList view{QStringLiteral("--view")};
+        if (!m_simulator.start(sim::SimulatedBus::programBesideApplication(), m_simulatorView ? view : QStringList())) {
             m_err << "error: cannot start the simulated bus: " << m_simulator.errorString() << '\n';
             return false;
         }
@@ -209,7 +222,11 @@ bool Program::openPort(const Settings &settings)
 int Program::run(QCoreApplication &app)
 {
     QCommandLineParser &p = m_options.parser;
-    if (!p.parse(app.arguments()))
+    QStringList arguments = app.arguments();
+    m_simulatorView = arguments.removeAll(QStringLiteral("--simulate=view")) > 0;
+    if (m_simulatorView)
+        arguments << QStringLiteral("--simulate");
+    if (!p.parse(arguments))
         return usage(p.errorText());
     if (p.isSet(QStringLiteral("help")))
         p.showHelp(AllAnswered);
@@ -226,12 +243,14 @@ int Program::run(QCoreApplication &app)
         return usage(error.message);
     }
     QObject::connect(&m_signals, &sim::SignalWatcher::terminationRequested, &app, [this] { m_interrupted = true; });
-    if (!openPort(settings))
-        return PortNotOpened;
     if (p.isSet(m_options.trace) && !m_trace.open(p.value(m_options.trace)))
         m_err << "warning: cannot write the trace file " << p.value(m_options.trace) << '\n';
     m_engine.setTrace(&m_trace);
     m_engine.setReplyTimeout(std::chrono::milliseconds(settings.timeoutMs));
+    if (request.command == Command::Serve)
+        return serve(settings);
+    if (!openPort(settings))
+        return PortNotOpened;
     Printer printer(m_out, settings.format);
     Session session(m_link, m_motors, printer, m_err);
     session.setDriveWait([this](int ms) { waitUnlessInterrupted(ms, m_interrupted, m_signals); });
@@ -239,6 +258,23 @@ int Program::run(QCoreApplication &app)
     const int status = repeat(session, request, settings);
     m_link.finish();
     return status;
+}
+
+// The server runs without a port too, answering each bus request that it cannot be
+// carried out, so that a program learns why through its own calls.
+int Program::serve(const Settings &settings)
+{
+    const bool opened = openPort(settings);
+    m_err.flush();
+    ::signal(SIGPIPE, SIG_IGN); // a reader gone away is an end like any other, with the motors stopped
+    Server server(m_link, m_motors, [this](int ms) { waitUnlessInterrupted(ms, m_interrupted, m_signals); });
+    server.setWatchdog(std::chrono::milliseconds(settings.watchdogMs));
+    if (!opened)
+        server.setPortError(m_line.lastError().isEmpty() ? m_simulator.errorString() : m_line.lastError());
+    QObject::connect(&m_signals, &sim::SignalWatcher::terminationRequested, &server, &Server::requestEnd);
+    if (opened)
+        m_link.start();
+    return server.run();
 }
 
 int Program::repeat(Session &session, const Request &request, const Settings &settings)

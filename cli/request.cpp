@@ -10,11 +10,7 @@ namespace kestrava::cli {
 
 namespace {
 
-constexpr int MaxDriveMs = 10000;
-constexpr int MinServoPosition = 500;
-constexpr int MaxServoPosition = 2500;
 constexpr int RowLength = 16;
-constexpr int MaxReadCount = 255;
 
 struct Shape
 {
@@ -39,6 +35,7 @@ const QHash<QString, Shape> &shapes()
         {"servo", {Command::Servo, 2, 2, "servo N POSITION"}},
         {"display", {Command::Display, 1, 1, "display TEXT"}},
         {"drive", {Command::Drive, 3, 3, "drive SPEED1 SPEED2 MS"}},
+        {"serve", {Command::Serve, 0, 0, "serve"}},
     };
     return all;
 }
@@ -121,8 +118,13 @@ void fill(Request &request, const QStringList &a)
 
 bool isReading(Command command)
 {
-    return command != Command::Write && command != Command::Relays && command != Command::Servo
-        && command != Command::Display && command != Command::Drive;
+    switch (command) {
+    case Command::Read: case Command::Dump: case Command::Probe: case Command::Telemetry:
+    case Command::Ranges: case Command::Bearing: case Command::Thermal: case Command::Keys:
+        return true;
+    default:
+        return false;
+    }
 }
 
 std::optional<long> parseNumber(const QString &text)

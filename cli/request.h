@@ -9,7 +9,11 @@
 
 namespace kestrava::cli {
 
-enum class Command { Read, Write, Dump, Probe, Telemetry, Ranges, Bearing, Thermal, Relays, Servo, Display, Drive };
+enum class Command {
+    Read, Write, Dump, Probe, Telemetry, Ranges, Bearing, Thermal, Relays, Servo, Display, Drive,
+    Serve, // the command line's own: a JSON-RPC server on standard input and output
+    Keys, Stop, Hello, // the server's only
+};
 
 // One command line's work, checked: every value is in range.
 struct Request
@@ -24,8 +28,15 @@ struct Request
     QString text;
     quint8 speed1 = 128;
     quint8 speed2 = 128;
-    int milliseconds = 0;
+    int milliseconds = 0;           // drive; the server's drive without a time: NoTime
+    static constexpr int NoTime = -1;
 };
+
+// The bounds the command line and its server both hold a request to.
+inline constexpr int MaxDriveMs = 10000;
+inline constexpr int MinServoPosition = 500;
+inline constexpr int MaxServoPosition = 2500;
+inline constexpr int MaxReadCount = 255;
 
 // Whether a command only reads, so that --every may repeat it.
 bool isReading(Command command);

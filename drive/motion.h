@@ -38,6 +38,8 @@ public:
     bool moving() const { return m_moving; }
     // The mode may have been written behind this object's back.
     void forgetMode() { m_mode.reset(); }
+    // So may the speeds: from then on the motors are taken to be moving.
+    void noteMoving() { m_moving = true; }
 
     // What the last call met: the register that went unanswered, or why it refused.
     const std::optional<Unanswered> &failure() const { return m_failure; }

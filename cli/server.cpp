@@ -1,0 +1,367 @@
+#include "server.h"
+
+#include "session.h"
+
+#include "compass.h"
+#include "display.h"
+#include "instep.h"
+#include "keypaddialogue.h"
+#include "md23.h"
+#include "motion.h"
+#include "rangers.h"
+#include "relays.h"
+#include "serialline.h"
+#include "servos.h"
+#include "telemetry.h"
+#include "thermalarray.h"
+
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
+
+namespace kestrava::cli {
+
+namespace {
+
+using Result = std::variant<QJsonValue, rpc::Error>;
+
+void log(const QString &line)
+{
+    std::fprintf(stderr, "kestrava-cli serve: %s\n", qPrintable(line));
+    std::fflush(stderr);
+}
+
+QJsonObject objectOf(const Row &row)
+{
+    QJsonObject object;
+    for (const Column &column : row.columns)
+        object.insert(column.name, column.value);
+    return object;
+}
+
+QJsonArray numbersOf(QByteArrayView bytes)
+{
+    QJsonArray array;
+    for (char byte : bytes)
+        array.append(quint8(byte));
+    return array;
+}
+
+bool covers(const Request &request, quint8 reg)
+{
+    return request.firstRegister <= reg && reg < request.firstRegister + request.bytes.size();
+}
+
+} // namespace
+
+std::vector<LineReader::Line> LineReader::feed(QByteArrayView bytes)
+{
+    std::vector<Line> lines;
+    while (!bytes.isEmpty()) {
+        const qsizetype newline = bytes.indexOf('\n');
+        const QByteArrayView piece = newline < 0 ? bytes : bytes.first(newline);
+        if (!m_skipping)
+            m_pending += piece;
+        if (m_pending.size() > rpc::MaxLineBytes) {
+            lines.push_back({{}, true});
+            m_pending.clear();
+            m_skipping = true;
+        }
+        if (newline < 0)
+            break;
+        if (!m_skipping)
+            lines.push_back({m_pending, false});
+        m_pending.clear();
+        m_skipping = false;
+        bytes = bytes.sliced(newline + 1);
+    }
+    return lines;
+}
+
+std::vector<LineReader::Line> LineReader::finish()
+{
+    std::vector<Line> lines;
+    if (!m_skipping && !m_pending.isEmpty())
+        lines.push_back({m_pending, false});
+    m_pending.clear();
+    return lines;
+}
+
+Server::Server(InStepLink &link, Motors &motors, Pause pause)
+    : m_link(link)
+    , m_motors(motors)
+    , m_pause(std::move(pause))
+{
+    m_watchdog.setSingleShot(true);
+    connect(&m_watchdog, &QTimer::timeout, this, &Server::watchdogExpired);
+    connect(&m_link.engine().line(), &SerialLine::deviceLost, this, &Server::deviceLost);
+}
+
+Server::~Server() = default;
+
+int Server::run()
+{
+    QEventLoop loop;
+    m_loop = &loop;
+    m_input = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+    connect(m_input.get(), &QSocketNotifier::activated, this, &Server::readInput);
+    return loop.exec();
+}
+
+void Server::requestEnd()
+{
+    m_endRequested = true;
+    if (!m_busy)
+        end(0);
+}
+
+void Server::readInput()
+{
+    // Requests are carried out one at a time: no line is read while one runs.
+    m_input->setEnabled(false);
+    char buffer[4096];
+    const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (got < 0 && (errno == EINTR || errno == EAGAIN)) {
+        m_input->setEnabled(true);
+        return;
+    }
+    std::vector<LineReader::Line> lines = got > 0 ? m_reader.feed(QByteArrayView(buffer, got)) : m_reader.finish();
+    for (const LineReader::Line &line : lines) {
+        if (m_endRequested || m_lost)
+            break;
+        serveLine(line);
+    }
+    if (m_lost)
+        end(rpc::DeviceLost);
+    else if (got <= 0 || m_endRequested)
+        end(0); // standard input closed: the program that drove the robot is gone
+    else
+        m_input->setEnabled(true);
+}
+
+void Server::serveLine(const LineReader::Line &line)
+{
+    m_watchdog.stop();
+    m_busy = true;
+    if (line.tooLong) {
+        send(rpc::lineTooLongReply());
+    } else if (!line.text.trimmed().isEmpty()) {
+        const rpc::Message message = rpc::parseLine(line.text);
+        QJsonArray replies;
+        for (const rpc::Call &call : message.calls) {
+            if (const std::optional<QJsonValue> reply = answer(call))
+                replies.append(*reply);
+        }
+        if (message.batch && !replies.isEmpty())
+            send(replies);
+        else if (!message.batch && !replies.isEmpty())
+            send(replies.first());
+    }
+    m_busy = false;
+    if (m_motors.moving() && m_watchdogTime.count() > 0)
+        m_watchdog.start(m_watchdogTime);
+}
+
+std::optional<QJsonValue> Server::answer(const rpc::Call &call)
+{
+    const Result result = std::holds_alternative<rpc::Error>(call.request)
+                              ? Result(std::get<rpc::Error>(call.request))
+                              : carryOut(std::get<Request>(call.request));
+    if (!call.answered())
+        return std::nullopt;
+    if (const rpc::Error *error = std::get_if<rpc::Error>(&result))
+        return rpc::errorReply(call.id, *error);
+    return rpc::resultReply(call.id, std::get<QJsonValue>(result));
+}
+
+Result Server::carryOut(const Request &request)
+{
+    switch (request.command) {
+    case Command::Bearing:
+    case Command::Thermal:
+    case Command::Telemetry:
+    case Command::Ranges: return readings(request);
+    case Command::Read:
+    case Command::Write: return registers(request);
+    case Command::Keys: return keys();
+    case Command::Drive:
+    case Command::Stop: return motors(request);
+    case Command::Hello: return hello();
+    default: return actuate(request);
+    }
+}
+
+Result Server::readings(const Request &request)
+{
+    using Sequence = Outcome (*)(InStepLink &, const ReadingSink &);
+    const Sequence sequence = request.command == Command::Bearing     ? readCompassAtOnce
+                              : request.command == Command::Thermal   ? readThermalAtOnce
+                              : request.command == Command::Telemetry ? readTelemetryAtOnce
+                                                                      : readRangesInStep;
+    std::vector<Reading> readings;
+    const Outcome outcome = sequence(m_link, [&readings](const Reading &reading) { readings.push_back(reading); });
+    for (const Reading &reading : readings) {
+        if (const std::optional<Unanswered> &missing = reading.unanswered)
+            return failure(missing->outcome, missing->address, missing->reg);
+    }
+    if (readings.empty() || outcome != Outcome::Taken)
+        return failure(outcome == Outcome::Taken ? Outcome::NotSent : outcome, 0, 0);
+    return objectOf(rowOf(readings));
+}
+
+Result Server::registers(const Request &request)
+{
+    const quint8 address = request.addresses.front();
+    if (request.command == Command::Read) {
+        const Answer answer = m_link.readRegisters(address, request.firstRegister, quint8(request.count));
+        if (!answer.taken())
+            return failure(answer.outcome, address, request.firstRegister);
+        return QJsonObject{{"bytes", numbersOf(answer.bytes)}};
+    }
+    noteWrite(request);
+    const QByteArray data(reinterpret_cast<const char *>(request.bytes.data()), qsizetype(request.bytes.size()));
+    const Answer answer = m_link.writeRegisters(address, request.firstRegister, data);
+    if (!answer.taken())
+        return failure(answer.outcome, address, request.firstRegister);
+    return QJsonObject{{"answer", quint8(answer.bytes[0])}};
+}
+
+// A write behind the motors' back: a new mode must be read again before the next
+// stop, and speeds written by hand are stopped like any drive.
+void Server::noteWrite(const Request &request)
+{
+    if (request.addresses.front() != md23::Address)
+        return;
+    if (covers(request, md23::Mode))
+        m_motors.forgetMode();
+    if (covers(request, md23::Speed1) || covers(request, md23::Speed2Turn))
+        m_motors.noteMoving();
+}
+
+Result Server::actuate(const Request &request)
+{
+    std::vector<QByteArray> frames;
+    if (request.command == Command::Relays)
+        frames = {relayPatternFrame(request.bytes.front())};
+    else if (request.command == Command::Servo)
+        frames = {servoPositionFrames(request.servo, request.position).begin(),
+                  servoPositionFrames(request.servo, request.position).end()};
+    else
+        frames = {displayTextFrame(request.text)};
+    for (const QByteArray &frame : frames) {
+        const Answer answer = m_link.exchange(frame, 1);
+        if (!answer.taken())
+            return failure(answer.outcome, quint8(frame[1]), quint8(frame[2]));
+    }
+    return QJsonObject{};
+}
+
+Result Server::keys()
+{
+    const Answer answer = m_link.readRegisters(lcd03::Address, lcd03::KeypadLow, 2);
+    if (!answer.taken())
+        return failure(answer.outcome, lcd03::Address, lcd03::KeypadLow);
+    return QJsonObject{{"keys", heldKeys(quint8(answer.bytes[0]), quint8(answer.bytes[1]))}};
+}
+
+Result Server::motors(const Request &request)
+{
+    if (request.command == Command::Drive) {
+        if (m_motors.drive(request.speed1, request.speed2) != Outcome::Taken)
+            return motorFailure(QStringLiteral("not driving"));
+        if (request.milliseconds == Request::NoTime)
+            return QJsonObject{};
+        m_pause(request.milliseconds);
+    }
+    if (m_motors.stop() != Outcome::Taken)
+        return motorFailure(QStringLiteral("not stopped"));
+    return QJsonObject{};
+}
+
+QJsonValue Server::hello() const
+{
+    SerialLine &line = m_link.engine().line();
+    return QJsonObject{{"version", QStringLiteral(KESTRAVA_VERSION)},
+                       {"port", QStringLiteral("COM%1 (%2)").arg(line.commPort()).arg(deviceForComPort(line.commPort()))},
+                       {"open", line.isOpen()},
+                       {"error", m_portError}};
+}
+
+rpc::Error Server::failure(Outcome outcome, quint8 address, quint8 reg)
+{
+    switch (outcome) {
+    case Outcome::NotSent:
+        if (!m_portError.isEmpty())
+            return {rpc::PortNotOpened, QStringLiteral("cannot open ") + m_portError};
+        [[fallthrough]];
+    case Outcome::Lost:
+        m_lost = true;
+        return {rpc::DeviceLost, QStringLiteral("the device was lost")};
+    default:
+        return {rpc::NoAnswer, complaintText(outcome, address, reg), QJsonObject{{"address", address}, {"register", reg}}};
+    }
+}
+
+rpc::Error Server::motorFailure(const QString &what)
+{
+    const std::optional<Unanswered> &missing = m_motors.failure();
+    rpc::Error error = missing ? failure(missing->outcome, missing->address, missing->reg)
+                               : rpc::Error{rpc::NoAnswer, QString(),
+                                            QJsonObject{{"address", md23::Address}, {"register", md23::Mode}}};
+    if (!m_motors.refusal().isEmpty())
+        error.message = what + QStringLiteral(": ") + m_motors.refusal();
+    return error;
+}
+
+void Server::watchdogExpired()
+{
+    if (m_busy || !m_motors.moving())
+        return;
+    const bool stopped = m_motors.stop() == Outcome::Taken;
+    log(QStringLiteral("no request for %1 ms while the motors moved: %2")
+            .arg(m_watchdogTime.count())
+            .arg(stopped ? QStringLiteral("stopped them") : QStringLiteral("their stop went unanswered")));
+    if (m_lost)
+        end(rpc::DeviceLost);
+}
+
+void Server::deviceLost()
+{
+    m_lost = true;
+    if (!m_busy)
+        end(rpc::DeviceLost);
+}
+
+void Server::send(const QJsonValue &reply)
+{
+    const QByteArray line = (reply.isArray() ? QJsonDocument(reply.toArray()) : QJsonDocument(reply.toObject()))
+                                .toJson(QJsonDocument::Compact)
+                            + '\n';
+    // A reader that has gone away ends the server, which then stops the motors.
+    if (std::fwrite(line.constData(), 1, size_t(line.size()), stdout) != size_t(line.size()) || std::fflush(stdout) != 0)
+        m_endRequested = true;
+}
+
+void Server::end(int status)
+{
+    if (!m_loop)
+        return;
+    m_watchdog.stop();
+    if (m_input)
+        m_input->setEnabled(false);
+    if (m_lost) {
+        log(QStringLiteral("the device was lost"));
+    } else if (m_motors.moving() && m_motors.stop() != Outcome::Taken) {
+        log(QStringLiteral("the motors' stop went unanswered"));
+    }
+    m_link.finish();
+    m_loop->exit(m_lost ? int(rpc::DeviceLost) : status);
+    m_loop = nullptr;
+}
+
+} // namespace kestrava::cli

@@ -1,0 +1,212 @@
+#include "simulatedbus.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+
+using kestrava::sim::SimulatedBus;
+
+// kestrava-cli serve against the simulator: every method's result against the
+// simulated modules' own registers, every error, and the motors stopped with the
+// stop of their mode however the server ends.
+class ServerTest : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<SimulatedBus> sim;
+    std::unique_ptr<QProcess> server;
+
+    void startServer(const QStringList &options = {})
+    {
+        server = std::make_unique<QProcess>();
+        server->start(QStringLiteral(KESTRAVA_CLI_BINARY),
+                      QStringList{"--device", sim->devicePath(), "--timeout", "100"} + options + QStringList{"serve"});
+        QVERIFY(server->waitForStarted());
+    }
+    // Sends a line; the reply's line, or an empty string when none comes.
+    QByteArray exchange(const QByteArray &line, int timeoutMs = 3000)
+    {
+        server->write(line + '\n');
+        QDeadlineTimer deadline(timeoutMs);
+        while (!server->canReadLine() && server->waitForReadyRead(int(deadline.remainingTime()))) {
+        }
+        return server->readLine().trimmed();
+    }
+    QJsonValue call(const QString &method, const QJsonObject &params = {})
+    {
+        const QJsonObject request{{"jsonrpc", "2.0"}, {"id", 7}, {"method", method}, {"params", params}};
+        const QJsonObject reply = QJsonDocument::fromJson(exchange(QJsonDocument(request).toJson(QJsonDocument::Compact))).object();
+        return reply.contains(QStringLiteral("error")) ? reply.value(QStringLiteral("error")) : reply.value(QStringLiteral("result"));
+    }
+    QString control(const QString &line) { return sim->command(line).value(0); }
+
+private slots:
+    void init()
+    {
+        qputenv("QT_LOGGING_RULES", "kestrava.*=false");
+        sim = std::make_unique<SimulatedBus>();
+        QVERIFY(sim->start(QStringLiteral(KESTRAVA_SIM_BINARY), {QStringLiteral("--fast")}));
+        for (const char *line : {"pose 300 200 0", "bearing 123.4", "noise off", "temp 22 30 31 32 33 34 35 36 37",
+                                 "range E0 50", "range E2 60", "range E4 70", "range E6 80", "range E8 90"})
+            QCOMPARE(control(QString::fromLatin1(line)), QStringLiteral("ok"));
+    }
+    void cleanup()
+    {
+        if (server) {
+            server->closeWriteChannel();
+            server->waitForFinished(3000);
+        }
+        server.reset();
+        sim.reset();
+    }
+
+    // The reply to each method, and what the simulated modules hold afterwards.
+    void eachMethodAnswersFromItsOwnFrame_data()
+    {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QString>("params");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QString>("check");  // a control command...
+        QTest::addColumn<QString>("checked"); // ...and its first line
+        QTest::newRow("bearing") << "bearing" << "{}" << R"({"bearing":123.4,"version":14})" << "" << "";
+        QTest::newRow("thermal") << "thermal" << "{}"
+                                 << R"({"ambient":22,"pixels":[30,31,32,33,34,35,36,37],"version":6})" << "" << "";
+        QTest::newRow("telemetry") << "telemetry" << "{}"
+                                   << R"({"battery":12.1,"current1":0,"current2":0,"encoder1":0,"encoder2":0,"version":9})"
+                                   << "" << "";
+        QTest::newRow("ranges") << "ranges" << "{}" << R"({"ranges":[50,60,70,80,90]})" << "" << "";
+        QTest::newRow("read") << "read" << R"({"address":192,"register":2,"count":2})" << R"({"bytes":[4,210]})" << "" << "";
+        QTest::newRow("write") << "write" << R"({"address":112,"register":1,"bytes":[129]})" << R"({"answer":1})"
+                               << "get 70 1" << "ok 81";
+        QTest::newRow("relays") << "relays" << R"({"pattern":6})" << "{}" << "get 70 1" << "ok 06";
+        QTest::newRow("servo") << "servo" << R"({"channel":2,"position":1500})" << "{}" << "get C2 4 2" << "ok dc 05";
+        QTest::newRow("display") << "display" << R"({"text":"Hola"})" << "{}" << "screen" << "|Hola                |";
+        QTest::newRow("keys") << "keys" << "{}" << R"({"keys":"5#"})" << "" << "";
+    }
+    void eachMethodAnswersFromItsOwnFrame()
+    {
+        QFETCH(QString, method);
+        QFETCH(QString, params);
+        QFETCH(QString, result);
+        QFETCH(QString, check);
+        QFETCH(QString, checked);
+        control(QStringLiteral("press 5"));
+        control(QStringLiteral("press #"));
+        startServer();
+        const QJsonValue reply = call(method, QJsonDocument::fromJson(params.toUtf8()).object());
+        QCOMPARE(QJsonDocument(reply.toObject()).toJson(QJsonDocument::Compact), result.toUtf8());
+        if (!check.isEmpty())
+            QCOMPARE(control(check), checked);
+    }
+
+    // Raw lines in, raw replies out: the protocol's errors, notifications, batches.
+    void badRequestsGetErrorsAndTheServerGoesOn_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("reply"); // empty: no reply at all
+        const auto error = [](const char *id, int code) {
+            return QStringLiteral(R"({"error":{"code":%1)").arg(code).toUtf8() + "," + id;
+        };
+        QTest::newRow("not JSON") << QByteArray("{\"jsonrpc\":") << error("", -32700);
+        QTest::newRow("no jsonrpc member") << QByteArray(R"({"method":"bearing","id":1})") << error("", -32600);
+        QTest::newRow("an id that is an object") << QByteArray(R"({"jsonrpc":"2.0","method":"stop","id":{}})")
+                                                 << error("", -32600);
+        QTest::newRow("empty batch") << QByteArray("[]") << error("", -32600);
+        QTest::newRow("no such method") << QByteArray(R"({"jsonrpc":"2.0","method":"fly","id":1})") << error("", -32601);
+        const QList<std::pair<const char *, const char *>> badParams{
+            {"odd address", R"("read","params":{"address":193,"register":0,"count":1})"},
+            {"address in text", R"("read","params":{"address":"C0","register":0,"count":1})"},
+            {"no count", R"("read","params":{"address":192,"register":0})"},
+            {"count 256", R"("read","params":{"address":192,"register":0,"count":256})"},
+            {"byte 256", R"("write","params":{"address":192,"register":0,"bytes":[256]})"},
+            {"no bytes", R"("write","params":{"address":192,"register":0,"bytes":[]})"},
+            {"servo 22", R"("servo","params":{"channel":22,"position":1500})"},
+            {"position 2501", R"("servo","params":{"channel":1,"position":2501})"},
+            {"41 characters", R"("display","params":{"text":"01234567890123456789012345678901234567890"})"},
+            {"half a speed", R"("drive","params":{"speed1":1.5,"speed2":128})"},
+            {"10001 ms", R"("drive","params":{"speed1":128,"speed2":128,"ms":10001})"},
+            {"pattern 256", R"("relays","params":{"pattern":256})"},
+            {"params by position", R"("relays","params":[1])"},
+        };
+        for (const auto &[name, call] : badParams)
+            QTest::newRow(name) << R"({"jsonrpc":"2.0","id":3,"method":)" + QByteArray(call) + "}" << error("", -32602);
+        QTest::newRow("a silent module") << QByteArray(R"({"jsonrpc":"2.0","method":"read","params":{"address":66,"register":5,"count":1},"id":4})")
+                                         << QByteArray(R"({"error":{"code":1,"data":{"address":66,"register":5},"message":"no answer from 42 register 5"},"id":4,"jsonrpc":"2.0"})");
+        QTest::newRow("a notification") << QByteArray(R"({"jsonrpc":"2.0","method":"relays","params":{"pattern":1}})")
+                                        << QByteArray();
+        QTest::newRow("a batch with a notification")
+            << QByteArray(R"([{"jsonrpc":"2.0","method":"relays","params":{"pattern":1}},{"jsonrpc":"2.0","method":"read","params":{"address":112,"register":1,"count":1},"id":"r"},5])")
+            << QByteArray(R"([{"id":"r","jsonrpc":"2.0","result":{"bytes":[1]}},{"error":{"code":-32600,"message":"not a JSON-RPC 2.0 request"},"id":null,"jsonrpc":"2.0"}])");
+        QTest::newRow("a line of 70000 bytes") << QByteArray(70000, ' ') + "1" << error("", -32600);
+    }
+    void badRequestsGetErrorsAndTheServerGoesOn()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, reply);
+        startServer();
+        const QByteArray got = exchange(line, reply.isEmpty() ? 300 : 3000);
+        QVERIFY2(reply.isEmpty() ? got.isEmpty() : got.startsWith(reply) || got == reply, got.constData());
+        QCOMPARE(call(QStringLiteral("bearing")).toObject().value("bearing").toDouble(), 123.4);
+    }
+
+    // However the server ends, the motors get the stop of their mode.
+    void theMotorsStopWhenTheServerEnds_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<QString>("stop");
+        for (const QString ending : {"end of input", "SIGTERM", "watchdog"}) {
+            QTest::addRow("mode 0, %s", qPrintable(ending)) << 0 << ending << "80 80";
+            QTest::addRow("mode 1, %s", qPrintable(ending)) << 1 << ending << "00 00";
+            QTest::addRow("mode 2, %s", qPrintable(ending)) << 2 << ending << "80 80";
+            QTest::addRow("mode 3, %s", qPrintable(ending)) << 3 << ending << "00 00";
+        }
+    }
+    void theMotorsStopWhenTheServerEnds()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, ending);
+        QFETCH(QString, stop);
+        startServer({"--watchdog", "300"});
+        QCOMPARE(call("write", {{"address", 176}, {"register", 15}, {"bytes", QJsonArray{mode}}}).toObject().value("answer"), 1);
+        QCOMPARE(call("drive", {{"speed1", 40}, {"speed2", 40}}), QJsonValue(QJsonObject()));
+        QCOMPARE(control(QStringLiteral("get B0 0 2")), QStringLiteral("ok 28 28"));
+        if (ending == QLatin1String("end of input"))
+            server->closeWriteChannel();
+        else if (ending == QLatin1String("SIGTERM"))
+            ::kill(pid_t(server->processId()), SIGTERM);
+        if (ending != QLatin1String("watchdog")) {
+            QVERIFY(server->waitForFinished(3000));
+            QCOMPARE(server->exitCode(), 0);
+        } else {
+            QTest::qWait(900);
+            QCOMPARE(server->state(), QProcess::Running); // stopped the motors, and goes on serving
+        }
+        QCOMPARE(control(QStringLiteral("get B0 0 2")), QStringLiteral("ok ") + stop);
+    }
+
+    void aLostDeviceEndsTheServerWithStatus4()
+    {
+        startServer();
+        QCOMPARE(call(QStringLiteral("hello")).toObject().value("open"), QJsonValue(true));
+        QCOMPARE(call("drive", {{"speed1", 160}, {"speed2", 160}}), QJsonValue(QJsonObject()));
+        QCOMPARE(control(QStringLiteral("drop")), QStringLiteral("ok"));
+        QVERIFY(server->waitForFinished(3000)); // at once, with no request to find out
+        QCOMPARE(server->exitCode(), 4);
+        QVERIFY(server->readAllStandardError().contains("the device was lost"));
+    }
+
+    void aPortThatCannotBeOpenedIsCode3()
+    {
+        server = std::make_unique<QProcess>();
+        server->start(QStringLiteral(KESTRAVA_CLI_BINARY), {"--device", "/nonexistent/tty", "serve"});
+        QCOMPARE(call(QStringLiteral("hello")).toObject().value("open"), QJsonValue(false));
+        QCOMPARE(call(QStringLiteral("bearing")).toObject().value("code").toInt(), 3);
+    }
+};
+
+QTEST_GUILESS_MAIN(ServerTest)
+#include "tst_server.moc"
