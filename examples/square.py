@@ -25,9 +25,8 @@ def drive_straight(robot: kestrava.Robot, cm: float) -> None:
     robot.stop()
 
 
-def turn_left(robot: kestrava.Robot, degrees: float) -> None:
-    """Turns on the spot until the compass has turned `degrees` to the left, slower near the end."""
-    target = (robot.bearing() - degrees) % 360
+def turn_left_to(robot: kestrava.Robot, target: float) -> None:
+    """Turns on the spot to the left until the compass reads `target`, slower near the end."""
     while True:
         left_to_go = (robot.bearing() - target) % 360
         if left_to_go < 2 or left_to_go > 180:  # there, or just past it
@@ -46,7 +45,8 @@ def main() -> None:
         start = robot.bearing()
         for corner in range(1, 5):
             drive_straight(robot, arguments.side)
-            turn_left(robot, 90)
+            # Each corner aims at a bearing from the start, so that small errors do not add up.
+            turn_left_to(robot, (start - 90 * corner) % 360)
             print(f"corner {corner}: bearing {robot.bearing():.1f}")
         print(f"back at the start, {(robot.bearing() - start + 180) % 360 - 180:+.1f} degrees off the start")
 

@@ -6,8 +6,9 @@
 
 import kestrava
 
-AHEAD = 2      # ranges() lists the rangers right, front right, ahead, front left, left
-FORWARD = 160  # mode 0: each wheel's speed register, 128 stops
+AHEAD = 2         # ranges() lists the rangers right, front right, ahead, front left, left
+STOP = 128        # mode 0: each wheel's speed register, 128 stops, above goes forwards
+FASTEST, SLOWEST = 40, 4
 
 
 def main() -> None:
@@ -19,7 +20,10 @@ def main() -> None:
         distance = robot.ranges()[AHEAD]
         # 0 is no echo at all: nothing within the ranger's reach, so keep going.
         while distance == 0 or distance > arguments.distance:
-            robot.drive(FORWARD, FORWARD)
+            # A reading of all five rangers takes a while: slow down as the wall comes near.
+            gap = FASTEST if distance == 0 else distance - arguments.distance
+            steps = max(SLOWEST, min(FASTEST, gap))
+            robot.drive(STOP + steps, STOP + steps)
             distance = robot.ranges()[AHEAD]
         robot.stop()
         print(f"stopped {robot.ranges()[AHEAD]} cm from the wall")

@@ -61,8 +61,8 @@ def last_stretch(robot: kestrava.Robot, cm: float) -> None:
 
 def main() -> None:
     parser = kestrava.argument_parser(__doc__.splitlines()[0])
-    parser.add_argument("--closer", type=float, default=35,
-                        help="cm to drive on once the object is close (default 35)")
+    parser.add_argument("--closer", type=float, default=45,
+                        help="cm to drive on once the object is close (default 45)")
     arguments = parser.parse_args()
     with kestrava.robot_from_arguments(arguments) as robot:
         robot.write(0xB0, 15, 2)  # mode 2: speed and turn

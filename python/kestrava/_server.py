@@ -9,6 +9,7 @@ import selectors
 import shutil
 import signal
 import subprocess
+import sys
 import threading
 import time
 from pathlib import Path
@@ -77,9 +78,12 @@ class Server:
         self._interrupted = False  # a request was cut short (Ctrl-C): its reply may still come
         self._closed = False       # no more requests: closed, or the server has gone
         self._finished = False     # the process has been waited for and its pipes closed
+        self._gone: KestravaError | None = None  # why the server went away, said again on each call
 
     def call(self, method: str, params: dict[str, Any] | None = None, seconds: float = 30.0) -> Any:
         """Sends one request and returns its result; waits at most `seconds` for the reply."""
+        if self._gone is not None:
+            raise type(self._gone)(*self._gone.args)
         if self._closed:
             raise KestravaError("the robot is closed")
         request_id = self._next_id
@@ -96,7 +100,10 @@ class Server:
             self._interrupted = True
             raise
         if "error" in reply:
-            raise _error_of(reply["error"])
+            error = _error_of(reply["error"])
+            if isinstance(error, DeviceLost):
+                self._gone = error
+            raise error
         if "result" not in reply:
             raise KestravaError(f"{PROGRAM} answered {method} with neither a result nor an error")
         return reply["result"]
@@ -183,14 +190,19 @@ class Server:
         self._stderr_reader.join(1.0)  # its last line says why
         said = " ".join(self._stderr_tail) or "nothing"
         if status == _DEVICE_LOST:
-            return DeviceLost(said)
-        if status == _PORT_NOT_OPENED:
-            return PortError(said)
-        return KestravaError(f"{PROGRAM} ended (status {status}) and said: {said}")
+            self._gone = DeviceLost(said)
+        elif status == _PORT_NOT_OPENED:
+            self._gone = PortError(said)
+        else:
+            self._gone = KestravaError(f"{PROGRAM} ended (status {status}) and said: {said}")
+        return self._gone
 
     def _keep_stderr(self) -> None:
+        """Passes the server's few messages on (a watchdog stop, a slow adapter) and keeps the last ones."""
         for raw in self._process.stderr:
-            self._stderr_tail.append(raw.decode(errors="replace").strip())
+            line = raw.decode(errors="replace").rstrip()
+            self._stderr_tail.append(line)
+            print(line, file=sys.stderr, flush=True)
         self._process.stderr.close()
 
 

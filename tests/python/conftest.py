@@ -7,7 +7,7 @@ from pathlib import Path
 import pytest
 
 CLI = os.environ.get("KESTRAVA_CLI", "")
-SIM = os.environ.get("KESTRAVA_SIM") or str(Path(CLI).with_name("kestrava-sim"))
+SIM = os.environ.get("KESTRAVA_SIM") or os.path.join(os.path.dirname(CLI), "kestrava-sim")
 
 
 class Simulator:

@@ -93,6 +93,7 @@ PORTS = {
     "simulate what": (dict(simulate="yes"), {}, ValueError),
     "an arena without the simulator": (dict(arena="default"), {}, ValueError),
     "watchdog below 0": (dict(watchdog=-1), {}, ValueError),
+    "an arena that is not there": (dict(simulate=True, arena="/nonexistent/arena"), {}, KestravaError),
     "no such program": (dict(simulate=True), {"KESTRAVA_CLI": "/nonexistent/kestrava-cli"}, KestravaError),
 }
 
