@@ -140,6 +140,8 @@ class Server:
                 self._process.kill()
                 self._process.wait()
         self._process.stdout.close()
+        # Its last words are printed before the interpreter may end.
+        self._stderr_reader.join(END_SECONDS)
 
     def _send(self, line: bytes) -> None:
         try:
@@ -172,7 +174,8 @@ class Server:
             if left <= 0:
                 self._interrupted = True
                 self.close()
-                raise KestravaError(f"{PROGRAM} did not answer in time; it was ended and the motors stopped")
+                self._gone = KestravaError(f"{PROGRAM} did not answer in time; it was ended and the motors stopped")
+                raise self._gone
             if not self._selector.select(left):
                 continue
             chunk = os.read(self._process.stdout.fileno(), 65536)

@@ -158,6 +158,7 @@ class Robot:
         `data` is one byte value, or bytes, or a list of byte values (at most 255).
 
         >>> robot.write(0xB0, 15, 2)   # motor controller: mode 2, speed and turn
+        1
         """
         values = [data] if isinstance(data, int) else list(data)
         if not 1 <= len(values) <= 255:
@@ -208,6 +209,7 @@ class Robot:
         params = {"speed1": _whole("speed1", speed1, 0, 255), "speed2": _whole("speed2", speed2, 0, 255)}
         if ms is not None:
             params["ms"] = _whole("ms", ms, 0, LONGEST_DRIVE_MS)
+        self._server.moving = True  # also when the request fails half-way
         self._call("drive", params, seconds=REPLY_SECONDS + (ms or 0) / 1000)
         self._server.moving = ms is None
 

@@ -95,12 +95,19 @@ PORTS = {
     "watchdog below 0": (dict(watchdog=-1), {}, ValueError),
     "an arena that is not there": (dict(simulate=True, arena="/nonexistent/arena"), {}, KestravaError),
     "no such program": (dict(simulate=True), {"KESTRAVA_CLI": "/nonexistent/kestrava-cli"}, KestravaError),
+    "a program that ends at once": (dict(simulate=True), {"KESTRAVA_CLI": "/bin/false"}, KestravaError),
+    "a program that echoes": (dict(simulate=True), {"KESTRAVA_CLI": "#!/bin/sh\nexec cat\n"}, KestravaError),
+    "a program that babbles": (dict(simulate=True), {"KESTRAVA_CLI": "#!/bin/sh\necho hello\n"}, KestravaError),
 }
 
 
 @pytest.mark.parametrize("options, environment, error", PORTS.values(), ids=PORTS.keys())
-def test_opening(monkeypatch, options, environment, error):
+def test_opening(monkeypatch, tmp_path, options, environment, error):
     for name, value in environment.items():
+        if value.startswith("#!"):  # a stand-in for kestrava-cli
+            (tmp_path / "program").write_text(value)
+            (tmp_path / "program").chmod(0o755)
+            value = str(tmp_path / "program")
         monkeypatch.setenv(name, value)
     if error:
         with pytest.raises(error):
