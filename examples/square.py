@@ -4,24 +4,17 @@
     python3 square.py --simulate           # or --simulate=view, or --device /dev/ttyUSB0
 """
 
-import math
-
 import kestrava
 
-CM_PER_COUNT = math.pi * 10 / 360  # wheels 10 cm across, 360 encoder counts a turn
-FORWARD = 170                      # mode 0: each wheel's speed register, 128 stops
+FORWARD = 170  # mode 0: each wheel's speed register, 128 stops
 STOP = 128
 
 
 def drive_straight(robot: kestrava.Robot, cm: float) -> None:
     """Forwards until both wheels have covered `cm` on average."""
     start = robot.telemetry()
-    covered = 0.0
-    while covered < cm:
+    while robot.telemetry().travelled_since(start) < cm:
         robot.drive(FORWARD, FORWARD)
-        now = robot.telemetry()
-        counts = (now.encoder1 - start.encoder1 + now.encoder2 - start.encoder2) / 2
-        covered = counts * CM_PER_COUNT
     robot.stop()
 
 

@@ -10,11 +10,8 @@ object is within about 50 cm (the pixel stops growing warmer), so the last stret
 measured by the wheel encoders.
 """
 
-import math
-
 import kestrava
 
-CM_PER_COUNT = math.pi * 10 / 360  # wheels 10 cm across, 360 encoder counts a turn
 # Mode 2: speed1 is the speed of both wheels, speed2 the turn (above 128 turns right).
 STOP = 128
 SPEED = STOP + 40
@@ -50,12 +47,9 @@ def approach(robot: kestrava.Robot) -> None:
 def last_stretch(robot: kestrava.Robot, cm: float) -> None:
     """Drives `cm` further by the encoders, still steering towards the warmest pixel."""
     start = robot.telemetry()
-    covered = 0.0
-    while covered < cm:
+    while robot.telemetry().travelled_since(start) < cm:
         pixel, _ = warmest(robot.thermal())
         robot.drive(STOP + 20, steer(pixel))
-        now = robot.telemetry()
-        covered = (now.encoder1 - start.encoder1 + now.encoder2 - start.encoder2) / 2 * CM_PER_COUNT
     robot.stop()
 
 

@@ -2,7 +2,11 @@
 
 from __future__ import annotations
 
+import math
 from dataclasses import dataclass
+
+# The robot's wheels are 10 cm across and their encoders count 360 a turn.
+CM_PER_COUNT = math.pi * 10 / 360
 
 
 @dataclass(frozen=True)
@@ -39,3 +43,11 @@ class Telemetry:
     current1: float
     current2: float
     version: int
+
+    def travelled_since(self, earlier: Telemetry) -> float:
+        """How far the robot has gone since the `earlier` reading, in cm: the mean of both wheels.
+
+        Backwards counts as negative; turning on the spot adds up to about nothing.
+        """
+        counts = (self.encoder1 - earlier.encoder1 + self.encoder2 - earlier.encoder2) / 2
+        return counts * CM_PER_COUNT

@@ -7,7 +7,7 @@ from pathlib import Path
 import pytest
 
 CLI = os.environ.get("KESTRAVA_CLI", "")
-SIM = os.environ.get("KESTRAVA_SIM") or os.path.join(os.path.dirname(CLI), "kestrava-sim")
+SIM = os.path.join(os.path.dirname(CLI), "kestrava-sim")
 
 
 class Simulator:
@@ -38,7 +38,7 @@ class Simulator:
 def pytest_sessionstart(session):
     # Without the programs nothing can run: fail, never skip into a green run.
     if not (os.access(CLI, os.X_OK) and os.access(SIM, os.X_OK)):
-        raise pytest.UsageError(f"KESTRAVA_CLI and KESTRAVA_SIM must name the built programs, not {CLI!r} and {SIM!r}")
+        raise pytest.UsageError(f"KESTRAVA_CLI must name the built kestrava-cli, beside kestrava-sim, not {CLI!r}")
 
 
 def pytest_sessionfinish(session, exitstatus):
