@@ -8,6 +8,7 @@ import pytest
 
 CLI = os.environ.get("KESTRAVA_CLI", "")
 SIM = os.path.join(os.path.dirname(CLI), "kestrava-sim")
+PACKAGE = str(Path(__file__).resolve().parents[2] / "python")  # for the programs the tests start
 
 
 class Simulator:
