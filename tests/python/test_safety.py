@@ -1,6 +1,5 @@
 """The motors end at rest in the controller's own mode, however the program ends."""
 
-import contextlib
 import os
 import signal
 import subprocess
@@ -9,7 +8,6 @@ import time
 
 import pytest
 
-import kestrava
 from conftest import PACKAGE
 
 # Speeds that run forwards, and the stop, of each mode as the speed registers show them.
@@ -17,13 +15,15 @@ MOVING = {0: ("150 150", "96 96"), 1: ("20 20", "14 14"), 2: ("150 128", "96 80"
 STOPPED = {0: "80 80", 1: "00 00", 2: "80 80", 3: "00 00"}
 
 CHILD = """
-import sys, time, kestrava
-device, mode, watchdog, speeds, ms = sys.argv[1:]
+import sys, kestrava
+device, mode, watchdog, speeds, ms, ending = sys.argv[1:]
 with kestrava.Robot(device=device, watchdog=int(watchdog)) as robot:
     robot.write(0xB0, 15, int(mode))
     print("driving", flush=True)
     robot.drive(*map(int, speeds.split()), ms=int(ms) or None)
-    time.sleep(60)
+    sys.stdin.readline()  # until the test says so, without a request
+    if ending == "raise":
+        raise RuntimeError("the program fails")
 """
 
 
@@ -41,8 +41,10 @@ def careless_motors(sim):
     return sim
 
 
-# (mode, the watchdog, a timed drive's ms or 0, how the program ends)
+# (mode, the watchdog, a timed drive's ms or 0, how the program ends: a signal, or what it does next)
 ENDINGS = {
+    "leaves with, mode 0": (0, 0, 0, "leave"),
+    "exception in with, mode 1": (1, 0, 0, "raise"),
     "Ctrl-C, mode 0": (0, 0, 0, signal.SIGINT),
     "Ctrl-C in a 10 s drive, mode 1": (1, 0, 10000, signal.SIGINT),
     "killed, mode 1": (1, 0, 0, signal.SIGKILL),
@@ -56,28 +58,18 @@ ENDINGS = {
 def test_program_that_ends_while_driving(careless_motors, mode, watchdog, ms, ending):
     sim = careless_motors
     child = subprocess.Popen([sys.executable, "-c", CHILD, sim.link, str(mode), str(watchdog), MOVING[mode][0],
-                              str(ms)], stdout=subprocess.PIPE, env=dict(os.environ, PYTHONPATH=PACKAGE))
+                              str(ms), str(ending)], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                             env=dict(os.environ, PYTHONPATH=PACKAGE))
     try:
         assert child.stdout.readline() == b"driving\n"
         wait_for(sim, "get B0 0 2", MOVING[mode][1], 10)
-        if ending:
+        if isinstance(ending, signal.Signals):
             child.send_signal(ending)
+        elif ending:
+            child.stdin.write(b"go on\n")
+            child.stdin.flush()
         # Far less than the 10 s drive: the stop comes at once, not when the drive ends.
         wait_for(sim, "get B0 0 2", STOPPED[mode], 5)
     finally:
         child.kill()
         child.wait()
-
-
-@pytest.mark.parametrize("mode", [0, 1])
-@pytest.mark.parametrize("failing", [False, True], ids=["leaves with", "exception in with"])
-def test_leaving_with_stops(careless_motors, mode, failing):
-    sim = careless_motors
-    with pytest.raises(ZeroDivisionError) if failing else contextlib.nullcontext():
-        with kestrava.Robot(device=sim.link, watchdog=0) as robot:
-            robot.write(0xB0, 15, mode)
-            robot.drive(*map(int, MOVING[mode][0].split()))
-            assert MOVING[mode][1] in sim("get B0 0 2")
-            if failing:
-                1 / 0
-    assert sim("get B0 0 2").endswith(STOPPED[mode])
