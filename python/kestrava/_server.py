@@ -68,6 +68,8 @@ class Server:
         except OSError as error:
             raise KestravaError(f"cannot start {program}: {error.strerror or error}") from None
         self._stderr_tail: collections.deque[str] = collections.deque(maxlen=STDERR_LINES_KEPT)
+        self._stderr_lock = threading.Lock()
+        self._stderr_held: list[str] | None = []  # until the port is known to be open
         self._stderr_reader = threading.Thread(target=self._keep_stderr, daemon=True)
         self._stderr_reader.start()
         self._selector = selectors.DefaultSelector()
@@ -200,12 +202,27 @@ class Server:
             self._gone = KestravaError(f"{PROGRAM} ended (status {status}) and said: {said}")
         return self._gone
 
+    def pass_messages_on(self) -> None:
+        """From now on the server's messages reach standard error, those held so far first.
+
+        Until the port is open they are only held: a port that cannot be opened is said once,
+        by the exception.
+        """
+        with self._stderr_lock:
+            held, self._stderr_held = self._stderr_held or [], None
+            for line in held:
+                print(line, file=sys.stderr, flush=True)
+
     def _keep_stderr(self) -> None:
         """Passes the server's few messages on (a watchdog stop, a slow adapter) and keeps the last ones."""
         for raw in self._process.stderr:
             line = raw.decode(errors="replace").rstrip()
             self._stderr_tail.append(line)
-            print(line, file=sys.stderr, flush=True)
+            with self._stderr_lock:
+                if self._stderr_held is None:
+                    print(line, file=sys.stderr, flush=True)
+                else:
+                    self._stderr_held.append(line)
         self._process.stderr.close()
 
 

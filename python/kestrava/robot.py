@@ -86,6 +86,7 @@ class Robot:
         if not hello.get("open"):
             self.close()
             raise PortError(hello.get("error") or f"{hello.get('port', 'the port')} could not be opened")
+        self._server.pass_messages_on()
         self._port = str(hello.get("port", ""))
         self._version = str(hello.get("version", ""))
 
