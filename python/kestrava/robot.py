@@ -56,7 +56,7 @@ class Robot:
             simulate: ``True`` runs a simulated robot with no window; ``"view"`` also
                 opens the robot view, to watch the program drive.
             watchdog: while the motors run, stop them when no request comes for this many
-                milliseconds (0 turns it off). Keeps a hung program from driving on.
+                milliseconds (0 turns it off; at most 60000). Keeps a hung program from driving on.
             arena: the arena to load into the simulated robot (a name or a file); only
                 with ``simulate``.
             trace: a file to log every frame and reply to.
@@ -68,7 +68,7 @@ class Robot:
             KestravaError: ``kestrava-cli`` could not be found or started.
         """
         options = _port_options(device, com, simulate, arena)
-        options += ["--watchdog", str(_whole("watchdog", watchdog, 0, 3_600_000))]
+        options += ["--watchdog", str(_whole("watchdog", watchdog, 0, 60000))]
         if trace is not None:
             options += ["--trace", str(trace)]
         if timeout is not None:
