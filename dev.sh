@@ -5,7 +5,7 @@
 #   ./dev.sh test          install what is missing, build everything, run every test headless
 #   ./dev.sh sanitize      the same tests in a second build with AddressSanitizer and UBSan
 #   ./dev.sh fuzz [SECS]   build the libFuzzer targets with clang and run each for SECS (default 20)
-#   ./dev.sh bench         build and run the benchmark against the simulator
+#   ./dev.sh bench         build and run the benchmarks against the simulator (C++, then Python)
 #   ./dev.sh package       build the programs and pack them into a .deb in build/package
 set -euo pipefail
 
@@ -15,9 +15,9 @@ jobs="${KESTRAVA_JOBS:-2}"
 log="$build/dev.log"
 # The build, the tests and the window's own fonts: without DejaVu Sans Condensed the
 # window falls back to a wider face. ser2net and socat carry the line to a robot out of
-# reach in the tests and the benchmark.
+# reach in the tests and the benchmark; python3-pytest runs the Python package's tests.
 packages=(cmake g++ make libgl-dev qt6-base-dev qt6-serialport-dev fonts-dejavu-core fonts-dejavu-extra
-          ser2net socat)
+          ser2net socat python3-pytest)
 # Packing (dpkg-shlibdeps finds the dependencies; file tells it which files are programs)
 # and the checks CI runs on the package.
 packing=(dpkg-dev file lintian desktop-file-utils appstream)
@@ -123,8 +123,9 @@ fuzz)
 bench)
     install_missing "${packages[@]}"
     configure "$build"
-    build_targets "$build" kestrava-bench kestrava kestrava-sim
-    exec "$build/bin/kestrava-bench"
+    build_targets "$build" kestrava-bench kestrava kestrava-sim kestrava-cli
+    "$build/bin/kestrava-bench"
+    KESTRAVA_CLI="$build/bin/kestrava-cli" PYTHONPATH="$here/python" python3 "$here/bench/python_bench.py"
     ;;
 package)
     install_missing "${packages[@]}" "${packing[@]}"

@@ -248,10 +248,10 @@ Result Server::actuate(const Request &request)
     std::vector<QByteArray> frames;
     if (request.command == Command::Relays)
         frames = {relayPatternFrame(request.bytes.front())};
-    else if (request.command == Command::Servo)
-        frames = {servoPositionFrames(request.servo, request.position).begin(),
-                  servoPositionFrames(request.servo, request.position).end()};
-    else
+    else if (request.command == Command::Servo) {
+        const auto servoFrames = servoPositionFrames(request.servo, request.position);
+        frames.assign(servoFrames.begin(), servoFrames.end());
+    } else
         frames = {displayTextFrame(request.text)};
     for (const QByteArray &frame : frames) {
         const Answer answer = m_link.exchange(frame, 1);

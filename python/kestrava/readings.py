@@ -1,0 +1,53 @@
+"""Readings that hold more than one number."""
+
+from __future__ import annotations
+
+import math
+from dataclasses import dataclass
+
+# The robot's wheels are 10 cm across and their encoders count 360 a turn.
+CM_PER_COUNT = math.pi * 10 / 360
+
+
+@dataclass(frozen=True)
+class Thermal:
+    """One reading of the thermal array.
+
+    Attributes:
+        version: the array's software version.
+        ambient: the temperature around the sensor, in degrees Celsius.
+        pixels: eight temperatures in degrees Celsius, from the leftmost to the rightmost.
+    """
+
+    version: int
+    ambient: int
+    pixels: list[int]
+
+
+@dataclass(frozen=True)
+class Telemetry:
+    """One reading of the motor controller.
+
+    Attributes:
+        encoder1: motor 1's encoder count (the left wheel).
+        encoder2: motor 2's encoder count (the right wheel).
+        battery: the battery voltage, in volts.
+        current1: motor 1's current, in amperes.
+        current2: motor 2's current, in amperes.
+        version: the controller's software version.
+    """
+
+    encoder1: int
+    encoder2: int
+    battery: float
+    current1: float
+    current2: float
+    version: int
+
+    def travelled_since(self, earlier: Telemetry) -> float:
+        """How far the robot has gone since the `earlier` reading, in cm: the mean of both wheels.
+
+        Backwards counts as negative; turning on the spot adds up to about nothing.
+        """
+        counts = (self.encoder1 - earlier.encoder1 + self.encoder2 - earlier.encoder2) / 2
+        return counts * CM_PER_COUNT

@@ -1,0 +1,258 @@
+"""The robot: every module on its bus, through one open port."""
+
+from __future__ import annotations
+
+import weakref
+from collections.abc import Iterable
+from typing import Any, Literal
+
+from ._server import Server, find_program
+from .errors import KestravaError, PortError
+from .readings import Telemetry, Thermal
+
+LONGEST_DRIVE_MS = 10000
+LONGEST_TEXT = 40
+SERVOS = 21
+RELAYS = 8
+# A reply comes within one bus wait per frame; this leaves room for a slow, loaded machine.
+REPLY_SECONDS = 30.0
+
+
+class Robot:
+    """The robot, reached through ``kestrava-cli serve``.
+
+    Open it in a ``with`` block, so that the motors are stopped and the port closed
+    however the block ends::
+
+        import kestrava
+        with kestrava.Robot(simulate=True) as robot:
+            print(robot.bearing())
+
+    Choose where the robot is with one of ``device``, ``com`` or ``simulate``;
+    with none of them, COM 1 is used. The same program runs unchanged on the
+    simulated robot and on the real one.
+
+    The motors are left stopped when the ``with`` block ends, when ``close()`` is
+    called, on Ctrl-C and when the program ends. If the program crashes or is
+    killed, ``kestrava-cli`` stops them itself; if it hangs while the motors run,
+    the watchdog stops them.
+
+    Every method raises ``ValueError`` for a bad argument, before anything is sent,
+    and a :class:`kestrava.KestravaError` when the robot does not answer:
+    :class:`kestrava.NoAnswer` (a module was silent), :class:`kestrava.DeviceLost`
+    (the adapter went away) or :class:`kestrava.PortError` (the port would not open).
+    Speeds, positions and patterns are the modules' own register values.
+    """
+
+    def __init__(self, device: str | None = None, com: int | None = None,
+                 simulate: bool | Literal["view"] = False, watchdog: int = 1000,
+                 arena: str | None = None, trace: str | None = None, timeout: int | None = None) -> None:
+        """Opens the port and checks that it answers.
+
+        Args:
+            device: the adapter's device, such as ``"/dev/ttyUSB0"``.
+            com: a COM port number from 1 to 16, as in the window (COM 1 is /dev/ttyUSB0,
+                or whatever KESTRAVA_COM1 names).
+            simulate: ``True`` runs a simulated robot with no window; ``"view"`` also
+                opens the robot view, to watch the program drive.
+            watchdog: while the motors run, stop them when no request comes for this many
+                milliseconds (0 turns it off; at most 60000). Keeps a hung program from driving on.
+            arena: the arena to load into the simulated robot (a name or a file); only
+                with ``simulate``.
+            trace: a file to log every frame and reply to.
+            timeout: the longest wait for a module's answer, in milliseconds (1 to 60000);
+                by default the window's own wait.
+
+        Raises:
+            PortError: the port could not be opened.
+            KestravaError: ``kestrava-cli`` could not be found or started.
+        """
+        options = _port_options(device, com, simulate, arena)
+        options += ["--watchdog", str(_whole("watchdog", watchdog, 0, 60000))]
+        if trace is not None:
+            options += ["--trace", str(trace)]
+        if timeout is not None:
+            options += ["--timeout", str(_whole("timeout", timeout, 1, 60000))]
+        self._relay_pattern = 0
+        self._server = Server(find_program(), options)
+        self._closer = weakref.finalize(self, self._server.close)
+        try:
+            hello = self._server.call("hello")
+        except KestravaError as error:
+            self.close()
+            if arena is not None and "arena" in str(error).lower():
+                raise KestravaError(f"this kestrava-cli cannot load an arena: {error}") from None
+            raise
+        if not hello.get("open"):
+            self.close()
+            raise PortError(hello.get("error") or f"{hello.get('port', 'the port')} could not be opened")
+        self._server.pass_messages_on()
+        self._port = str(hello.get("port", ""))
+        self._version = str(hello.get("version", ""))
+
+    @property
+    def port(self) -> str:
+        """The port in use, as ``kestrava-cli`` names it (``"COM1 (/dev/ttyUSB0)"``)."""
+        return self._port
+
+    @property
+    def version(self) -> str:
+        """The version of ``kestrava-cli``."""
+        return self._version
+
+    def __enter__(self) -> Robot:
+        return self
+
+    def __exit__(self, *exc_info: object) -> None:
+        self.close()
+
+    def __repr__(self) -> str:
+        return f"<kestrava.Robot on {self._port or 'a port'}>"
+
+    def close(self) -> None:
+        """Stops the motors if they were set moving and closes the port. Calling it again does nothing."""
+        self._closer()
+
+    # Readings
+
+    def bearing(self) -> float:
+        """The compass bearing in degrees, 0 to 359.9 (0 is north, 90 east)."""
+        return float(self._call("bearing", (), "bearing")["bearing"])
+
+    def thermal(self) -> Thermal:
+        """The thermal array's ambient and eight pixel temperatures, in degrees Celsius."""
+        reply = self._call("thermal", (), "version", "ambient", "pixels")
+        return Thermal(int(reply["version"]), int(reply["ambient"]), [int(p) for p in reply["pixels"]])
+
+    def telemetry(self) -> Telemetry:
+        """Both encoder counts, the battery voltage and the motor currents, read at one moment."""
+        reply = self._call("telemetry", (), *Telemetry.__dataclass_fields__)
+        return Telemetry(int(reply["encoder1"]), int(reply["encoder2"]), float(reply["battery"]),
+                         float(reply["current1"]), float(reply["current2"]), int(reply["version"]))
+
+    def ranges(self) -> list[int]:
+        """The five rangers' distances in cm: right, front right, ahead, front left, left.
+
+        0 means no echo came back (nothing within reach).
+        """
+        return [int(cm) for cm in self._call("ranges", (), "ranges")["ranges"]]
+
+    def keys(self) -> str:
+        """The keypad keys held down now, in the keypad's order (``"1"``-``"9"``, ``"*"``, ``"0"``, ``"#"``)."""
+        return str(self._call("keys", (), "keys")["keys"])
+
+    # Registers
+
+    def read(self, address: int, register: int, count: int = 1) -> bytes:
+        """Reads `count` consecutive registers (1 to 255) of the module at an even bus address.
+
+        >>> robot.read(0xC0, 0)   # the compass's version
+        b'\\x0e'
+        """
+        params = {"address": _address(address), "register": _whole("register", register, 0, 255),
+                  "count": _whole("count", count, 1, 255)}
+        return bytes(self._call("read", params, "bytes")["bytes"])
+
+    def write(self, address: int, register: int, data: bytes | Iterable[int] | int) -> int:
+        """Writes bytes to consecutive registers, from `register` on; returns the adapter's answer byte.
+
+        `data` is one byte value, or bytes, or a list of byte values (at most 255).
+
+        >>> robot.write(0xB0, 15, 2)   # motor controller: mode 2, speed and turn
+        1
+        """
+        values = [data] if isinstance(data, int) else list(data)
+        if not 1 <= len(values) <= 255:
+            raise ValueError(f"data must hold 1 to 255 bytes, not {len(values)}")
+        params = {"address": _address(address), "register": _whole("register", register, 0, 255),
+                  "bytes": [_whole("each byte", value, 0, 255) for value in values]}
+        return int(self._call("write", params, "answer")["answer"])
+
+    # Actuators
+
+    def relays(self, pattern: int) -> None:
+        """Sets all eight relays at once: bit 0 is relay 1, so 0b101 turns on relays 1 and 3."""
+        self._call("relays", {"pattern": _whole("pattern", pattern, 0, 255)})
+        self._relay_pattern = pattern
+
+    def relay(self, n: int, on: bool) -> None:
+        """Turns relay `n` (1 to 8) on or off and leaves the others as this program last set them.
+
+        The pattern starts from all relays off: the first ``relay(2, True)`` switches off
+        any relay that was on before the program started.
+        """
+        bit = 1 << (_whole("relay", n, 1, RELAYS) - 1)
+        self.relays(self._relay_pattern | bit if on else self._relay_pattern & ~bit)
+
+    def servo(self, channel: int, position: int) -> None:
+        """Moves servo `channel` (1 to 21) to `position`, a pulse of 500 to 2500 microseconds (1500 is the middle)."""
+        self._call("servo", {"channel": _whole("channel", channel, 1, SERVOS),
+                             "position": _whole("position", position, 500, 2500)})
+
+    def display(self, text: str) -> None:
+        """Shows `text` (at most 40 characters) on the display, from its top left corner."""
+        if not isinstance(text, str) or len(text) > LONGEST_TEXT:
+            raise ValueError(f"text must be a string of at most {LONGEST_TEXT} characters, not {text!r}")
+        self._call("display", {"text": text})
+
+    # Motors
+
+    def drive(self, speed1: int, speed2: int, ms: int | None = None) -> None:
+        """Sets both motors' speed registers; with `ms`, drives that long (up to 10000), then stops.
+
+        The speeds are the motor controller's own register values, 0 to 255, read as its
+        mode (register 15) says: in modes 0 and 2, 128 stops, above goes forwards and below
+        backwards; in modes 1 and 3, 0 stops and the values are signed (255 is -1). Modes 0
+        and 1 drive each wheel from its own register (motor 1 is the left wheel); modes 2
+        and 3 take a speed and a turn. Without `ms` the motors keep going: the program must
+        keep sending requests (the watchdog) and end with ``stop()``.
+        """
+        params = {"speed1": _whole("speed1", speed1, 0, 255), "speed2": _whole("speed2", speed2, 0, 255)}
+        if ms is not None:
+            params["ms"] = _whole("ms", ms, 0, LONGEST_DRIVE_MS)
+        self._server.moving = True  # also when the request fails half-way
+        self._call("drive", params, seconds=REPLY_SECONDS + (ms or 0) / 1000)
+        self._server.moving = ms is None
+
+    def stop(self) -> None:
+        """Stops both motors, with the stop of the controller's mode (128 in modes 0 and 2, 0 in 1 and 3)."""
+        self._call("stop")
+        self._server.moving = False
+
+    def _call(self, method: str, params: dict[str, Any] | tuple = (), *fields: str,
+              seconds: float = REPLY_SECONDS) -> dict[str, Any]:
+        """The server's result for one request, checked to hold `fields`."""
+        result = self._server.call(method, dict(params) or None, seconds)
+        if not isinstance(result, dict) or any(field not in result for field in fields):
+            raise KestravaError(f"kestrava-cli's answer to {method} lacks some of {', '.join(fields)}: {result!r}")
+        return result
+
+
+def _port_options(device: str | None, com: int | None, simulate: bool | str, arena: str | None) -> list[str]:
+    if simulate not in (False, True, "view"):
+        raise ValueError(f'simulate must be True, False or "view", not {simulate!r}')
+    if sum(choice is not None and choice is not False for choice in (device, com, simulate)) > 1:
+        raise ValueError("choose one of device, com and simulate")
+    if arena is not None and not simulate:
+        raise ValueError("arena goes with simulate")
+    if device is not None:
+        return ["--device", str(device)]
+    if com is not None:
+        return ["--com", str(_whole("com", com, 1, 16))]
+    if simulate:
+        options = ["--simulate=view" if simulate == "view" else "--simulate"]
+        return options + (["--arena", str(arena)] if arena is not None else [])
+    return []
+
+
+def _whole(name: str, value: object, least: int, most: int) -> int:
+    """`value` when it is a whole number from least to most, else a ValueError that says so."""
+    if isinstance(value, bool) or not isinstance(value, int) or not least <= value <= most:
+        raise ValueError(f"{name} must be a whole number from {least} to {most}, not {value!r}")
+    return value
+
+
+def _address(value: object) -> int:
+    if isinstance(value, bool) or not isinstance(value, int) or not 0x02 <= value <= 0xFE or value % 2:
+        raise ValueError(f"address must be an even bus address from 0x02 to 0xFE, such as 0xC0, not {value!r}")
+    return value

@@ -1,0 +1,113 @@
+"""Each method against the simulator's own registers; bad arguments; errors; choosing the port."""
+
+import math
+
+import pytest
+
+import kestrava
+from kestrava import DeviceLost, KestravaError, NoAnswer, PortError, Telemetry, Thermal
+
+# (simulator set-up, the call, what it returns or raises, a control command, what its answer holds)
+METHODS = {
+    "bearing": (["bearing C0 123.4"], lambda r: r.bearing(), 123.4, None, None),
+    "thermal": (["noise D0 off", "temp D0 22 20 21 22 23 24 25 26 27"], lambda r: r.thermal(),
+                Thermal(6, 22, [20, 21, 22, 23, 24, 25, 26, 27]), None, None),
+    "telemetry at rest": ([], lambda r: r.telemetry(), Telemetry(0, 0, 12.1, 0.0, 0.0, 9), None, None),
+    "travelled since": ([], lambda r: r.telemetry().travelled_since(Telemetry(-360, -720, 0, 0, 0, 9)), 15 * math.pi,
+                        None, None),
+    "ranges E0 to E8": (["range E0 34", "range E2 50", "range E4 120", "range E6 255", "range E8 18"],
+                        lambda r: r.ranges(), [34, 50, 120, 255, 18], None, None),
+    "read three": (["add 40 generic", "set 40 7 1 2 255"], lambda r: r.read(0x40, 7, 3), b"\x01\x02\xff", None, None),
+    "write two": (["add 40 generic"], lambda r: r.write(0x40, 9, b"\x07\x08"), 1, "get 40 9 2", "ok 07 08"),
+    "relay keeps its pattern": ([], lambda r: r.relay(3, True) or r.relay(1, True) or r.relay(3, False), None,
+                                "get 70 1", "ok 01"),
+    "servo 21 at the top": ([], lambda r: r.servo(21, 2500), None, "get C2 61 2", "ok C4 09"),
+    "display": ([], lambda r: r.display("Hola robot"), None, "screen", "Hola robot"),
+    "keys in keypad order": (["press #", "press 5", "press 1"], lambda r: r.keys(), "15#", None, None),
+    "drive keeps going": ([], lambda r: r.drive(150, 100), None, "get B0 0 2", "ok 96 64"),
+    "timed drive, mode 1": (["write B0 15 1"], lambda r: r.drive(20, 20, ms=200), None, "get B0 0 2", "ok 00 00"),
+    "stop, mode 3": (["write B0 15 3"], lambda r: r.drive(20, 9) or r.stop(), None, "get B0 0 2", "ok 00 00"),
+    "silent compass": (["silence C0"], lambda r: r.bearing(), NoAnswer(".", 0xC0, 0), None, None),
+    "silent motors": (["silence B0"], lambda r: r.telemetry(), NoAnswer(".", 0xB0, 2), None, None),
+    "late keypad": (["delay C6 600"], lambda r: r.keys(), NoAnswer(".", 0xC6, 1), None, None),
+    "nobody there": ([], lambda r: r.write(0x44, 5, 1), NoAnswer(".", 0x44, 5), None, None),
+    "unplugged": (["drop"], lambda r: r.ranges(), DeviceLost(), None, None),
+}
+
+
+@pytest.mark.parametrize("setup, call, expected, check, holds", METHODS.values(), ids=METHODS.keys())
+def test_method(sim, robot, setup, call, expected, check, holds):
+    for command in setup:
+        assert sim(command).endswith("ok")
+    if isinstance(expected, Exception):
+        with pytest.raises(type(expected)) as raised:
+            call(robot)
+        if isinstance(expected, NoAnswer):
+            assert (raised.value.address, raised.value.register) == (expected.address, expected.register)
+        if isinstance(expected, DeviceLost):  # and stays lost
+            with pytest.raises(DeviceLost):
+                robot.bearing()
+    else:
+        got = call(robot)
+        assert got == (pytest.approx(expected) if isinstance(expected, float) else expected)
+    if check:
+        assert holds.lower() in sim(check).lower()
+
+
+BAD_CALLS = {
+    "odd address": lambda r: r.read(0xC1, 0),
+    "register 256": lambda r: r.read(0xC0, 256),
+    "count 0": lambda r: r.read(0xC0, 0, 0),
+    "no bytes": lambda r: r.write(0x70, 1, []),
+    "byte 256": lambda r: r.write(0x70, 1, [1, 256]),
+    "text for bytes": lambda r: r.write(0x70, 1, "ab"),
+    "pattern 256": lambda r: r.relays(256),
+    "relay 9": lambda r: r.relay(9, False),
+    "servo 22": lambda r: r.servo(22, 1500),
+    "position 499": lambda r: r.servo(1, 499),
+    "41 characters": lambda r: r.display("x" * 41),
+    "speed 256": lambda r: r.drive(256, 128),
+    "a fraction of a speed": lambda r: r.drive(128.5, 128),
+    "speed True": lambda r: r.drive(True, 128),
+    "10001 ms": lambda r: r.drive(128, 128, ms=10001),
+}
+
+
+@pytest.mark.parametrize("call", BAD_CALLS.values(), ids=BAD_CALLS.keys())
+def test_bad_argument_sends_nothing(robot, monkeypatch, call):
+    sent = []
+    monkeypatch.setattr(robot._server, "_send", sent.append)
+    with pytest.raises(ValueError):
+        call(robot)
+    assert sent == []
+
+
+PORTS = {
+    "simulated": (dict(simulate=True), {}, None),
+    "missing device": (dict(device="/nonexistent/ttyUSB9"), {}, PortError),
+    "COM 16 leads nowhere": (dict(com=16), {"KESTRAVA_COM16": "/nonexistent/tty"}, PortError),
+    "two ports": (dict(device="/dev/null", com=1), {}, ValueError),
+    "simulate what": (dict(simulate="yes"), {}, ValueError),
+    "an arena without the simulator": (dict(arena="default"), {}, ValueError),
+    "watchdog below 0": (dict(watchdog=-1), {}, ValueError),
+    "an arena that is not there": (dict(simulate=True, arena="/nonexistent/arena"), {}, KestravaError),
+    "no such program": (dict(simulate=True), {"KESTRAVA_CLI": "/nonexistent/kestrava-cli"}, KestravaError),
+    "a program that ends at once": (dict(simulate=True), {"KESTRAVA_CLI": "/bin/false"}, KestravaError),
+    "a program that echoes": (dict(simulate=True), {"KESTRAVA_CLI": "#!/bin/sh\nexec cat\n"}, KestravaError),
+}
+
+
+@pytest.mark.parametrize("options, environment, error", PORTS.values(), ids=PORTS.keys())
+def test_opening(monkeypatch, tmp_path, options, environment, error):
+    for name, value in environment.items():
+        if value.startswith("#!"):  # a stand-in for kestrava-cli
+            (tmp_path / "program").write_text(value)
+            (tmp_path / "program").chmod(0o755)
+            value = str(tmp_path / "program")
+        monkeypatch.setenv(name, value)
+    if error:
+        with pytest.raises(error):
+            kestrava.Robot(**options)
+    else:
+        with kestrava.Robot(**options) as robot:
+            assert robot.telemetry().version == 9
