@@ -36,8 +36,9 @@ public:
     static constexpr std::chrono::milliseconds LongestResyncQuiet{150};
     // A line that keeps talking is not waited for longer than this.
     static constexpr std::chrono::milliseconds ResyncLimit{1500};
-    // What a process finds on a line that another one has just left.
-    static constexpr std::chrono::milliseconds StartQuiet{10};
+    // On opening, what another process left is discarded, and the line must then
+    // stay quiet this long: the tail of an answer still on the wire lands in it.
+    static constexpr std::chrono::milliseconds StartQuiet{2};
 
     explicit InStepLink(TransactionEngine &engine);
 
