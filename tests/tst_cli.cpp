@@ -155,6 +155,11 @@ private slots:
         QTest::newRow("no such port") << QStringList{"--device", "/nonexistent/tty", "read", "B0", "0"} << 3 << quiet
                                       << "error: cannot open COM1 (/nonexistent/tty): No such file or directory\n"
                                       << "";
+        QTest::newRow("--count 3") << QStringList{"bearing", "--every", "10", "--count", "3"} << 0
+                                   << QStringList{QString("version: 0\nbearing: 90\n").repeated(3)} << ""
+                                   << "55c10004 55c10004 55c10004";
+        refused("address 00, every module's", {"write", "00", "0", "1"},
+                "ADDR must be an even bus address from 02 to FE in hexadecimal, not \"00\"");
     }
     void eachRunSendsItsFramesPrintsAndEndsInItsStatus()
     {

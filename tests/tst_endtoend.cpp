@@ -265,6 +265,9 @@ private slots:
             log.write(reading);
         });
         rig->click(button);
+        Reading comma = shown.first(); // as a Spanish locale shows a fraction
+        comma.shown = QStringLiteral("12,1");
+        log.write(comma);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QStringList rows = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
@@ -275,7 +278,8 @@ private slots:
             captioned += !reading.shown.isEmpty();
             QVERIFY(reading.shown.isEmpty() || rows.filter(logFieldName(reading) + u',' + reading.shown).size() == 1);
         }
-        QCOMPARE(rows.size() - 1, captioned);
+        QCOMPARE(rows.size() - 2, captioned);
+        QCOMPARE(rows.last().section(u',', 2), firstRow.section(u',', 1) + "\"12,1\"");
     }
 };
 

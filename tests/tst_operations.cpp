@@ -141,6 +141,11 @@ private slots:
             {"press 128 127", "move 257 255", "release 257 255"},
             {"55b0000180", "55b0010180", "55b0000156", "55b00101ab", "55b0000180", "55b0010180"},
             {"Label10=171", "Label9=86"});
+        // The same values again are sent again; a move with the right button held too sends nothing.
+        row("pad moved to the same values, then with both buttons held",
+            {"press 1 1", "move 2 1", "move 257 255 lr", "release 257 255"},
+            {"55b00001aa", "55b0010156", "55b00001aa", "55b0010156", "55b0000180", "55b0010180"},
+            {"Label10=86", "Label9=170"});
 
         // Registers 2..10, then 13 (the version) before 11 and 12.
         row("Leer Datos", {"click CmdLeerDatos"},
@@ -166,6 +171,8 @@ private slots:
             {"TxtStatus=129", "lamps=10000001"});
         row("relay 5 on, Todo Off, relay 8 off", {"click ReleOn(4)", "click CmdTodoOff", "click ReleOff(7)"},
             {"5570010110", "5570010100", "5570010100"}, {"TxtStatus=0", "lamps=00000000"});
+        row("relay 3 on twice, relay 5 off twice", {"click ReleOn(2)", "click ReleOn(2)", "click ReleOff(4)", "click ReleOff(4)"},
+            {"5570010104", "5570010104", "5570010104", "5570010104"}, {"TxtStatus=4", "lamps=00100000"});
 
         row("Display", {"type TxtLCD03 Añó 5 €", "click CmdLCD03_1"}, {"55c6000741f1f32035203f"},
             {"TxtLCD03=Añó 5 €"});
@@ -188,8 +195,8 @@ private slots:
         row("Medir Temperatura", {"click CmdTPA81"},
             {"55d10001", "55d10101", "55d10201", "55d10301", "55d10401", "55d10501", "55d10601", "55d10701",
              "55d10801", "55d10901"},
-            {"LblPixel(0)=5|1", "LblPixel(1)=22|1", "LblPixel(2)=20|1", "LblPixel(5)=23|1", "LblPixel(9)=27|1"},
-            {"05", "16", "14", "15", "16", "17", "18", "19", "1a", "1b"});
+            {"LblPixel(0)=5|1", "LblPixel(1)=22|1", "LblPixel(2)=0|1", "LblPixel(5)=23|1", "LblPixel(9)=255|1"},
+            {"05", "16", "00", "15", "16", "17", "18", "19", "1a", "ff"});
         // Each range is read after the ranging wait's ticks.
         row("Medir Distancias", {"click CmdDistancia"},
             {"55e0000151", "55e10202@1", "55e2000151", "55e30202@1", "55e4000151", "55e50202@1", "55e6000151",
@@ -203,12 +210,19 @@ private slots:
         // Addresses beyond a byte send nothing; the box at fault takes the focus.
         row("a new address beyond a byte", {"type TxtNueDir 100", "click CmdDireccion"}, {},
             {"focus=TxtNueDir", "TxtNueDir=100"});
+        row("a current address of FFFF, that is -1", {"type TxtActDir FFFF", "click CmdDireccion"}, {},
+            {"focus=TxtActDir"});
+        // FF is the last address; a second click sends the whole sequence again.
+        row("a new address of FF, twice", {"type TxtNueDir FF", "click CmdDireccion", "click CmdDireccion"},
+            {"55e00001a0", "55e00001aa", "55e00001a5", "55e00001ff", "55e00001a0", "55e00001aa", "55e00001a5",
+             "55e00001ff"}, {}, {}, 2);
         row("a current address beyond 16 bits", {"type TxtActDir 12345", "click CmdDireccion"}, {},
             {"focus=TxtActDir"});
         row("a current address of no hexadecimal digit", {"type TxtActDir 中", "click CmdDireccion"},
             {"55000001a0", "55000001aa", "55000001a5", "55000001e2"}, {}, {}, 1);
         row("Display with 41 characters", {"type TxtLCD03 " + QString(41, u'x'), "click CmdLCD03_1"},
             {"55c60028" + QStringLiteral("78").repeated(40)});
+        row("Display with an empty text", {"type TxtLCD03", "click CmdLCD03_1"}, {"55c60000"}, {"TxtLCD03="});
     }
     void everyOperation()
     {

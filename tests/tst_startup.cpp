@@ -68,6 +68,7 @@ private slots:
             QVERIFY(ports[n]->isValid());
             test::mapComPort(n, ports[n]->devicePath());
         }
+        test::mapComPort(9, ports[16]->devicePath());
         test::mapComPort(5, QStringLiteral("/dev/kestrava-no-such-device"));
         test::mapComPort(6, QStringLiteral("/etc/hostname"));
         test::mapComPort(7, QStringLiteral("/tmp"));
@@ -113,6 +114,8 @@ private slots:
         QTest::newRow("a plain file") << QByteArray("puerto=6") << 6 << false << "Com6" << true;
         QTest::newRow("a folder") << QByteArray("puerto=7") << 7 << false << "Com7" << true;
         QTest::newRow("a device another program holds") << QByteArray("puerto=4") << 4 << false << "Com4" << true;
+        QTest::newRow("&h3") << QByteArray("puerto=&h3") << 3 << true << "Com3" << false;
+        QTest::newRow("9 opens but is not in the list") << QByteArray("puerto=9") << 9 << true << "Puerto" << true;
     }
     void theSavedTextChoosesThePort()
     {
@@ -148,6 +151,7 @@ private slots:
         QTest::newRow("Com2, by a click") << "v" << "Command3" << 2 << true << "2" << false;
         QTest::newRow("missing Com5, saved all the same") << "vvvv" << "Command3" << 5 << false << "5" << true;
         QTest::newRow("typed text saves 0") << "Com2" << "Tab" << 0 << false << "0" << true;
+        QTest::newRow("the open Com1 again, reopened and saved") << "v^" << "Tab" << 1 << true << "1" << false;
     }
     void leavingComboComChangesThePort()
     {

@@ -1,3 +1,4 @@
+#include "controlfactory.h"
 #include "simulatedpanel.h"
 
 #include <QApplication>
@@ -227,6 +228,10 @@ private slots:
             ++checked;
         }
         QVERIFY(checked > 200);
+        // A caption that fits keeps its font: only those that would not fit are shrunk.
+        QCOMPARE(rig->control(QStringLiteral("CmdTodoOn"))->font(), panelFont(FontRole::Default));
+        QCOMPARE(rig->control(QStringLiteral("Label1(7)"))->font(), panelFont(FontRole::RelayNumber));
+        QCOMPARE(rig->control(QStringLiteral("Label28"))->font(), panelFont(FontRole::CompassLetter));
     }
 
     // ---- The drive pad ----

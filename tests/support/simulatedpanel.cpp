@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -135,12 +136,18 @@ void SimulatedPanel::perform(const QString &action)
         // Key by key with its text, so letters beyond ASCII are typed too.
         for (const QChar typed : action.section(u' ', 2))
             QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(typed), Qt::NoModifier);
+        if (action.section(u' ', 2).isEmpty())
+            QTest::keyClick(box, Qt::Key_Backspace);
     } else {
         QWidget *pad = control(QStringLiteral("Image1"));
         const QPoint at(action.section(u' ', 1, 1).toInt(), action.section(u' ', 2, 2).toInt());
         if (verb == u"press")
             QTest::mousePress(pad, Qt::LeftButton, {}, at);
-        else if (verb == u"move")
+        else if (verb == u"move" && action.endsWith(u" lr")) { // with the left and right buttons held
+            QMouseEvent move(QEvent::MouseMove, at, pad->mapToGlobal(at), Qt::NoButton,
+                             Qt::LeftButton | Qt::RightButton, Qt::NoModifier);
+            QApplication::sendEvent(pad, &move);
+        } else if (verb == u"move")
             QTest::mouseMove(pad, at);
         else if (verb == u"release")
             QTest::mouseRelease(pad, Qt::LeftButton, {}, at);
