@@ -1,4 +1,5 @@
 #include "readinglog.h"
+#include "remotepath.h"
 #include "simulatedpanel.h"
 
 #include <QElapsedTimer>
@@ -9,30 +10,15 @@ using namespace kestrava;
 using kestrava::test::SimulatedPanel;
 using kestrava::test::WireEvent;
 
-namespace {
-
-// Buttons that send one fixed frame each, of four modules.
-struct FixedButton
-{
-    const char *name;
-    const char *frame;
-};
-constexpr FixedButton FixedButtons[] = {
-    {"Command2", "55b00001ff"},   {"CmdModo2", "55b00f0102"},  {"CmdAcel5", "55b00e0105"},
-    {"CmdTodoOn", "55700101ff"},  {"CmdTodoOff", "5570010100"}, {"CmdLCD03_2", "55c600010c"},
-    {"CmdLCD03_4", "55c6000113"},
-};
-constexpr int FixedButtonCount = int(std::size(FixedButtons));
-
-} // namespace
-
 // The window against the real simulator on the real 50 ms tick: storms of
-// clicks, late answers, bytes around an answer, the ranging wait, and an adapter
-// unplugged in the middle of an operation.
+// clicks, late answers, the ranging wait, and an adapter unplugged in the middle
+// of an operation, or a robot out of reach cut off: kestrava-sim, ser2net on
+// 127.0.0.1, TCP, socat's pseudo-terminal, the window.
 class EndToEndTest : public QObject
 {
     Q_OBJECT
     std::unique_ptr<SimulatedPanel> rig;
+    std::unique_ptr<test::RemotePath> remote; // goes after the rig, which closes the port first
     QTemporaryDir folder;
 
     QString telemetryCaptions() const
@@ -66,21 +52,25 @@ private slots:
     {
         KESTRAVA_VERIFY_SOUND(*rig);
         rig.reset();
+        remote.reset();
     }
 
     // Every click runs, in the order it came, none inside the move's wait, and
     // the move keeps its 10 ticks.
     void twoHundredClicksDuringATimedMoveRunAfterItInOrder()
     {
+        // Buttons of four modules that send one fixed frame each.
+        const QStringList buttons{"Command2=55b00001ff", "CmdModo2=55b00f0102", "CmdTodoOn=55700101ff",
+                                  "CmdTodoOff=5570010100", "CmdLCD03_2=55c600010c", "CmdLCD03_4=55c6000113"};
         QStringList expected{"55b0010187", "55b0010180"};
         bool arrivedWhileBusy = false;
         QTimer::singleShot(100, rig.get(), [&] {
             arrivedWhileBusy = rig->panel().gate().busy();
             for (int i = 0; i < 200; ++i)
-                rig->click(QLatin1String(FixedButtons[i * 3 % FixedButtonCount].name));
+                rig->click(buttons[i * 5 % buttons.size()].section(u'=', 0, 0));
         });
         for (int i = 0; i < 200; ++i)
-            expected << QLatin1String(FixedButtons[i * 3 % FixedButtonCount].frame);
+            expected << buttons[i * 5 % buttons.size()].section(u'=', 1);
         rig->clearRecord();
         rig->click(QStringLiteral("CmdGiro(0)"));
         QVERIFY(arrivedWhileBusy);
@@ -116,21 +106,6 @@ private slots:
         rig->click(QStringLiteral("CmdLeerDatos"));
         QCOMPARE(telemetryCaptions(), QStringLiteral("3.375207E+07 1.011241E+08 1 13 1.1 1.2"));
         QCOMPARE(rig->timeOuts(), 0);
-    }
-
-    // Garbage before the answer and extra bytes after it are taken with it.
-    void bytesAroundAnAnswerAreStoredWithIt()
-    {
-        simulate({"noise D0 off", "temp D0 20 21 22 23 24 25 26 27 28", "garbage D0 0xff 0", "extra D0 0x55 0xd1"});
-        rig->clearRecord();
-        rig->click(QStringLiteral("CmdTPA81"));
-        QCOMPARE(rig->events.at(1).kind, WireEvent::Reply);
-        QCOMPARE(rig->events.at(1).bytes.toHex(), QByteArray("ff000655d1"));
-        QCOMPARE(rig->text(QStringLiteral("LblPixel(0)")), QStringLiteral("255"));
-        // The extra bytes went with the first answer: every later read is its own.
-        QCOMPARE(captions(QStringLiteral("LblPixel"), 10).mid(1),
-                 QStringList({"20", "21", "22", "23", "24", "25", "26", "27", "28"}));
-        QCOMPARE(rig->recorded(WireEvent::Reply).size(), 10);
     }
 
     // A ranger reads 255 in every register while it measures (65 ms), so a read
@@ -172,6 +147,9 @@ private slots:
         // The keypad answers "no key" as fast as it is asked, so the loss may come
         // between two of its reads: then the next read is the one refused.
         QTest::newRow("keypad dialogue") << QStringList{} << "click CmdLCD03_6" << 400 << 1300 << "55c7" << false;
+        // socat lets half a second pass before it closes its end.
+        QTest::newRow("keypad dialogue, the remote path cut") << QStringList{"remote"} << "click CmdLCD03_6" << 300
+                                                              << 2000 << "55c7" << false;
     }
     void unpluggingEndsTheOperationAndChoosingThePortAgainReopensIt()
     {
@@ -181,9 +159,22 @@ private slots:
         QFETCH(int, longestMs);
         QFETCH(QString, refused);
         QFETCH(bool, mustRefuse);
-        simulate(setup);
+        const bool remotely = setup == QStringList{"remote"};
+        if (remotely) {
+            if (!test::RemotePath::toolsPresent())
+                QSKIP("ser2net and socat are needed (./dev.sh installs them)");
+            rig->panel().line().close(); // ser2net takes the simulator's device
+            remote = std::make_unique<test::RemotePath>(folder.path());
+            QVERIFY2(remote->start(rig->simulator().devicePath()), qPrintable(remote->errorString()));
+            for (int n = 1; n <= 16; ++n)
+                test::mapComPort(n, remote->linkPath());
+            QVERIFY(rig->chooseComOneAgain());
+            QTimer::singleShot(dropAtMs, rig.get(), [this] { remote->cutConnection(); });
+        } else {
+            simulate(setup);
+            rig->postLater(dropAtMs, QStringLiteral("drop"));
+        }
         rig->clearRecord();
-        rig->postLater(dropAtMs, QStringLiteral("drop"));
         QElapsedTimer clock;
         clock.start();
         rig->perform(action);
@@ -196,8 +187,12 @@ private slots:
         QVERIFY2(rig->wireOrderFault().isEmpty(), qPrintable(rig->wireOrderFault()));
 
         // Plugged in again: the link leads to the new device once the port is chosen again.
-        const QString restored = rig->command(QStringLiteral("restore"));
-        QVERIFY2(restored.startsWith(QLatin1String("ok /dev/")), qPrintable(restored));
+        if (remotely) {
+            QVERIFY2(remote->start(rig->simulator().devicePath()), qPrintable(remote->errorString()));
+        } else {
+            const QString restored = rig->command(QStringLiteral("restore"));
+            QVERIFY2(restored.startsWith(QLatin1String("ok /dev/")), qPrintable(restored));
+        }
         QVERIFY(rig->chooseComOneAgain());
         QVERIFY(!rig->panel().line().isOpen());
         rig->clearRecord();

@@ -80,23 +80,16 @@ private slots:
         connect(&gate, &EventGate::idle, this, [&] { order << QStringLiteral("idle"); });
         std::function<void(const QString &)> fire = [&](const QString &token) {
             const QString name = token.section(u'>', 0, 0);
-            EventGate::Operation operation = [&, name, then = token.section(u'>', 1)] {
+            const EventGate::Operation operation = [&, name, then = token.section(u'>', 1)] {
                 order << name;
                 if (!then.isEmpty())
                     fire(then);
             };
-            if (name.startsWith(u'p'))
-                gate.run(std::move(operation));
-            else
-                gate.runMerging(name.left(1), std::move(operation));
+            name.startsWith(u'p') ? gate.run(operation) : gate.runMerging(name.left(1), operation);
         };
         gate.run([&] {
-            for (const QString &token : arriving.split(u' ')) {
-                if (token == u"!")
-                    gate.runDeferred();
-                else
-                    fire(token);
-            }
+            for (const QString &token : arriving.split(u' '))
+                token == u"!" ? gate.runDeferred() : fire(token);
             order << QStringLiteral("A");
         });
         QCOMPARE(order.join(u' '), ran);

@@ -141,18 +141,26 @@ void SimulatedPanel::perform(const QString &action)
     } else {
         QWidget *pad = control(QStringLiteral("Image1"));
         const QPoint at(action.section(u' ', 1, 1).toInt(), action.section(u' ', 2, 2).toInt());
-        if (verb == u"press")
-            QTest::mousePress(pad, Qt::LeftButton, {}, at);
-        else if (verb == u"move" && action.endsWith(u" lr")) { // with the left and right buttons held
+        const QString how = action.section(u' ', 3);
+        const Qt::MouseButton button = how.contains(u"right") ? Qt::RightButton
+            : how.contains(u"middle")                          ? Qt::MiddleButton
+                                                               : Qt::LeftButton;
+        const Qt::KeyboardModifiers keys = how.contains(u"shift") ? Qt::ShiftModifier
+            : how.contains(u"ctrl")                               ? Qt::ControlModifier
+                                                                  : Qt::NoModifier;
+        if (verb == u"press") {
+            QTest::mousePress(pad, button, keys, at);
+        } else if (verb == u"move" && how == u"lr") { // with the left and right buttons held
             QMouseEvent move(QEvent::MouseMove, at, pad->mapToGlobal(at), Qt::NoButton,
                              Qt::LeftButton | Qt::RightButton, Qt::NoModifier);
             QApplication::sendEvent(pad, &move);
-        } else if (verb == u"move")
+        } else if (verb == u"move") {
             QTest::mouseMove(pad, at);
-        else if (verb == u"release")
-            QTest::mouseRelease(pad, Qt::LeftButton, {}, at);
-        else
+        } else if (verb == u"release") {
+            QTest::mouseRelease(pad, button, keys, at);
+        } else {
             qFatal("no action %s", qPrintable(action));
+        }
     }
 }
 

@@ -80,7 +80,8 @@ public:
     // "home NAME", "end NAME" (a scroll bar to its minimum or maximum by key),
     // "space NAME" (a focused button worked by its key),
     // "press X Y", "move X Y", "release X Y" (left button on the drive pad, in pixels;
-    // "move X Y lr" with the right button held too).
+    // "move X Y lr" with the right button held too; "right", "middle", "shift", "ctrl"
+    // after X Y press or release with that button or key).
     void perform(const QString &action);
     QString text(const QString &name) const;
     QStringList texts(const QStringList &names) const;
