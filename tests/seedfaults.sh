@@ -14,7 +14,6 @@ trap 'rm -rf "$top"' EXIT
 touch "$top/results"
 # file ~ sed script ~ the careless edit, as a user would notice it
 faults=(
-    # the window
     'panel/panellayout.cpp ~ s/Leer Brújula/Leer Brujula/ ~ a caption loses its accent'
     'panel/portselector.h ~ s/"Número de Puerto invalido/"Numero de Puerto invalido/ ~ a message loses its accent'
     'panel/padimage.cpp ~ s/(buttons \& Qt::RightButton ? 2 : 0)/0/ ~ the pad drives while the right button is held too'
@@ -23,7 +22,6 @@ faults=(
     'panel/portcombo.cpp ~ s/index >= count()/index > count()/ ~ a saved port 9 shows no message'
     'panel/readinglog.cpp ~ s/!text.contains(u.,.) \&\& // ~ a decimal comma splits a field of the reading log'
     'panel/readinglog.cpp ~ s/QString::number(reading.index + 1)/QString::number(reading.index)/ ~ the log numbers the rangers from 0'
-    # the engine, the gate, numbers and the address change
     'link/transactionengine.h ~ s/ReplyTimeoutTicks = 10.0f/ReplyTimeoutTicks = 11.0f/ ~ a reply wait gives up a tick late'
     'link/transactionengine.h ~ s/MaxStoredReply = 999/MaxStoredReply = 998/ ~ the reply store keeps one byte too few'
     'link/transactionengine.cpp ~ s/while (m_tickCount <= float(n))/while (m_tickCount < float(n))/ ~ every timed wait a tick short'
@@ -36,7 +34,6 @@ faults=(
     'link/addresschange.cpp ~ s/\*value < 0x00 || // ~ an address box of FFFF sends to FF'
     'link/addresschange.cpp ~ s/\*value > 0xFF)/*value >= 0xFF)/ ~ an address of FF is refused'
     'link/lowlatency.cpp ~ s/settings.flags |= ASYNC_LOW_LATENCY/settings.flags = ASYNC_LOW_LATENCY/ ~ asking for low latency drops the port'"'"'s other flags'
-    # the command line: the in-step link, its options and the server
     'link/instep.cpp ~ s/answer.bytes.size() != replyLength || // ~ an answer with extra bytes is taken'
     'link/instep.cpp ~ s/if (answer.outcome == Outcome::TimedOut)/if (false)/ ~ after a time-out the next frame goes out at once'
     'cli/session.cpp ~ s/return worseOf(driven, stopMotors());/return stopMotors(), driven;/ ~ the command line hides a stop that failed'
@@ -44,7 +41,6 @@ faults=(
     'cli/cli.cpp ~ s/QStringLiteral("ms"), QStringLiteral("1000")}/QStringLiteral("ms"), QStringLiteral("0")}/ ~ the server'"'"'s watchdog off by default'
     'cli/request.cpp ~ s/value < 0x02 || value % 2 != 0/value % 2 != 0/ ~ address 00 accepted'
     'cli/server.cpp ~ s/} else if (m_motors.moving() \&\& m_motors.stop()/} else if (!m_motors.moving() \&\& m_motors.stop()/ ~ a server whose input ends leaves the motors running'
-    # the modules
     'drive/md23.h ~ s/{139, 28},/{139, 31},/ ~ the right "90" turn runs three ticks longer'
     'drive/drivepad.cpp ~ s/DeadBandHigh = 135/DeadBandHigh = 136/ ~ the pad dead band one step wider'
     'drive/drivepad.cpp ~ s/DeadBandHigh = 135/DeadBandHigh = 134/ ~ the pad creeps forward at pixel 151'
@@ -60,7 +56,6 @@ faults=(
     'sensors/compass.cpp ~ s/Pi = 3.1416;/Pi = 3.14159265358979;/ ~ the needle turns by the exact pi'
     'sensors/thermalarray.cpp ~ s/tpa81::FirstPixel + pixel/tpa81::FirstPixel + pixel + 1/ ~ each pixel shows its neighbour'"'"'s temperature'
     'sensors/rangers.cpp ~ s/quint16(high \* 256 + low)/quint16(high * 255 + low)/ ~ a range above 255 cm is short'
-    # the simulator: its modules and its world
     'sim/simsrf02.h ~ s/RangingTime{65}/RangingTime{40}/ ~ the simulated ranger measures too briefly'
     'sim/simmd23.h ~ s/AutoStopSeconds = 2.0/AutoStopSeconds = 2.5/ ~ the simulated automatic stop half a second late'
     'sim/simcmps03.cpp ~ s/bearingWord(now) >> 8/bearingWord(now) >> 7/ ~ the simulated compass'"'"'s high byte is wrong'

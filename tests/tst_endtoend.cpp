@@ -242,7 +242,6 @@ private slots:
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("firstRow");
         QTest::newRow("compass") << "CmdBrujula" << "LblVersionCMPS03" << "cmps03,version,";
-        QTest::newRow("thermal") << "CmdTPA81" << "LblPixel(0)" << "tpa81,version,";
         QTest::newRow("rangers") << "CmdDistancia" << "LblDistancia(0)" << "srf02,range1,";
     }
     void everyReadingShownIsLoggedAsShown()

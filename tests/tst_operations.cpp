@@ -162,7 +162,6 @@ private slots:
              "LblVersionMD23=5|1", "LblCon1=0.5|0.1", "LblCon2=25.5|0.1"},
             {"00", "00", "01", "00", "01", "00", "00", "00", "79", "05", "05", "ff"});
 
-        row("servo 4 one step", {"step ServoScroll(3)"}, {"55c20a01e6", "55c20b0105"}, {"ServoVal(3)=15"});
         row("servo 21 to the end", {"end ServoScroll(20)"}, {"55c23d01c4", "55c23e0109"},
             {"ServoVal(20)=25", "ServoVal(0)=15"});
         row("servo 1 to the start", {"home ServoScroll(0)"}, {"55c20101f4", "55c2020101"}, {"ServoVal(0)=50"});
@@ -302,9 +301,6 @@ private slots:
                                     << QStringList{} << QStringList{"4:LblConta1=256", "4:LblConta2=", "9:LblConta2=1.677722E+07",
                                                                     "9:LblBateria=12.1", "9:LblVersionMD23=", "11:LblVersionMD23=5",
                                                                     "11:LblCon1=0.5", "11:LblCon2="};
-        QTest::newRow("Medir Temperatura") << "click CmdTPA81" << QStringList{"05", "16", "14"} << "" << QStringList{}
-                                           << QStringList{"1:LblPixel(0)=5", "2:LblPixel(1)=22", "3:LblPixel(2)=20",
-                                                          "3:LblPixel(3)="};
         QTest::newRow("Medir Distancias") << "click CmdDistancia" << QStringList{"01", "0055", "01", "012c"} << ""
                                           << QStringList{} << QStringList{"2:LblDistancia(0)=85", "3:LblDistancia(1)=0",
                                                                           "4:LblDistancia(1)=300"};
