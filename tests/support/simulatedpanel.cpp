@@ -114,20 +114,15 @@ void SimulatedPanel::click(const QString &name)
     QTest::mouseClick(target, Qt::LeftButton, {}, target->rect().center());
 }
 
-void SimulatedPanel::stepBar(const QString &name)
-{
-    auto *bar = control<QScrollBar>(name);
-    QTest::keyClick(bar, bar->orientation() == Qt::Vertical ? Qt::Key_Down : Qt::Key_Right);
-}
-
 void SimulatedPanel::perform(const QString &action)
 {
     const QString verb = action.section(u' ', 0, 0);
     const QString name = action.section(u' ', 1, 1);
     if (verb == u"click") {
         click(name);
-    } else if (verb == u"step") {
-        stepBar(name);
+    } else if (verb == u"step") { // one arrow step down (or right), by a key
+        auto *bar = control<QScrollBar>(name);
+        QTest::keyClick(bar, bar->orientation() == Qt::Vertical ? Qt::Key_Down : Qt::Key_Right);
     } else if (verb == u"home" || verb == u"end" || verb == u"space") {
         QTest::keyClick(control(name), verb == u"home" ? Qt::Key_Home : verb == u"end" ? Qt::Key_End : Qt::Key_Space);
     } else if (verb == u"type") {

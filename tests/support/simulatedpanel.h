@@ -73,8 +73,6 @@ public:
     // A real left click at the middle of the control; returns when the
     // operation it started (and all deferred behind it) has ended.
     void click(const QString &name);
-    // One arrow step down (or right) of a scroll bar, by a real key press.
-    void stepBar(const QString &name);
     // An operator action as text, for data tables: "click NAME", "step NAME"
     // (a scroll bar), "type NAME TEXT" (replaces a text box's text by typing; no TEXT empties it),
     // "home NAME", "end NAME" (a scroll bar to its minimum or maximum by key),
