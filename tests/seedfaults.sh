@@ -71,11 +71,9 @@ likely() {
     case "$1" in
     link/event*) echo tst_engine tst_window tst_endtoend ;;
     link/instep* | cli/*) echo tst_cli tst_server tst_instep ;;
-    link/lowlatency* | sim/latency*) echo tst_latency ;;
-    link/*) echo tst_arithmetic tst_engine tst_operations ;;
     panel/*) echo tst_window tst_operations tst_startup tst_endtoend ;;
-    sim/*) echo tst_simulator tst_simworld ;;
-    *) echo tst_arithmetic tst_operations tst_keypad ;;
+    sim/*) echo tst_simulator tst_simworld tst_latency ;;
+    *) echo tst_arithmetic tst_latency tst_engine tst_keypad tst_operations ;;
     esac
 }
 
@@ -123,8 +121,6 @@ work() { # worker number
 started=$(date +%s)
 for ((k = 0; k < workers; ++k)); do work "$k" & done
 wait
-printf '%-3s %-60s %-14s %s\n' "#" "fault" "verdict" "caught by"
-sort -t'|' -n -k1,1 "$top/results" | while IFS='|' read -r i what verdict catcher; do
-    printf '%-3s %-60s %-14s %s\n' "$((i + 1))" "$what" "$verdict" "$catcher"
-done
+sort -t'|' -n -k1,1 "$top/results" | awk -F'|' 'BEGIN { printf "%-3s %-60s %-14s %s\n", "#", "fault", "verdict", "caught by" }
+    { printf "%-3s %-60s %-14s %s\n", $1 + 1, $2, $3, $4 }'
 echo "caught $(grep -c '|caught|' "$top/results") of $(wc -l <"$top/results") in $((($(date +%s) - started) / 60)) min"

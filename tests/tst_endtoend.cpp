@@ -203,37 +203,6 @@ private slots:
         QCOMPARE(rig->events.last().kind, WireEvent::Reply);
     }
 
-    // On the scripted adapter: the command's answer comes after its wait has given
-    // up, during the ranging wait; the read then takes it with the range bytes.
-    void aLateCommandAnswerMixesIntoTheRead()
-    {
-        SimulatedPanel rig;
-        QVERIFY(rig.startAdapter() && rig.openPanel());
-        test::PseudoTerminal &line = rig.pty();
-        const auto answerLater = [&](const char *hex, int ms) {
-            QTimer::singleShot(ms, &line, [&line, hex] { line.write(QByteArray::fromHex(hex)); });
-        };
-        rig.adapter().setResponder([&](const QByteArray &frame) -> QByteArray {
-            if (frame == QByteArray::fromHex("55e0000151"))
-                answerLater("01", 600); // after the 550 ms time-out
-            else if (frame == QByteArray::fromHex("55e10202"))
-                answerLater("0258", 150); // range 600, behind the late answer
-            else if (frame == QByteArray::fromHex("55e30202"))
-                return QByteArray::fromHex("012c");
-            else
-                return QByteArray::fromHex(quint8(frame[1]) & 1 ? "0000" : "01");
-            return {};
-        });
-        rig.click(QStringLiteral("CmdDistancia"));
-        QCOMPARE(rig.timeOuts(), 1); // only the first command's wait
-        // acknowledgement 01 as the high byte, the range's high byte 02 as the low
-        QCOMPARE(rig.text(QStringLiteral("LblDistancia(0)")), QStringLiteral("258"));
-        QCOMPARE(rig.text(QStringLiteral("LblDistancia(1)")), QStringLiteral("300"));
-        QCOMPARE(rig.panel().engine().reply(2), quint8(0x58)); // nothing was lost, only mixed
-        rig.adapter().setResponder({});
-        KESTRAVA_VERIFY_SOUND(rig);
-    }
-
     // kestrava --log: every reading the window shows is logged as it is shown,
     // one row per caption and none for the needle.
     void everyReadingShownIsLoggedAsShown_data()

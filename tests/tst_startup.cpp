@@ -112,7 +112,6 @@ private slots:
         QTest::newRow("a plain file") << QByteArray("puerto=6") << 6 << false << "Com6" << true;
         QTest::newRow("a folder") << QByteArray("puerto=7") << 7 << false << "Com7" << true;
         QTest::newRow("a device another program holds") << QByteArray("puerto=4") << 4 << false << "Com4" << true;
-        QTest::newRow("&h3") << QByteArray("puerto=&h3") << 3 << true << "Com3" << false;
         QTest::newRow("9 opens but is not in the list") << QByteArray("puerto=9") << 9 << true << "Puerto" << true;
     }
     void theSavedTextChoosesThePort()
