@@ -16,7 +16,7 @@ using kestrava::test::PseudoTerminal;
 // The engine's waits on the real 50 ms tick, against the far end of a
 // pseudo-terminal, and the gate that keeps operations from overlapping. (The gate
 // is worked through the window too: the storm of clicks end to end, the keypad's
-// safe points, a close held during an operation, the flood of pad moves.)
+// safe points, a close held during an operation, pad moves during an update.)
 class EngineTest : public QObject
 {
     Q_OBJECT

@@ -1,6 +1,5 @@
 #include "scriptedadapter.h"
 
-
 namespace kestrava::test {
 
 namespace {
