@@ -1,59 +1,126 @@
 #!/usr/bin/env bash
-# Seeded faults: makes each one-line change below to the program, one at a time, in a
-# scratch copy, builds it, runs the whole suite and says whether the suite caught it.
-#   tests/seedfaults.sh [COMMIT]   the suite (tests/) of COMMIT, or of the working tree
-# Slow (a build and a full run per fault): never part of CI.
+# Seeded faults: makes each one-line careless edit below in a scratch copy of the program,
+# builds it and runs the suite; a fault is caught by the first test that fails twice running.
+#   tests/seedfaults.sh [COMMIT]   the program and tests of COMMIT (default: the tracked files as they are)
+# SEEDFAULTS_WORKERS faults at a time (default 2), each worker with its own copy and build
+# folder; SEEDFAULTS_ONLY=REGEX keeps the faults it matches. Run it on a suite that passes,
+# nice'd: it takes a build and up to a whole suite per fault, and is never part of CI.
 set -uo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
-# file | sed script | the careless edit it stands for
+workers="${SEEDFAULTS_WORKERS:-2}"
+revision="${1:-$(git -C "$here" stash create)}"
+top="$(mktemp -d /tmp/kestrava-faults.XXXXXX)"
+trap 'rm -rf "$top"' EXIT
+touch "$top/results"
+# file ~ sed script ~ the careless edit, as a user would notice it
 faults=(
-    'link/transactionengine.h|s/ReplyTimeoutTicks = 10.0f/ReplyTimeoutTicks = 11.0f/|a reply wait gives up a tick late'
-    'drive/md23.h|s/{139, 28},/{139, 31},/|the right "90" turn runs three ticks longer'
-    'panel/panellayout.cpp|s/Leer Brújula/Leer Brujula/|a caption loses its accent'
-    'panel/portselector.h|s/"Número de Puerto invalido/"Numero de Puerto invalido/|a message loses its accent'
-    'link/frames.cpp|0,/(firstRegister));/{/(firstRegister));/{h;d}};/(data.size())));/G|register and count swapped in a write frame'
-    'sensors/srf02.h|s/RangingTime{70}/RangingTime{40}/|the ranging wait too short'
-    'actuators/keypaddialogue.cpp|/++m_silentReads;/{n;s/return std::nullopt;/return m_engine.reply(0);/}|an unanswered keypad reading taken as a key'
-    'actuators/servos.cpp|s/quint8(position % 256)),/quint8(position \/ 256)),/|a servo frame carries the high byte twice'
-    'drive/drivepad.cpp|s/DeadBandHigh = 135/DeadBandHigh = 136/|the pad dead band one step wider'
-    'link/transactionengine.h|s/MaxStoredReply = 999/MaxStoredReply = 998/|the reply store keeps one byte too few'
-    'sim/simsrf02.h|s/RangingTime{65}/RangingTime{40}/|the simulated ranger measures too briefly'
-    'sim/simmd23.h|s/AutoStopSeconds = 2.0/AutoStopSeconds = 2.5/|the simulated automatic stop half a second late'
-    'cli/session.cpp|s/return worseOf(driven, stopped);/return driven;/|the command line hides a stop that failed'
+    'panel/panellayout.cpp ~ s/Leer Brújula/Leer Brujula/ ~ a caption loses its accent'
+    'panel/portselector.h ~ s/"Número de Puerto invalido/"Numero de Puerto invalido/ ~ a message loses its accent'
+    'panel/padimage.cpp ~ s/(buttons \& Qt::RightButton ? 2 : 0)/0/ ~ the pad drives while the right button is held too'
+    'panel/padimage.cpp ~ s/if (!(m_held \& event->button()))/if (!(m_held \& event->buttons()))/ ~ releasing the pad sends no stop'
+    'panel/controlfactory.cpp ~ s/ \&\& QFontMetrics(font).horizontalAdvance(caption) > room// ~ every caption shrunk, fitting or not'
+    'panel/portcombo.cpp ~ s/index >= count()/index > count()/ ~ a saved port 9 shows no message'
+    'panel/readinglog.cpp ~ s/!text.contains(u.,.) \&\& // ~ a decimal comma splits a field of the reading log'
+    'panel/readinglog.cpp ~ s/QString::number(reading.index + 1)/QString::number(reading.index)/ ~ the log numbers the rangers from 0'
+    'link/transactionengine.h ~ s/ReplyTimeoutTicks = 10.0f/ReplyTimeoutTicks = 11.0f/ ~ a reply wait gives up a tick late'
+    'link/transactionengine.h ~ s/MaxStoredReply = 999/MaxStoredReply = 998/ ~ the reply store keeps one byte too few'
+    'link/transactionengine.cpp ~ s/while (m_tickCount <= float(n))/while (m_tickCount < float(n))/ ~ every timed wait a tick short'
+    'link/frames.cpp ~ 0,/(firstRegister));/{/(firstRegister));/{h;d}};/(data.size())));/G ~ register and count swapped in a write frame'
+    'link/eventgate.cpp ~ s/m_deferred.push_back/m_deferred.push_front/ ~ deferred events run newest first'
+    'link/eventgate.cpp ~ s/m_deferred.back().kind == kind/m_deferred.front().kind == kind/ ~ a pad move replaces a click queued behind it'
+    'link/eventgate.cpp ~ s/!kind.isEmpty() \&\& !m_deferred.empty()/!m_deferred.empty()/ ~ clicks during a wait merge into one'
+    'link/eventhandlers.cpp ~ s/gate.runMerging(name,/gate.runMerging(QString(),/ ~ pad moves during a wait never merge'
+    'link/numberreading.cpp ~ s/(s\[1\] == u.H. || s\[1\] == u.h.)/s[1] == u'"'"'H'"'"'/ ~ a lower-case &h is not hexadecimal'
+    'link/addresschange.cpp ~ s/\*value < 0x00 || // ~ an address box of FFFF sends to FF'
+    'link/addresschange.cpp ~ s/\*value > 0xFF)/*value >= 0xFF)/ ~ an address of FF is refused'
+    'link/lowlatency.cpp ~ s/settings.flags |= ASYNC_LOW_LATENCY/settings.flags = ASYNC_LOW_LATENCY/ ~ asking for low latency drops the port'"'"'s other flags'
+    'link/instep.cpp ~ s/answer.bytes.size() != replyLength || // ~ an answer with extra bytes is taken'
+    'link/instep.cpp ~ s/if (answer.outcome == Outcome::TimedOut)/if (false)/ ~ after a time-out the next frame goes out at once'
+    'cli/session.cpp ~ s/return worseOf(driven, stopMotors());/return stopMotors(), driven;/ ~ the command line hides a stop that failed'
+    'cli/cli.cpp ~ s/pass >= settings.count/pass > settings.count/ ~ --count takes one reading more'
+    'cli/cli.cpp ~ s/QStringLiteral("ms"), QStringLiteral("1000")}/QStringLiteral("ms"), QStringLiteral("0")}/ ~ the server'"'"'s watchdog off by default'
+    'cli/request.cpp ~ s/value < 0x02 || value % 2 != 0/value % 2 != 0/ ~ address 00 accepted'
+    'cli/server.cpp ~ s/} else if (m_motors.moving() \&\& m_motors.stop()/} else if (!m_motors.moving() \&\& m_motors.stop()/ ~ a server whose input ends leaves the motors running'
+    'drive/md23.h ~ s/{139, 28},/{139, 31},/ ~ the right "90" turn runs three ticks longer'
+    'drive/drivepad.cpp ~ s/DeadBandHigh = 135/DeadBandHigh = 136/ ~ the pad dead band one step wider'
+    'drive/drivepad.cpp ~ s/DeadBandHigh = 135/DeadBandHigh = 134/ ~ the pad creeps forward at pixel 151'
+    'drive/drivepad.cpp ~ s/DeadBandLow = 121/DeadBandLow = 120/ ~ the pad dead band starts one step early'
+    'drive/motion.cpp ~ s/engine.writeRegister(md23::Address, reg, md23::Stop)/engine.writeRegister(md23::Address, md23::Speed1, md23::Stop)/ ~ a turn is stopped on the speed register'
+    'drive/telemetry.cpp ~ /engine.line().discardInput();/d ~ the telemetry click keeps late bytes'
+    'actuators/servos.cpp ~ s/quint8(position % 256)),/quint8(position \/ 256)),/ ~ a servo frame carries the high byte twice'
+    'actuators/relays.cpp ~ s/pattern | (1u << index)/pattern ^ (1u << index)/ ~ "On" pressed again turns the relay off'
+    'actuators/keypaddialogue.cpp ~ /++m_silentReads;/{n;s/return std::nullopt;/return m_engine.reply(0);/} ~ an unanswered keypad reading taken as a key'
+    'actuators/keypaddialogue.cpp ~ s/HighKeys{.9., .\*., .0., .#.}/HighKeys{'"'"'9'"'"', '"'"'+'"'"', '"'"'0'"'"', '"'"'#'"'"'}/ ~ the star key echoes a plus'
+    'actuators/keypaddialogue.cpp ~ s/!waitForRelease(keypadRegister) || // ~ a held key is entered again and again'
+    'sensors/srf02.h ~ s/RangingTime{70}/RangingTime{40}/ ~ the ranging wait too short'
+    'sensors/compass.cpp ~ s/Pi = 3.1416;/Pi = 3.14159265358979;/ ~ the needle turns by the exact pi'
+    'sensors/thermalarray.cpp ~ s/tpa81::FirstPixel + pixel/tpa81::FirstPixel + pixel + 1/ ~ each pixel shows its neighbour'"'"'s temperature'
+    'sensors/rangers.cpp ~ s/quint16(high \* 256 + low)/quint16(high * 255 + low)/ ~ a range above 255 cm is short'
+    'sim/simsrf02.h ~ s/RangingTime{65}/RangingTime{40}/ ~ the simulated ranger measures too briefly'
+    'sim/simmd23.h ~ s/AutoStopSeconds = 2.0/AutoStopSeconds = 2.5/ ~ the simulated automatic stop half a second late'
+    'sim/simcmps03.cpp ~ s/bearingWord(now) >> 8/bearingWord(now) >> 7/ ~ the simulated compass'"'"'s high byte is wrong'
+    'sim/simlcd03.cpp ~ s/m_row = (m_row + 1) % Rows; return;/m_row = 0; return;/ ~ the simulated display'"'"'s return goes to the top line'
+    'sim/simsrf02.cpp ~ s/value >= LowestAddress \&\& !(value \& 1)/value > LowestAddress \&\& !(value \& 1)/ ~ a simulated ranger refuses the address E0'
+    'sim/geometry.cpp ~ s/return {std::sin(radians), std::cos(radians)};/return {std::cos(radians), std::sin(radians)};/ ~ the simulated robot drives east for north'
+    'sim/world.h ~ s/RangerReachCm = 600/RangerReachCm = 6000/ ~ the simulated rangers echo beyond their reach'
+    'sim/latencytimer.h ~ s/PacketPayload = 62/PacketPayload = 64/ ~ the emulated latency timer holds two bytes more'
 )
 
-# Under a folder of the same name, so that the shared compiler cache finds the objects.
-top="$(mktemp -d /tmp/kestrava-faults.XXXXXX)"
-scratch="$top/$(basename "$here")"
-mkdir "$scratch"
-git -C "$here" archive HEAD | tar -x -C "$scratch"
-rm -rf "$scratch/tests"
-if [ $# -gt 0 ]; then
-    git -C "$here" archive "$1" tests | tar -x -C "$scratch"
-else
-    cp -r "$here/tests" "$scratch/tests"
-fi
-export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR="$top" CCACHE_NOHASHDIR=1
-cmake -S "$scratch" -B "$scratch/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1
+# The tests tried first for a file's faults, the likeliest to catch them; the rest follow.
+likely() {
+    case "$1" in
+    link/event*) echo tst_engine tst_window tst_endtoend ;;
+    link/instep* | cli/*) echo tst_cli tst_server tst_instep ;;
+    panel/*) echo tst_window tst_operations tst_startup tst_endtoend ;;
+    sim/*) echo tst_simulator tst_simworld tst_latency ;;
+    *) echo tst_arithmetic tst_latency tst_engine tst_keypad tst_operations ;;
+    esac
+}
 
-caught=0
-for fault in "${faults[@]}"; do
-    IFS='|' read -r file script what <<<"$fault"
-    cp "$scratch/$file" "$scratch/$file.orig"
-    sed -i "$script" "$scratch/$file"
-    if cmp -s "$scratch/$file" "$scratch/$file.orig"; then
-        verdict="NOT APPLIED"
-    elif ! cmake --build "$scratch/build" -j2 >"$scratch/build.log" 2>&1; then
-        verdict="DOES NOT BUILD"
-    elif (cd "$scratch/build" && QT_QPA_PLATFORM=offscreen ctest -j2 --timeout 150 >"$scratch/test.log" 2>&1); then
-        verdict="missed"
-    else
-        verdict="caught by $(sed -n 's/^[[:space:]]*[0-9]* - \(tst_[a-z]*\).*/\1/p' "$scratch/test.log" | tr '\n' ' ')"
-        caught=$((caught + 1))
+passes() { (cd "$1" && QT_QPA_PLATFORM=offscreen ctest -R "^$2\$" --timeout 150 >/dev/null 2>&1); } # build, test
+
+work() { # worker number
+    local scratch="$top/w$1/$(basename "$here")" i file script what verdict catcher tests t
+    # The same relative paths in every copy, so that the workers share the compiler cache:
+    # the first builds the unchanged program, then the others find its objects.
+    export CCACHE_BASEDIR="$top/w$1" CCACHE_NOHASHDIR=1 CMAKE_CXX_COMPILER_LAUNCHER=ccache
+    while [ "$1" != 0 ] && [ ! -e "$top/built" ]; do sleep 10; done
+    mkdir -p "$scratch"
+    git -C "$here" archive "${revision:-HEAD}" | tar -x -C "$scratch"
+    # Only the tests and the programs they run: no benchmark to relink after each fault.
+    cmake -S "$scratch" -B "$scratch/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=gold \
+        >"$top/w$1.log" 2>&1
+    tests=$(cd "$scratch/build" && ctest -N | sed -n 's/^ *Test *#[0-9]*: //p')
+    if [ -z "$tests" ] || ! cmake --build "$scratch/build" -j"$workers" --target $tests >>"$top/w$1.log" 2>&1; then
+        echo "worker $1: the unchanged program does not build" >&2
+        touch "$top/built"
+        return
     fi
-    echo "$what: $verdict"
-    mv "$scratch/$file.orig" "$scratch/$file"
-    touch "$scratch/$file" # newer than the faulty objects, so the next build redoes them
-done
-echo "caught $caught of ${#faults[@]}"
-rm -rf "$top"
+    touch "$top/built"
+    for ((i = $1; i < ${#faults[@]}; i += workers)); do
+        file="${faults[$i]%% ~ *}" script="${faults[$i]#* ~ }" what="${faults[$i]##* ~ }"
+        script="${script% ~ *}" catcher=""
+        [[ "$what" =~ ${SEEDFAULTS_ONLY:-.} ]] || continue
+        cp "$scratch/$file" "$top/w$1.orig"
+        sed -i "$script" "$scratch/$file"
+        if cmp -s "$scratch/$file" "$top/w$1.orig"; then
+            verdict="NOT APPLIED"
+        elif ! cmake --build "$scratch/build" -j1 --target $tests >"$top/w$1.log" 2>&1; then
+            verdict="DOES NOT BUILD"
+        else
+            verdict=missed
+            for t in $(printf '%s\n' $(likely "$file") $tests | awk '!seen[$0]++'); do
+                passes "$scratch/build" "$t" || passes "$scratch/build" "$t" || { verdict=caught catcher=$t; break; }
+            done
+        fi
+        echo "$i|$what|$verdict|$catcher" >>"$top/results"
+        cp "$top/w$1.orig" "$scratch/$file" # and newer than the faulty objects, so they are rebuilt
+    done
+}
+
+started=$(date +%s)
+for ((k = 0; k < workers; ++k)); do work "$k" & done
+wait
+sort -t'|' -n -k1,1 "$top/results" | awk -F'|' 'BEGIN { printf "%-3s %-60s %-14s %s\n", "#", "fault", "verdict", "caught by" }
+    { printf "%-3s %-60s %-14s %s\n", $1 + 1, $2, $3, $4 }'
+echo "caught $(grep -c '|caught|' "$top/results") of $(wc -l <"$top/results") in $((($(date +%s) - started) / 60)) min"

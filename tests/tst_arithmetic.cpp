@@ -37,6 +37,7 @@ private slots:
         QTest::newRow("hex five digits") << "&HFFFFF" << 1048575.0;
         QTest::newRow("hex eight digits") << "&HFFFFFFFF" << -1.0;
         QTest::newRow("hex stops at non-digit") << "&HE2x" << 226.0;
+        QTest::newRow("lower-case prefix") << "&h1f" << 31.0;
         QTest::newRow("hex with blanks between digits") << "&H E 2" << 226.0;
         QTest::newRow("hex without digits") << "&H" << 0.0;
         QTest::newRow("hex then prefix again") << "&H&HE0" << 0.0;
@@ -81,22 +82,11 @@ private slots:
         QTest::newRow("count 16777216") << 16777216.0f << "1.677722E+07";
         QTest::newRow("count 9999999") << 9999999.0f << "9999999";
         QTest::newRow("count 10000000") << 10000000.0f << "1E+07";
-        // Byte / 10 in double, then single.
-        QTest::newRow("byte 121") << float(121 / 10.0) << "12.1";
         // Bearings (tenths of a degree).
         QTest::newRow("bearing 359.9") << float(3599 / 10.0) << "359.9";
-        // Rounding to seven digits, and the carry it can cause.
-        QTest::newRow("tie -1234566.5 rounds away from zero") << -1234566.5f << "-1234567";
-        QTest::newRow("seven digits of a fraction") << 3.14159265f << "3.141593";
+        // Rounding to seven digits, and the carry it can cause (a count of 29999998).
         QTest::newRow("999.99999 carries") << 999.99999f << "1000";
-        // Small values: plain decimal down to 0.0001, then the exponent form.
-        QTest::newRow("0.0001") << 0.0001f << "0.0001";
-        QTest::newRow("0.0001234567") << 0.0001234567f << "0.0001234567";
-        QTest::newRow("0.00001") << 0.00001f << "1E-05";
-        QTest::newRow("smallest single") << 1.4e-45f << "1.401298E-45";
-        // Signs.
-        QTest::newRow("-12.5") << -12.5f << "-12.5";
-        QTest::newRow("minus zero") << -0.0f << "0";
+        QTest::newRow("count 29999998 carries") << 29999998.0f << "3E+07";
     }
     void singleShowsAsGeneralFormatOfSevenDigits()
     {
@@ -111,7 +101,6 @@ private slots:
         QTest::addColumn<float>("value");
         QTest::addColumn<QString>("text");
         QTest::newRow("12.1") << float(121 / 10.0) << "12,1";
-        QTest::newRow("no separator in a whole number") << 256.0f << "256";
         QTest::newRow("mantissa") << 16777216.0f << "1,677722E+07";
     }
     void separatorIsTheLocales()
@@ -138,7 +127,6 @@ private slots:
         QTest::newRow("rows below the line fold back") << 1920.0f << 3855.0f << 128 << 86;
         QTest::newRow("left of the pad counts as |X|") << -900.0f << 1900.0f << 106 << 128;
         QTest::newRow("below the pad, Y 7650 as Y 0") << 1920.0f << 7650.0f << 128 << 170;
-        QTest::newRow("X 7680 held at 255") << 7680.0f << 1900.0f << 255 << 128;
         QTest::newRow("X far outside held at 255") << 1.0e7f << 1900.0f << 255 << 128;
         QTest::newRow("not-a-number X counts as far") << std::numeric_limits<float>::quiet_NaN() << 1900.0f << 255 << 128;
     }
@@ -158,9 +146,11 @@ private slots:
         QTest::addColumn<int>("pixel");
         QTest::addColumn<int>("value");
         QTest::newRow("0") << 0 << 86;
+        QTest::newRow("104 before the dead band") << 104 << 120;
         QTest::newRow("105") << 105 << 128;
         QTest::newRow("127 truncates toward zero") << 127 << 128;
         QTest::newRow("128") << 128 << 128;
+        QTest::newRow("151 in the dead band") << 151 << 128;
         QTest::newRow("152") << 152 << 136;
         QTest::newRow("255") << 255 << 170;
         QTest::newRow("257") << 257 << 171;
@@ -181,7 +171,6 @@ private slots:
         QTest::newRow("14.5 rounds to 14") << 14.5f << 0;
         QTest::newRow("14.6 rounds to 15") << 14.6f << 1;
         QTest::newRow("-29.5 counts as 29.5") << -29.5f << 2;
-        QTest::newRow("3855") << 3855.0f << 257;
     }
     void twipsRoundTiesToEvenBeforeDividing()
     {
@@ -226,7 +215,7 @@ private slots:
         QFETCH(int, word);
         QFETCH(float, angle);
         const float a = needleAngle(bearingFromWord(quint8(word >> 8), quint8(word & 0xff)));
-        QVERIFY2(std::fabs(a - angle) < 2e-5f, qPrintable(QString::number(a, 'g', 9)));
+        QVERIFY2(std::fabs(a - angle) < 2e-6f, qPrintable(QString::number(a, 'g', 9)));
     }
 };
 

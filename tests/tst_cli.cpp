@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 
@@ -97,6 +98,13 @@ private slots:
         rig->adapter.setResponder([this](const QByteArray &frame) {
             const QList<QByteArray> &frames = rig->adapter.frames();
             const bool fallenSilent = frames.size() > 3 && frames[1] == QByteArray::fromHex("55b0000101");
+            // C0 register 5 answers its first read EE, 60 ms after a wait of 200 ms, and the
+            // later ones 00, 120 ms after their frames.
+            if (frame == QByteArray::fromHex("55c10501")) {
+                const char byte = frames.count(frame) == 1 ? char(0xee) : char(0);
+                QTimer::singleShot(byte ? 260 : 120, &rig->pty, [this, byte] { rig->pty.write(QByteArray(1, byte)); });
+                return QByteArray();
+            }
             return fallenSilent ? QByteArray() : answer(frame);
         });
     }
@@ -186,6 +194,17 @@ private slots:
                                               "adapter's device with --device PATH or KESTRAVA_COM1=PATH, or try the "
                                               "simulated robot with --simulate\n"
                                            << "";
+        QTest::newRow("--count 3") << QStringList{"bearing", "--every", "10", "--count", "3"} << 0
+                                   << QStringList{QString("version: 0\nbearing: 90°\n").repeated(3)} << ""
+                                   << "55c10004 55c10004 55c10004";
+        // The late EE must not pass for the second read's answer.
+        QTest::newRow("a late answer") << QStringList{"read", "C0", "5", "--every", "10", "--count", "2", "--timeout", "200"}
+                                       << 1 << QStringList{"00\n"}
+                                       << "error: no answer from C0 register 5\nwarning: a pass took N ms, longer than "
+                                          "--every 10 ms; the readings follow one another back to back\n"
+                                       << "55c10501 55c10501";
+        refused("address 00, every module's", {"write", "00", "0", "1"},
+                "ADDR must be an even bus address from 02 to FE in hexadecimal, not \"00\"");
     }
     void eachRunSendsItsFramesPrintsAndEndsInItsStatus()
     {

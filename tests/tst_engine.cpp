@@ -1,3 +1,4 @@
+#include "eventgate.h"
 #include "pseudoterminal.h"
 #include "serialline.h"
 #include "trace.h"
@@ -13,8 +14,9 @@ using namespace kestrava;
 using kestrava::test::PseudoTerminal;
 
 // The engine's waits on the real 50 ms tick, against the far end of a
-// pseudo-terminal. (The gate is worked through the window: the storm of clicks
-// end to end, the keypad's safe points, a close held during an operation.)
+// pseudo-terminal, and the gate that keeps operations from overlapping. (The gate
+// is worked through the window too: the storm of clicks end to end, the keypad's
+// safe points, a close held during an operation, pad moves during an update.)
 class EngineTest : public QObject
 {
     Q_OBJECT
@@ -53,6 +55,45 @@ private slots:
         engine.reset();
         line.reset();
         pty.reset();
+    }
+
+    // What arrives while operation A runs, and the order in which everything ran.
+    // "p1" is a click, "m1" a pad move (merging), "k1" a merging event of another
+    // kind; "p1>p9" fires p9 as it runs; "!" is a safe point of A.
+    void theGateDefersMergesOnlyAlikeAtTheTailAndKeepsTheOrder_data()
+    {
+        QTest::addColumn<QString>("arriving");
+        QTest::addColumn<QString>("ran");
+        QTest::newRow("clicks in arrival order") << "p1 p2 p3" << "A p1 p2 p3 idle";
+        QTest::newRow("moves merge into the latest") << "m1 m2 m3" << "A m3 idle";
+        QTest::newRow("a click between moves keeps its place") << "m1 p2 m3 m4" << "A m1 p2 m4 idle";
+        QTest::newRow("kinds merge only with their own") << "m1 k2 m3 k4" << "A m1 k2 m3 k4 idle";
+        QTest::newRow("a safe point runs what waits") << "p1 m2 ! p3" << "p1 m2 A p3 idle";
+        QTest::newRow("fired while deferred, run after the rest") << "p1>p9 p2" << "A p1 p2 p9 idle";
+    }
+    void theGateDefersMergesOnlyAlikeAtTheTailAndKeepsTheOrder()
+    {
+        QFETCH(QString, arriving);
+        QFETCH(QString, ran);
+        EventGate gate;
+        QStringList order;
+        connect(&gate, &EventGate::idle, this, [&] { order << QStringLiteral("idle"); });
+        std::function<void(const QString &)> fire = [&](const QString &token) {
+            const QString name = token.section(u'>', 0, 0);
+            const EventGate::Operation operation = [&, name, then = token.section(u'>', 1)] {
+                order << name;
+                if (!then.isEmpty())
+                    fire(then);
+            };
+            name.startsWith(u'p') ? gate.run(operation) : gate.runMerging(name.left(1), operation);
+        };
+        gate.run([&] {
+            for (const QString &token : arriving.split(u' '))
+                token == u"!" ? gate.runDeferred() : fire(token);
+            order << QStringLiteral("A");
+        });
+        QCOMPARE(order.join(u' '), ran);
+        QVERIFY(!gate.busy() && gate.deferredCount() == 0);
     }
 
     void aReplyCompleteBeforeTheWaitIsTakenWithoutAnEventPass()

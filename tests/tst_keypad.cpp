@@ -132,7 +132,8 @@ private slots:
         QTest::newRow("a held key is echoed once, the high byte still read in the last pass")
             << "L10*25 L00 " + keys("678") << echoes5678 << "5678" << ReadHigh;
         QTest::newRow("a low and a high key in the pass that starts with three")
-            << keys("12349") << echoes1234 + QStringList{"55c6000139"} << "12349" << "55c6000139";
+            << keys("12*49") << QStringList{"55c6000131", "55c6000132", "55c600012a", "55c6000134", "55c6000139"}
+            << "12*49" << "55c6000139";
         // The unanswered reading leaves the echo's acknowledgement 01 in the reply
         // buffer, which must not be taken for key 9.
         QTest::newRow("an unanswered reading is no key") << keys("5") + "? " + keys("678") << echoes5678 << "5678"

@@ -141,6 +141,18 @@ private slots:
             {"press 128 127", "move 257 255", "release 257 255"},
             {"55b0000180", "55b0010180", "55b0000156", "55b00101ab", "55b0000180", "55b0010180"},
             {"Label10=171", "Label9=86"});
+        // Only the left button drives, with or without a modifier; any release stops both motors.
+        row("pad pressed with shift", {"press 1 1 shift", "release 128 127 shift"},
+            {"55b00001aa", "55b0010156", "55b0000180", "55b0010180"}, {"Label10=86", "Label9=170"});
+        row("pad pressed with the right button", {"press 1 1 right", "release 128 127 right"},
+            {"55b0000180", "55b0010180"}, {"Label10=", "Label9="});
+        row("pad pressed with the middle button and ctrl", {"press 1 1 middle ctrl", "release 1 1 middle ctrl"},
+            {"55b0000180", "55b0010180"}, {"Label10=", "Label9="});
+        // The same values again are sent again; a move with the right button held too sends nothing.
+        row("pad moved to the same values, then with both buttons held",
+            {"press 1 1", "move 2 1", "move 257 255 lr", "release 257 255"},
+            {"55b00001aa", "55b0010156", "55b00001aa", "55b0010156", "55b0000180", "55b0010180"},
+            {"Label10=86", "Label9=170"});
 
         // Registers 2..10, then 13 (the version) before 11 and 12.
         row("Leer Datos", {"click CmdLeerDatos"},
@@ -150,7 +162,6 @@ private slots:
              "LblVersionMD23=5|1", "LblCon1=0.5|0.1", "LblCon2=25.5|0.1"},
             {"00", "00", "01", "00", "01", "00", "00", "00", "79", "05", "05", "ff"});
 
-        row("servo 4 one step", {"step ServoScroll(3)"}, {"55c20a01e6", "55c20b0105"}, {"ServoVal(3)=15"});
         row("servo 21 to the end", {"end ServoScroll(20)"}, {"55c23d01c4", "55c23e0109"},
             {"ServoVal(20)=25", "ServoVal(0)=15"});
         row("servo 1 to the start", {"home ServoScroll(0)"}, {"55c20101f4", "55c2020101"}, {"ServoVal(0)=50"});
@@ -161,9 +172,10 @@ private slots:
 
         row("Todo On, then relay 3 off", {"click CmdTodoOn", "click ReleOff(2)"}, {"55700101ff", "55700101fb"},
             {"TxtStatus=251", "lamps=11011111"});
-        // Space on a focused button works it as a click does.
-        row("relays 1 and 8 on", {"click ReleOn(0)", "space ReleOn(7)"}, {"5570010101", "5570010181"},
-            {"TxtStatus=129", "lamps=10000001"});
+        // Space on a focused button works it as a click does; "On" again and "Off" of an
+        // off relay change nothing, and still send.
+        row("relays 1 and 8 on, 8 on again, 3 off", {"click ReleOn(0)", "space ReleOn(7)", "click ReleOn(7)", "click ReleOff(2)"},
+            {"5570010101", "5570010181", "5570010181", "5570010181"}, {"TxtStatus=129", "lamps=10000001"});
         row("relay 5 on, Todo Off, relay 8 off", {"click ReleOn(4)", "click CmdTodoOff", "click ReleOff(7)"},
             {"5570010110", "5570010100", "5570010100"}, {"TxtStatus=0", "lamps=00000000"});
 
@@ -188,8 +200,8 @@ private slots:
         row("Medir Temperatura", {"click CmdTPA81"},
             {"55d10001", "55d10101", "55d10201", "55d10301", "55d10401", "55d10501", "55d10601", "55d10701",
              "55d10801", "55d10901"},
-            {"LblPixel(0)=5|1", "LblPixel(1)=22|1", "LblPixel(2)=20|1", "LblPixel(5)=23|1", "LblPixel(9)=27|1"},
-            {"05", "16", "14", "15", "16", "17", "18", "19", "1a", "1b"});
+            {"LblPixel(0)=5|1", "LblPixel(1)=22|1", "LblPixel(2)=0|1", "LblPixel(5)=23|1", "LblPixel(9)=255|1"},
+            {"05", "16", "00", "15", "16", "17", "18", "19", "1a", "ff"});
         // Each range is read after the ranging wait's ticks.
         row("Medir Distancias", {"click CmdDistancia"},
             {"55e0000151", "55e10202@1", "55e2000151", "55e30202@1", "55e4000151", "55e50202@1", "55e6000151",
@@ -203,12 +215,19 @@ private slots:
         // Addresses beyond a byte send nothing; the box at fault takes the focus.
         row("a new address beyond a byte", {"type TxtNueDir 100", "click CmdDireccion"}, {},
             {"focus=TxtNueDir", "TxtNueDir=100"});
+        row("a current address of FFFF, that is -1", {"type TxtActDir FFFF", "click CmdDireccion"}, {},
+            {"focus=TxtActDir"});
+        // FF is the last address; a second click sends the whole sequence again.
+        row("a new address of FF, twice", {"type TxtNueDir FF", "click CmdDireccion", "click CmdDireccion"},
+            {"55e00001a0", "55e00001aa", "55e00001a5", "55e00001ff", "55e00001a0", "55e00001aa", "55e00001a5",
+             "55e00001ff"}, {}, {}, 2);
         row("a current address beyond 16 bits", {"type TxtActDir 12345", "click CmdDireccion"}, {},
             {"focus=TxtActDir"});
         row("a current address of no hexadecimal digit", {"type TxtActDir 中", "click CmdDireccion"},
             {"55000001a0", "55000001aa", "55000001a5", "55000001e2"}, {}, {}, 1);
         row("Display with 41 characters", {"type TxtLCD03 " + QString(41, u'x'), "click CmdLCD03_1"},
             {"55c60028" + QStringLiteral("78").repeated(40)});
+        row("Display with an empty text", {"type TxtLCD03", "click CmdLCD03_1"}, {"55c60000"}, {"TxtLCD03="});
     }
     void everyOperation()
     {
@@ -271,7 +290,7 @@ private slots:
     {
         QTest::addColumn<QString>("action");
         QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<QString>("during"); // done when frame 1 arrives, inside its wait
+        QTest::addColumn<QString>("during"); // done when frame 1 arrives, inside its wait; "; " between actions
         QTest::addColumn<QStringList>("frames");
         QTest::addColumn<QStringList>("shownAt");
         QStringList speeds; // the speed register of each servo, 0x00 to 0x3c in steps of 3
@@ -282,9 +301,6 @@ private slots:
                                     << QStringList{} << QStringList{"4:LblConta1=256", "4:LblConta2=", "9:LblConta2=1.677722E+07",
                                                                     "9:LblBateria=12.1", "9:LblVersionMD23=", "11:LblVersionMD23=5",
                                                                     "11:LblCon1=0.5", "11:LblCon2="};
-        QTest::newRow("Medir Temperatura") << "click CmdTPA81" << QStringList{"05", "16", "14"} << "" << QStringList{}
-                                           << QStringList{"1:LblPixel(0)=5", "2:LblPixel(1)=22", "3:LblPixel(2)=20",
-                                                          "3:LblPixel(3)="};
         QTest::newRow("Medir Distancias") << "click CmdDistancia" << QStringList{"01", "0055", "01", "012c"} << ""
                                           << QStringList{} << QStringList{"2:LblDistancia(0)=85", "3:LblDistancia(1)=0",
                                                                           "4:LblDistancia(1)=300"};
@@ -292,10 +308,11 @@ private slots:
         QTest::newRow("servo bar moved during a wait")
             << "step ServoScroll(0)" << QStringList{} << "home ServoScroll(0)"
             << QStringList{"55c20101e6", "55c2020105", "55c20101f4", "55c2020101"} << QStringList{"2:ServoVal(0)=50"};
-        // The pad's labels are set before its first frame; a release during its wait goes out after it.
-        QTest::newRow("pad released during an update")
-            << "press 257 255" << QStringList{} << "release 257 255"
-            << QStringList{"55b0000156", "55b00101ab", "55b0000180", "55b0010180"}
+        // The pad's labels are set before its first frame; moves during its waits merge into
+        // the latest, and the release goes out after them, last.
+        QTest::newRow("pad moved and released during an update")
+            << "press 257 255" << QStringList{} << "move 200 50; move 150 100; move 1 127; release 1 127"
+            << QStringList{"55b0000156", "55b00101ab", "55b0000180", "55b0010156", "55b0000180", "55b0010180"}
             << QStringList{"0:Label10=171", "0:Label9=86"};
         QStringList oneThenFull;
         for (const QString &frame : speeds)
@@ -319,8 +336,10 @@ private slots:
         QObject scope;
         connect(&rig->adapter(), &test::ScriptedAdapter::frameReceived, &scope, [&] {
             const qsizetype k = rig->adapter().frames().size() - 1;
-            if (k == 1 && !during.isEmpty())
-                rig->perform(during);
+            if (k == 1) {
+                for (const QString &act : during.split(QStringLiteral("; "), Qt::SkipEmptyParts))
+                    rig->perform(act);
+            }
             for (const QString &check : shownAt.filter(QRegularExpression(QStringLiteral("^%1:").arg(k))))
                 seen << QStringLiteral("%1:%2=%3").arg(k).arg(check.section(u':', 1).section(u'=', 0, 0),
                                                           shown(check.section(u':', 1).section(u'=', 0, 0)));

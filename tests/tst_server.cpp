@@ -164,13 +164,15 @@ private slots:
             QTest::addRow("mode 2, %s", qPrintable(ending)) << 2 << ending << "80 80";
             QTest::addRow("mode 3, %s", qPrintable(ending)) << 3 << ending << "00 00";
         }
+        QTest::newRow("mode 0, the default watchdog") << 0 << "default watchdog" << "80 80";
     }
     void theMotorsStopWhenTheServerEnds()
     {
         QFETCH(int, mode);
         QFETCH(QString, ending);
         QFETCH(QString, stop);
-        startServer({"--watchdog", "300"});
+        const bool byDefault = ending == QLatin1String("default watchdog");
+        startServer(byDefault ? QStringList() : QStringList{"--watchdog", "300"});
         QCOMPARE(call("write", {{"address", 176}, {"register", 15}, {"bytes", QJsonArray{mode}}}).toObject().value("answer"), 1);
         QCOMPARE(call("drive", {{"speed1", 40}, {"speed2", 40}}), QJsonValue(QJsonObject()));
         QCOMPARE(control(QStringLiteral("get B0 0 2")), QStringLiteral("ok 28 28"));
@@ -178,10 +180,14 @@ private slots:
             server->closeWriteChannel();
         else if (ending == QLatin1String("SIGTERM"))
             ::kill(pid_t(server->processId()), SIGTERM);
-        if (ending != QLatin1String("watchdog")) {
+        if (!ending.endsWith(QLatin1String("watchdog"))) {
             QVERIFY(server->waitForFinished(3000));
             QCOMPARE(server->exitCode(), 0);
         } else {
+            if (byDefault) { // 1000 ms: not yet at 600
+                QTest::qWait(600);
+                QCOMPARE(control(QStringLiteral("get B0 0 2")), QStringLiteral("ok 28 28"));
+            }
             QTest::qWait(900);
             QCOMPARE(server->state(), QProcess::Running); // stopped the motors, and goes on serving
         }

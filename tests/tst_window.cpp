@@ -1,3 +1,4 @@
+#include "controlfactory.h"
 #include "simulatedpanel.h"
 
 #include <QApplication>
@@ -45,9 +46,8 @@ QPoint centreOf(QScrollBar *bar, QStyle::SubControl part)
 
 // The window itself: its captions, its layout, and the ways of working a
 // control that the operations table does not use: the servo bars' mouse
-// actions, and the drive pad Image1 (which buttons drive, where a grabbed drag
-// goes, how a drag ends without a release, a flood of moves while the answers
-// come slowly).
+// actions, and the drive pad Image1 (where a grabbed drag goes, how a drag ends
+// without a release).
 class WindowTest : public QObject
 {
     Q_OBJECT
@@ -285,34 +285,13 @@ private slots:
             ++checked;
         }
         QVERIFY(checked > 200);
+        // A caption that fits keeps its font: only those that would not fit are shrunk.
+        QCOMPARE(rig->control(QStringLiteral("CmdTodoOn"))->font(), panelFont(FontRole::Default));
+        QCOMPARE(rig->control(QStringLiteral("Label1(7)"))->font(), panelFont(FontRole::RelayNumber));
+        QCOMPARE(rig->control(QStringLiteral("Label28"))->font(), panelFont(FontRole::CompassLetter));
     }
 
     // ---- The drive pad ----
-
-    // Only the left button drives, with or without a modifier; any release stops
-    // both motors. (The operations table has the plain left press.)
-    void onlyTheLeftButtonDrives_data()
-    {
-        QTest::addColumn<int>("button");
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<QStringList>("frames");
-        QTest::addColumn<QString>("shown"); // turn, speed
-        QTest::newRow("left with shift") << int(Qt::LeftButton) << int(Qt::ShiftModifier)
-                                         << QStringList{"55b00001aa", "55b0010156"} + Stop << "86 170";
-        QTest::newRow("right") << int(Qt::RightButton) << int(Qt::NoModifier) << Stop << " ";
-        QTest::newRow("middle with ctrl") << int(Qt::MiddleButton) << int(Qt::ControlModifier) << Stop << " ";
-    }
-    void onlyTheLeftButtonDrives()
-    {
-        QFETCH(int, button);
-        QFETCH(int, modifiers);
-        QFETCH(QStringList, frames);
-        QFETCH(QString, shown);
-        QTest::mousePress(pad, Qt::MouseButton(button), Qt::KeyboardModifiers(modifiers), QPoint(1, 1));
-        QTest::mouseRelease(pad, Qt::MouseButton(button), Qt::KeyboardModifiers(modifiers), QPoint(128, 127));
-        QCOMPARE(wire(), frames);
-        QCOMPARE(labels(), shown);
-    }
 
     // Grabbed, the pad follows the mouse outside itself: 60 pixels to the left
     // count as 60 to the right; 510 below as the top row. Hovering drives nothing.
@@ -353,46 +332,6 @@ private slots:
         pad->show();
         rig->panel().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&rig->panel()));
-    }
-
-    // Moves that come while an update waits merge into the latest: far fewer
-    // updates than moves, the last one at the final position, the release last.
-    void aFloodOfMovesMergesIntoTheLatest()
-    {
-        rig->adapter().setReplyDelayMs(30);
-        constexpr int Moves = 500;
-        int moved = 0;
-        QTimer mouse;
-        mouse.setInterval(1);
-        // Posted, as the window system's events are, so the timer keeps firing
-        // while an update waits.
-        const auto post = [&](QEvent::Type type, QPoint at, Qt::MouseButton button) {
-            QCoreApplication::postEvent(pad, new QMouseEvent(type, at, pad->mapToGlobal(at), button,
-                                                             type == QEvent::MouseMove ? Qt::LeftButton : Qt::NoButton,
-                                                             Qt::NoModifier));
-        };
-        connect(&mouse, &QTimer::timeout, this, [&] {
-            if (moved == Moves) {
-                mouse.stop();
-                post(QEvent::MouseButtonRelease, QPoint(1, 127), Qt::LeftButton);
-                return;
-            }
-            ++moved;
-            post(QEvent::MouseMove, QPoint(257 - 256 * moved / Moves, 127 * moved / Moves), Qt::NoButton);
-        });
-        QTest::mousePress(pad, Qt::LeftButton, {}, QPoint(257, 1));
-        mouse.start();
-        QTRY_VERIFY_WITH_TIMEOUT(!mouse.isActive() && !rig->panel().gate().busy(), 20000);
-
-        const QStringList frames = wire();
-        const qsizetype updates = frames.size() / 2 - 2;
-        qInfo("%d moves sent %lld updates", Moves, qlonglong(updates));
-        QVERIFY2(frames.size() % 2 == 0 && updates >= 2 && updates <= Moves / 10, qPrintable(frames.join(u' ')));
-        QCOMPARE(frames.first(2), QStringList({"55b00001aa", "55b00101ab"}));
-        QCOMPARE(frames.last(4), QStringList({"55b0000180", "55b0010156"}) + Stop);
-        for (qsizetype i = 0; i < frames.size(); ++i)
-            QVERIFY(frames[i].startsWith(i % 2 ? QStringLiteral("55b00101") : QStringLiteral("55b00001")));
-        QCOMPARE(labels(), QStringLiteral("86 128"));
     }
 };
 

@@ -1,7 +1,5 @@
 #include "scriptedadapter.h"
 
-#include <QTimer>
-
 namespace kestrava::test {
 
 namespace {
@@ -42,11 +40,7 @@ void ScriptedAdapter::consume(const QByteArray &bytes)
 void ScriptedAdapter::answer(const QByteArray &frame)
 {
     const QByteArray bytes = answerTo(frame);
-    if (bytes.isEmpty())
-        return;
-    if (m_replyDelayMs > 0)
-        QTimer::singleShot(m_replyDelayMs, this, [this, bytes] { m_line.write(bytes); });
-    else
+    if (!bytes.isEmpty())
         m_line.write(bytes);
 }
 

@@ -33,7 +33,6 @@ public:
     // Once they are used up a write is answered 01 and a read of N bytes N zeros.
     void queueAnswers(const QStringList &hex) { m_queued += hex; }
     void setSilent(bool silent) { m_silent = silent; }
-    void setReplyDelayMs(int ms) { m_replyDelayMs = ms; }
     // Replaces all of the above; return what to send (empty: nothing).
     void setResponder(std::function<QByteArray(const QByteArray &frame)> responder)
     {
@@ -53,7 +52,6 @@ private:
     QList<QByteArray> m_frames;
     QStringList m_queued;
     bool m_silent = false;
-    int m_replyDelayMs = 0;
     std::function<QByteArray(const QByteArray &)> m_responder;
 };
 

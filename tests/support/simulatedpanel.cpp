@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -116,20 +117,15 @@ void SimulatedPanel::click(const QString &name)
     QTest::mouseClick(target, Qt::LeftButton, {}, target->rect().center());
 }
 
-void SimulatedPanel::stepBar(const QString &name)
-{
-    auto *bar = control<QScrollBar>(name);
-    QTest::keyClick(bar, bar->orientation() == Qt::Vertical ? Qt::Key_Down : Qt::Key_Right);
-}
-
 void SimulatedPanel::perform(const QString &action)
 {
     const QString verb = action.section(u' ', 0, 0);
     const QString name = action.section(u' ', 1, 1);
     if (verb == u"click") {
         click(name);
-    } else if (verb == u"step") {
-        stepBar(name);
+    } else if (verb == u"step") { // one arrow step down (or right), by a key
+        auto *bar = control<QScrollBar>(name);
+        QTest::keyClick(bar, bar->orientation() == Qt::Vertical ? Qt::Key_Down : Qt::Key_Right);
     } else if (verb == u"home" || verb == u"end" || verb == u"space") {
         QTest::keyClick(control(name), verb == u"home" ? Qt::Key_Home : verb == u"end" ? Qt::Key_End : Qt::Key_Space);
     } else if (verb == u"type") {
@@ -138,17 +134,31 @@ void SimulatedPanel::perform(const QString &action)
         // Key by key with its text, so letters beyond ASCII are typed too.
         for (const QChar typed : action.section(u' ', 2))
             QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(typed), Qt::NoModifier);
+        if (action.section(u' ', 2).isEmpty())
+            QTest::keyClick(box, Qt::Key_Backspace);
     } else {
         QWidget *pad = control(QStringLiteral("Image1"));
         const QPoint at(action.section(u' ', 1, 1).toInt(), action.section(u' ', 2, 2).toInt());
-        if (verb == u"press")
-            QTest::mousePress(pad, Qt::LeftButton, {}, at);
-        else if (verb == u"move")
+        const QString how = action.section(u' ', 3);
+        const Qt::MouseButton button = how.contains(u"right") ? Qt::RightButton
+            : how.contains(u"middle")                          ? Qt::MiddleButton
+                                                               : Qt::LeftButton;
+        const Qt::KeyboardModifiers keys = how.contains(u"shift") ? Qt::ShiftModifier
+            : how.contains(u"ctrl")                               ? Qt::ControlModifier
+                                                                  : Qt::NoModifier;
+        if (verb == u"press") {
+            QTest::mousePress(pad, button, keys, at);
+        } else if (verb == u"move" && how == u"lr") { // with the left and right buttons held
+            QMouseEvent move(QEvent::MouseMove, at, pad->mapToGlobal(at), Qt::NoButton,
+                             Qt::LeftButton | Qt::RightButton, Qt::NoModifier);
+            QApplication::sendEvent(pad, &move);
+        } else if (verb == u"move") {
             QTest::mouseMove(pad, at);
-        else if (verb == u"release")
-            QTest::mouseRelease(pad, Qt::LeftButton, {}, at);
-        else
+        } else if (verb == u"release") {
+            QTest::mouseRelease(pad, button, keys, at);
+        } else {
             qFatal("no action %s", qPrintable(action));
+        }
     }
 }
 

@@ -73,13 +73,13 @@ public:
     // A real left click at the middle of the control; returns when the
     // operation it started (and all deferred behind it) has ended.
     void click(const QString &name);
-    // One arrow step down (or right) of a scroll bar, by a real key press.
-    void stepBar(const QString &name);
     // An operator action as text, for data tables: "click NAME", "step NAME"
-    // (a scroll bar), "type NAME TEXT" (replaces a text box's text by typing),
+    // (a scroll bar), "type NAME TEXT" (replaces a text box's text by typing; no TEXT empties it),
     // "home NAME", "end NAME" (a scroll bar to its minimum or maximum by key),
     // "space NAME" (a focused button worked by its key),
-    // "press X Y", "move X Y", "release X Y" (left button on the drive pad, in pixels).
+    // "press X Y", "move X Y", "release X Y" (left button on the drive pad, in pixels;
+    // "move X Y lr" with the right button held too; "right", "middle", "shift", "ctrl"
+    // after X Y press or release with that button or key).
     void perform(const QString &action);
     QString text(const QString &name) const;
     QStringList texts(const QStringList &names) const;
