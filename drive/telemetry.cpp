@@ -1,8 +1,8 @@
-#include "telemetry.h"
+#include "drive/telemetry.h"
 
-#include "md23.h"
-#include "numberformat.h"
-#include "serialline.h"
+#include "drive/md23.h"
+#include "numbers/numberformat.h"
+#include "link/serialline.h"
 
 namespace kestrava {
 

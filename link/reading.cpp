@@ -1,7 +1,7 @@
-#include "reading.h"
+#include "link/reading.h"
 
-#include "frames.h"
-#include "instep.h"
+#include "link/frames.h"
+#include "link/instep.h"
 
 #include <algorithm>
 

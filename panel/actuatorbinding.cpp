@@ -1,10 +1,10 @@
-#include "actuatorbinding.h"
+#include "panel/actuatorbinding.h"
 
-#include "display.h"
-#include "keypaddialogue.h"
-#include "modulecontext.h"
-#include "relays.h"
-#include "servos.h"
+#include "actuators/display.h"
+#include "actuators/keypaddialogue.h"
+#include "panel/modulecontext.h"
+#include "actuators/relays.h"
+#include "actuators/servos.h"
 
 #include <QApplication>
 #include <QEvent>

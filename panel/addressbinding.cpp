@@ -1,7 +1,7 @@
-#include "addressbinding.h"
+#include "panel/addressbinding.h"
 
-#include "addresschange.h"
-#include "modulecontext.h"
+#include "link/addresschange.h"
+#include "panel/modulecontext.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,14 +1,14 @@
-#include "controlpanel.h"
+#include "panel/controlpanel.h"
 
-#include "actuatorbinding.h"
-#include "addressbinding.h"
-#include "drivebinding.h"
-#include "eventtable.h"
-#include "modulecontext.h"
-#include "panellayout.h"
-#include "pictures.h"
-#include "portcombo.h"
-#include "sensorbinding.h"
+#include "panel/actuatorbinding.h"
+#include "panel/addressbinding.h"
+#include "panel/drivebinding.h"
+#include "panel/eventtable.h"
+#include "panel/modulecontext.h"
+#include "panel/panellayout.h"
+#include "panel/pictures.h"
+#include "panel/portcombo.h"
+#include "panel/sensorbinding.h"
 
 #include <QCloseEvent>
 #include <QLabel>

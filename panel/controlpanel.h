@@ -1,11 +1,11 @@
 #pragma once
 
-#include "eventgate.h"
-#include "eventhandlers.h"
-#include "portselector.h"
-#include "reading.h"
-#include "serialline.h"
-#include "transactionengine.h"
+#include "link/eventgate.h"
+#include "panel/eventhandlers.h"
+#include "panel/portselector.h"
+#include "link/reading.h"
+#include "link/serialline.h"
+#include "link/transactionengine.h"
 
 #include <QWidget>
 

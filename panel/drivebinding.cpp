@@ -1,10 +1,10 @@
-#include "drivebinding.h"
+#include "panel/drivebinding.h"
 
-#include "drivepad.h"
-#include "modulecontext.h"
-#include "motion.h"
-#include "readingbinding.h"
-#include "telemetry.h"
+#include "drive/drivepad.h"
+#include "panel/modulecontext.h"
+#include "drive/motion.h"
+#include "panel/readingbinding.h"
+#include "drive/telemetry.h"
 
 #include <QLabel>
 

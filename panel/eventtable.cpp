@@ -1,9 +1,9 @@
-#include "eventtable.h"
+#include "panel/eventtable.h"
 
-#include "padimage.h"
-#include "eventgate.h"
-#include "eventhandlers.h"
-#include "portcombo.h"
+#include "panel/padimage.h"
+#include "link/eventgate.h"
+#include "panel/eventhandlers.h"
+#include "panel/portcombo.h"
 
 #include <QPushButton>
 #include <QRegularExpression>

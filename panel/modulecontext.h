@@ -1,9 +1,9 @@
 #pragma once
 
-#include "eventgate.h"
-#include "eventhandlers.h"
-#include "reading.h"
-#include "transactionengine.h"
+#include "link/eventgate.h"
+#include "panel/eventhandlers.h"
+#include "link/reading.h"
+#include "link/transactionengine.h"
 
 #include <QWidget>
 

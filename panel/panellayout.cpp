@@ -1,6 +1,6 @@
-#include "panellayout.h"
+#include "panel/panellayout.h"
 
-#include "controlfactory.h"
+#include "panel/controlfactory.h"
 
 namespace kestrava {
 

@@ -1,7 +1,7 @@
-#include "readingbinding.h"
+#include "panel/readingbinding.h"
 
-#include "compasspicture.h"
-#include "modulecontext.h"
+#include "panel/compasspicture.h"
+#include "panel/modulecontext.h"
 
 #include <QLabel>
 

@@ -1,10 +1,10 @@
-#include "sensorbinding.h"
+#include "panel/sensorbinding.h"
 
-#include "compass.h"
-#include "modulecontext.h"
-#include "rangers.h"
-#include "readingbinding.h"
-#include "thermalarray.h"
+#include "sensors/compass.h"
+#include "panel/modulecontext.h"
+#include "sensors/rangers.h"
+#include "panel/readingbinding.h"
+#include "sensors/thermalarray.h"
 
 namespace kestrava {
 

@@ -1,7 +1,7 @@
-#include "compass.h"
+#include "sensors/compass.h"
 
-#include "cmps03.h"
-#include "numberformat.h"
+#include "sensors/cmps03.h"
+#include "numbers/numberformat.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
-#include "rangers.h"
+#include "sensors/rangers.h"
 
-#include "instep.h"
-#include "srf02.h"
+#include "link/instep.h"
+#include "sensors/srf02.h"
 
 #include <QElapsedTimer>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "frames.h"
+#include "link/frames.h"
 
 #include <chrono>
 

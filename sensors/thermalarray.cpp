@@ -1,6 +1,6 @@
-#include "thermalarray.h"
+#include "sensors/thermalarray.h"
 
-#include "tpa81.h"
+#include "sensors/tpa81.h"
 
 namespace kestrava {
 

@@ -17,8 +17,8 @@ faults=(
     'actuators/servos.cpp|s/quint8(position % 256)),/quint8(position \/ 256)),/|a servo frame carries the high byte twice'
     'drive/drivepad.cpp|s/DeadBandHigh = 135/DeadBandHigh = 136/|the pad dead band one step wider'
     'link/transactionengine.h|s/MaxStoredReply = 999/MaxStoredReply = 998/|the reply store keeps one byte too few'
-    'sim/simsrf02.h|s/RangingTime{65}/RangingTime{40}/|the simulated ranger measures too briefly'
-    'sim/simmd23.h|s/AutoStopSeconds = 2.0/AutoStopSeconds = 2.5/|the simulated automatic stop half a second late'
+    'sim/modules/simsrf02.h|s/RangingTime{65}/RangingTime{40}/|the simulated ranger measures too briefly'
+    'sim/modules/simmd23.h|s/AutoStopSeconds = 2.0/AutoStopSeconds = 2.5/|the simulated automatic stop half a second late'
     'cli/session.cpp|s/return worseOf(driven, stopped);/return driven;/|the command line hides a stop that failed'
 )
 

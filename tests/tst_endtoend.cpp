@@ -1,5 +1,5 @@
-#include "readinglog.h"
-#include "simulatedpanel.h"
+#include "panel/readinglog.h"
+#include "tests/support/simulatedpanel.h"
 
 #include <QElapsedTimer>
 #include <QTest>

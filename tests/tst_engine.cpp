@@ -1,7 +1,7 @@
-#include "pseudoterminal.h"
-#include "serialline.h"
-#include "trace.h"
-#include "transactionengine.h"
+#include "tests/support/pseudoterminal.h"
+#include "link/serialline.h"
+#include "link/trace.h"
+#include "link/transactionengine.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>

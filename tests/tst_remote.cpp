@@ -1,6 +1,6 @@
-#include "pseudoterminal.h"
-#include "remotepath.h"
-#include "simulatedpanel.h"
+#include "tests/support/pseudoterminal.h"
+#include "tests/support/remotepath.h"
+#include "tests/support/simulatedpanel.h"
 
 #include <QElapsedTimer>
 #include <QTest>
