@@ -1,30 +1,34 @@
 #include "panel/eventhandlers.h"
 
-namespace kestrava {
-namespace {
+#include "panel/actuatorbinding.h"
+#include "panel/portselector.h"
+#include "panel/readingbinding.h"
 
-EventGate::Operation bind(const EventHandlers::Handler &handler, qint16 index, const MouseArgs &mouse)
+#include <QLineEdit>
+#include <QScrollBar>
+
+namespace kestrava {
+
+EventHandlers::EventHandlers(const ModuleContext &context, PortSelector &ports)
+    : m_context(context)
+    , m_ports(ports)
+    , m_currentAddress(context.control<QLineEdit>(QStringLiteral("TxtActDir")))
+    , m_newAddress(context.control<QLineEdit>(QStringLiteral("TxtNueDir")))
+    , m_servoSpeed(context.control<QScrollBar>(QStringLiteral("VeloScroll")))
+    , m_displayText(context.control<QLineEdit>(QStringLiteral("TxtLCD03")))
+    , m_relays(*new RelayPanel(context, &context.panel))
+    , m_keypad(*new KeypadButton(context, &context.panel))
 {
-    if (const auto *plain = std::get_if<EventHandlers::Plain>(&handler))
-        return *plain;
-    if (const auto *indexed = std::get_if<EventHandlers::Indexed>(&handler))
-        return [call = *indexed, index] { call(index); };
-    return [call = std::get<EventHandlers::Mouse>(handler), mouse] { call(mouse); };
 }
 
-} // namespace
-
-bool EventHandlers::fire(EventGate &gate, const QString &name, qint16 index, const MouseArgs &mouse) const
+void EventHandlers::ComboCom_LostFocus()
 {
-    const Entry *entry = find(name);
-    if (!entry)
-        return false;
-    EventGate::Operation operation = bind(entry->handler, index, mouse);
-    if (entry->deferral == Deferral::MergeWithLatest)
-        gate.runMerging(name, std::move(operation)); // deferred events merge by handler name
-    else
-        gate.run(std::move(operation));
-    return true;
+    m_ports.ComboCom_LostFocus();
+}
+
+void EventHandlers::showSequence(Outcome (*sequence)(TransactionEngine &, const ReadingSink &))
+{
+    sequence(m_context.engine, showReadings(m_context));
 }
 
 } // namespace kestrava

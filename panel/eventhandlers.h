@@ -1,14 +1,17 @@
 #pragma once
 
-#include "link/eventgate.h"
+#include "panel/modulecontext.h"
 
-#include <QHash>
-#include <QString>
+#include <QtGlobal>
 
-#include <functional>
-#include <variant>
+class QLineEdit;
+class QScrollBar;
 
 namespace kestrava {
+
+class KeypadButton;
+class PortSelector;
+class RelayPanel;
 
 // What a drive-pad handler receives: the button mask (1 left, 2 right, 4 middle),
 // the shift-key mask, and the pointer in twips from the control's top-left corner.
@@ -20,53 +23,69 @@ struct MouseArgs
     float y = 0.0f;
 };
 
-// How an event that arrives while another operation runs is deferred.
-enum class Deferral {
-    Queue,            // runs later, in arrival order
-    MergeWithLatest,  // replaces a deferred event of the same handler at the queue's tail
-};
-
-// Handlers by the names of the event table ("CmdTPA81_Click", "ReleOn_Click", ...).
-// The device code registers its handlers here; the window wires each row of its
-// event table to the handler of the row's name.
+// Every handler of the window, under the name its event-table row gives it. The rows
+// name these members, so a handler that is missing or takes the wrong arguments
+// fails the build. Each module's binding file defines its own handlers.
 class EventHandlers
 {
 public:
-    using Plain = std::function<void()>;
-    using Indexed = std::function<void(qint16 index)>;
-    using Mouse = std::function<void(const MouseArgs &)>;
-    using Handler = std::variant<Plain, Indexed, Mouse>;
+    EventHandlers(const ModuleContext &context, PortSelector &ports);
 
-    struct Entry
-    {
-        Handler handler;
-        Deferral deferral = Deferral::Queue;
-    };
+    void ComboCom_LostFocus();
+    void CmdDireccion_Click();
 
-    void add(const QString &name, Plain handler) { insert(name, {std::move(handler)}); }
-    void add(const QString &name, Indexed handler) { insert(name, {std::move(handler)}); }
-    void add(const QString &name, Mouse handler, Deferral deferral = Deferral::Queue)
-    {
-        insert(name, {std::move(handler), deferral});
-    }
+    // MD23: settings written once, timed moves, telemetry, the drive pad.
+    void Command2_Click();
+    void Command3_Click();
+    void CmdStopOff_Click();
+    void CmdStopOn_Click();
+    void CmdAcel10_Click();
+    void CmdAcel5_Click();
+    void CmdAcel1_Click();
+    void CmdModo2_Click();
+    void CmdModo0_Click();
+    void CmdAutoOn_Click();
+    void CmdAutoOff_Click();
+    void CmdResetCounter_Click();
+    void CmdAdelante1_Click(qint16 index);
+    void CmdGiro_Click(qint16 index);
+    void CmdLeerDatos_Click();
+    // Image1_MouseUp may run at any time, also for a drag that ended without a
+    // release reaching the pad (window closed, grab lost): it always sends both stops.
+    void Image1_MouseDown(const MouseArgs &mouse);
+    void Image1_MouseMove(const MouseArgs &mouse);
+    void Image1_MouseUp(const MouseArgs &mouse);
 
-    // Runs the handler registered as `name` as its control's event does: through the
-    // gate, so it waits its turn behind a running operation (merging with the latest
-    // deferred event of its kind when registered so). `index` goes to an indexed
-    // handler, `mouse` to a drive-pad handler. False when no handler has that name.
-    bool fire(EventGate &gate, const QString &name, qint16 index = -1, const MouseArgs &mouse = {}) const;
+    // SD21, RLY08, LCD03.
+    void ServoScroll_Change(qint16 index);
+    void VeloScroll_Change();
+    void ReleOn_Click(qint16 index);
+    void ReleOff_Click(qint16 index);
+    void CmdTodoOn_Click();
+    void CmdTodoOff_Click();
+    void CmdLCD03_1_Click();
+    void CmdLCD03_2_Click();
+    void CmdLCD03_3_Click();
+    void CmdLCD03_4_Click();
+    void CmdLCD03_5_Click();
+    void CmdLCD03_6_Click();
 
-    const Entry *find(const QString &name) const
-    {
-        auto it = m_entries.constFind(name);
-        return it == m_entries.constEnd() ? nullptr : &it.value();
-    }
-    QStringList names() const { return m_entries.keys(); }
+    // Sensors.
+    void CmdBrujula_Click();
+    void CmdTPA81_Click();
+    void CmdDistancia_Click();
 
 private:
-    void insert(const QString &name, Entry entry) { m_entries.insert(name, std::move(entry)); }
+    void showSequence(Outcome (*sequence)(TransactionEngine &, const ReadingSink &));
 
-    QHash<QString, Entry> m_entries;
+    ModuleContext m_context;
+    PortSelector &m_ports;
+    QLineEdit &m_currentAddress;
+    QLineEdit &m_newAddress;
+    QScrollBar &m_servoSpeed;
+    QLineEdit &m_displayText;
+    RelayPanel &m_relays;
+    KeypadButton &m_keypad;
 };
 
 } // namespace kestrava

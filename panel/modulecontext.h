@@ -1,7 +1,6 @@
 #pragma once
 
 #include "link/eventgate.h"
-#include "panel/eventhandlers.h"
 #include "link/reading.h"
 #include "link/transactionengine.h"
 
@@ -10,14 +9,13 @@
 namespace kestrava {
 
 // What a module's code gets from the window: the engine for its transactions, the
-// gate for safe points, the window to find its controls in, and the table of
-// handlers to register with, and who else hears of every reading the window shows.
+// gate for safe points, the window to find its controls in, and who else hears of
+// every reading the window shows.
 struct ModuleContext
 {
     TransactionEngine &engine;
     EventGate &gate;
     QWidget &panel;
-    EventHandlers &handlers;
     ReadingSink onShown = {};
 
     // The control named `name`, or the element `name(index)` of a control array.

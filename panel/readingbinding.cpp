@@ -73,12 +73,4 @@ ReadingSink showReadings(const ModuleContext &context)
     };
 }
 
-void addReadingHandler(const ModuleContext &context, const QString &handler, ReadingSequence sequence)
-{
-    TransactionEngine &engine = context.engine;
-    context.handlers.add(handler, EventHandlers::Plain([&engine, sequence, show = showReadings(context)] {
-                             sequence(engine, show);
-                         }));
-}
-
 } // namespace kestrava

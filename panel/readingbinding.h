@@ -10,8 +10,4 @@ struct ModuleContext;
 // on to the context's onShown. Every caption it needs must exist.
 ReadingSink showReadings(const ModuleContext &context);
 
-// Registers `handler` to run a reading sequence shown through showReadings.
-using ReadingSequence = Outcome (*)(TransactionEngine &, const ReadingSink &);
-void addReadingHandler(const ModuleContext &context, const QString &handler, ReadingSequence sequence);
-
 } // namespace kestrava
