@@ -3,6 +3,7 @@
 #include "actuators/display.h"
 #include "actuators/relays.h"
 #include "actuators/servos.h"
+#include "panel/controlnames.h"
 #include "panel/eventhandlers.h"
 
 #include <QApplication>
@@ -20,7 +21,7 @@ void moveServo(const ModuleContext &context, qint16 index)
 {
     if (index < 0 || index >= sd21::ServoCount)
         return;
-    const QScrollBar &bar = context.control<QScrollBar>(QStringLiteral("ServoScroll"), index);
+    const QScrollBar &bar = context.control<QScrollBar>(QLatin1String(controls::ServoScroll), index);
     writeServoPosition(context.engine, index, quint16(qBound(0, bar.value(), 0xFFFF)));
     // The bar may have moved while the answers were awaited; the caption follows the bar.
     context.control<QLabel>(QStringLiteral("ServoVal"), index).setText(servoCaption(bar.value()));

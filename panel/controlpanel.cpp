@@ -1,5 +1,6 @@
 #include "panel/controlpanel.h"
 
+#include "panel/controlnames.h"
 #include "panel/eventtable.h"
 #include "panel/modulecontext.h"
 #include "panel/panellayout.h"
@@ -79,7 +80,7 @@ ControlPanel::ControlPanel(PortSelector::ShowMessage showMessage, QWidget *paren
         " left: 5px; padding: 0px 1px; }"));
     fitScreen();
 
-    m_comboCom = findChild<PortCombo *>(QStringLiteral("ComboCom"));
+    m_comboCom = findChild<PortCombo *>(QLatin1String(controls::ComboCom));
     m_portSelector = std::make_unique<PortSelector>(m_line, *m_comboCom, std::move(showMessage));
     const ModuleContext context{m_engine, m_gate, *this,
                                 [this](const Reading &reading) { emit readingShown(reading); }};

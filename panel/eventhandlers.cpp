@@ -1,6 +1,7 @@
 #include "panel/eventhandlers.h"
 
 #include "panel/actuatorbinding.h"
+#include "panel/controlnames.h"
 #include "panel/portselector.h"
 #include "panel/readingbinding.h"
 
@@ -14,7 +15,7 @@ EventHandlers::EventHandlers(const ModuleContext &context, PortSelector &ports)
     , m_ports(ports)
     , m_currentAddress(context.control<QLineEdit>(QStringLiteral("TxtActDir")))
     , m_newAddress(context.control<QLineEdit>(QStringLiteral("TxtNueDir")))
-    , m_servoSpeed(context.control<QScrollBar>(QStringLiteral("VeloScroll")))
+    , m_servoSpeed(context.control<QScrollBar>(QLatin1String(controls::VeloScroll)))
     , m_displayText(context.control<QLineEdit>(QStringLiteral("TxtLCD03")))
     , m_relays(*new RelayPanel(context, &context.panel))
     , m_keypad(*new KeypadButton(context, &context.panel))

@@ -1,6 +1,7 @@
 #include "panel/eventtable.h"
 
 #include "link/eventgate.h"
+#include "panel/controlnames.h"
 #include "panel/padimage.h"
 #include "panel/portcombo.h"
 
@@ -18,44 +19,44 @@ using E = ControlEvent;
 using H = EventHandlers;
 
 constexpr EventRow EventTable[] = {
-    {"ComboCom", E::LostFocus, &H::ComboCom_LostFocus},
-    {"CmdDireccion", E::Click, &H::CmdDireccion_Click},
+    {controls::ComboCom, E::LostFocus, &H::ComboCom_LostFocus},
+    {controls::CmdDireccion, E::Click, &H::CmdDireccion_Click},
     // MD23
-    {"Command2", E::Click, &H::Command2_Click},
-    {"Command3", E::Click, &H::Command3_Click},
-    {"CmdStopOff", E::Click, &H::CmdStopOff_Click},
-    {"CmdStopOn", E::Click, &H::CmdStopOn_Click},
-    {"CmdAcel10", E::Click, &H::CmdAcel10_Click},
-    {"CmdAcel5", E::Click, &H::CmdAcel5_Click},
-    {"CmdAcel1", E::Click, &H::CmdAcel1_Click},
-    {"CmdModo2", E::Click, &H::CmdModo2_Click},
-    {"CmdModo0", E::Click, &H::CmdModo0_Click},
-    {"CmdAutoOn", E::Click, &H::CmdAutoOn_Click},
-    {"CmdAutoOff", E::Click, &H::CmdAutoOff_Click},
-    {"CmdResetCounter", E::Click, &H::CmdResetCounter_Click},
-    {"CmdAdelante1", E::Click, &H::CmdAdelante1_Click},
-    {"CmdGiro", E::Click, &H::CmdGiro_Click},
-    {"CmdLeerDatos", E::Click, &H::CmdLeerDatos_Click},
-    {"Image1", E::MouseDown, &H::Image1_MouseDown},
-    {"Image1", E::MouseMove, &H::Image1_MouseMove, true},
-    {"Image1", E::MouseUp, &H::Image1_MouseUp},
+    {controls::Command2, E::Click, &H::Command2_Click},
+    {controls::Command3, E::Click, &H::Command3_Click},
+    {controls::CmdStopOff, E::Click, &H::CmdStopOff_Click},
+    {controls::CmdStopOn, E::Click, &H::CmdStopOn_Click},
+    {controls::CmdAcel10, E::Click, &H::CmdAcel10_Click},
+    {controls::CmdAcel5, E::Click, &H::CmdAcel5_Click},
+    {controls::CmdAcel1, E::Click, &H::CmdAcel1_Click},
+    {controls::CmdModo2, E::Click, &H::CmdModo2_Click},
+    {controls::CmdModo0, E::Click, &H::CmdModo0_Click},
+    {controls::CmdAutoOn, E::Click, &H::CmdAutoOn_Click},
+    {controls::CmdAutoOff, E::Click, &H::CmdAutoOff_Click},
+    {controls::CmdResetCounter, E::Click, &H::CmdResetCounter_Click},
+    {controls::CmdAdelante1, E::Click, &H::CmdAdelante1_Click},
+    {controls::CmdGiro, E::Click, &H::CmdGiro_Click},
+    {controls::CmdLeerDatos, E::Click, &H::CmdLeerDatos_Click},
+    {controls::Image1, E::MouseDown, &H::Image1_MouseDown},
+    {controls::Image1, E::MouseMove, &H::Image1_MouseMove, true},
+    {controls::Image1, E::MouseUp, &H::Image1_MouseUp},
     // SD21, RLY08, LCD03
-    {"ServoScroll", E::Change, &H::ServoScroll_Change},
-    {"VeloScroll", E::Change, &H::VeloScroll_Change},
-    {"ReleOn", E::Click, &H::ReleOn_Click},
-    {"ReleOff", E::Click, &H::ReleOff_Click},
-    {"CmdTodoOn", E::Click, &H::CmdTodoOn_Click},
-    {"CmdTodoOff", E::Click, &H::CmdTodoOff_Click},
-    {"CmdLCD03_1", E::Click, &H::CmdLCD03_1_Click},
-    {"CmdLCD03_2", E::Click, &H::CmdLCD03_2_Click},
-    {"CmdLCD03_3", E::Click, &H::CmdLCD03_3_Click},
-    {"CmdLCD03_4", E::Click, &H::CmdLCD03_4_Click},
-    {"CmdLCD03_5", E::Click, &H::CmdLCD03_5_Click},
-    {"CmdLCD03_6", E::Click, &H::CmdLCD03_6_Click},
+    {controls::ServoScroll, E::Change, &H::ServoScroll_Change},
+    {controls::VeloScroll, E::Change, &H::VeloScroll_Change},
+    {controls::ReleOn, E::Click, &H::ReleOn_Click},
+    {controls::ReleOff, E::Click, &H::ReleOff_Click},
+    {controls::CmdTodoOn, E::Click, &H::CmdTodoOn_Click},
+    {controls::CmdTodoOff, E::Click, &H::CmdTodoOff_Click},
+    {controls::CmdLCD03_1, E::Click, &H::CmdLCD03_1_Click},
+    {controls::CmdLCD03_2, E::Click, &H::CmdLCD03_2_Click},
+    {controls::CmdLCD03_3, E::Click, &H::CmdLCD03_3_Click},
+    {controls::CmdLCD03_4, E::Click, &H::CmdLCD03_4_Click},
+    {controls::CmdLCD03_5, E::Click, &H::CmdLCD03_5_Click},
+    {controls::CmdLCD03_6, E::Click, &H::CmdLCD03_6_Click},
     // Sensors
-    {"CmdBrujula", E::Click, &H::CmdBrujula_Click},
-    {"CmdTPA81", E::Click, &H::CmdTPA81_Click},
-    {"CmdDistancia", E::Click, &H::CmdDistancia_Click},
+    {controls::CmdBrujula, E::Click, &H::CmdBrujula_Click},
+    {controls::CmdTPA81, E::Click, &H::CmdTPA81_Click},
+    {controls::CmdDistancia, E::Click, &H::CmdDistancia_Click},
 };
 
 constexpr bool takesMouse(const EventRow &row)
