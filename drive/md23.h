@@ -1,11 +1,21 @@
 #pragma once
 
+#include "link/field.h"
 #include <QtGlobal>
 
 #include <array>
 
 // The MD23 dual-motor controller as the motor drive uses it.
 namespace kestrava::md23 {
+
+namespace fields {
+inline constexpr Field Encoder1{"md23", "encoder1"};
+inline constexpr Field Encoder2{"md23", "encoder2"};
+inline constexpr Field Battery{"md23", "battery"};
+inline constexpr Field Version{"md23", "version"};
+inline constexpr Field Current1{"md23", "current1"};
+inline constexpr Field Current2{"md23", "current2"};
+} // namespace fields
 
 // Writes go to the even address; reads use Address + 1. The address change of the
 // General frame never alters it.
