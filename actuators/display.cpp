@@ -1,4 +1,4 @@
-#include "display.h"
+#include "actuators/display.h"
 
 #include <QList>
 

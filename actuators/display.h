@@ -1,7 +1,7 @@
 #pragma once
 
-#include "lcd03.h"
-#include "transactionengine.h"
+#include "actuators/lcd03.h"
+#include "link/transactionengine.h"
 
 #include <QByteArray>
 #include <QStringView>

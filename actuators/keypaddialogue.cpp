@@ -1,9 +1,9 @@
-#include "keypaddialogue.h"
+#include "actuators/keypaddialogue.h"
 
-#include "eventgate.h"
-#include "frames.h"
-#include "serialline.h"
-#include "transactionengine.h"
+#include "link/eventgate.h"
+#include "link/frames.h"
+#include "link/serialline.h"
+#include "link/transactionengine.h"
 
 #include <QScopedValueRollback>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lcd03.h"
+#include "actuators/lcd03.h"
 
 #include <QByteArray>
 #include <QString>

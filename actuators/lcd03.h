@@ -1,6 +1,6 @@
 #pragma once
 
-#include "frames.h"
+#include "link/frames.h"
 
 // The LCD03 display with keypad.
 namespace kestrava::lcd03 {

@@ -1,6 +1,6 @@
-#include "relays.h"
+#include "actuators/relays.h"
 
-#include "frames.h"
+#include "link/frames.h"
 
 namespace kestrava {
 

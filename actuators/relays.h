@@ -1,7 +1,7 @@
 #pragma once
 
-#include "rly08.h"
-#include "transactionengine.h"
+#include "actuators/rly08.h"
+#include "link/transactionengine.h"
 
 #include <QByteArray>
 

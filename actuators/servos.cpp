@@ -1,7 +1,7 @@
-#include "servos.h"
+#include "actuators/servos.h"
 
-#include "frames.h"
-#include "reading.h"
+#include "link/frames.h"
+#include "link/reading.h"
 
 namespace kestrava {
 

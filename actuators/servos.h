@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sd21.h"
-#include "transactionengine.h"
+#include "actuators/sd21.h"
+#include "link/transactionengine.h"
 
 #include <QByteArray>
 #include <QString>

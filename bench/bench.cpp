@@ -4,14 +4,14 @@
 // USB latency timer and over TCP (only these with --latency-only). Run by hand; prints
 // one line per figure.
 
-#include "benchmeasure.h"
-#include "latencybench.h"
-#include "panelbench.h"
-#include "serialline.h"
-#include "simulatedbus.h"
-#include "simviewbench.h"
-#include "transactionengine.h"
-#include "instep.h"
+#include "bench/benchmeasure.h"
+#include "bench/latencybench.h"
+#include "bench/panelbench.h"
+#include "link/serialline.h"
+#include "launcher/simulatedbus.h"
+#include "bench/simviewbench.h"
+#include "link/transactionengine.h"
+#include "link/instep.h"
 
 #include <QApplication>
 #include <QFile>

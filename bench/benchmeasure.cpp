@@ -1,6 +1,6 @@
-#include "benchmeasure.h"
+#include "bench/benchmeasure.h"
 
-#include "simtime.h"
+#include "sim/world/simtime.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,14 +1,14 @@
-#include "latencybench.h"
+#include "bench/latencybench.h"
 
-#include "benchmeasure.h"
-#include "controlpanel.h"
-#include "panelbench.h"
-#include "rawclient.h"
-#include "remotepath.h"
-#include "simulatedbus.h"
-#include "instep.h"
-#include "serialline.h"
-#include "telemetry.h"
+#include "bench/benchmeasure.h"
+#include "panel/controlpanel.h"
+#include "bench/panelbench.h"
+#include "bench/rawclient.h"
+#include "tests/support/remotepath.h"
+#include "launcher/simulatedbus.h"
+#include "link/instep.h"
+#include "link/serialline.h"
+#include "drive/telemetry.h"
 
 #include <QPushButton>
 #include <QTemporaryDir>

@@ -1,12 +1,12 @@
-#include "panelbench.h"
+#include "bench/panelbench.h"
 
-#include "benchmeasure.h"
-#include "controlpanel.h"
-#include "lcd03.h"
-#include "drivepad.h"
-#include "md23.h"
-#include "padimage.h"
-#include "panellayout.h"
+#include "bench/benchmeasure.h"
+#include "panel/controlpanel.h"
+#include "actuators/lcd03.h"
+#include "drive/drivepad.h"
+#include "drive/md23.h"
+#include "panel/padimage.h"
+#include "panel/panellayout.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

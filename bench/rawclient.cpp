@@ -1,4 +1,4 @@
-#include "rawclient.h"
+#include "bench/rawclient.h"
 
 #include <cerrno>
 #include <chrono>

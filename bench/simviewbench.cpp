@@ -1,9 +1,9 @@
-#include "simviewbench.h"
+#include "bench/simviewbench.h"
 
-#include "benchmeasure.h"
-#include "serialline.h"
-#include "simulatedbus.h"
-#include "transactionengine.h"
+#include "bench/benchmeasure.h"
+#include "link/serialline.h"
+#include "launcher/simulatedbus.h"
+#include "link/transactionengine.h"
 
 #include <QFile>
 #include <QTest>

@@ -1,16 +1,16 @@
-#include "cli.h"
+#include "cli/cli.h"
 
-#include "server.h"
-#include "session.h"
+#include "cli/server.h"
+#include "cli/session.h"
 
-#include "instep.h"
-#include "motion.h"
+#include "link/instep.h"
+#include "drive/motion.h"
 
-#include "serialline.h"
-#include "signalwatcher.h"
-#include "simulatedbus.h"
-#include "trace.h"
-#include "transactionengine.h"
+#include "link/serialline.h"
+#include "process/signalwatcher.h"
+#include "launcher/simulatedbus.h"
+#include "link/trace.h"
+#include "link/transactionengine.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

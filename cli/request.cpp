@@ -1,8 +1,8 @@
-#include "request.h"
+#include "cli/request.h"
 
-#include "lcd03.h"
-#include "rly08.h"
-#include "sd21.h"
+#include "actuators/lcd03.h"
+#include "actuators/rly08.h"
+#include "actuators/sd21.h"
 
 #include <QHash>
 

@@ -1,7 +1,7 @@
-#include "rpc.h"
+#include "cli/rpc.h"
 
-#include "lcd03.h"
-#include "sd21.h"
+#include "actuators/lcd03.h"
+#include "actuators/sd21.h"
 
 #include <QHash>
 #include <QJsonArray>

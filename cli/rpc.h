@@ -1,6 +1,6 @@
 #pragma once
 
-#include "request.h"
+#include "cli/request.h"
 
 #include <QByteArray>
 #include <QJsonObject>

@@ -1,19 +1,19 @@
-#include "server.h"
+#include "cli/server.h"
 
-#include "session.h"
+#include "cli/session.h"
 
-#include "compass.h"
-#include "display.h"
-#include "instep.h"
-#include "keypaddialogue.h"
-#include "md23.h"
-#include "motion.h"
-#include "rangers.h"
-#include "relays.h"
-#include "serialline.h"
-#include "servos.h"
-#include "telemetry.h"
-#include "thermalarray.h"
+#include "sensors/compass.h"
+#include "actuators/display.h"
+#include "link/instep.h"
+#include "actuators/keypaddialogue.h"
+#include "drive/md23.h"
+#include "drive/motion.h"
+#include "sensors/rangers.h"
+#include "actuators/relays.h"
+#include "link/serialline.h"
+#include "actuators/servos.h"
+#include "drive/telemetry.h"
+#include "sensors/thermalarray.h"
 
 #include <QEventLoop>
 #include <QJsonArray>

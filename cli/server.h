@@ -1,8 +1,8 @@
 #pragma once
 
-#include "rpc.h"
+#include "cli/rpc.h"
 
-#include "transactionengine.h"
+#include "link/transactionengine.h"
 
 #include <QJsonValue>
 #include <QObject>

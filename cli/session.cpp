@@ -1,16 +1,16 @@
-#include "session.h"
+#include "cli/session.h"
 
-#include "compass.h"
-#include "display.h"
-#include "frames.h"
-#include "motion.h"
-#include "rangers.h"
-#include "relays.h"
-#include "servos.h"
-#include "telemetry.h"
-#include "thermalarray.h"
-#include "instep.h"
-#include "transactionengine.h"
+#include "sensors/compass.h"
+#include "actuators/display.h"
+#include "link/frames.h"
+#include "drive/motion.h"
+#include "sensors/rangers.h"
+#include "actuators/relays.h"
+#include "actuators/servos.h"
+#include "drive/telemetry.h"
+#include "sensors/thermalarray.h"
+#include "link/instep.h"
+#include "link/transactionengine.h"
 
 #include <QHash>
 #include <QJsonArray>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "output.h"
-#include "reading.h"
-#include "request.h"
+#include "cli/output.h"
+#include "link/reading.h"
+#include "cli/request.h"
 
 #include <QTextStream>
 

@@ -1,4 +1,4 @@
-#include "drivepad.h"
+#include "drive/drivepad.h"
 
 #include <cmath>
 

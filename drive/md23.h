@@ -1,11 +1,21 @@
 #pragma once
 
+#include "link/field.h"
 #include <QtGlobal>
 
 #include <array>
 
 // The MD23 dual-motor controller as the motor drive uses it.
 namespace kestrava::md23 {
+
+namespace fields {
+inline constexpr Field Encoder1{"md23", "encoder1"};
+inline constexpr Field Encoder2{"md23", "encoder2"};
+inline constexpr Field Battery{"md23", "battery"};
+inline constexpr Field Version{"md23", "version"};
+inline constexpr Field Current1{"md23", "current1"};
+inline constexpr Field Current2{"md23", "current2"};
+} // namespace fields
 
 // Writes go to the even address; reads use Address + 1. The address change of the
 // General frame never alters it.
@@ -45,25 +55,24 @@ constexpr quint8 stopFor(quint8 mode)
 // A button that writes one register once and forgets it.
 struct SettingButton
 {
-    const char *handler;
     quint8 reg;
     quint8 value;
 };
 
-inline constexpr std::array<SettingButton, 12> SettingButtons{{
-    {"Command2_Click", Speed1, 255},            // "Motor1 marcha"
-    {"Command3_Click", Speed1, Stop},           // "Motor 1 paro"
-    {"CmdModo0_Click", Mode, 0},
-    {"CmdModo2_Click", Mode, 2},
-    {"CmdAcel10_Click", Acceleration, 10},
-    {"CmdAcel5_Click", Acceleration, 5},
-    {"CmdAcel1_Click", Acceleration, 1},
-    {"CmdResetCounter_Click", Command, ClearEncoders},
-    {"CmdAutoOff_Click", Command, RegulationOff},
-    {"CmdAutoOn_Click", Command, RegulationOn},
-    {"CmdStopOff_Click", Command, AutoStopOff},
-    {"CmdStopOn_Click", Command, AutoStopOn},
-}};
+namespace settings {
+inline constexpr SettingButton Motor1Run{Speed1, 255};    // Command2, "Motor1 marcha"
+inline constexpr SettingButton Motor1Stop{Speed1, Stop};  // Command3, "Motor 1 paro"
+inline constexpr SettingButton Mode0{Mode, 0};            // CmdModo0
+inline constexpr SettingButton Mode2{Mode, 2};            // CmdModo2
+inline constexpr SettingButton Acceleration10{Acceleration, 10}; // CmdAcel10
+inline constexpr SettingButton Acceleration5{Acceleration, 5};   // CmdAcel5
+inline constexpr SettingButton Acceleration1{Acceleration, 1};   // CmdAcel1
+inline constexpr SettingButton ResetEncoders{Command, ClearEncoders}; // CmdResetCounter
+inline constexpr SettingButton SpeedRegulationOff{Command, RegulationOff}; // CmdAutoOff
+inline constexpr SettingButton SpeedRegulationOn{Command, RegulationOn};   // CmdAutoOn
+inline constexpr SettingButton TimeoutStopOff{Command, AutoStopOff};       // CmdStopOff
+inline constexpr SettingButton TimeoutStopOn{Command, AutoStopOn};         // CmdStopOn
+} // namespace settings
 
 // A timed move: drive one register, wait `ticks` (WaitTicks, 50 ms each), stop.
 struct TimedMove

@@ -1,10 +1,10 @@
-#include "motion.h"
+#include "drive/motion.h"
 
-#include "reading.h"
+#include "link/reading.h"
 
-#include "frames.h"
-#include "instep.h"
-#include "serialline.h"
+#include "link/frames.h"
+#include "link/instep.h"
+#include "link/serialline.h"
 
 namespace kestrava {
 

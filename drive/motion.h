@@ -1,8 +1,8 @@
 #pragma once
 
-#include "md23.h"
-#include "reading.h"
-#include "transactionengine.h"
+#include "drive/md23.h"
+#include "link/reading.h"
+#include "link/transactionengine.h"
 
 #include <optional>
 

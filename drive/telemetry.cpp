@@ -1,8 +1,8 @@
-#include "telemetry.h"
+#include "drive/telemetry.h"
 
-#include "md23.h"
-#include "numberformat.h"
-#include "serialline.h"
+#include "drive/md23.h"
+#include "numbers/numberformat.h"
+#include "link/serialline.h"
 
 namespace kestrava {
 
@@ -28,12 +28,12 @@ const std::vector<FieldRead> &readOut()
 {
     using namespace md23;
     static const std::vector<FieldRead> fields{
-        {"encoder1", -1, {Encoder1, Encoder1 + 1, Encoder1 + 2, Encoder1 + 3}, countValue, singleCaption},
-        {"encoder2", -1, {Encoder2, Encoder2 + 1, Encoder2 + 2, Encoder2 + 3}, countValue, singleCaption},
-        {"battery", -1, {BatteryVoltage}, tenthsValue, singleCaption},
-        {"version", -1, {SoftwareVersion}, firstByte, wholeCaption},
-        {"current1", -1, {Motor1Current}, tenthsValue, singleCaption},
-        {"current2", -1, {Motor2Current}, tenthsValue, singleCaption},
+        {&fields::Encoder1, -1, {Encoder1, Encoder1 + 1, Encoder1 + 2, Encoder1 + 3}, countValue, singleCaption},
+        {&fields::Encoder2, -1, {Encoder2, Encoder2 + 1, Encoder2 + 2, Encoder2 + 3}, countValue, singleCaption},
+        {&fields::Battery, -1, {BatteryVoltage}, tenthsValue, singleCaption},
+        {&fields::Version, -1, {SoftwareVersion}, firstByte, wholeCaption},
+        {&fields::Current1, -1, {Motor1Current}, tenthsValue, singleCaption},
+        {&fields::Current2, -1, {Motor2Current}, tenthsValue, singleCaption},
     };
     return fields;
 }
@@ -44,12 +44,12 @@ Outcome readTelemetry(TransactionEngine &engine, const ReadingSink &sink)
 {
     // Late answers to an earlier read-out must not be taken for this one's.
     engine.line().discardInput();
-    return readFields(engine, QStringLiteral("md23"), md23::Address, readOut(), sink);
+    return readFields(engine, md23::Address, readOut(), sink);
 }
 
 Outcome readTelemetryAtOnce(InStepLink &link, const ReadingSink &sink)
 {
-    return readFieldsAtOnce(link, QStringLiteral("md23"), md23::Address, readOut(), sink);
+    return readFieldsAtOnce(link, md23::Address, readOut(), sink);
 }
 
 float encoderCount(quint8 b0, quint8 b1, quint8 b2, quint8 b3)

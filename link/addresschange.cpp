@@ -1,7 +1,7 @@
-#include "addresschange.h"
+#include "link/addresschange.h"
 
-#include "frames.h"
-#include "numberreading.h"
+#include "link/frames.h"
+#include "numbers/numberreading.h"
 
 namespace kestrava {
 

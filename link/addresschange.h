@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transactionengine.h"
+#include "link/transactionengine.h"
 
 #include <QByteArray>
 #include <QList>

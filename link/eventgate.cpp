@@ -1,4 +1,4 @@
-#include "eventgate.h"
+#include "link/eventgate.h"
 
 #include <QScopedValueRollback>
 

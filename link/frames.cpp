@@ -1,4 +1,4 @@
-#include "frames.h"
+#include "link/frames.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
-#include "instep.h"
+#include "link/instep.h"
 
-#include "frames.h"
-#include "linklog.h"
-#include "serialline.h"
+#include "link/frames.h"
+#include "link/linklog.h"
+#include "link/serialline.h"
 
 #include <QDeadlineTimer>
 

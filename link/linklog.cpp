@@ -1,3 +1,3 @@
-#include "linklog.h"
+#include "link/linklog.h"
 
 Q_LOGGING_CATEGORY(lcLink, "kestrava.link", QtWarningMsg)

@@ -1,6 +1,6 @@
-#include "lowlatency.h"
+#include "link/lowlatency.h"
 
-#include "linklog.h"
+#include "link/linklog.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "reading.h"
+#include "link/reading.h"
 
-#include "frames.h"
-#include "instep.h"
+#include "link/frames.h"
+#include "link/instep.h"
 
 #include <algorithm>
 
@@ -51,11 +51,12 @@ ByteRead readByte(TransactionEngine &engine, quint8 address, quint8 reg)
     return {outcome, engine.reply(0)};
 }
 
-Reading newReading(const QString &module, const QString &field, int index)
+Reading newReading(const Field &field, int index)
 {
     Reading reading;
-    reading.module = module;
-    reading.field = field;
+    reading.key = &field;
+    reading.module = QLatin1String(field.module);
+    reading.field = QLatin1String(field.name);
     reading.index = index;
     return reading;
 }
@@ -66,12 +67,12 @@ void noteOutcome(Reading &reading, quint8 address, quint8 reg, Outcome outcome)
         reading.unanswered = Unanswered{address, reg, outcome};
 }
 
-Outcome readFields(TransactionEngine &engine, const QString &module, quint8 address,
+Outcome readFields(TransactionEngine &engine, quint8 address,
                    const std::vector<FieldRead> &fields, const ReadingSink &sink)
 {
     Outcome result = Outcome::Taken;
     for (const FieldRead &field : fields) {
-        Reading reading = newReading(module, QString::fromLatin1(field.field), field.index);
+        Reading reading = newReading(*field.field, field.index);
         std::vector<quint8> bytes;
         for (quint8 reg : field.registers) {
             const ByteRead read = readByte(engine, address, reg);
@@ -88,7 +89,7 @@ Outcome readFields(TransactionEngine &engine, const QString &module, quint8 addr
     return result;
 }
 
-Outcome readFieldsAtOnce(InStepLink &link, const QString &module, quint8 address,
+Outcome readFieldsAtOnce(InStepLink &link, quint8 address,
                          const std::vector<FieldRead> &fields, const ReadingSink &sink)
 {
     quint8 first = 255;
@@ -101,7 +102,7 @@ Outcome readFieldsAtOnce(InStepLink &link, const QString &module, quint8 address
     if (answer.outcome == Outcome::NotSent)
         return answer.outcome;
     for (const FieldRead &field : fields) {
-        Reading reading = newReading(module, QString::fromLatin1(field.field), field.index);
+        Reading reading = newReading(*field.field, field.index);
         noteOutcome(reading, address, first, answer.outcome);
         if (answer.taken()) {
             std::vector<quint8> bytes;

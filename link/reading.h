@@ -1,6 +1,7 @@
 #pragma once
 
-#include "transactionengine.h"
+#include "link/field.h"
+#include "link/transactionengine.h"
 
 #include <QString>
 
@@ -27,8 +28,9 @@ struct Unanswered
 // `unanswered` then tells the command line not to print it as read.
 struct Reading
 {
-    QString module;  // "md23", "cmps03", "tpa81", "srf02"
-    QString field;   // "encoder1", "battery", "version", "bearing", "pixel", "range", ...
+    const Field *key = nullptr;
+    QString module;  // the key's, as text
+    QString field;
     int index = -1;  // element of a repeated field (pixel 0..7, range 0..4)
     double value = 0;
     QString shown;
@@ -38,7 +40,7 @@ struct Reading
 };
 
 // A reading of `field` not yet read.
-Reading newReading(const QString &module, const QString &field, int index = -1);
+Reading newReading(const Field &field, int index = -1);
 
 // Receives each reading as soon as it is complete, before the next frame goes out.
 using ReadingSink = std::function<void(const Reading &)>;
@@ -47,7 +49,7 @@ using ReadingSink = std::function<void(const Reading &)>;
 // each), its value from their bytes and its caption from its value.
 struct FieldRead
 {
-    const char *field;
+    const Field *field;
     int index;
     std::vector<quint8> registers;
     double (*value)(const std::vector<quint8> &bytes);
@@ -73,13 +75,13 @@ struct ByteRead
 ByteRead readByte(TransactionEngine &engine, quint8 address, quint8 reg);
 
 // Reads the fields in order, handing each to `sink` once its last register is in.
-Outcome readFields(TransactionEngine &engine, const QString &module, quint8 address,
+Outcome readFields(TransactionEngine &engine, quint8 address,
                    const std::vector<FieldRead> &fields, const ReadingSink &sink);
 
 // The same fields in one read frame from their lowest register to their highest,
 // over a link kept in step: a field is a value only when that frame's own answer
 // came; otherwise every field is unanswered at the frame's first register.
-Outcome readFieldsAtOnce(InStepLink &link, const QString &module, quint8 address,
+Outcome readFieldsAtOnce(InStepLink &link, quint8 address,
                          const std::vector<FieldRead> &fields, const ReadingSink &sink);
 
 // Notes an unanswered register in the reading, keeping the first one.

@@ -1,6 +1,6 @@
-#include "serialline.h"
+#include "link/serialline.h"
 
-#include "linklog.h"
+#include "link/linklog.h"
 
 #include <QFile>
 #include <QFileInfo>

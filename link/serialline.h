@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lowlatency.h"
+#include "link/lowlatency.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "trace.h"
+#include "link/trace.h"
 
-#include "frames.h"
+#include "link/frames.h"
 
 namespace kestrava {
 

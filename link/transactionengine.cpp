@@ -1,9 +1,9 @@
-#include "transactionengine.h"
+#include "link/transactionengine.h"
 
-#include "frames.h"
-#include "linklog.h"
-#include "serialline.h"
-#include "trace.h"
+#include "link/frames.h"
+#include "link/linklog.h"
+#include "link/serialline.h"
+#include "link/trace.h"
 
 #include <QCoreApplication>
 #include <QScopedValueRollback>

@@ -1,9 +1,44 @@
 #pragma once
 
-namespace kestrava {
-struct ModuleContext;
+#include "actuators/keypaddialogue.h"
+#include "panel/modulecontext.h"
 
-// The SD21, RLY08 and LCD03 frames: scroll bars, relay buttons, display and keypad.
-void installActuators(const ModuleContext &context);
+#include <QObject>
+
+class QLineEdit;
+
+namespace kestrava {
+
+// The four relay buttons. The relay state is the pattern last written, recorded
+// before sending so that it holds whether or not the board answers; the lamps and
+// TxtStatus show it.
+class RelayPanel : public QObject
+{
+public:
+    RelayPanel(const ModuleContext &context, QObject *parent);
+    void switchTo(quint8 pattern);
+    // ReleOn and ReleOff: one relay of the recorded pattern changed.
+    void change(quint8 (*rule)(quint8, int), qint16 index);
+
+private:
+    ModuleContext m_context;
+    quint8 m_relayState = 0;
+};
+
+// CmdLCD03_6: starts the keypad dialogue, or cancels it when pressed again while
+// it runs; closing the window cancels it too, so that the program can end.
+class KeypadButton : public QObject
+{
+public:
+    KeypadButton(const ModuleContext &context, QObject *parent);
+    void press();
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override;
+
+private:
+    QLineEdit &m_codeBox;
+    KeypadDialogue m_keypad;
+};
 
 } // namespace kestrava

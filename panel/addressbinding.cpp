@@ -1,7 +1,6 @@
-#include "addressbinding.h"
+#include "panel/eventhandlers.h"
 
-#include "addresschange.h"
-#include "modulecontext.h"
+#include "link/addresschange.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -10,7 +9,6 @@ namespace kestrava {
 
 namespace {
 
-// CmdDireccion_Click.
 void changeModuleAddress(TransactionEngine &engine, QLineEdit &currentBox, QLineEdit &newBox)
 {
     const AddressChange change = addressChangeFrames(currentBox.text(), newBox.text());
@@ -30,15 +28,9 @@ void changeModuleAddress(TransactionEngine &engine, QLineEdit &currentBox, QLine
 
 } // namespace
 
-void installAddressChange(const ModuleContext &context)
+void EventHandlers::CmdDireccion_Click()
 {
-    QLineEdit &currentBox = context.control<QLineEdit>(QStringLiteral("TxtActDir"));
-    QLineEdit &newBox = context.control<QLineEdit>(QStringLiteral("TxtNueDir"));
-    TransactionEngine &engine = context.engine;
-    context.handlers.add(QStringLiteral("CmdDireccion_Click"),
-                         EventHandlers::Plain([&engine, &currentBox, &newBox] {
-                             changeModuleAddress(engine, currentBox, newBox);
-                         }));
+    changeModuleAddress(m_context.engine, m_currentAddress, m_newAddress);
 }
 
 } // namespace kestrava

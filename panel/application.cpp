@@ -1,12 +1,12 @@
-#include "application.h"
+#include "panel/application.h"
 
-#include "controlpanel.h"
-#include "panellayout.h"
-#include "readinglog.h"
-#include "signalwatcher.h"
-#include "simulatedbus.h"
-#include "sizehintwarnings.h"
-#include "trace.h"
+#include "panel/controlpanel.h"
+#include "panel/panellayout.h"
+#include "panel/readinglog.h"
+#include "process/signalwatcher.h"
+#include "launcher/simulatedbus.h"
+#include "process/sizehintwarnings.h"
+#include "link/trace.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,4 +1,4 @@
-#include "compasspicture.h"
+#include "panel/compasspicture.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,10 +1,10 @@
-#include "controlfactory.h"
+#include "panel/controlfactory.h"
 
-#include "compasspicture.h"
-#include "padimage.h"
-#include "figures.h"
-#include "pictures.h"
-#include "portcombo.h"
+#include "panel/compasspicture.h"
+#include "panel/padimage.h"
+#include "panel/figures.h"
+#include "panel/pictures.h"
+#include "panel/portcombo.h"
 
 #include <QFontDatabase>
 #include <QGroupBox>

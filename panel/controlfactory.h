@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panellayout.h"
+#include "panel/panellayout.h"
 
 #include <QFont>
 

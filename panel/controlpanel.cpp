@@ -1,14 +1,11 @@
-#include "controlpanel.h"
+#include "panel/controlpanel.h"
 
-#include "actuatorbinding.h"
-#include "addressbinding.h"
-#include "drivebinding.h"
-#include "eventtable.h"
-#include "modulecontext.h"
-#include "panellayout.h"
-#include "pictures.h"
-#include "portcombo.h"
-#include "sensorbinding.h"
+#include "panel/controlnames.h"
+#include "panel/eventtable.h"
+#include "panel/modulecontext.h"
+#include "panel/panellayout.h"
+#include "panel/pictures.h"
+#include "panel/portcombo.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -66,8 +63,7 @@ QScrollArea *scrollingClient()
 
 } // namespace
 
-ControlPanel::ControlPanel(PortSelector::ShowMessage showMessage, QWidget *parent,
-                           const HandlerHook &beforeWiring)
+ControlPanel::ControlPanel(PortSelector::ShowMessage showMessage, QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("ControlPanel"));
@@ -84,19 +80,15 @@ ControlPanel::ControlPanel(PortSelector::ShowMessage showMessage, QWidget *paren
         " left: 5px; padding: 0px 1px; }"));
     fitScreen();
 
-    m_comboCom = findChild<PortCombo *>(QStringLiteral("ComboCom"));
+    m_comboCom = findChild<PortCombo *>(QLatin1String(controls::ComboCom));
     m_portSelector = std::make_unique<PortSelector>(m_line, *m_comboCom, std::move(showMessage));
-    m_handlers.add(QStringLiteral("ComboCom_LostFocus"), [this] { m_portSelector->ComboCom_LostFocus(); });
-
-    const ModuleContext context{m_engine, m_gate, *this, m_handlers,
+    const ModuleContext context{m_engine, m_gate, *this,
                                 [this](const Reading &reading) { emit readingShown(reading); }};
-    installAddressChange(context);
-    installDrive(context);
-    installActuators(context);
-    installSensors(context);
-    if (beforeWiring)
-        beforeWiring(m_handlers);
-    wireEventTable(*this, m_handlers, m_gate);
+    m_handlers = std::make_unique<EventHandlers>(context, *m_portSelector);
+    // A control left dead by a faulty row is said on standard error; the window
+    // tests click every control and catch it.
+    for (const QString &fault : wireEventTable(*this, *m_handlers, m_gate))
+        qWarning("kestrava: %s", qPrintable(fault));
 
     connect(&m_gate, &EventGate::idle, this, [this] {
         if (m_closeWhenIdle)

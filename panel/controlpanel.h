@@ -1,11 +1,11 @@
 #pragma once
 
-#include "eventgate.h"
-#include "eventhandlers.h"
-#include "portselector.h"
-#include "reading.h"
-#include "serialline.h"
-#include "transactionengine.h"
+#include "link/eventgate.h"
+#include "panel/eventhandlers.h"
+#include "panel/portselector.h"
+#include "link/reading.h"
+#include "link/serialline.h"
+#include "link/transactionengine.h"
 
 #include <QWidget>
 
@@ -19,25 +19,20 @@ namespace kestrava {
 class PortCombo;
 
 // The one window. It owns the serial line, the engine and the gate, builds every
-// control, lets the device code register its handlers and wires the event table.
+// control and wires the event table to its handlers.
 class ControlPanel : public QWidget
 {
     Q_OBJECT
 public:
-    // Runs after the device code has registered its handlers and before the event
-    // table is wired: tests put their own handlers in here.
-    using HandlerHook = std::function<void(EventHandlers &)>;
-
     // Form_Load runs before the constructor returns; its message goes to
     // showMessage (a modal box unless a test passes its own).
     explicit ControlPanel(PortSelector::ShowMessage showMessage = showMessageBox,
-                          QWidget *parent = nullptr, const HandlerHook &beforeWiring = {});
+                          QWidget *parent = nullptr);
     ~ControlPanel() override;
 
     SerialLine &line() { return m_line; }
     TransactionEngine &engine() { return m_engine; }
     EventGate &gate() { return m_gate; }
-    const EventHandlers &handlers() const { return m_handlers; }
 
     // The banner says plainly when the bus is the simulator, not hardware, and
     // when no port is open.
@@ -61,7 +56,7 @@ private:
     SerialLine m_line;
     TransactionEngine m_engine{m_line};
     EventGate m_gate;
-    EventHandlers m_handlers;
+    std::unique_ptr<EventHandlers> m_handlers;
     PortCombo *m_comboCom = nullptr;
     std::unique_ptr<PortSelector> m_portSelector;
     bool m_closeWhenIdle = false;

@@ -1,10 +1,9 @@
-#include "drivebinding.h"
+#include "panel/eventhandlers.h"
 
-#include "drivepad.h"
-#include "modulecontext.h"
-#include "motion.h"
-#include "readingbinding.h"
-#include "telemetry.h"
+#include "drive/drivepad.h"
+#include "drive/motion.h"
+#include "drive/telemetry.h"
+#include "panel/readingbinding.h"
 
 #include <QLabel>
 
@@ -14,28 +13,15 @@ namespace {
 
 constexpr qint16 LeftButtonAlone = 1;
 
-// An array's click handler: the element's index picks the move from the table.
-EventHandlers::Indexed timedMoveHandler(TransactionEngine &engine, quint8 reg,
-                                        const std::array<md23::TimedMove, 8> &table)
+// An array's click: the element's index picks the move from the table.
+void runTimedMoveAt(TransactionEngine &engine, quint8 reg, const std::array<md23::TimedMove, 8> &table,
+                    qint16 index)
 {
-    return [&engine, reg, &table](qint16 index) {
-        if (index < 0 || size_t(index) >= table.size()) {
-            qWarning("kestrava: no timed move for index %d", index);
-            return;
-        }
-        runTimedMove(engine, reg, table[size_t(index)]);
-    };
-}
-
-void installCommandButtons(const ModuleContext &context)
-{
-    TransactionEngine &engine = context.engine;
-    for (const md23::SettingButton &button : md23::SettingButtons)
-        context.handlers.add(QString::fromLatin1(button.handler), [&engine, button] { writeSetting(engine, button); });
-    context.handlers.add(QStringLiteral("CmdAdelante1_Click"),
-                         timedMoveHandler(engine, md23::Speed1, md23::StraightMoves));
-    context.handlers.add(QStringLiteral("CmdGiro_Click"),
-                         timedMoveHandler(engine, md23::Speed2Turn, md23::TurnMoves));
+    if (index < 0 || size_t(index) >= table.size()) {
+        qWarning("kestrava: no timed move for index %d", index);
+        return;
+    }
+    runTimedMove(engine, reg, table[size_t(index)]);
 }
 
 // Image1_MouseDown and Image1_MouseMove: the two values are shown, then sent.
@@ -49,26 +35,49 @@ void padUpdate(const ModuleContext &context, const MouseArgs &mouse)
     driveMotors(context.engine, speeds.speed, speeds.turn);
 }
 
-void installDrivePad(const ModuleContext &context)
-{
-    const auto update = [context](const MouseArgs &mouse) { padUpdate(context, mouse); };
-    context.handlers.add(QStringLiteral("Image1_MouseDown"), EventHandlers::Mouse(update));
-    // Moves that arrive while an update waits merge into the latest one; the
-    // release is of another kind, so it keeps its place behind them.
-    context.handlers.add(QStringLiteral("Image1_MouseMove"), EventHandlers::Mouse(update),
-                         Deferral::MergeWithLatest);
-    TransactionEngine &engine = context.engine;
-    context.handlers.add(QStringLiteral("Image1_MouseUp"),
-                         EventHandlers::Mouse([&engine](const MouseArgs &) { stopMotors(engine); }));
-}
-
 } // namespace
 
-void installDrive(const ModuleContext &context)
+void EventHandlers::Command2_Click() { writeSetting(m_context.engine, md23::settings::Motor1Run); }
+void EventHandlers::Command3_Click() { writeSetting(m_context.engine, md23::settings::Motor1Stop); }
+void EventHandlers::CmdStopOff_Click() { writeSetting(m_context.engine, md23::settings::TimeoutStopOff); }
+void EventHandlers::CmdStopOn_Click() { writeSetting(m_context.engine, md23::settings::TimeoutStopOn); }
+void EventHandlers::CmdAcel10_Click() { writeSetting(m_context.engine, md23::settings::Acceleration10); }
+void EventHandlers::CmdAcel5_Click() { writeSetting(m_context.engine, md23::settings::Acceleration5); }
+void EventHandlers::CmdAcel1_Click() { writeSetting(m_context.engine, md23::settings::Acceleration1); }
+void EventHandlers::CmdModo2_Click() { writeSetting(m_context.engine, md23::settings::Mode2); }
+void EventHandlers::CmdModo0_Click() { writeSetting(m_context.engine, md23::settings::Mode0); }
+void EventHandlers::CmdAutoOn_Click() { writeSetting(m_context.engine, md23::settings::SpeedRegulationOn); }
+void EventHandlers::CmdAutoOff_Click() { writeSetting(m_context.engine, md23::settings::SpeedRegulationOff); }
+void EventHandlers::CmdResetCounter_Click() { writeSetting(m_context.engine, md23::settings::ResetEncoders); }
+
+void EventHandlers::CmdAdelante1_Click(qint16 index)
 {
-    installCommandButtons(context);
-    addReadingHandler(context, QStringLiteral("CmdLeerDatos_Click"), readTelemetry);
-    installDrivePad(context);
+    runTimedMoveAt(m_context.engine, md23::Speed1, md23::StraightMoves, index);
+}
+
+void EventHandlers::CmdGiro_Click(qint16 index)
+{
+    runTimedMoveAt(m_context.engine, md23::Speed2Turn, md23::TurnMoves, index);
+}
+
+void EventHandlers::CmdLeerDatos_Click()
+{
+    showSequence(readTelemetry);
+}
+
+void EventHandlers::Image1_MouseDown(const MouseArgs &mouse)
+{
+    padUpdate(m_context, mouse);
+}
+
+void EventHandlers::Image1_MouseMove(const MouseArgs &mouse)
+{
+    padUpdate(m_context, mouse);
+}
+
+void EventHandlers::Image1_MouseUp(const MouseArgs &)
+{
+    stopMotors(m_context.engine);
 }
 
 } // namespace kestrava

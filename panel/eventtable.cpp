@@ -1,63 +1,71 @@
-#include "eventtable.h"
+#include "panel/eventtable.h"
 
-#include "padimage.h"
-#include "eventgate.h"
-#include "eventhandlers.h"
-#include "portcombo.h"
+#include "link/eventgate.h"
+#include "panel/controlnames.h"
+#include "panel/padimage.h"
+#include "panel/portcombo.h"
 
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 
+#include <algorithm>
+
 namespace kestrava {
 
-const std::vector<EventRow> &eventTable()
-{
-    using E = ControlEvent;
-    static const std::vector<EventRow> table{
-        {"ComboCom", E::LostFocus, "ComboCom_LostFocus"},
-        {"CmdDireccion", E::Click, "CmdDireccion_Click"},
-        // MD23
-        {"Command2", E::Click, "Command2_Click"},
-        {"Command3", E::Click, "Command3_Click"},
-        {"CmdStopOff", E::Click, "CmdStopOff_Click"},
-        {"CmdStopOn", E::Click, "CmdStopOn_Click"},
-        {"CmdAcel10", E::Click, "CmdAcel10_Click"},
-        {"CmdAcel5", E::Click, "CmdAcel5_Click"},
-        {"CmdAcel1", E::Click, "CmdAcel1_Click"},
-        {"CmdModo2", E::Click, "CmdModo2_Click"},
-        {"CmdModo0", E::Click, "CmdModo0_Click"},
-        {"CmdAutoOn", E::Click, "CmdAutoOn_Click"},
-        {"CmdAutoOff", E::Click, "CmdAutoOff_Click"},
-        {"CmdResetCounter", E::Click, "CmdResetCounter_Click"},
-        {"CmdAdelante1", E::Click, "CmdAdelante1_Click"},
-        {"CmdGiro", E::Click, "CmdGiro_Click"},
-        {"CmdLeerDatos", E::Click, "CmdLeerDatos_Click"},
-        {"Image1", E::MouseDown, "Image1_MouseDown"},
-        {"Image1", E::MouseMove, "Image1_MouseMove"},
-        {"Image1", E::MouseUp, "Image1_MouseUp"},
-        // SD21, RLY08, LCD03
-        {"ServoScroll", E::Change, "ServoScroll_Change"},
-        {"VeloScroll", E::Change, "VeloScroll_Change"},
-        {"ReleOn", E::Click, "ReleOn_Click"},
-        {"ReleOff", E::Click, "ReleOff_Click"},
-        {"CmdTodoOn", E::Click, "CmdTodoOn_Click"},
-        {"CmdTodoOff", E::Click, "CmdTodoOff_Click"},
-        {"CmdLCD03_1", E::Click, "CmdLCD03_1_Click"},
-        {"CmdLCD03_2", E::Click, "CmdLCD03_2_Click"},
-        {"CmdLCD03_3", E::Click, "CmdLCD03_3_Click"},
-        {"CmdLCD03_4", E::Click, "CmdLCD03_4_Click"},
-        {"CmdLCD03_5", E::Click, "CmdLCD03_5_Click"},
-        {"CmdLCD03_6", E::Click, "CmdLCD03_6_Click"},
-        // Sensors
-        {"CmdBrujula", E::Click, "CmdBrujula_Click"},
-        {"CmdTPA81", E::Click, "CmdTPA81_Click"},
-        {"CmdDistancia", E::Click, "CmdDistancia_Click"},
-    };
-    return table;
-}
-
 namespace {
+
+using E = ControlEvent;
+using H = EventHandlers;
+
+constexpr EventRow EventTable[] = {
+    {controls::ComboCom, E::LostFocus, &H::ComboCom_LostFocus},
+    {controls::CmdDireccion, E::Click, &H::CmdDireccion_Click},
+    // MD23
+    {controls::Command2, E::Click, &H::Command2_Click},
+    {controls::Command3, E::Click, &H::Command3_Click},
+    {controls::CmdStopOff, E::Click, &H::CmdStopOff_Click},
+    {controls::CmdStopOn, E::Click, &H::CmdStopOn_Click},
+    {controls::CmdAcel10, E::Click, &H::CmdAcel10_Click},
+    {controls::CmdAcel5, E::Click, &H::CmdAcel5_Click},
+    {controls::CmdAcel1, E::Click, &H::CmdAcel1_Click},
+    {controls::CmdModo2, E::Click, &H::CmdModo2_Click},
+    {controls::CmdModo0, E::Click, &H::CmdModo0_Click},
+    {controls::CmdAutoOn, E::Click, &H::CmdAutoOn_Click},
+    {controls::CmdAutoOff, E::Click, &H::CmdAutoOff_Click},
+    {controls::CmdResetCounter, E::Click, &H::CmdResetCounter_Click},
+    {controls::CmdAdelante1, E::Click, &H::CmdAdelante1_Click},
+    {controls::CmdGiro, E::Click, &H::CmdGiro_Click},
+    {controls::CmdLeerDatos, E::Click, &H::CmdLeerDatos_Click},
+    {controls::Image1, E::MouseDown, &H::Image1_MouseDown},
+    {controls::Image1, E::MouseMove, &H::Image1_MouseMove, true},
+    {controls::Image1, E::MouseUp, &H::Image1_MouseUp},
+    // SD21, RLY08, LCD03
+    {controls::ServoScroll, E::Change, &H::ServoScroll_Change},
+    {controls::VeloScroll, E::Change, &H::VeloScroll_Change},
+    {controls::ReleOn, E::Click, &H::ReleOn_Click},
+    {controls::ReleOff, E::Click, &H::ReleOff_Click},
+    {controls::CmdTodoOn, E::Click, &H::CmdTodoOn_Click},
+    {controls::CmdTodoOff, E::Click, &H::CmdTodoOff_Click},
+    {controls::CmdLCD03_1, E::Click, &H::CmdLCD03_1_Click},
+    {controls::CmdLCD03_2, E::Click, &H::CmdLCD03_2_Click},
+    {controls::CmdLCD03_3, E::Click, &H::CmdLCD03_3_Click},
+    {controls::CmdLCD03_4, E::Click, &H::CmdLCD03_4_Click},
+    {controls::CmdLCD03_5, E::Click, &H::CmdLCD03_5_Click},
+    {controls::CmdLCD03_6, E::Click, &H::CmdLCD03_6_Click},
+    // Sensors
+    {controls::CmdBrujula, E::Click, &H::CmdBrujula_Click},
+    {controls::CmdTPA81, E::Click, &H::CmdTPA81_Click},
+    {controls::CmdDistancia, E::Click, &H::CmdDistancia_Click},
+};
+
+constexpr bool takesMouse(const EventRow &row)
+{
+    const bool mouseEvent = row.event == E::MouseDown || row.event == E::MouseMove || row.event == E::MouseUp;
+    return mouseEvent == std::holds_alternative<EventRow::Mouse>(row.handler);
+}
+static_assert(std::ranges::all_of(EventTable, takesMouse),
+              "a mouse event takes a handler of the mouse arguments, and only a mouse event does");
 
 struct Element
 {
@@ -82,20 +90,30 @@ std::vector<Element> elementsNamed(QWidget &window, const QString &name)
     return found;
 }
 
-bool isMouseEvent(ControlEvent event)
+// Whether the row's handler takes what this element's event delivers.
+bool fits(const EventRow &row, qint16 index)
 {
-    return event == ControlEvent::MouseDown || event == ControlEvent::MouseMove
-        || event == ControlEvent::MouseUp;
+    if (std::holds_alternative<EventRow::Mouse>(row.handler))
+        return true; // the table holds mouse handlers to mouse events
+    return std::holds_alternative<EventRow::Indexed>(row.handler) == (index >= 0);
 }
 
-// Whether the registered handler takes what this event delivers.
-bool fits(const EventHandlers::Handler &handler, ControlEvent event, qint16 index)
+// Runs the row's handler as its control's event does: through the gate, so that it
+// waits its turn behind a running operation.
+void fire(EventHandlers &handlers, EventGate &gate, const EventRow &row, qint16 index, const MouseArgs &mouse)
 {
-    if (isMouseEvent(event))
-        return std::holds_alternative<EventHandlers::Mouse>(handler);
-    if (index >= 0)
-        return std::holds_alternative<EventHandlers::Indexed>(handler);
-    return std::holds_alternative<EventHandlers::Plain>(handler);
+    EventGate::Operation operation;
+    if (const auto *plain = std::get_if<EventRow::Plain>(&row.handler))
+        operation = [&handlers, call = *plain] { (handlers.*call)(); };
+    else if (const auto *indexed = std::get_if<EventRow::Indexed>(&row.handler))
+        operation = [&handlers, call = *indexed, index] { (handlers.*call)(index); };
+    else
+        operation = [&handlers, call = std::get<EventRow::Mouse>(row.handler), mouse] { (handlers.*call)(mouse); };
+    if (row.mergesDeferred)
+        gate.runMerging(QLatin1String(row.control) + QLatin1Char('.') + QString::number(int(row.event)),
+                        std::move(operation));
+    else
+        gate.run(std::move(operation));
 }
 
 using Fire = std::function<void(const MouseArgs &)>;
@@ -132,32 +150,27 @@ bool connectEvent(QWidget *widget, ControlEvent event, const Fire &fire)
 
 } // namespace
 
-// A row that cannot be wired would leave a dead control: the program stops at
-// start-up, where the fault is found at once, instead.
-QStringList wireEventTable(QWidget &window, const EventHandlers &handlers, EventGate &gate)
+QStringList wireEventTable(QWidget &window, EventHandlers &handlers, EventGate &gate)
 {
-    QStringList wired;
-    for (const EventRow &entry : eventTable()) {
-        const EventHandlers::Entry *registered = handlers.find(entry.handler);
-        if (!registered)
-            qFatal("kestrava: no handler %s", qPrintable(entry.handler));
-        const std::vector<Element> elements = elementsNamed(window, entry.control);
+    QStringList unwired;
+    for (const EventRow &row : EventTable) {
+        const std::vector<Element> elements = elementsNamed(window, QLatin1String(row.control));
         if (elements.empty())
-            qFatal("kestrava: no control %s for %s", qPrintable(entry.control), qPrintable(entry.handler));
+            unwired.append(QStringLiteral("no control %1").arg(QLatin1String(row.control)));
         for (const Element &element : elements) {
-            if (!fits(registered->handler, entry.event, element.index))
-                qFatal("kestrava: handler %s does not take the arguments of %s", qPrintable(entry.handler),
-                       qPrintable(element.widget->objectName()));
-            const Fire fire = [&handlers, &gate, name = entry.handler,
-                               index = element.index](const MouseArgs &args) {
-                handlers.fire(gate, name, index, args);
+            const QString name = element.widget->objectName();
+            if (!fits(row, element.index)) {
+                unwired.append(QStringLiteral("%1 is %2 array").arg(name, element.index < 0 ? "not an" : "an"));
+                continue;
+            }
+            const Fire fire = [&handlers, &gate, &row, index = element.index](const MouseArgs &mouse) {
+                kestrava::fire(handlers, gate, row, index, mouse);
             };
-            if (!connectEvent(element.widget, entry.event, fire))
-                qFatal("kestrava: %s has no such event", qPrintable(element.widget->objectName()));
-            wired.append(entry.handler);
+            if (!connectEvent(element.widget, row.event, fire))
+                unwired.append(QStringLiteral("%1 has no such event").arg(name));
         }
     }
-    return wired;
+    return unwired;
 }
 
 } // namespace kestrava

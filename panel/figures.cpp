@@ -1,4 +1,4 @@
-#include "figures.h"
+#include "panel/figures.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "application.h"
+#include "panel/application.h"
 
 int main(int argc, char *argv[])
 {

@@ -1,23 +1,21 @@
 #pragma once
 
-#include "eventgate.h"
-#include "eventhandlers.h"
-#include "reading.h"
-#include "transactionengine.h"
+#include "link/eventgate.h"
+#include "link/reading.h"
+#include "link/transactionengine.h"
 
 #include <QWidget>
 
 namespace kestrava {
 
 // What a module's code gets from the window: the engine for its transactions, the
-// gate for safe points, the window to find its controls in, and the table of
-// handlers to register with, and who else hears of every reading the window shows.
+// gate for safe points, the window to find its controls in, and who else hears of
+// every reading the window shows.
 struct ModuleContext
 {
     TransactionEngine &engine;
     EventGate &gate;
     QWidget &panel;
-    EventHandlers &handlers;
     ReadingSink onShown = {};
 
     // The control named `name`, or the element `name(index)` of a control array.

@@ -1,7 +1,7 @@
-#include "padimage.h"
+#include "panel/padimage.h"
 
-#include "panellayout.h"
-#include "pictures.h"
+#include "panel/panellayout.h"
+#include "panel/pictures.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "eventhandlers.h"
+#include "panel/eventhandlers.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "pictures.h"
+#include "panel/pictures.h"
 
 #include <QLinearGradient>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "portcombo.h"
+#include "panel/portcombo.h"
 
 #include <QFocusEvent>
 #include <QLineEdit>

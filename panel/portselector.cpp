@@ -1,8 +1,8 @@
-#include "portselector.h"
+#include "panel/portselector.h"
 
-#include "numberreading.h"
-#include "portcombo.h"
-#include "serialline.h"
+#include "numbers/numberreading.h"
+#include "panel/portcombo.h"
+#include "link/serialline.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,11 +1,14 @@
-#include "readingbinding.h"
+#include "panel/readingbinding.h"
 
-#include "compasspicture.h"
-#include "modulecontext.h"
+#include "drive/md23.h"
+#include "panel/compasspicture.h"
+#include "panel/modulecontext.h"
+#include "sensors/cmps03.h"
+#include "sensors/srf02.h"
+#include "sensors/tpa81.h"
 
+#include <QHash>
 #include <QLabel>
-
-#include <array>
 
 namespace kestrava {
 
@@ -15,50 +18,48 @@ namespace {
 // elements of a control array from `firstElement` on.
 struct Caption
 {
-    const char *module;
-    const char *field;
     const char *control;
     int firstElement; // -1: not an array
 };
 
-constexpr std::array<Caption, 13> Captions{{
-    {"md23", "encoder1", "LblConta1", -1},
-    {"md23", "encoder2", "LblConta2", -1},
-    {"md23", "battery", "LblBateria", -1},
-    {"md23", "version", "LblVersionMD23", -1},
-    {"md23", "current1", "LblCon1", -1},
-    {"md23", "current2", "LblCon2", -1},
-    {"cmps03", "version", "LblVersionCMPS03", -1},
-    {"cmps03", "bearing", "LblBrujula", -1},
-    {"tpa81", "version", "LblPixel", 0},
-    {"tpa81", "ambient", "LblPixel", 1},
-    {"tpa81", "pixel", "LblPixel", 2},
-    {"srf02", "range", "LblDistancia", 0},
-    {"cmps03", "needle", "Picture1", -1},
-}};
-
-const Caption &captionFor(const Reading &reading)
+const Caption *captionFor(const Reading &reading)
 {
-    for (const Caption &caption : Captions) {
-        if (reading.module == QLatin1String(caption.module) && reading.field == QLatin1String(caption.field))
-            return caption;
-    }
-    qFatal("no caption shows %s %s", qPrintable(reading.module), qPrintable(reading.field));
+    static const QHash<const Field *, Caption> captions{
+        {&md23::fields::Encoder1, {"LblConta1", -1}},
+        {&md23::fields::Encoder2, {"LblConta2", -1}},
+        {&md23::fields::Battery, {"LblBateria", -1}},
+        {&md23::fields::Version, {"LblVersionMD23", -1}},
+        {&md23::fields::Current1, {"LblCon1", -1}},
+        {&md23::fields::Current2, {"LblCon2", -1}},
+        {&cmps03::fields::Version, {"LblVersionCMPS03", -1}},
+        {&cmps03::fields::Bearing, {"LblBrujula", -1}},
+        {&cmps03::fields::Needle, {"Picture1", -1}},
+        {&tpa81::fields::Version, {"LblPixel", 0}},
+        {&tpa81::fields::Ambient, {"LblPixel", 1}},
+        {&tpa81::fields::Pixel, {"LblPixel", 2}},
+        {&srf02::fields::Range, {"LblDistancia", 0}},
+    };
+    const auto found = captions.constFind(reading.key);
+    return found == captions.constEnd() ? nullptr : &found.value();
 }
 
 void show(const ModuleContext &context, const Reading &reading)
 {
-    const Caption &caption = captionFor(reading);
-    const QString control = QString::fromLatin1(caption.control);
-    if (reading.field == QLatin1String("needle")) {
+    const Caption *caption = captionFor(reading);
+    if (!caption) {
+        qWarning("kestrava: no caption shows %s %s", qPrintable(reading.module), qPrintable(reading.field));
+        return;
+    }
+    const QString control = QString::fromLatin1(caption->control);
+    if (reading.key == &cmps03::fields::Needle) {
         auto &picture = context.control<CompassPicture>(control);
         picture.clearDrawing();
         picture.drawNeedle(float(reading.value));
         return;
     }
-    QLabel &label = caption.firstElement < 0
+    QLabel &label = caption->firstElement < 0
         ? context.control<QLabel>(control)
-        : context.control<QLabel>(control, caption.firstElement + qMax(reading.index, 0));
+        : context.control<QLabel>(control, caption->firstElement + qMax(reading.index, 0));
     label.setText(reading.shown);
 }
 
@@ -71,14 +72,6 @@ ReadingSink showReadings(const ModuleContext &context)
         if (context.onShown)
             context.onShown(reading);
     };
-}
-
-void addReadingHandler(const ModuleContext &context, const QString &handler, ReadingSequence sequence)
-{
-    TransactionEngine &engine = context.engine;
-    context.handlers.add(handler, EventHandlers::Plain([&engine, sequence, show = showReadings(context)] {
-                             sequence(engine, show);
-                         }));
 }
 
 } // namespace kestrava

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reading.h"
+#include "link/reading.h"
 
 namespace kestrava {
 struct ModuleContext;
@@ -9,9 +9,5 @@ struct ModuleContext;
 // caption (or the needle on Picture1) at the moment it is complete, then passed
 // on to the context's onShown. Every caption it needs must exist.
 ReadingSink showReadings(const ModuleContext &context);
-
-// Registers `handler` to run a reading sequence shown through showReadings.
-using ReadingSequence = Outcome (*)(TransactionEngine &, const ReadingSink &);
-void addReadingHandler(const ModuleContext &context, const QString &handler, ReadingSequence sequence);
 
 } // namespace kestrava

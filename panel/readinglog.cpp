@@ -1,4 +1,4 @@
-#include "readinglog.h"
+#include "panel/readinglog.h"
 
 #include <QDateTime>
 

@@ -1,18 +1,25 @@
-#include "sensorbinding.h"
+#include "panel/eventhandlers.h"
 
-#include "compass.h"
-#include "modulecontext.h"
-#include "rangers.h"
-#include "readingbinding.h"
-#include "thermalarray.h"
+#include "panel/readingbinding.h"
+#include "sensors/compass.h"
+#include "sensors/rangers.h"
+#include "sensors/thermalarray.h"
 
 namespace kestrava {
 
-void installSensors(const ModuleContext &context)
+void EventHandlers::CmdBrujula_Click()
 {
-    addReadingHandler(context, QStringLiteral("CmdBrujula_Click"), readCompass);
-    addReadingHandler(context, QStringLiteral("CmdTPA81_Click"), readThermal);
-    addReadingHandler(context, QStringLiteral("CmdDistancia_Click"), readRanges);
+    showSequence(readCompass);
+}
+
+void EventHandlers::CmdTPA81_Click()
+{
+    showSequence(readThermal);
+}
+
+void EventHandlers::CmdDistancia_Click()
+{
+    showSequence(readRanges);
 }
 
 } // namespace kestrava

@@ -1,7 +1,7 @@
-#include "compass.h"
+#include "sensors/compass.h"
 
-#include "cmps03.h"
-#include "numberformat.h"
+#include "sensors/cmps03.h"
+#include "numbers/numberformat.h"
 
 #include <cmath>
 
@@ -26,8 +26,8 @@ const std::vector<FieldRead> &readOut()
 {
     using namespace cmps03;
     static const std::vector<FieldRead> fields{
-        {"version", -1, {Version}, firstByte, wholeCaption},
-        {"bearing", -1, {BearingHigh, BearingLow}, bearingValue, bearingCaption},
+        {&fields::Version, -1, {Version}, firstByte, wholeCaption},
+        {&fields::Bearing, -1, {BearingHigh, BearingLow}, bearingValue, bearingCaption},
     };
     return fields;
 }
@@ -53,20 +53,21 @@ Outcome readCompass(TransactionEngine &engine, const ReadingSink &sink)
     // The needle follows the bearing, whatever became of its reads, as the caption does.
     const auto withNeedle = [&sink](const Reading &reading) {
         sink(reading);
-        if (reading.field != QLatin1String("bearing"))
+        if (reading.key != &cmps03::fields::Bearing)
             return;
         Reading needle = reading;
-        needle.field = QStringLiteral("needle");
+        needle.key = &cmps03::fields::Needle;
+        needle.field = QLatin1String(cmps03::fields::Needle.name);
         needle.value = needleAngle(float(reading.value));
         needle.shown.clear();
         sink(needle);
     };
-    return readFields(engine, QStringLiteral("cmps03"), cmps03::Address, readOut(), withNeedle);
+    return readFields(engine, cmps03::Address, readOut(), withNeedle);
 }
 
 Outcome readCompassAtOnce(InStepLink &link, const ReadingSink &sink)
 {
-    return readFieldsAtOnce(link, QStringLiteral("cmps03"), cmps03::Address, readOut(), sink);
+    return readFieldsAtOnce(link, cmps03::Address, readOut(), sink);
 }
 
 } // namespace kestrava

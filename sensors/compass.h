@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reading.h"
+#include "link/reading.h"
 
 namespace kestrava {
 

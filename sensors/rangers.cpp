@@ -1,7 +1,7 @@
-#include "rangers.h"
+#include "sensors/rangers.h"
 
-#include "instep.h"
-#include "srf02.h"
+#include "link/instep.h"
+#include "sensors/srf02.h"
 
 #include <QElapsedTimer>
 
@@ -20,7 +20,7 @@ void waitForRanging(TransactionEngine &engine, const QElapsedTimer &sinceCommand
 Outcome measure(TransactionEngine &engine, int index, const ReadingSink &sink)
 {
     const quint8 address = rangerAddress(index);
-    Reading reading = newReading(QStringLiteral("srf02"), QStringLiteral("range"), index);
+    Reading reading = newReading(srf02::fields::Range, index);
     QElapsedTimer sinceCommand;
     sinceCommand.start();
     if (engine.send(registerWriteFrame(address, srf02::Command, srf02::RangeInCentimetres)) != Outcome::Sent)
@@ -43,7 +43,7 @@ Outcome measure(TransactionEngine &engine, int index, const ReadingSink &sink)
 Outcome measureInStep(InStepLink &link, int index, const ReadingSink &sink)
 {
     const quint8 address = rangerAddress(index);
-    Reading reading = newReading(QStringLiteral("srf02"), QStringLiteral("range"), index);
+    Reading reading = newReading(srf02::fields::Range, index);
     const char command = char(srf02::RangeInCentimetres);
     const Answer commanded = link.writeRegisters(address, srf02::Command, QByteArrayView(&command, 1));
     noteOutcome(reading, address, srf02::Command, commanded.outcome);

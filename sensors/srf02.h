@@ -1,11 +1,16 @@
 #pragma once
 
-#include "frames.h"
+#include "link/field.h"
+#include "link/frames.h"
 
 #include <chrono>
 
 // The SRF02 rangers: five of them, at E0, E2, E4, E6 and E8.
 namespace kestrava::srf02 {
+
+namespace fields {
+inline constexpr Field Range{"srf02", "range"};
+} // namespace fields
 
 inline constexpr quint8 FirstAddress = 0xE0;
 inline constexpr int Count = 5;

@@ -1,6 +1,6 @@
-#include "thermalarray.h"
+#include "sensors/thermalarray.h"
 
-#include "tpa81.h"
+#include "sensors/tpa81.h"
 
 namespace kestrava {
 
@@ -8,10 +8,10 @@ namespace {
 const std::vector<FieldRead> &readOut()
 {
     static const std::vector<FieldRead> fields = [] {
-        std::vector<FieldRead> all{{"version", -1, {tpa81::Version}, firstByte, wholeCaption},
-                                   {"ambient", -1, {tpa81::Ambient}, firstByte, wholeCaption}};
+        std::vector<FieldRead> all{{&tpa81::fields::Version, -1, {tpa81::Version}, firstByte, wholeCaption},
+                                   {&tpa81::fields::Ambient, -1, {tpa81::Ambient}, firstByte, wholeCaption}};
         for (int pixel = 0; pixel < tpa81::PixelCount; ++pixel)
-            all.push_back({"pixel", pixel, {quint8(tpa81::FirstPixel + pixel)}, firstByte, wholeCaption});
+            all.push_back({&tpa81::fields::Pixel, pixel, {quint8(tpa81::FirstPixel + pixel)}, firstByte, wholeCaption});
         return all;
     }();
     return fields;
@@ -24,12 +24,12 @@ Outcome readThermal(TransactionEngine &engine, const ReadingSink &sink)
         sink(reading);
         engine.processPendingEvents(); // lets a caption show before the next read
     };
-    return readFields(engine, QStringLiteral("tpa81"), tpa81::Address, readOut(), shownAtOnce);
+    return readFields(engine, tpa81::Address, readOut(), shownAtOnce);
 }
 
 Outcome readThermalAtOnce(InStepLink &link, const ReadingSink &sink)
 {
-    return readFieldsAtOnce(link, QStringLiteral("tpa81"), tpa81::Address, readOut(), sink);
+    return readFieldsAtOnce(link, tpa81::Address, readOut(), sink);
 }
 
 } // namespace kestrava

@@ -1,9 +1,16 @@
 #pragma once
 
+#include "link/field.h"
 #include <QtGlobal>
 
 // The TPA81 thermal array.
 namespace kestrava::tpa81 {
+
+namespace fields {
+inline constexpr Field Version{"tpa81", "version"};
+inline constexpr Field Ambient{"tpa81", "ambient"};
+inline constexpr Field Pixel{"tpa81", "pixel"};
+} // namespace fields
 
 inline constexpr quint8 Address = 0xD0;
 

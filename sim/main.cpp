@@ -1,6 +1,6 @@
-#include "simprogram.h"
-#include "sizehintwarnings.h"
-#include "viewfrontend.h"
+#include "sim/program/simprogram.h"
+#include "process/sizehintwarnings.h"
+#include "sim/view/viewfrontend.h"
 
 int main(int argc, char *argv[])
 {

@@ -1,8 +1,8 @@
-#include "compass.h"
-#include "drivepad.h"
-#include "numberformat.h"
-#include "numberreading.h"
-#include "telemetry.h"
+#include "sensors/compass.h"
+#include "drive/drivepad.h"
+#include "numbers/numberformat.h"
+#include "numbers/numberreading.h"
+#include "drive/telemetry.h"
 
 #include <QTest>
 

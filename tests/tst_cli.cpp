@@ -1,5 +1,5 @@
-#include "pseudoterminal.h"
-#include "scriptedadapter.h"
+#include "tests/support/pseudoterminal.h"
+#include "tests/support/scriptedadapter.h"
 
 #include <QFile>
 #include <QHash>

@@ -1,6 +1,6 @@
-#include "readinglog.h"
-#include "remotepath.h"
-#include "simulatedpanel.h"
+#include "panel/readinglog.h"
+#include "tests/support/remotepath.h"
+#include "tests/support/simulatedpanel.h"
 
 #include <QElapsedTimer>
 #include <QTest>

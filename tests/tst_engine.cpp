@@ -1,8 +1,8 @@
-#include "eventgate.h"
-#include "pseudoterminal.h"
-#include "serialline.h"
-#include "trace.h"
-#include "transactionengine.h"
+#include "link/eventgate.h"
+#include "tests/support/pseudoterminal.h"
+#include "link/serialline.h"
+#include "link/trace.h"
+#include "link/transactionengine.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "simulatedpanel.h"
+#include "tests/support/simulatedpanel.h"
 
 #include <QTest>
 #include <QTimer>

@@ -1,6 +1,6 @@
-#include "latencytimer.h"
-#include "pseudoterminal.h"
-#include "serialline.h"
+#include "sim/program/latencytimer.h"
+#include "tests/support/pseudoterminal.h"
+#include "link/serialline.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "compasspicture.h"
-#include "simulatedpanel.h"
+#include "panel/compasspicture.h"
+#include "tests/support/simulatedpanel.h"
 
 #include <QApplication>
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "simulatedbus.h"
+#include "launcher/simulatedbus.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

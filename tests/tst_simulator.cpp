@@ -1,10 +1,10 @@
-#include "adapterframes.h"
-#include "pseudoterminal.h"
-#include "serialline.h"
-#include "simadapter.h"
-#include "simbus.h"
-#include "simulatedbus.h"
-#include "transactionengine.h"
+#include "sim/program/adapterframes.h"
+#include "tests/support/pseudoterminal.h"
+#include "link/serialline.h"
+#include "sim/program/simadapter.h"
+#include "sim/program/simbus.h"
+#include "launcher/simulatedbus.h"
+#include "link/transactionengine.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,10 +1,10 @@
-#include "arenapanel.h"
-#include "keypadpanel.h"
-#include "modulepanels.h"
-#include "robotview.h"
-#include "runpanel.h"
-#include "simulatedpanel.h"
-#include "simulatorthread.h"
+#include "sim/view/arenapanel.h"
+#include "sim/view/keypadpanel.h"
+#include "sim/view/modulepanels.h"
+#include "sim/view/robotview.h"
+#include "sim/view/runpanel.h"
+#include "tests/support/simulatedpanel.h"
+#include "sim/program/simulatorthread.h"
 
 #include <QApplication>
 #include <QWheelEvent>

@@ -1,11 +1,11 @@
-#include "arena.h"
-#include "geometry.h"
-#include "modulekinds.h"
-#include "simbus.h"
-#include "simcontrol.h"
-#include "simsd21.h"
-#include "labelplacement.h"
-#include "viewstate.h"
+#include "sim/world/arena.h"
+#include "sim/world/geometry.h"
+#include "sim/program/modulekinds.h"
+#include "sim/program/simbus.h"
+#include "sim/program/simcontrol.h"
+#include "sim/modules/simsd21.h"
+#include "sim/view/labelplacement.h"
+#include "sim/view/viewstate.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
-#include "portcombo.h"
-#include "pseudoterminal.h"
-#include "simulatedpanel.h"
+#include "panel/portcombo.h"
+#include "tests/support/pseudoterminal.h"
+#include "tests/support/simulatedpanel.h"
 
 #include <QDir>
 #include <QFile>

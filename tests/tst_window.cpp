@@ -1,5 +1,5 @@
-#include "controlfactory.h"
-#include "simulatedpanel.h"
+#include "panel/controlfactory.h"
+#include "tests/support/simulatedpanel.h"
 
 #include <QApplication>
 #include <QGroupBox>

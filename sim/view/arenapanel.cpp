@@ -1,9 +1,9 @@
-#include "arenapanel.h"
+#include "sim/view/arenapanel.h"
 
-#include "buslog.h"
-#include "geometry.h"
-#include "labelplacement.h"
-#include "world.h"
+#include "sim/program/buslog.h"
+#include "sim/world/geometry.h"
+#include "sim/view/labelplacement.h"
+#include "sim/world/world.h"
 
 #include <QMouseEvent>
 #include <QPainterPath>

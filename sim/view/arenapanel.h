@@ -1,7 +1,7 @@
 #pragma once
 
-#include "statepanel.h"
-#include "viewstate.h"
+#include "sim/view/statepanel.h"
+#include "sim/view/viewstate.h"
 
 namespace kestrava::simview {
 

@@ -1,6 +1,6 @@
-#include "buspanel.h"
+#include "sim/view/buspanel.h"
 
-#include "buslog.h"
+#include "sim/program/buslog.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "keypadpanel.h"
+#include "sim/view/keypadpanel.h"
 
 #include <QMouseEvent>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "statepanel.h"
+#include "sim/view/statepanel.h"
 
 namespace kestrava::simview {
 

@@ -1,4 +1,4 @@
-#include "labelplacement.h"
+#include "sim/view/labelplacement.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "geometry.h"
+#include "sim/world/geometry.h"
 
 #include <span>
 

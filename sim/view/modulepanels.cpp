@@ -1,4 +1,4 @@
-#include "modulepanels.h"
+#include "sim/view/modulepanels.h"
 
 #include <QtMath>
 

@@ -1,12 +1,12 @@
-#include "robotview.h"
+#include "sim/view/robotview.h"
 
-#include "arenapanel.h"
-#include "buspanel.h"
-#include "keypadpanel.h"
-#include "modulepanels.h"
-#include "runpanel.h"
-#include "simulatorthread.h"
-#include "viewfeed.h"
+#include "sim/view/arenapanel.h"
+#include "sim/view/buspanel.h"
+#include "sim/view/keypadpanel.h"
+#include "sim/view/modulepanels.h"
+#include "sim/view/runpanel.h"
+#include "sim/program/simulatorthread.h"
+#include "sim/view/viewfeed.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

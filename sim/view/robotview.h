@@ -1,6 +1,6 @@
 #pragma once
 
-#include "viewstate.h"
+#include "sim/view/viewstate.h"
 
 #include <QSet>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "runpanel.h"
+#include "sim/view/runpanel.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

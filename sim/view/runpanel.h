@@ -1,6 +1,6 @@
 #pragma once
 
-#include "world.h"
+#include "sim/world/world.h"
 
 #include <QTimer>
 #include <QWidget>

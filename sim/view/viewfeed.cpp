@@ -1,6 +1,6 @@
-#include "viewfeed.h"
+#include "sim/view/viewfeed.h"
 
-#include "simulator.h"
+#include "sim/program/simulator.h"
 
 #include <QTimer>
 

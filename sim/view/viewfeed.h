@@ -1,7 +1,7 @@
 #pragma once
 
-#include "simtime.h"
-#include "viewstate.h"
+#include "sim/world/simtime.h"
+#include "sim/view/viewstate.h"
 
 #include <QMutex>
 #include <QObject>

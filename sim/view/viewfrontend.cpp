@@ -1,6 +1,6 @@
-#include "viewfrontend.h"
+#include "sim/view/viewfrontend.h"
 
-#include "robotview.h"
+#include "sim/view/robotview.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "simprogram.h"
+#include "sim/program/simprogram.h"
 
 namespace kestrava::simview {
 

@@ -1,12 +1,12 @@
-#include "viewstate.h"
+#include "sim/view/viewstate.h"
 
-#include "simbus.h"
-#include "simcmps03.h"
-#include "simlcd03.h"
-#include "simmd23.h"
-#include "simrly08.h"
-#include "simsd21.h"
-#include "simtpa81.h"
+#include "sim/program/simbus.h"
+#include "sim/modules/simcmps03.h"
+#include "sim/modules/simlcd03.h"
+#include "sim/modules/simmd23.h"
+#include "sim/modules/simrly08.h"
+#include "sim/modules/simsd21.h"
+#include "sim/modules/simtpa81.h"
 
 #include <cmath>
 

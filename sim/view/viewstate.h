@@ -1,7 +1,7 @@
 #pragma once
 
-#include "simtime.h"
-#include "world.h"
+#include "sim/world/simtime.h"
+#include "sim/world/world.h"
 
 #include <QByteArray>
 #include <QLineF>

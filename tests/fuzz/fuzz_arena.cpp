@@ -1,7 +1,7 @@
 // Whatever an arena file holds, the loader gives an arena within its caps or a message,
 // and the world takes any arena it gives without crashing.
-#include "arena.h"
-#include "world.h"
+#include "sim/world/arena.h"
+#include "sim/world/world.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // Any text, as typed in a box or found in the settings file, reads without a crash,
 // and a successful 16-bit conversion agrees with the value read.
-#include "numberreading.h"
+#include "numbers/numberreading.h"
 
 #include <QString>
 

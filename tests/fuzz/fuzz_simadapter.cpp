@@ -1,8 +1,8 @@
 // Whatever the line sends, and however time advances between its chunks, the simulated
 // adapter with the whole robot behind it neither crashes nor queues more than its bound.
-#include "modulekinds.h"
-#include "simadapter.h"
-#include "simbus.h"
+#include "sim/program/modulekinds.h"
+#include "sim/program/simadapter.h"
+#include "sim/program/simbus.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 #include <QSocketNotifier>
 #include <QString>
 
-#include "serialline.h"
+#include "link/serialline.h"
 
 #include <memory>
 

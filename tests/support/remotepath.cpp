@@ -1,4 +1,4 @@
-#include "remotepath.h"
+#include "tests/support/remotepath.h"
 
 #include <QDeadlineTimer>
 #include <QStandardPaths>

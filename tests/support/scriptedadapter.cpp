@@ -1,4 +1,4 @@
-#include "scriptedadapter.h"
+#include "tests/support/scriptedadapter.h"
 
 namespace kestrava::test {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pseudoterminal.h"
+#include "tests/support/pseudoterminal.h"
 
 #include <QByteArray>
 #include <QList>

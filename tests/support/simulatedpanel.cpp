@@ -1,8 +1,8 @@
-#include "simulatedpanel.h"
+#include "tests/support/simulatedpanel.h"
 
-#include "frames.h"
-#include "portcombo.h"
-#include "sizehintwarnings.h"
+#include "link/frames.h"
+#include "panel/portcombo.h"
+#include "process/sizehintwarnings.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "controlpanel.h"
-#include "scriptedadapter.h"
-#include "simulatedbus.h"
+#include "panel/controlpanel.h"
+#include "tests/support/scriptedadapter.h"
+#include "launcher/simulatedbus.h"
 
 #include <QElapsedTimer>
 #include <QList>

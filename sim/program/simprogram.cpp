@@ -1,0 +1,226 @@
+#include "sim/program/simprogram.h"
+
+#include "sim/world/arena.h"
+#include "sim/program/latencytimer.h"
+#include "process/signalwatcher.h"
+#include "sim/program/simulator.h"
+#include "sim/program/simulatorthread.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <chrono>
+#include <csignal>
+#include <optional>
+#include <cstdio>
+#include <unistd.h>
+
+using namespace kestrava::sim;
+
+namespace {
+
+void printLine(const QString &line)
+{
+    std::fputs(qPrintable(line), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+// Reads control commands from standard input a line at a time. Lines longer than
+// the limit are refused whole, so a runaway writer cannot grow the buffer.
+class CommandReader : public QObject
+{
+public:
+    static constexpr qsizetype MaxLine = 4096;
+
+    explicit CommandReader(Simulator &simulator)
+        : QObject(&simulator), m_simulator(simulator), m_notifier(STDIN_FILENO, QSocketNotifier::Read)
+    {
+        connect(&m_notifier, &QSocketNotifier::activated, this, &CommandReader::readInput);
+    }
+
+private:
+    void readInput()
+    {
+        char buffer[4096];
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got <= 0) { // the controlling program has gone: so does the simulator
+            m_notifier.setEnabled(false);
+            emit m_simulator.quitRequested();
+            return;
+        }
+        for (ssize_t i = 0; i < got; ++i)
+            take(buffer[i]);
+    }
+
+    void take(char byte)
+    {
+        if (byte != '\n') {
+            if (m_pending.size() < MaxLine)
+                m_pending.append(byte);
+            else
+                m_tooLong = true;
+            return;
+        }
+        if (m_tooLong)
+            printLine(QStringLiteral("error: line longer than %1 characters").arg(MaxLine));
+        else
+            for (const QString &line : m_simulator.execute(QString::fromUtf8(m_pending)))
+                printLine(line);
+        m_pending.clear();
+        m_tooLong = false;
+    }
+
+    Simulator &m_simulator;
+    QSocketNotifier m_notifier;
+    QByteArray m_pending;
+    bool m_tooLong = false;
+};
+
+bool asksFor(const QCommandLineOption &option, int argc, char *argv[])
+{
+    const QByteArray wanted = "--" + option.names().constFirst().toLatin1();
+    for (int i = 1; i < argc; ++i) {
+        if (wanted == argv[i])
+            return true;
+    }
+    return false;
+}
+
+void describe(QCommandLineParser &parser, const SimulatorFrontEnd *frontEnd)
+{
+    parser.setApplicationDescription(
+        QStringLiteral("Simulates the USB-to-I2C adapter and the robot's modules on a pseudo-terminal.\n"
+                       "The first line of standard output is the device path to open as the COM port\n"
+                       "(for Kestrava: KESTRAVA_COM1=<path> kestrava, or kestrava --simulate).\n"
+                       "By default the bus holds MD23 at B0, SD21 at C2, RLY08 at 70, LCD03 at C6,\n"
+                       "CMPS03 at C0, TPA81 at D0 and SRF02 rangers at E0 E2 E4 E6 E8.\n\n")
+        + SimControl::commandHelp());
+    parser.addHelpOption();
+    parser.addVersionOption();
+    if (frontEnd) {
+        parser.addOption(frontEnd->option);
+        parser.addOptions(frontEnd->moreOptions);
+    }
+}
+
+struct Options
+{
+    const QCommandLineOption link{QStringLiteral("link"),
+        QStringLiteral("Also make a symbolic link <path> to the device (kept pointing at it after restore)."),
+        QStringLiteral("path")};
+    const QCommandLineOption fast{QStringLiteral("fast"),
+        QStringLiteral("No wire time: answers come at once (for tests). By default every byte takes "
+                       "0.573 ms each way, as at 19200 baud with 8 data bits and 2 stop bits.")};
+    const QCommandLineOption empty{QStringLiteral("empty"), QStringLiteral("Start with no module on the bus.")};
+    const QCommandLineOption latency{QStringLiteral("latency-timer"),
+        QStringLiteral("Answers wait as in a USB serial chip: until <ms> ms after the first waiting byte, "
+                       "or until 62 bytes wait (0 to %1; 0, the default, turns it off).").arg(LatencyTimer::MaxMs),
+        QStringLiteral("ms"), QStringLiteral("0")};
+
+    const QCommandLineOption arena{QStringLiteral("arena"),
+        QStringLiteral("The room the robot is in: a bundled arena (%1) or an arena file (JSON). "
+                       "Default: open.").arg(bundledArenaNames().join(QStringLiteral(", "))),
+        QStringLiteral("name|file")};
+    const QCommandLineOption seed{QStringLiteral("seed"),
+        QStringLiteral("Pick the candle's place among the arena's places with <n> (0 to 4294967295); "
+                       "without it the first place is used."),
+        QStringLiteral("n")};
+
+    // Empty, with the reason, when an option's value is wrong.
+    std::optional<SimulatorOptions> read(const QCommandLineParser &parser, QString &error) const
+    {
+        SimulatorOptions chosen;
+        chosen.fast = parser.isSet(fast);
+        chosen.empty = parser.isSet(empty);
+        chosen.link = parser.value(link);
+        bool valid = false;
+        const int latencyMs = parser.value(latency).toInt(&valid);
+        if (!valid || latencyMs < 0 || latencyMs > LatencyTimer::MaxMs) {
+            error = QStringLiteral("--latency-timer takes 0 to %1 milliseconds").arg(LatencyTimer::MaxMs);
+            return std::nullopt;
+        }
+        chosen.latencyTimer = std::chrono::milliseconds(latencyMs);
+        if (parser.isSet(seed)) {
+            chosen.seed = parser.value(seed).toUInt(&valid);
+            if (!valid) {
+                error = QStringLiteral("--seed takes a whole number from 0 to 4294967295");
+                return std::nullopt;
+            }
+        }
+        if (parser.isSet(arena)) {
+            const ArenaLoad load = loadArena(parser.value(arena));
+            if (!load.arena) {
+                error = load.error;
+                return std::nullopt;
+            }
+            chosen.arena = load.arena;
+        }
+        return chosen;
+    }
+};
+
+int fail(const QString &error)
+{
+    std::fprintf(stderr, "kestrava-sim: %s\n", qPrintable(error));
+    return 1;
+}
+
+// The simulator in the main thread, as the tests and the panel's --simulate=headless run it.
+int runHeadless(QCoreApplication &app, const SimulatorOptions &options)
+{
+    Simulator simulator(options);
+    QString error;
+    if (!simulator.open(error))
+        return fail(error);
+    printLine(simulator.devicePath());
+    new CommandReader(simulator);
+    QObject::connect(&simulator, &Simulator::quitRequested, &app, &QCoreApplication::quit);
+    return app.exec();
+}
+
+// The simulator in a thread of its own, the front end's window in the main thread.
+int runWithFrontEnd(QCoreApplication &app, const SimulatorOptions &options, const SimulatorFrontEnd &frontEnd,
+                    const QCommandLineParser &parser)
+{
+    SimulatorThread simulator;
+    const std::unique_ptr<QObject> window = frontEnd.open(simulator, parser);
+    QString error;
+    if (!simulator.start(options, error))
+        return fail(error);
+    printLine(simulator.devicePath());
+    simulator.call([](Simulator &core) { new CommandReader(core); });
+    QObject::connect(&simulator, &SimulatorThread::quitRequested, &app, &QCoreApplication::quit);
+    const int code = app.exec();
+    simulator.stop();
+    return code;
+}
+
+} // namespace
+
+int kestrava::sim::runSimulator(int argc, char *argv[], const SimulatorFrontEnd *frontEnd)
+{
+    const bool withFrontEnd = frontEnd && asksFor(frontEnd->option, argc, argv);
+    const std::unique_ptr<QCoreApplication> app =
+        withFrontEnd ? frontEnd->makeApplication(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kestrava-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRAVA_VERSION));
+    std::signal(SIGPIPE, SIG_IGN);
+
+    QCommandLineParser parser;
+    describe(parser, frontEnd);
+    const Options options;
+    parser.addOptions({options.link, options.fast, options.empty, options.latency, options.arena, options.seed});
+    parser.process(*app);
+
+    SignalWatcher terminationSignals;
+    QObject::connect(&terminationSignals, &SignalWatcher::terminationRequested, app.get(), &QCoreApplication::quit);
+    QString error;
+    const std::optional<SimulatorOptions> chosen = options.read(parser, error);
+    if (!chosen) {
+        fail(error);
+        return 2;
+    }
+    return withFrontEnd ? runWithFrontEnd(*app, *chosen, *frontEnd, parser) : runHeadless(*app, *chosen);
+}

@@ -1,0 +1,80 @@
+#include "sim/program/simulator.h"
+
+#include "sim/program/modulekinds.h"
+
+#include <QFile>
+
+namespace kestrava::sim {
+
+bool DeviceLink::pointAt(const QString &device, QString &error)
+{
+    if (m_path.isEmpty())
+        return true;
+    removeLink();
+    if (QFile::exists(m_path) || !QFile::link(device, m_path)) {
+        error = QStringLiteral("cannot make the link %1 (is something else there?)").arg(m_path);
+        return false;
+    }
+    return true;
+}
+
+void DeviceLink::removeLink()
+{
+    if (!m_path.isEmpty() && !QFile::symLinkTarget(m_path).isEmpty())
+        QFile::remove(m_path);
+}
+
+namespace {
+
+SimBus &filled(SimBus &bus, const SimulatorOptions &options)
+{
+    if (!options.empty)
+        addRobot(bus);
+    if (options.arena)
+        bus.world().setArena(*options.arena, candlePlace(options.arena->candles.size(), options.seed));
+    return bus;
+}
+
+} // namespace
+
+Simulator::Simulator(const SimulatorOptions &options, QObject *parent)
+    : QObject(parent)
+    , m_adapter(filled(m_bus, options), options.fast ? SimTime{0} : WireByteTime)
+    , m_line(m_adapter)
+    , m_link(options.link)
+    , m_control(m_bus, LineActions{
+          [this] {
+              const bool wasOpen = m_line.isOpen();
+              m_line.close();
+              return wasOpen;
+          },
+          [this](QString &pathOrError) { return restore(pathOrError); },
+          [this] { emit quitRequested(); },
+      }, options.seed)
+{
+    m_line.setLatencyTimer(options.latencyTimer);
+}
+
+bool Simulator::open(QString &error)
+{
+    if (!m_line.open()) {
+        error = m_line.errorString();
+        return false;
+    }
+    return m_link.pointAt(m_line.devicePath(), error);
+}
+
+bool Simulator::restore(QString &pathOrError)
+{
+    if (!m_line.open()) {
+        pathOrError = m_line.errorString();
+        return false;
+    }
+    pathOrError = m_line.devicePath();
+    QString linkError;
+    if (!m_link.pointAt(m_line.devicePath(), linkError))
+        pathOrError += QStringLiteral(" (") + linkError + QLatin1Char(')');
+    return true;
+}
+
+} // namespace kestrava::sim

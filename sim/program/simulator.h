@@ -1,0 +1,75 @@
+#pragma once
+
+#include "sim/world/arena.h"
+#include "sim/program/ptyline.h"
+#include "sim/program/simadapter.h"
+#include "sim/program/simbus.h"
+#include "sim/program/simcontrol.h"
+
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+
+namespace kestrava::sim {
+
+struct SimulatorOptions
+{
+    bool fast = false;  // no wire time
+    bool empty = false; // no module on the bus
+    QString link;       // a symbolic link that follows the device, or empty
+    std::chrono::milliseconds latencyTimer{0}; // a USB serial chip's hold on answers; 0: none
+    std::optional<Arena> arena;   // the "open" arena when left out
+    std::optional<quint32> seed;  // picks the candle's place among the arena's; the first when left out
+};
+
+// A symbolic link that follows the line: it is pointed at each new device and
+// removed at the end. Only a link (or nothing) is ever replaced, never a file.
+class DeviceLink
+{
+public:
+    explicit DeviceLink(QString path) : m_path(std::move(path)) {}
+    ~DeviceLink() { removeLink(); }
+    DeviceLink(const DeviceLink &) = delete;
+    DeviceLink &operator=(const DeviceLink &) = delete;
+
+    bool pointAt(const QString &device, QString &error);
+
+private:
+    void removeLink();
+
+    QString m_path;
+};
+
+// The simulated adapter with the robot behind it: bus, adapter, line, device link and
+// control commands, all living in the thread that made it.
+class Simulator : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Simulator(const SimulatorOptions &options, QObject *parent = nullptr);
+
+    // Opens the line and points the link at it.
+    bool open(QString &error);
+    QString devicePath() const { return m_line.devicePath(); }
+    bool isPlugged() const { return m_line.isOpen(); }
+
+    // One control command, now; the lines to print.
+    QStringList execute(const QString &line) { return m_control.execute(line, simNow()); }
+    SimBus &bus() { return m_bus; }
+
+signals:
+    // A quit command, or the controlling program has gone.
+    void quitRequested();
+
+private:
+    bool restore(QString &pathOrError);
+
+    SimBus m_bus;
+    SimAdapter m_adapter;
+    PtyLine m_line;
+    DeviceLink m_link;
+    SimControl m_control;
+};
+
+} // namespace kestrava::sim

@@ -1,0 +1,274 @@
+#include "sim/world/world.h"
+
+#include "sim/modules/simmd23.h"
+
+#include <algorithm>
+
+namespace kestrava::sim {
+
+using namespace geometry;
+
+namespace {
+
+double seconds(SimTime span)
+{
+    return std::chrono::duration<double>(span).count();
+}
+
+// The arena at power-up: a crate to the east of the start and a table in the
+// north-east, the candle ahead and a little to the right of the robot.
+const Arena &openArena()
+{
+    static const Arena open = [] {
+        const ArenaLoad load = loadArena(QStringLiteral("open"));
+        if (!load.arena)
+            qFatal("the bundled arena is missing from the program: %s", qPrintable(load.error));
+        return *load.arena;
+    }();
+    return open;
+}
+
+double wheelCmPerSecond(int steps)
+{
+    return steps * SimMd23::CountsPerSecondPerStep * World::CmPerCount;
+}
+
+} // namespace
+
+std::optional<RangerMount> mountForAddress(quint8 address)
+{
+    switch (address) {
+    case 0xE0: return RangerMount{12, 0, 90};
+    case 0xE2: return RangerMount{9, 9, 45};
+    case 0xE4: return RangerMount{0, 12, 0};
+    case 0xE6: return RangerMount{-9, 9, -45};
+    case 0xE8: return RangerMount{-12, 0, -90};
+    default: return std::nullopt;
+    }
+}
+
+void HandHold::hold(const World *world)
+{
+    m_atPlacement = world ? world->placements() : 0;
+}
+
+bool HandHold::holds(const World *world) const
+{
+    return m_atPlacement && *m_atPlacement == (world ? world->placements() : 0);
+}
+
+World::World()
+{
+    setArena(openArena());
+}
+
+void World::setArena(const Arena &arena, std::size_t candle)
+{
+    m_arena = arena;
+    m_obstacles = arena.boxes;
+    m_start = arena.start;
+    m_warmObject = arena.candles.empty() ? Point{arena.width / 2, arena.height / 2}
+                                         : arena.candles[std::min(candle, arena.candles.size() - 1)];
+    rebuildSegments();
+    returnToStart();
+}
+
+bool World::inside(Point p) const
+{
+    return p.x >= 0 && p.y >= 0 && p.x <= width() && p.y <= height();
+}
+
+bool World::collides(Point centre) const
+{
+    return geometry::collides(centre, RobotRadiusCm, width(), height(), m_obstacles, m_arena.walls);
+}
+
+bool World::addObstacle(const Box &box)
+{
+    if (qsizetype(m_obstacles.size()) >= MaxObstacles || box.width <= 0 || box.height <= 0
+        || !inside({box.x, box.y}) || !inside({box.x + box.width, box.y + box.height}))
+        return false;
+    if (geometry::collides({m_pose.x, m_pose.y}, RobotRadiusCm, width(), height(), std::span(&box, 1)))
+        return false;
+    m_obstacles.push_back(box);
+    rebuildSegments();
+    markChanged();
+    return true;
+}
+
+bool World::removeObstacle(qsizetype index)
+{
+    if (index < 0 || index >= qsizetype(m_obstacles.size()))
+        return false;
+    m_obstacles.erase(m_obstacles.begin() + index);
+    rebuildSegments();
+    markChanged();
+    return true;
+}
+
+void World::clearObstacles()
+{
+    m_obstacles.clear();
+    rebuildSegments();
+    markChanged();
+}
+
+bool World::place(const Pose &pose)
+{
+    if (collides({pose.x, pose.y}))
+        return false;
+    m_pose = {pose.x, pose.y, normalizedDegrees(pose.heading)};
+    m_trail = {{pose.x, pose.y}}; // a jump is no path the robot took
+    m_touching = false;
+    ++m_placements;
+    // Carried elsewhere, the robot is off the task until it is back at its start.
+    if (m_run.phase != Run::Phase::Finished)
+        m_run = {Run::Phase::Untimed};
+    markChanged();
+    return true;
+}
+
+bool World::returnToStart()
+{
+    if (!place(m_start))
+        return false;
+    m_run = {};
+    m_candleLit = true;
+    m_fanBlown = {};
+    markChanged();
+    return true;
+}
+
+bool World::setWarmObject(Point where)
+{
+    if (!inside(where))
+        return false;
+    m_warmObject = where;
+    m_candleLit = true;
+    m_fanBlown = {};
+    markChanged();
+    return true;
+}
+
+bool World::fanReachesFlame() const
+{
+    const Point front = onRobot(m_pose, 0, RobotRadiusCm);
+    return m_candleLit && fanReaches(front, m_pose.heading, m_warmObject, FanReachCm, FanHalfAngleDegrees, m_segments);
+}
+
+void World::noteMotorCommand(SimTime now)
+{
+    if (m_run.phase != Run::Phase::Ready || !m_candleLit) // blown out before the run: nothing to time
+        return;
+    m_run.phase = Run::Phase::Running;
+    m_run.startedAt = now; // the frame or command that wrote tells of the change
+}
+
+void World::advanceTo(SimTime now, const std::vector<SimMd23 *> &motors, bool fanOn)
+{
+    while (m_time < now) {
+        if (!moving(motors)) { // nothing changes between ticks of a world at rest but the flame
+            blowFor(now - m_time, fanOn);
+            m_time = now;
+            return;
+        }
+        const SimTime nextTick = (m_time / Tick + 1) * Tick;
+        const SimTime end = std::min(nextTick, now);
+        blowFor(end - m_time, fanOn);
+        runFor(end - m_time, motors);
+        m_time = end;
+        if (end == nextTick) {
+            for (SimMd23 *motor : motors)
+                motor->tick(end);
+        }
+    }
+}
+
+bool World::moving(const std::vector<SimMd23 *> &motors, bool fanOn) const
+{
+    return (fanOn && fanReachesFlame())
+        || std::any_of(motors.begin(), motors.end(), [](const SimMd23 *motor) { return !motor->atRest(); });
+}
+
+void World::markChanged()
+{
+    ++m_revision;
+    if (m_listener)
+        m_listener();
+}
+
+void World::rebuildSegments()
+{
+    m_segments = wallsAndObstacles(width(), height(), m_obstacles, m_arena.walls);
+}
+
+// The flame goes out at the moment the fan's time at it adds up, within the span.
+void World::blowFor(SimTime span, bool fanOn)
+{
+    if (!fanOn || !fanReachesFlame())
+        return;
+    m_fanBlown += span;
+    if (m_fanBlown < FanTimeToPutOut)
+        return;
+    m_candleLit = false;
+    if (m_run.phase == Run::Phase::Running) {
+        m_run.phase = Run::Phase::Finished;
+        m_run.endedAt = m_time + span - (m_fanBlown - FanTimeToPutOut);
+    }
+    markChanged();
+}
+
+// The point nearest `towards` on the straight way there that the robot fits at.
+Point World::closestFreeAlong(const Pose &towards) const
+{
+    double free = 0, blocked = 1;
+    for (int halving = 0; halving < 16; ++halving) {
+        const double middle = (free + blocked) / 2;
+        const Point at{m_pose.x + (towards.x - m_pose.x) * middle, m_pose.y + (towards.y - m_pose.y) * middle};
+        (collides(at) ? blocked : free) = middle;
+    }
+    return {m_pose.x + (towards.x - m_pose.x) * free, m_pose.y + (towards.y - m_pose.y) * free};
+}
+
+// A contact is each time the robot comes up against something, not each step it stays
+// there: it ends only once the robot is clear of everything by a margin, so that moves
+// cut finer than a tick, creeping up to a wall, count once.
+void World::touch(bool blocked)
+{
+    constexpr double ClearCm = 1;
+    if (blocked && !m_touching && m_run.phase == Run::Phase::Running)
+        ++m_run.contacts;
+    m_touching = blocked
+        || (m_touching
+            && geometry::collides({m_pose.x, m_pose.y}, RobotRadiusCm + ClearCm, width(), height(), m_obstacles,
+                                  m_arena.walls));
+}
+
+void World::runFor(SimTime span, const std::vector<SimMd23 *> &motors)
+{
+    for (SimMd23 *motor : motors)
+        motor->run(span);
+    if (motors.empty())
+        return;
+    const auto wheels = motors.front()->wheelSpeeds();
+    const Pose next = drive(m_pose, wheelCmPerSecond(wheels[0]), wheelCmPerSecond(wheels[1]), WheelTrackCm,
+                            seconds(span));
+    // Against a wall or an obstacle the wheels slip: the robot goes up to it and only turns there.
+    const bool blocked = collides({next.x, next.y});
+    const Point reached = blocked ? closestFreeAlong(next) : Point{next.x, next.y};
+    m_pose = {reached.x, reached.y, next.heading};
+    touch(blocked);
+    extendTrail();
+}
+
+void World::extendTrail()
+{
+    const Point here{m_pose.x, m_pose.y};
+    if (!m_trail.empty() && distanceBetween(m_trail.back(), here) < TrailSpacingCm)
+        return;
+    m_trail.push_back(here);
+    if (qsizetype(m_trail.size()) > TrailLength)
+        m_trail.pop_front();
+}
+
+} // namespace kestrava::sim
