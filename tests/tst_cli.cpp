@@ -194,7 +194,7 @@ private slots:
                                               "adapter's device with --device PATH or KESTRAVA_COM1=PATH, or try the "
                                               "simulated robot with --simulate\n"
                                            << "";
-        QTest::newRow("--count 3") << QStringList{"bearing", "--every", "10", "--count", "3"} << 0
+        QTest::newRow("--count 3") << QStringList{"bearing", "--every", "100", "--count", "3"} << 0
                                    << QStringList{QString("version: 0\nbearing: 90°\n").repeated(3)} << ""
                                    << "55c10004 55c10004 55c10004";
         // The late EE must not pass for the second read's answer.
