@@ -245,15 +245,7 @@ void Server::noteWrite(const Request &request)
 
 Result Server::actuate(const Request &request)
 {
-    std::vector<QByteArray> frames;
-    if (request.command == Command::Relays)
-        frames = {relayPatternFrame(request.bytes.front())};
-    else if (request.command == Command::Servo) {
-        const auto servoFrames = servoPositionFrames(request.servo, request.position);
-        frames.assign(servoFrames.begin(), servoFrames.end());
-    } else
-        frames = {displayTextFrame(request.text)};
-    for (const QByteArray &frame : frames) {
+    for (const QByteArray &frame : actuatorFrames(request)) {
         const Answer answer = m_link.exchange(frame, 1);
         if (!answer.taken())
             return failure(answer.outcome, quint8(frame[1]), quint8(frame[2]));

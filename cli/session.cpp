@@ -181,24 +181,24 @@ Outcome Session::sequence(Outcome (*run)(InStepLink &, const ReadingSink &), dou
     return outcome;
 }
 
-Outcome Session::actuate(const Request &request)
+std::vector<QByteArray> actuatorFrames(const Request &request)
 {
     switch (request.command) {
-    case Command::Relays: {
-        const std::array frame{relayPatternFrame(request.bytes.front())};
-        const Outcome outcome = writeEach(frame);
-        if (outcome == Outcome::Taken)
-            m_printer.print({{{QStringLiteral("pattern"), request.bytes.front()}},
-                             {hexByte(request.bytes.front())}}, 0);
-        return outcome;
+    case Command::Relays: return {relayPatternFrame(request.bytes.front())};
+    case Command::Servo: {
+        const auto frames = servoPositionFrames(request.servo, request.position);
+        return {frames.begin(), frames.end()};
     }
-    case Command::Servo:
-        return writeEach(servoPositionFrames(request.servo, request.position));
-    default: {
-        const std::array frame{displayTextFrame(request.text)};
-        return writeEach(frame);
+    default: return {displayTextFrame(request.text)};
     }
-    }
+}
+
+Outcome Session::actuate(const Request &request)
+{
+    const Outcome outcome = writeEach(actuatorFrames(request));
+    if (request.command == Command::Relays && outcome == Outcome::Taken)
+        m_printer.print({{{QStringLiteral("pattern"), request.bytes.front()}}, {hexByte(request.bytes.front())}}, 0);
+    return outcome;
 }
 
 // Frames answered by one byte each, in order, until one cannot go out.

@@ -54,6 +54,8 @@ private:
 Row rowOf(const std::vector<Reading> &readings);
 // "B0 register 13".
 QString registerText(quint8 address, quint8 reg);
+// The frames of relays, servo or display, each answered by one byte.
+std::vector<QByteArray> actuatorFrames(const Request &request);
 // What the command line says of a register whose answer did not come.
 QString complaintText(Outcome outcome, quint8 address, quint8 reg);
 
