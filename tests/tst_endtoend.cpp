@@ -87,8 +87,10 @@ private slots:
 
     void lateAnswersShiftTheTelemetryAndTheNextClickStartsClean()
     {
-        // Registers 2 to 13 hold their own numbers.
-        simulate({"remove B0", "add B0 generic", "set B0 2 2 3 4 5 6 7 8 9 10 11 12 13", "delay B0 700"});
+        // Registers 2 to 13 hold their own numbers. The answers come 1.27 waits late, as
+        // 700 ms on the 50 ms tick; a 20 ms tick tells the same in less than half the time.
+        rig->panel().engine().setTickInterval(std::chrono::milliseconds(20));
+        simulate({"remove B0", "add B0 generic", "set B0 2 2 3 4 5 6 7 8 9 10 11 12 13", "delay B0 280"});
         rig->clearRecord();
         rig->click(QStringLiteral("CmdLeerDatos"));
         // Every other read times out and the next takes its late answer: the
@@ -141,7 +143,7 @@ private slots:
         QTest::addColumn<QString>("refused"); // the start of the one frame that could not go out, if any
         QTest::addColumn<bool>("mustRefuse"); // false: the loss may be seen inside a wait, before any refusal
         // The drive frame's wait ends at once; the stop frame cannot go out.
-        QTest::newRow("timed move") << QStringList{"delay B0 400"} << "click CmdAdelante1(3)" << 150 << 2600
+        QTest::newRow("timed move") << QStringList{"delay B0 400"} << "click CmdAdelante1(0)" << 150 << 1600
                                     << "55b0000180" << true;
         QTest::newRow("speed loop") << QStringList{"delay C2 60"} << "step VeloScroll" << 400 << 1300 << "55c2"
                                     << true; // then nothing more

@@ -91,8 +91,8 @@ private slots:
     void init() { startSimulator(false); }
     void cleanup() { sim.reset(); }
 
-    // The fault, then the command once while it lasts, then twice once it is gone:
-    // never a wrong number, and the second command after it reads right.
+    // The command once while the fault lasts, then twice once it is gone: never a
+    // wrong number, and the second command after it reads right.
     void aReadingIsItsOwnAnswerOrAnError_data()
     {
         QTest::addColumn<QStringList>("command");
@@ -111,14 +111,22 @@ private slots:
         QTest::addColumn<bool>("wireTime");
         const QList<std::tuple<const char *, QStringList, QString, QString, bool>> faults{
             {"waits of 1 ms", {"--timeout", "1"}, "", "", true},
-            {"600 ms late", {}, "delay ADDR 600", "delay ADDR 0", false},
+            // Later than the wait, within the resync quiet that follows it (as long as the wait).
+            {"220 ms late", {"--timeout", "150"}, "delay ADDR 220", "delay ADDR 0", false},
             {"garbage before", {}, "garbage ADDR 1 2 3", "", false},
             {"extra after", {}, "extra ADDR 9 9", "", false},
-            {"--every, late", {"--every", "100", "--count", "2"}, "delay ADDR 600", "delay ADDR 0", false},
+            {"--every, late", {"--every", "100", "--count", "2", "--timeout", "150"}, "delay ADDR 220", "delay ADDR 0", false},
+        };
+        // One repeat is enough; stray bytes before an answer are the link's own rule, and the
+        // rangers' stays the one after their command, while they measure.
+        const auto needed = [](QLatin1String reading, const QStringList &extra, const QString &fault) {
+            if (extra.contains(QStringLiteral("--every")))
+                return reading == "bearing";
+            return reading != "ranges" || !fault.startsWith(QStringLiteral("garbage"));
         };
         for (const auto &[name, command, address, right] : readings) {
             for (auto [faultName, extra, fault, gone, wireTime] : faults) {
-                if (!extra.contains(QStringLiteral("--every")) || QLatin1String(name) == "bearing") // one repeat is enough
+                if (needed(QLatin1String(name), extra, fault))
                     QTest::addRow("%s, %s", name, faultName)
                         << command << address << right << extra << fault.replace("ADDR", address)
                         << gone.replace("ADDR", address) << wireTime;
@@ -136,7 +144,6 @@ private slots:
         QFETCH(bool, wireTime);
         if (wireTime)
             startSimulator(true);
-        QCOMPARE(cli(command).lines, right);
         control(fault);
         const Run faulty = cli(command + extraArguments);
         QCOMPARE(faulty.status, 1);
@@ -178,12 +185,12 @@ private slots:
             drive.start(QStringLiteral(KESTRAVA_CLI_BINARY),
                         QStringList{"--device", sim->devicePath(), "drive"} + speeds + QStringList{"8000"});
             QVERIFY(drive.waitForStarted());
-            QTest::qWait(500);
+            QTest::qWait(250);
             ::kill(pid_t(drive.processId()), SIGINT);
-            QVERIFY(drive.waitForFinished(3000)); // the drive would have lasted another 7.5 s
+            QVERIFY(drive.waitForFinished(3000)); // the drive would have lasted another 7.7 s
             QCOMPARE(drive.exitCode(), 0);
         } else {
-            QCOMPARE(cli(QStringList{"drive"} + speeds + QStringList{"400"}).status, 0);
+            QCOMPARE(cli(QStringList{"drive"} + speeds + QStringList{"200"}).status, 0);
         }
         QCOMPARE(sim->command(QStringLiteral("get B0 0 2")).value(0), QStringLiteral("ok ") + stop);
         QVERIFY2(pose() != before, qPrintable(before)); // it did move

@@ -246,7 +246,7 @@ private slots:
         QCOMPARE(engine.reply(3), quint8(4));
         // The tables count ticks, so a faster clock tells the same; the
         // 50 ms tick itself is checked where the engine is.
-        engine.setTickInterval(std::chrono::milliseconds(mode == Silent ? 5 : 10));
+        engine.setTickInterval(std::chrono::milliseconds(mode == Silent ? 1 : 10));
         rig->adapter().queueAnswers(answers);
         rig->adapter().setSilent(mode == Silent);
         if (mode == Closed) {

@@ -188,7 +188,7 @@ private slots:
                 QTest::qWait(600);
                 QCOMPARE(control(QStringLiteral("get B0 0 2")), QStringLiteral("ok 28 28"));
             }
-            QTest::qWait(900);
+            QTRY_COMPARE_WITH_TIMEOUT(control(QStringLiteral("get B0 0 2")), QStringLiteral("ok ") + stop, 3000);
             QCOMPARE(server->state(), QProcess::Running); // stopped the motors, and goes on serving
         }
         QCOMPARE(control(QStringLiteral("get B0 0 2")), QStringLiteral("ok ") + stop);

@@ -14,6 +14,10 @@ EXAMPLES = Path(__file__).resolve().parents[2] / "examples"
 def test_warm_object_example_reaches_it(tmp_path):
     sim = Simulator(tmp_path)  # wire time, as on the robot
     try:
+        # 85 cm short of the candle, turned 33 degrees left of it: out of the array's
+        # sight, so the program searches, approaches and drives the last stretch,
+        # in half the time of the whole arena.
+        assert sim("pose 135 215 330") == "ok"
         subprocess.run([sys.executable, str(EXAMPLES / "warm_object.py"), "--device", sim.link], check=True,
                        timeout=120, env=dict(os.environ, PYTHONPATH=PACKAGE))
         world = sim("world").replace(",", " ").split()
