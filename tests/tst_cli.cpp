@@ -162,15 +162,6 @@ private slots:
             << "error: no answer from B0 register 0\n" << "55b10f01 55b0000101 55b0010180 55b0000180 55b0010180";
         QTest::newRow("silent module") << QStringList{"read", "E2", "0", "--timeout", "50"} << 1 << quiet
                                        << "error: no answer from E2 register 0\n" << "55e30001";
-        // A pass of the rangers takes five ranging waits, far longer than 100 ms.
-        QTest::newRow("every, slower than its period")
-            << QStringList{"ranges", "--timeout", "50", "--every", "100", "--count", "2"} << 1
-            << QStringList{"ranges: E0 34 cm, E2 --, E4 0 cm, E6 0 cm, E8 0 cm\n"
-                           "ranges: E0 34 cm, E2 --, E4 0 cm, E6 0 cm, E8 0 cm\n"}
-            << "error: no answer from E2 register 0\nwarning: a pass took N ms, longer than --every 100 ms; "
-               "the readings follow one another back to back\nerror: no answer from E2 register 0\n"
-            << "55e0000151 55e10202 55e2000151 55e4000151 55e50202 55e6000151 55e70202 55e8000151 55e90202 "
-               "55e0000151 55e10202 55e2000151 55e4000151 55e50202 55e6000151 55e70202 55e8000151 55e90202";
         QTest::newRow("probe, two named ones silent")
             << QStringList{"probe", "E0", "E2", "F0", "F2"} << 1
             << QStringList{"E0 answered 2A\nE2 silent\nF0 answered 2A\nF2 silent\n2 of 4 answered\n"} << ""
