@@ -172,6 +172,8 @@ private slots:
         QFETCH(QString, ending);
         QFETCH(QString, stop);
         const bool byDefault = ending == QLatin1String("default watchdog");
+        // The controller's own 2 s automatic stop off: only the server's stops count.
+        QCOMPARE(control(QStringLiteral("write B0 16 0x32")), QStringLiteral("ok"));
         startServer(byDefault ? QStringList() : QStringList{"--watchdog", "300"});
         QCOMPARE(call("write", {{"address", 176}, {"register", 15}, {"bytes", QJsonArray{mode}}}).toObject().value("answer"), 1);
         QCOMPARE(call("drive", {{"speed1", 40}, {"speed2", 40}}), QJsonValue(QJsonObject()));
