@@ -30,6 +30,7 @@ struct Request
     quint8 speed1 = 128;
     quint8 speed2 = 128;
     int milliseconds = 0;           // drive; the server's drive without a time: NoTime
+    bool waitForEnd = true;         // the server's timed drive: false answers at once and stops by itself
     static constexpr int NoTime = -1;
 };
 
