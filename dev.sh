@@ -17,7 +17,7 @@ log="$build/dev.log"
 # window falls back to a wider face. ser2net and socat carry the line to a robot out of
 # reach in the tests and the benchmark; python3-pytest runs the Python package's tests.
 packages=(cmake g++ make libgl-dev qt6-base-dev qt6-serialport-dev fonts-dejavu-core fonts-dejavu-extra
-          ser2net socat python3-pytest)
+          ser2net socat python3-pytest python3-venv python3-pip)
 # Packing (dpkg-shlibdeps finds the dependencies; file tells it which files are programs)
 # and the checks CI runs on the package.
 packing=(dpkg-dev file lintian desktop-file-utils appstream)
@@ -134,7 +134,7 @@ package)
     rm -f "$build"/package/kestrava_*.deb
     step "packing…" cpack --config "$build/CPackConfig.cmake" -B "$build/package"
     deb="$(ls "$build"/package/kestrava_*.deb)"
-    say "$deb ($(du -k "$deb" | cut -f1) KiB); install it with: sudo apt-get install $deb"
+    say "$deb ($(du -k "$deb" | cut -f1) KiB); install it as root, or with sudo: apt-get install $deb"
     ;;
 *)
     sed -n '2,9p' "$0"

@@ -15,6 +15,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QEventLoop>
 #include <QLocale>
 #include <QTimer>
@@ -169,34 +170,53 @@ Settings settingsFrom(const Options &o, const Request &request)
     return s;
 }
 
-// Waits `ms` in the event loop, or less when the program is asked to end.
-void waitUnlessInterrupted(int ms, const bool &interrupted, sim::SignalWatcher &watcher)
+// Waits `ms` in the event loop, or less when the program is asked to end or the
+// device is lost: a drive must not go on waiting for a robot it can no longer stop.
+void waitUnlessInterrupted(int ms, const bool &interrupted, sim::SignalWatcher &watcher, SerialLine &line)
 {
-    if (interrupted)
+    if (interrupted || !line.isOpen())
         return;
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     QObject::connect(&watcher, &sim::SignalWatcher::terminationRequested, &loop, &QEventLoop::quit);
+    QObject::connect(&line, &SerialLine::deviceLost, &loop, &QEventLoop::quit);
     loop.exec();
 }
 
-// One line that names the device, what is wrong with it and the ways forward.
-QString cannotOpen(const SerialLine &line, bool simulated)
+// A --device that is a link whose target is gone: what the simulator's --link leaves
+// behind when the simulator was killed.
+bool isLinkWithoutTarget(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isSymLink() && !info.exists();
+}
+
+// One line that names the device as the user gave it (the COM port when none was
+// given), what is wrong with it and the ways forward.
+QString cannotOpen(const SerialLine &line, bool simulated, const QString &device)
 {
     const QString elsewhere = QStringLiteral("name the adapter's device with --device PATH or %1=PATH")
                                   .arg(QLatin1String(comPortVariable(line.commPort())));
     QStringList ways;
-    switch (line.lastOpenFailure()) {
-    case OpenFailure::NoDevice: ways << QStringLiteral("plug the adapter in") << elsewhere; break;
-    case OpenFailure::NoPermission: ways << QLatin1String(DialoutHint); break;
-    case OpenFailure::InUse: ways << QStringLiteral("close the program that holds it") << elsewhere; break;
-    default: ways << elsewhere; break;
+    QString reason = line.lastReason();
+    if (!device.isEmpty() && isLinkWithoutTarget(device)) {
+        reason = QStringLiteral("a link to %1, which is gone: the simulator behind it has ended")
+                     .arg(QFileInfo(device).symLinkTarget());
+        ways << QStringLiteral("start it again with kestrava-sim --link %1").arg(device) << elsewhere;
+    } else {
+        switch (line.lastOpenFailure()) {
+        case OpenFailure::NoDevice: ways << QStringLiteral("plug the adapter in") << elsewhere; break;
+        case OpenFailure::NoPermission: ways << QLatin1String(DialoutHint); break;
+        case OpenFailure::InUse: ways << QStringLiteral("close the program that holds it") << elsewhere; break;
+        default: ways << elsewhere; break;
+        }
     }
     if (!simulated)
         ways << QStringLiteral("try the simulated robot with --simulate");
     const QString last = ways.takeLast();
     const QString advice = ways.isEmpty() ? last : ways.join(QStringLiteral(", ")) + QStringLiteral(", or ") + last;
-    return QStringLiteral("cannot open %1; %2").arg(line.lastError(), advice);
+    const QString what = device.isEmpty() ? line.lastError() : device + QStringLiteral(": ") + reason;
+    return QStringLiteral("cannot open %1; %2").arg(what, advice);
 }
 
 Status statusOf(Outcome outcome)
@@ -264,7 +284,8 @@ bool Program::openPort(const Settings &settings)
     m_line.setCommPort(settings.com);
     if (m_line.open())
         return true;
-    m_openError = cannotOpen(m_line, p.isSet(m_options.simulate));
+    m_openError = cannotOpen(m_line, p.isSet(m_options.simulate),
+                             p.isSet(m_options.device) ? p.value(m_options.device) : QString());
     m_err << "error: " << m_openError << '\n';
     return false;
 }
@@ -304,7 +325,7 @@ int Program::run(QCoreApplication &app)
         return PortNotOpened;
     Printer printer(m_out, settings.format);
     Session session(m_link, m_motors, printer, m_err);
-    session.setDriveWait([this](int ms) { waitUnlessInterrupted(ms, m_interrupted, m_signals); });
+    session.setDriveWait([this](int ms) { waitUnlessInterrupted(ms, m_interrupted, m_signals, m_line); });
     m_link.start();
     const int status = repeat(session, request, settings);
     m_link.finish();
@@ -318,7 +339,7 @@ int Program::serve(const Settings &settings)
     const bool opened = openPort(settings);
     m_err.flush();
     ::signal(SIGPIPE, SIG_IGN); // a reader gone away is an end like any other, with the motors stopped
-    Server server(m_link, m_motors, [this](int ms) { waitUnlessInterrupted(ms, m_interrupted, m_signals); });
+    Server server(m_link, m_motors, [this](int ms) { waitUnlessInterrupted(ms, m_interrupted, m_signals, m_line); });
     server.setWatchdog(std::chrono::milliseconds(settings.watchdogMs));
     if (!opened)
         server.setPortError(m_openError);
@@ -346,7 +367,7 @@ int Program::repeat(Session &session, const Request &request, const Settings &se
             break;
         // The next reading is due `every` after this one was due, not after it ended.
         const qint64 due = qint64(pass) * settings.everyMs;
-        waitUnlessInterrupted(int(qMax<qint64>(0, due - clock.elapsed())), m_interrupted, m_signals);
+        waitUnlessInterrupted(int(qMax<qint64>(0, due - clock.elapsed())), m_interrupted, m_signals, m_line);
         if (m_interrupted)
             break;
     }

@@ -31,6 +31,7 @@ struct Request
     quint8 speed2 = 128;
     bool together = true;           // ranges: fired together, read after one measuring time
     int milliseconds = 0;           // drive; the server's drive without a time: NoTime
+    bool waitForEnd = true;         // the server's timed drive: false answers at once and stops by itself
     static constexpr int NoTime = -1;
 };
 

@@ -34,12 +34,24 @@ struct Error
     QJsonValue data = QJsonValue::Undefined;
 };
 
+// A method as the server knows it: its params in their order by position. The one
+// list of them serves the requests, the params by position and the check of the docs.
+struct Method
+{
+    const char *name;
+    Command command;
+    std::vector<const char *> params;
+};
+const std::vector<Method> &methods();
+
 // One call of a message: the request it asks for, or why it cannot be carried out.
 struct Call
 {
-    QJsonValue id = QJsonValue::Undefined; // Undefined: a notification, never answered
+    // The id's JSON text exactly as sent (an integer of any length comes back whole);
+    // empty: a notification, never answered.
+    QByteArray id;
     std::variant<Request, Error> request;
-    bool answered() const { return !id.isUndefined(); }
+    bool answered() const { return !id.isEmpty(); }
 };
 
 // A line: its calls, and whether they came as a batch (answered as one array).
@@ -53,9 +65,10 @@ Message parseLine(QByteArrayView line);
 // The request a method and its parameters ask for, every value checked.
 std::variant<Request, Error> requestFor(const QString &method, const QJsonValue &params);
 
-QJsonObject resultReply(const QJsonValue &id, const QJsonValue &result);
-QJsonObject errorReply(const QJsonValue &id, const Error &error);
+// A reply's JSON text, the id as sent.
+QByteArray resultReply(const QByteArray &id, const QJsonValue &result);
+QByteArray errorReply(const QByteArray &id, const Error &error);
 // The reply to a line longer than MaxLineBytes.
-QJsonObject lineTooLongReply();
+QByteArray lineTooLongReply();
 
 } // namespace kestrava::cli::rpc

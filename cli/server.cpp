@@ -22,6 +22,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <poll.h>
 #include <unistd.h>
 
 namespace kestrava::cli {
@@ -99,6 +100,8 @@ Server::Server(InStepLink &link, Motors &motors, Pause pause)
 {
     m_watchdog.setSingleShot(true);
     connect(&m_watchdog, &QTimer::timeout, this, &Server::watchdogExpired);
+    m_timedStop.setSingleShot(true);
+    connect(&m_timedStop, &QTimer::timeout, this, &Server::timedStop);
     connect(&m_link.engine().line(), &SerialLine::deviceLost, this, &Server::deviceLost);
 }
 
@@ -132,9 +135,9 @@ void Server::readInput()
     }
     std::vector<LineReader::Line> lines = got > 0 ? m_reader.feed(QByteArrayView(buffer, got)) : m_reader.finish();
     for (const LineReader::Line &line : lines) {
-        if (m_endRequested || m_lost)
+        if (m_endRequested)
             break;
-        serveLine(line);
+        serveLine(line); // once the device is lost, each is answered that it was
     }
     if (m_lost)
         end(rpc::DeviceLost);
@@ -152,26 +155,27 @@ void Server::serveLine(const LineReader::Line &line)
         send(rpc::lineTooLongReply());
     } else if (!line.text.trimmed().isEmpty()) {
         const rpc::Message message = rpc::parseLine(line.text);
-        QJsonArray replies;
+        QByteArrayList replies;
         for (const rpc::Call &call : message.calls) {
-            if (const std::optional<QJsonValue> reply = answer(call))
+            if (const std::optional<QByteArray> reply = answer(call))
                 replies.append(*reply);
         }
-        if (message.batch && !replies.isEmpty())
-            send(replies);
-        else if (!message.batch && !replies.isEmpty())
-            send(replies.first());
+        // A batch of notifications only gets no reply at all, not an empty array.
+        if (!replies.isEmpty())
+            send(message.batch ? '[' + replies.join(',') + ']' : replies.first());
     }
     m_busy = false;
-    if (m_motors.moving() && m_watchdogTime.count() > 0)
-        m_watchdog.start(m_watchdogTime);
+    if (m_stopDue && m_stopDue->hasExpired())
+        timedStop();
+    else if (m_motors.moving() && !m_stopDue && m_watchdogTime.count() > 0)
+        m_watchdog.start(m_watchdogTime); // a drive that stops by itself needs no watchdog
 }
 
-std::optional<QJsonValue> Server::answer(const rpc::Call &call)
+std::optional<QByteArray> Server::answer(const rpc::Call &call)
 {
-    const Result result = std::holds_alternative<rpc::Error>(call.request)
-                              ? Result(std::get<rpc::Error>(call.request))
-                              : carryOut(std::get<Request>(call.request));
+    const Result result = std::holds_alternative<rpc::Error>(call.request) ? Result(std::get<rpc::Error>(call.request))
+                          : m_lost ? Result(lostDevice())
+                                   : carryOut(std::get<Request>(call.request));
     if (!call.answered())
         return std::nullopt;
     if (const rpc::Error *error = std::get_if<rpc::Error>(&result))
@@ -264,16 +268,41 @@ Result Server::keys()
 
 Result Server::motors(const Request &request)
 {
+    cancelTimedStop(); // the latest motor request decides
     if (request.command == Command::Drive) {
         if (m_motors.drive(request.speed1, request.speed2) != Outcome::Taken)
             return motorFailure(QStringLiteral("not driving"));
         if (request.milliseconds == Request::NoTime)
             return QJsonObject{};
-        m_pause(request.milliseconds);
+        if (!request.waitForEnd) {
+            m_stopDue = QDeadlineTimer(request.milliseconds);
+            m_timedStop.start(request.milliseconds);
+            return QJsonObject{};
+        }
+        m_pause(request.milliseconds); // returns early when the device is lost
     }
     if (m_motors.stop() != Outcome::Taken)
         return motorFailure(QStringLiteral("not stopped"));
     return QJsonObject{};
+}
+
+void Server::cancelTimedStop()
+{
+    m_timedStop.stop();
+    m_stopDue.reset();
+}
+
+// The end of a drive that answered at once; while a request is carried out it waits
+// for its end, so that the engine is never entered twice.
+void Server::timedStop()
+{
+    if (m_busy || !m_stopDue)
+        return;
+    cancelTimedStop();
+    if (m_motors.stop() != Outcome::Taken)
+        log(QStringLiteral("the stop at the end of a timed drive went unanswered"));
+    if (m_lost)
+        end(rpc::DeviceLost);
 }
 
 QJsonValue Server::hello() const
@@ -293,11 +322,16 @@ rpc::Error Server::failure(Outcome outcome, quint8 address, quint8 reg)
             return {rpc::PortNotOpened, m_portError};
         [[fallthrough]];
     case Outcome::Lost:
-        m_lost = true;
-        return {rpc::DeviceLost, QStringLiteral("the device was lost")};
+        return lostDevice();
     default:
         return {rpc::NoAnswer, complaintText(outcome, address, reg), QJsonObject{{"address", address}, {"register", reg}}};
     }
+}
+
+rpc::Error Server::lostDevice()
+{
+    m_lost = true;
+    return {rpc::DeviceLost, QStringLiteral("the device was lost")};
 }
 
 rpc::Error Server::motorFailure(const QString &what)
@@ -330,14 +364,28 @@ void Server::deviceLost()
         end(rpc::DeviceLost);
 }
 
-void Server::send(const QJsonValue &reply)
+void Server::send(const QByteArray &reply)
 {
-    const QByteArray line = (reply.isArray() ? QJsonDocument(reply.toArray()) : QJsonDocument(reply.toObject()))
-                                .toJson(QJsonDocument::Compact)
-                            + '\n';
+    const QByteArray line = reply + '\n';
     // A reader that has gone away ends the server, which then stops the motors.
     if (std::fwrite(line.constData(), 1, size_t(line.size()), stdout) != size_t(line.size()) || std::fflush(stdout) != 0)
         m_endRequested = true;
+}
+
+// Lines that have already arrived when the device is lost are answered that it was,
+// so that no request goes unanswered; the wait for them is bounded.
+void Server::answerWaitingLines()
+{
+    for (qsizetype drained = 0; drained < 4 * rpc::MaxLineBytes && !m_endRequested;) {
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        char buffer[4096];
+        const ssize_t got = ::poll(&input, 1, 0) == 1 ? ::read(STDIN_FILENO, buffer, sizeof buffer) : 0;
+        if (got <= 0)
+            break;
+        drained += got;
+        for (const LineReader::Line &line : m_reader.feed(QByteArrayView(buffer, got)))
+            serveLine(line);
+    }
 }
 
 void Server::end(int status)
@@ -345,9 +393,11 @@ void Server::end(int status)
     if (!m_loop)
         return;
     m_watchdog.stop();
+    cancelTimedStop();
     if (m_input)
         m_input->setEnabled(false);
     if (m_lost) {
+        answerWaitingLines();
         log(QStringLiteral("the device was lost"));
     } else if (m_motors.moving() && m_motors.stop() != Outcome::Taken) {
         log(QStringLiteral("the motors' stop went unanswered"));

@@ -5,12 +5,14 @@
 #include "link/transactionengine.h"
 
 #include <QJsonValue>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QTimer>
 
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QEventLoop;
 class QSocketNotifier;
@@ -47,7 +49,8 @@ private:
 //
 // Whatever ends it (standard input closing, a termination signal, the device lost)
 // the motors, if they were set moving, get the stop of the controller's mode first.
-// While they move, a watchdog stops them when no request comes for its time.
+// While they move, a watchdog stops them when no request comes for its time, unless
+// a timed drive that answered at once is to stop them itself.
 class Server : public QObject
 {
     Q_OBJECT
@@ -68,7 +71,7 @@ public:
 private:
     void readInput();
     void serveLine(const LineReader::Line &line);
-    std::optional<QJsonValue> answer(const rpc::Call &call);
+    std::optional<QByteArray> answer(const rpc::Call &call);
     std::variant<QJsonValue, rpc::Error> carryOut(const Request &request);
     std::variant<QJsonValue, rpc::Error> readings(const Request &request);
     std::variant<QJsonValue, rpc::Error> registers(const Request &request);
@@ -78,10 +81,14 @@ private:
     QJsonValue hello() const;
     rpc::Error failure(Outcome outcome, quint8 address, quint8 reg);
     rpc::Error motorFailure(const QString &what);
+    rpc::Error lostDevice();
+    void cancelTimedStop();
+    void timedStop();
+    void answerWaitingLines();
     void noteWrite(const Request &request);
     void watchdogExpired();
     void deviceLost();
-    void send(const QJsonValue &reply);
+    void send(const QByteArray &reply);
     void end(int status);
 
     InStepLink &m_link;
@@ -91,6 +98,8 @@ private:
     std::unique_ptr<QSocketNotifier> m_input;
     QEventLoop *m_loop = nullptr;
     QTimer m_watchdog;
+    QTimer m_timedStop;                       // a drive with "wait": false
+    std::optional<QDeadlineTimer> m_stopDue;  // set while such a drive runs
     std::chrono::milliseconds m_watchdogTime{1000};
     QString m_portError; // why the port could not be opened; empty when it was
     bool m_busy = false;

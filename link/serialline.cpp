@@ -142,6 +142,7 @@ bool SerialLine::open()
 bool SerialLine::failToOpen(OpenFailure failure, const QString &reason)
 {
     m_openFailure = failure;
+    m_lastReason = reason;
     m_lastError = m_commPortValid ? portName() + QStringLiteral(": ") + reason : reason;
     qCInfo(lcLink).noquote() << "cannot open" << m_lastError;
     setState(PortState::NotOpened);

@@ -57,6 +57,8 @@ public:
     QString portName() const;
     // The last failure, one line: "COM1 (/dev/ttyUSB0): no such device".
     QString lastError() const { return m_lastError; }
+    // lastError() without the port's name: "no such device".
+    QString lastReason() const { return m_lastReason; }
     OpenFailure lastOpenFailure() const { return m_openFailure; }
     // How the next open asks for short answers; tests replace the system's calls.
     void setTuning(PortTuning tuning) { m_tuning = std::move(tuning); }
@@ -93,6 +95,7 @@ private:
     bool m_commPortValid = true;
     QString m_device;
     QString m_lastError;
+    QString m_lastReason;
     OpenFailure m_openFailure = OpenFailure::None;
     PortState m_state = PortState::Closed;
     PortTuning m_tuning;

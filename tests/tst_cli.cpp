@@ -98,6 +98,7 @@ private slots:
         rig = std::make_unique<Rig>();
         QVERIFY(rig->pty.isValid());
         QVERIFY(QFile::link(rig->pty.devicePath(), rig->folder.filePath(QStringLiteral("adapter"))));
+        QVERIFY(QFile::link(QStringLiteral("/dev/pts/999999"), rig->folder.filePath(QStringLiteral("gone"))));
         // After a drive at speed 1 the controller falls silent: its stop goes unanswered.
         rig->adapter.setResponder([this](const QByteArray &frame) {
             const QList<QByteArray> &frames = rig->adapter.frames();
@@ -187,15 +188,21 @@ private slots:
         refused("missing argument", {"write", "B0", "0"}, "usage: kestrava-cli write ADDR REG BYTE...");
         // One line each, with the way forward.
         QTest::newRow("no such device") << QStringList{"--device", "nonexistent/tty", "read", "B0", "0"} << 3 << quiet
-                                        << "error: cannot open COM1 (FOLDER/nonexistent/tty): no such device; plug the "
+                                        << "error: cannot open nonexistent/tty: no such device; plug the "
                                            "adapter in, name the adapter's device with --device PATH or "
                                            "KESTRAVA_COM1=PATH, or try the simulated robot with --simulate\n"
                                         << "";
         QTest::newRow("not a serial port") << QStringList{"--device", "/etc/hostname", "read", "B0", "0"} << 3 << quiet
-                                           << "error: cannot open COM1 (/etc/hostname): not a serial port; name the "
+                                           << "error: cannot open /etc/hostname: not a serial port; name the "
                                               "adapter's device with --device PATH or KESTRAVA_COM1=PATH, or try the "
                                               "simulated robot with --simulate\n"
                                            << "";
+        QTest::newRow("a link whose simulator has ended")
+            << QStringList{"--device", "gone", "read", "B0", "0"} << 3 << quiet
+            << "error: cannot open gone: a link to /dev/pts/999999, which is gone: the simulator behind it has ended; "
+               "start it again with kestrava-sim --link gone, name the adapter's device with --device PATH or "
+               "KESTRAVA_COM1=PATH, or try the simulated robot with --simulate\n"
+            << "";
         QTest::newRow("--count 3") << QStringList{"bearing", "--every", "100", "--count", "3"} << 0
                                    << QStringList{QString("version: 0\nbearing: 90°\n").repeated(3)} << ""
                                    << "55c10004 55c10004 55c10004";
@@ -241,6 +248,9 @@ private slots:
         QTest::newRow("every named one answered") << QStringList{"E0", "F0"} << false << "500" << 0 << "2 of 2 answered";
         QTest::newRow("the whole bus, E2 and F2 silent") << QStringList{} << false << "200" << 0 << "125 of 127 answered";
         QTest::newRow("the whole bus, nothing answers") << QStringList{} << true << "1" << 1 << "0 of 127 answered";
+        // The whole bus is 127 of these waits: each must keep to its bound (60 ms, 300 with
+        // a loaded machine's margin), read from the trace's own clock.
+        QTest::newRow("silent ones, the probe's own wait") << QStringList{"E2", "F2", "F4"} << true << "" << 1 << "0 of 3 answered";
     }
     void probeEndsInZeroWhenWhatItLookedForAnswered()
     {
@@ -251,10 +261,23 @@ private slots:
         QFETCH(QString, lastLine);
         if (deadBus)
             rig->adapter.setResponder([](const QByteArray &) { return QByteArray(); });
-        start(QStringList{"probe", "--timeout", timeout} + addresses);
+        const QString trace = rig->folder.filePath(QStringLiteral("trace.log"));
+        start(QStringList{"probe", "--trace", trace} + (timeout.isEmpty() ? QStringList() : QStringList{"--timeout", timeout})
+              + addresses);
         QCOMPARE(finish(), status);
         QCOMPARE(output().trimmed().section(u'\n', -1), lastLine);
         QCOMPARE(errors(), QString());
+        if (timeout.isEmpty()) {
+            QFile log(trace);
+            QVERIFY(log.open(QIODevice::ReadOnly));
+            const QStringList lines = QString::fromLatin1(log.readAll()).split(u'\n', Qt::SkipEmptyParts);
+            QCOMPARE(lines.size(), 2 * addresses.size()); // a frame, then its time-out
+            for (qsizetype i = 0; i + 1 < lines.size(); i += 2) {
+                QVERIFY2(lines[i + 1].contains(QStringLiteral("TIMEOUT")), qPrintable(lines[i + 1]));
+                const int waited = lines[i + 1].section(u' ', 0, 0).toInt() - lines[i].section(u' ', 0, 0).toInt();
+                QVERIFY2(waited >= 60 && waited <= 300, qPrintable(QString::number(waited)));
+            }
+        }
     }
 
     void interruptingADriveSendsTheStopLast_data()

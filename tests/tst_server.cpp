@@ -1,4 +1,8 @@
+#include "cli/rpc.h"
 #include "launcher/simulatedbus.h"
+
+#include <QFile>
+#include <QRegularExpression>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -90,6 +94,7 @@ private slots:
                                    << "" << "" << QStringList{};
         QTest::newRow("ranges") << "ranges" << "{}" << R"({"ranges":[50,60,70,80,90]})" << "" << "" << QStringList{};
         QTest::newRow("read") << "read" << R"({"address":192,"register":2,"count":2})" << R"({"bytes":[4,210]})" << "" << "" << QStringList{};
+        QTest::newRow("read, count left out") << "read" << R"({"address":192,"register":0})" << R"({"bytes":[14]})" << "" << "" << QStringList{};
         QTest::newRow("write") << "write" << R"({"address":112,"register":1,"bytes":[129]})" << R"({"answer":1})"
                                << "get 70 1" << "ok 81" << QStringList{};
         QTest::newRow("relays") << "relays" << R"({"pattern":6})" << "{}" << "get 70 1" << "ok 06" << QStringList{};
@@ -125,6 +130,11 @@ private slots:
             return QStringLiteral(R"({"error":{"code":%1)").arg(code).toUtf8() + "," + id;
         };
         QTest::newRow("not JSON") << QByteArray("{\"jsonrpc\":") << error("", -32700);
+        for (const char *lone : {"1", "null", "true", "\"x\""})
+            QTest::addRow("a lone %s", lone) << QByteArray(lone) << error("", -32600);
+        for (const char *params : {"null", "\"x\"", "3"})
+            QTest::addRow("params %s", params)
+                << R"({"jsonrpc":"2.0","id":3,"method":"hello","params":)" + QByteArray(params) + "}" << error("", -32600);
         QTest::newRow("no jsonrpc member") << QByteArray(R"({"method":"bearing","id":1})") << error("", -32600);
         QTest::newRow("an id that is an object") << QByteArray(R"({"jsonrpc":"2.0","method":"stop","id":{}})")
                                                  << error("", -32600);
@@ -133,7 +143,6 @@ private slots:
         const QList<std::pair<const char *, const char *>> badParams{
             {"odd address", R"("read","params":{"address":193,"register":0,"count":1})"},
             {"address in text", R"("read","params":{"address":"C0","register":0,"count":1})"},
-            {"no count", R"("read","params":{"address":192,"register":0})"},
             {"count 256", R"("read","params":{"address":192,"register":0,"count":256})"},
             {"byte 256", R"("write","params":{"address":192,"register":0,"bytes":[256]})"},
             {"no bytes", R"("write","params":{"address":192,"register":0,"bytes":[]})"},
@@ -144,7 +153,9 @@ private slots:
             {"10001 ms", R"("drive","params":{"speed1":128,"speed2":128,"ms":10001})"},
             {"pattern 256", R"("relays","params":{"pattern":256})"},
             {"together as a number", R"("ranges","params":{"together":1})"},
-            {"params by position", R"("relays","params":[1])"},
+            {"more params by position than the method takes", R"("relays","params":[1,2])"},
+            {"a position out of range", R"("servo","params":[22,1500])"},
+            {"wait without ms", R"("drive","params":{"speed1":128,"speed2":128,"wait":false})"},
         };
         for (const auto &[name, call] : badParams)
             QTest::newRow(name) << R"({"jsonrpc":"2.0","id":3,"method":)" + QByteArray(call) + "}" << error("", -32602);
@@ -155,6 +166,19 @@ private slots:
         QTest::newRow("a batch with a notification")
             << QByteArray(R"([{"jsonrpc":"2.0","method":"relays","params":{"pattern":1}},{"jsonrpc":"2.0","method":"read","params":{"address":112,"register":1,"count":1},"id":"r"},5])")
             << QByteArray(R"([{"id":"r","jsonrpc":"2.0","result":{"bytes":[1]}},{"error":{"code":-32600,"message":"not a JSON-RPC 2.0 request"},"id":null,"jsonrpc":"2.0"}])");
+        QTest::newRow("a batch of notifications only") << QByteArray(R"([{"jsonrpc":"2.0","method":"relays","params":{"pattern":1}},{"jsonrpc":"2.0","method":"hello"}])")
+                                                       << QByteArray();
+        // Ids come back as they were sent, whatever their length; params by position in the docs' order.
+        const auto result = [](const char *id, const char *result) {
+            return QByteArray(R"({"id":)") + id + R"(,"jsonrpc":"2.0","result":)" + result + "}";
+        };
+        for (const char *id : {"123456789012345678901234567890", "-9007199254740993", "1.5", "\"a\\\"b\"", "null", "0"})
+            QTest::addRow("id %s", id) << R"({"jsonrpc":"2.0","method":"read","params":[112,1],"id":)" + QByteArray(id) + "}"
+                                       << result(id, R"({"bytes":[0]})");
+        QTest::newRow("read by position") << QByteArray(R"({"jsonrpc":"2.0","method":"read","params":[192,2,2],"id":1})")
+                                          << result("1", R"({"bytes":[4,210]})");
+        QTest::newRow("keys by position, none") << QByteArray(R"({"jsonrpc":"2.0","method":"keys","params":[],"id":1})")
+                                                 << result("1", R"({"keys":""})");
         QTest::newRow("a line of 70000 bytes") << QByteArray(70000, ' ') + "1" << error("", -32600);
     }
     void badRequestsGetErrorsAndTheServerGoesOn()
@@ -164,40 +188,66 @@ private slots:
         startServer();
         const QByteArray got = exchange(line, reply.isEmpty() ? 300 : 3000);
         QVERIFY2(reply.isEmpty() ? got.isEmpty() : got.startsWith(reply) || got == reply, got.constData());
+        if (!reply.isEmpty())
+            QVERIFY2(QJsonDocument::fromJson(got).isObject() || QJsonDocument::fromJson(got).isArray(), got.constData());
         QCOMPARE(call(QStringLiteral("bearing")).toObject().value("bearing").toDouble(), 123.4);
     }
 
-    // However the server ends, the motors get the stop of their mode.
+    // However the server ends, the motors get the stop of their mode: set moving by a
+    // drive, by a write of the speed registers, or by a drive before the mode was written.
     void theMotorsStopWhenTheServerEnds_data()
     {
         QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("ending");
         QTest::addColumn<QString>("stop");
+        const QList<std::pair<int, const char *>> stops{{0, "80 80"}, {1, "00 00"}, {2, "80 80"}, {3, "00 00"}};
         for (const QString ending : {"end of input", "SIGTERM", "watchdog"}) {
-            QTest::addRow("mode 0, %s", qPrintable(ending)) << 0 << ending << "80 80";
-            QTest::addRow("mode 1, %s", qPrintable(ending)) << 1 << ending << "00 00";
-            QTest::addRow("mode 2, %s", qPrintable(ending)) << 2 << ending << "80 80";
-            QTest::addRow("mode 3, %s", qPrintable(ending)) << 3 << ending << "00 00";
+            for (const auto &[mode, stop] : stops)
+                QTest::addRow("mode %d, %s", mode, qPrintable(ending)) << mode << "drive" << ending << stop;
         }
-        QTest::newRow("mode 0, the default watchdog") << 0 << "default watchdog" << "80 80";
+        for (const QString ending : {"end of input", "watchdog"}) {
+            QTest::addRow("speeds by write, mode 1, %s", qPrintable(ending)) << 1 << "write" << ending << "00 00";
+            QTest::addRow("speeds by write, mode 2, %s", qPrintable(ending)) << 2 << "write" << ending << "80 80";
+            QTest::addRow("mode 1 written after a drive, %s", qPrintable(ending)) << 1 << "mode after a drive" << ending << "00 00";
+        }
+        QTest::newRow("mode 0, the default watchdog") << 0 << "drive" << "default watchdog" << "80 80";
+        QTest::newRow("mode 1, a timed drive that answered at once") << 1 << "drive, no wait" << "its time" << "00 00";
     }
     void theMotorsStopWhenTheServerEnds()
     {
         QFETCH(int, mode);
+        QFETCH(QString, how);
         QFETCH(QString, ending);
         QFETCH(QString, stop);
         const bool byDefault = ending == QLatin1String("default watchdog");
+        const auto setMode = [this](int value) {
+            QCOMPARE(call("write", {{"address", 176}, {"register", 15}, {"bytes", QJsonArray{value}}}).toObject().value("answer"), 1);
+        };
         // The controller's own 2 s automatic stop off: only the server's stops count.
         QCOMPARE(control(QStringLiteral("write B0 16 0x32")), QStringLiteral("ok"));
         startServer(byDefault ? QStringList() : QStringList{"--watchdog", "300"});
-        QCOMPARE(call("write", {{"address", 176}, {"register", 15}, {"bytes", QJsonArray{mode}}}).toObject().value("answer"), 1);
-        QCOMPARE(call("drive", {{"speed1", 40}, {"speed2", 40}}), QJsonValue(QJsonObject()));
+        if (how == QLatin1String("mode after a drive")) { // the mode read for the drive is no longer true
+            setMode(0);
+            QCOMPARE(call("drive", {{"speed1", 140}, {"speed2", 140}}), QJsonValue(QJsonObject()));
+        }
+        setMode(mode);
+        if (how == QLatin1String("write"))
+            QCOMPARE(call("write", {{"address", 176}, {"register", 0}, {"bytes", QJsonArray{40, 40}}}).toObject().value("answer"), 1);
+        else if (how == QLatin1String("drive, no wait")) // longer than the watchdog, which leaves it alone
+            QCOMPARE(call("drive", {{"speed1", 40}, {"speed2", 40}, {"ms", 1500}, {"wait", false}}), QJsonValue(QJsonObject()));
+        else
+            QCOMPARE(call("drive", {{"speed1", 40}, {"speed2", 40}}), QJsonValue(QJsonObject()));
         QCOMPARE(control(QStringLiteral("get B0 0 2")), QStringLiteral("ok 28 28"));
         if (ending == QLatin1String("end of input"))
             server->closeWriteChannel();
         else if (ending == QLatin1String("SIGTERM"))
             ::kill(pid_t(server->processId()), SIGTERM);
-        if (!ending.endsWith(QLatin1String("watchdog"))) {
+        if (ending == QLatin1String("its time")) {
+            QTest::qWait(800); // past the watchdog's 300 ms
+            QCOMPARE(control(QStringLiteral("get B0 0 2")), QStringLiteral("ok 28 28"));
+            QTRY_COMPARE_WITH_TIMEOUT(control(QStringLiteral("get B0 0 2")), QStringLiteral("ok ") + stop, 5000);
+        } else if (!ending.endsWith(QLatin1String("watchdog"))) {
             QVERIFY(server->waitForFinished(3000));
             QCOMPARE(server->exitCode(), 0);
         } else {
@@ -209,6 +259,67 @@ private slots:
             QCOMPARE(server->state(), QProcess::Running); // stopped the motors, and goes on serving
         }
         QCOMPARE(control(QStringLiteral("get B0 0 2")), QStringLiteral("ok ") + stop);
+    }
+
+    // Lost in the middle of a timed drive: the drive ends at once, and the request
+    // queued behind it is answered too, both with code 4.
+    void aDeviceLostInATimedDriveAnswersEveryRequestRead()
+    {
+        startServer();
+        server->write(R"({"jsonrpc":"2.0","method":"drive","params":{"speed1":160,"speed2":160,"ms":8000},"id":1})" "\n"
+                      R"({"jsonrpc":"2.0","method":"hello","id":"next"})" "\n");
+        QTRY_COMPARE_WITH_TIMEOUT(control(QStringLiteral("get B0 0 2")), QStringLiteral("ok a0 a0"), 3000);
+        QCOMPARE(control(QStringLiteral("drop")), QStringLiteral("ok"));
+        QVERIFY(server->waitForFinished(3000)); // the drive had 7 s or more to go
+        QCOMPARE(server->exitCode(), 4);
+        const QByteArray lost = R"(,"jsonrpc":"2.0","error":{"code":4,"message":"the device was lost"}})";
+        QCOMPARE(server->readAllStandardOutput(),
+                 QByteArray(R"({"error":{"code":4,"message":"the device was lost"},"id":1,"jsonrpc":"2.0"})" "\n"
+                            R"({"error":{"code":4,"message":"the device was lost"},"id":"next","jsonrpc":"2.0"})" "\n"));
+    }
+
+    // The reference in docs/programming.md and in the man page lists every method of the
+    // server's list, each with its params in their order by position, and no other.
+    void theReferenceListsEveryMethodWithItsParams_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("section"); // where the reference starts
+        QTest::addColumn<QString>("entry");   // a method and the text of its params
+        QTest::addColumn<QString>("param");   // a param's name in that text
+        QTest::newRow("docs/programming.md") << "docs/programming.md" << "## The server's methods"
+                                             << R"(^\| `(\w+)` \| ([^|]*)\|)" << R"(`(\w+)`)";
+        QTest::newRow("the man page") << "packaging/man/kestrava-cli.1" << ".SH SERVER METHODS"
+                                      << R"(^\.TP\n\.B (\w+)\n((?:[^.\n].*\n)*))" << R"(\\fI(\w+)\\fR)";
+    }
+    void theReferenceListsEveryMethodWithItsParams()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, section);
+        QFETCH(QString, entry);
+        QFETCH(QString, param);
+        QFile reference(QStringLiteral(KESTRAVA_SOURCE_DIR "/") + file);
+        QVERIFY(reference.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(reference.readAll());
+        QVERIFY(text.contains(section));
+        const QString body = text.mid(text.indexOf(section)).section(QRegularExpression(QStringLiteral("\n(## |\\.SH )")), 0, 0);
+        QStringList documented;
+        auto entries = QRegularExpression(entry, QRegularExpression::MultilineOption).globalMatch(body);
+        while (entries.hasNext()) {
+            const auto match = entries.next();
+            QStringList params;
+            auto names = QRegularExpression(param).globalMatch(match.captured(2));
+            while (names.hasNext())
+                params << names.next().captured(1);
+            documented << match.captured(1) + '(' + params.join(u',') + ')';
+        }
+        QStringList served;
+        for (const kestrava::cli::rpc::Method &method : kestrava::cli::rpc::methods()) {
+            QStringList params;
+            for (const char *name : method.params)
+                params << QLatin1String(name);
+            served << QLatin1String(method.name) + '(' + params.join(u',') + ')';
+        }
+        QCOMPARE(documented, served);
     }
 
     void aLostDeviceEndsTheServerWithStatus4()

@@ -368,6 +368,9 @@ private slots:
                                          << "start: the robot (30 cm across) does not fit at 10, 50: a wall, a box or the arena's edge is in the way";
         QTest::newRow("candle in a box") << file(R"("size": [200, 150], "boxes": [[90, 90, 20, 20]])")
                                          << "candles: place 1 [100,100] lies inside box 1";
+        QTest::newRow("start on an inner wall")
+            << QStringLiteral(R"({"name": "a", "size": [200, 150], "walls": [[100, 0, 100, 150]], "start": [100, 75, 0], "candles": [[150, 100]]})")
+            << "start: the robot (30 cm across) does not fit at 100, 75: a wall, a box or the arena's edge is in the way";
         QTest::newRow("no candle") << QStringLiteral(R"({"name": "a", "size": [200, 150], "start": [50, 50, 0], "candles": []})")
                                    << "candles: expected one to 16 places [[x, y], ...], not []";
         QTest::newRow("fan relay 9") << file(R"("size": [200, 150], "fan_relay": 9)") << "fan_relay: expected a relay from 1 to 8, not 9";

@@ -1,11 +1,19 @@
 """Each method against the simulator's own registers; bad arguments; errors; choosing the port."""
 
 import math
+import os
+import shutil
+import subprocess
+import sys
+import threading
+import time
+from pathlib import Path
 
 import pytest
 
 import kestrava
 from kestrava import DeviceLost, KestravaError, NoAnswer, PortError, Telemetry, Thermal
+from conftest import CLI, PACKAGE
 
 # (simulator set-up, the call, what it returns or raises, a control command, what its answer holds)
 METHODS = {
@@ -116,3 +124,27 @@ def test_opening(monkeypatch, tmp_path, options, environment, error):
     else:
         with kestrava.Robot(**options) as robot:
             assert robot.telemetry().version == 9
+
+
+def test_unplugged_during_a_timed_drive(sim, robot):
+    """The server's own reply with code 4, not only its exit, is DeviceLost, and comes at once."""
+    threading.Timer(0.3, sim, ["drop"]).start()
+    started = time.monotonic()
+    with pytest.raises(DeviceLost):
+        robot.drive(150, 150, ms=8000)
+    assert time.monotonic() - started < 5  # the drive had 7.7 s to go
+
+
+def test_a_checkout_finds_its_own_build(tmp_path):
+    """Without KESTRAVA_CLI and with nothing on PATH, a checkout's package runs its build/bin/kestrava-cli."""
+    checkout = tmp_path / "checkout"
+    shutil.copytree(Path(PACKAGE) / "kestrava", checkout / "python" / "kestrava")
+    (checkout / "build" / "bin").mkdir(parents=True)
+    for program in ("kestrava-cli", "kestrava-sim"):
+        (checkout / "build" / "bin" / program).symlink_to(Path(CLI).parent / program)
+    environment = {key: value for key, value in os.environ.items() if key != "KESTRAVA_CLI"}
+    environment.update(PYTHONPATH=str(checkout / "python"), PATH="/nonexistent")
+    shown = subprocess.run([sys.executable, "-c", "import kestrava._server as s; print(s.find_program()); "
+                            "import kestrava; r = kestrava.Robot(simulate=True); print(r.telemetry().version); r.close()"],
+                           env=environment, capture_output=True, text=True, timeout=60)
+    assert shown.stdout.split() == [str(checkout / "build" / "bin" / "kestrava-cli"), "9"], shown.stderr
