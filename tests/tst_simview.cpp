@@ -35,6 +35,7 @@ private slots:
     void initTestCase()
     {
         SimulatedPanel::prepareProgram();
+        speak(QStringLiteral("view"), Language::English); // its plural forms: "1 contact", "2 contacts"
         connect(&scriptTimer, &QTimer::timeout, this, [this] {
             if (script.isEmpty())
                 scriptTimer.stop();
