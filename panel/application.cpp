@@ -3,6 +3,7 @@
 #include "panel/controlpanel.h"
 #include "panel/panellayout.h"
 #include "panel/readinglog.h"
+#include "process/language.h"
 #include "process/signalwatcher.h"
 #include "launcher/simulatedbus.h"
 #include "process/sizehintwarnings.h"
@@ -23,18 +24,20 @@ constexpr int PanelWidthOnScreen = kestrava::ClientWidthTwips / kestrava::TwipsP
 // --simulate: kestrava-sim runs beside the window, with its robot view unless headless,
 // and every COM port leads to it through a link that follows the view's "plug in".
 bool startSimulatedBus(kestrava::sim::SimulatedBus &bus, const QTemporaryDir &folder, bool headless,
-                       const QString &arena)
+                       const QString &arena, kestrava::Language language)
 {
     const QString link = folder.filePath(QStringLiteral("adapter"));
     QStringList arguments{QStringLiteral("--link"), link};
-    if (!headless) // the view takes the screen right of the window, which goes to the left
-        arguments << QStringLiteral("--view") << QStringLiteral("--beside") << QString::number(PanelWidthOnScreen);
+    if (!headless) // the view takes the screen right of the window, which goes to the left; it speaks its language
+        arguments << QStringLiteral("--view") << QStringLiteral("--beside") << QString::number(PanelWidthOnScreen)
+                  << QStringLiteral("--lang") << kestrava::languageCode(language);
     if (!arena.isEmpty())
         arguments << QStringLiteral("--arena") << arena;
     if (!folder.isValid() || !bus.start(kestrava::sim::SimulatedBus::programBesideApplication(), arguments)) {
         qWarning("kestrava: %s", qPrintable(bus.errorString()));
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kestrava"),
-                        QStringLiteral("No se pudo iniciar el bus simulado: %1").arg(bus.errorString()));
+                        QCoreApplication::translate("kestrava::ControlPanel", "No se pudo iniciar el bus simulado: %1")
+                            .arg(bus.errorString()));
         box.exec();
         return false;
     }
@@ -60,6 +63,7 @@ struct Options
     QCommandLineOption quitAfter{QStringLiteral("quit-after"),
         QStringLiteral("Close the window <ms> milliseconds after it is first shown (scripted runs, measurements)."),
         QStringLiteral("ms")};
+    QCommandLineOption language = kestrava::languageOption();
     QCommandLineParser parser;
 
     Options()
@@ -68,7 +72,7 @@ struct Options
             QStringLiteral("Drives and reads the I2C modules of a robot through a USB-to-I2C adapter."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({trace, simulate, arena, log, quitAfter});
+        parser.addOptions({trace, simulate, arena, log, quitAfter, language});
     }
 };
 
@@ -137,6 +141,15 @@ int kestrava::runKestrava(int argc, char *argv[])
         qWarning("kestrava: cannot write the reading log %s: %s", qPrintable(logPath),
                  qPrintable(readingLog.errorString()));
 
+    QString languageError;
+    const std::optional<kestrava::Language> language = kestrava::chosenLanguage(parser.value(options.language),
+                                                                                languageError);
+    if (!language) {
+        qWarning("kestrava: %s", qPrintable(languageError));
+        return 2;
+    }
+    kestrava::speak(QStringLiteral("panel"), *language);
+
     int quitAfterMs = -1;
     if (parser.isSet(options.quitAfter)) {
         bool valid = false;
@@ -151,7 +164,7 @@ int kestrava::runKestrava(int argc, char *argv[])
     const QTemporaryDir simulatorFolder;
     kestrava::sim::SimulatedBus simulatedBus;
     if (parser.isSet(options.simulate)
-        && !startSimulatedBus(simulatedBus, simulatorFolder, headless, parser.value(options.arena)))
+        && !startSimulatedBus(simulatedBus, simulatorFolder, headless, parser.value(options.arena), *language))
         return 1;
 
     kestrava::ControlPanel panel;

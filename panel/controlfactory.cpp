@@ -6,6 +6,7 @@
 #include "panel/pictures.h"
 #include "panel/portcombo.h"
 
+#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
@@ -78,6 +79,16 @@ void shrinkFontToFit(QWidget &widget, const QString &caption, int room)
     widget.setFont(font);
 }
 
+int captionRoom(const QWidget &widget)
+{
+    if (auto *button = qobject_cast<const QPushButton *>(&widget)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        return button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
+    }
+    return widget.width();
+}
+
 QRect pixelsFromTwips(const QRect &twips)
 {
     return {twips.x() / TwipsPerPixel, twips.y() / TwipsPerPixel, twips.width() / TwipsPerPixel,
@@ -86,9 +97,13 @@ QRect pixelsFromTwips(const QRect &twips)
 
 namespace {
 
+// The rows' captions are the window's Spanish texts; another language's come from
+// its translation, made in the window's context.
 QString captionOf(const ControlDesign &design, const PlacedControl &placed)
 {
-    return design.numbered ? QString::number(placed.index + 1) : design.text;
+    if (design.numbered)
+        return QString::number(placed.index + 1);
+    return QCoreApplication::translate("kestrava::ControlPanel", design.text.toUtf8().constData());
 }
 
 QWidget *makeLabel(const ControlDesign &design, const QString &caption)
@@ -160,27 +175,17 @@ QWidget *makeWidget(const ControlDesign &design, const QString &caption)
     return new QWidget;
 }
 
-// Controls the operator can act on take the focus on a click on every platform,
-// so that leaving ComboCom by clicking one of them always counts as moving on.
-// The room a fixed caption has: a label's whole width, a button's contents.
-int captionRoom(const QWidget &widget)
-{
-    if (auto *button = qobject_cast<const QPushButton *>(&widget)) {
-        QStyleOptionButton option;
-        option.initFrom(button);
-        return button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
-    }
-    return widget.width();
-}
-
-// Where the window's own faces are missing, a wider fallback face must not clip
-// the fixed captions of labels and buttons.
+// Neither a wider fallback face, where the window's own faces are missing, nor a
+// translation longer than the design's caption may clip the fixed captions of
+// labels and buttons.
 void fitFixedCaption(QWidget &widget, const QString &caption)
 {
     if (!caption.isEmpty() && (qobject_cast<QLabel *>(&widget) || qobject_cast<QPushButton *>(&widget)))
         shrinkFontToFit(widget, caption, captionRoom(widget));
 }
 
+// Controls the operator can act on take the focus on a click on every platform,
+// so that leaving ComboCom by clicking one of them always counts as moving on.
 bool takesFocusOnClick(ControlKind kind)
 {
     switch (kind) {

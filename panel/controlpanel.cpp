@@ -35,17 +35,17 @@ BannerLine bannerLineFor(const SerialLine &line, bool simulatedBus)
     switch (line.state()) {
     case PortState::NotOpened:
         if (line.lastOpenFailure() == OpenFailure::NoPortNumber)
-            return {QStringLiteral("SIN PUERTO — ningún puerto elegido"), BannerTone::Warning};
-        return {QStringLiteral("SIN PUERTO — %1 no se pudo abrir").arg(line.portName()), BannerTone::Warning};
+            return {ControlPanel::tr("SIN PUERTO — ningún puerto elegido"), BannerTone::Warning};
+        return {ControlPanel::tr("SIN PUERTO — %1 no se pudo abrir").arg(line.portName()), BannerTone::Warning};
     case PortState::Lost:
-        return {QStringLiteral("PUERTO PERDIDO — %1 desconectado").arg(line.portName()), BannerTone::Warning};
+        return {ControlPanel::tr("PUERTO PERDIDO — %1 desconectado").arg(line.portName()), BannerTone::Warning};
     case PortState::Open:
     case PortState::Closed:
         break;
     }
     if (simulatedBus)
-        return {QStringLiteral("BUS SIMULADO — sin hardware"), BannerTone::Simulated};
-    return {QStringLiteral("Módulos I2C por adaptador USB"), BannerTone::Hardware};
+        return {ControlPanel::tr("BUS SIMULADO — sin hardware"), BannerTone::Simulated};
+    return {ControlPanel::tr("Módulos I2C por adaptador USB"), BannerTone::Hardware};
 }
 
 // The controls sit at their designed places in a client of the designed size,
@@ -67,7 +67,7 @@ ControlPanel::ControlPanel(PortSelector::ShowMessage showMessage, QWidget *paren
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("ControlPanel"));
-    setWindowTitle(QStringLiteral("Control de periféricos I2C"));
+    setWindowTitle(tr("Control de periféricos I2C"));
     m_scrollArea = scrollingClient();
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins({});

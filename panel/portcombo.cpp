@@ -1,5 +1,6 @@
 #include "panel/portcombo.h"
 
+#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QLineEdit>
 
@@ -13,7 +14,7 @@ PortCombo::PortCombo(QWidget *parent)
     for (int n = 1; n <= 8; ++n)
         addItem(QStringLiteral("Com%1").arg(n), 0);
     setCurrentIndex(-1);
-    setEditText(QStringLiteral("Puerto"));
+    setEditText(QCoreApplication::translate("kestrava::ControlPanel", "Puerto"));
     connect(lineEdit(), &QLineEdit::textEdited, this, [this] { m_typed = true; });
     connect(this, &QComboBox::activated, this, [this] { m_typed = false; });
 }

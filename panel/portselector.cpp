@@ -64,7 +64,7 @@ void PortSelector::Form_Load()
     failed |= !m_line.open();
     failed |= !m_combo.setListIndex(number - 1);
     if (failed)
-        m_showMessage(QString::fromUtf16(StartupPortMessage));
+        m_showMessage(QCoreApplication::translate("kestrava::ControlPanel", StartupPortMessage));
 }
 
 void PortSelector::ComboCom_LostFocus()
@@ -77,7 +77,7 @@ void PortSelector::ComboCom_LostFocus()
     failed |= !m_line.open();
     failed |= !savePortText(QString::number(number));
     if (failed)
-        m_showMessage(QString::fromUtf16(PortChangeMessage));
+        m_showMessage(QCoreApplication::translate("kestrava::ControlPanel", PortChangeMessage));
     QCoreApplication::processEvents();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <functional>
@@ -9,8 +10,11 @@ namespace kestrava {
 class PortCombo;
 class SerialLine;
 
-inline constexpr auto StartupPortMessage = u"Número de Puerto invalido. Seleccione un puerto valido";
-inline constexpr auto PortChangeMessage = u"Número de Puerto Invalido. Seleccione otro puerto";
+// The two messages, translated in the window's context when shown.
+inline constexpr char StartupPortMessage[] =
+    QT_TRANSLATE_NOOP("kestrava::ControlPanel", "Número de Puerto invalido. Seleccione un puerto valido");
+inline constexpr char PortChangeMessage[] =
+    QT_TRANSLATE_NOOP("kestrava::ControlPanel", "Número de Puerto Invalido. Seleccione otro puerto");
 
 // The saved port: QSettings("Kestrava", "Kestrava"), group "ajustes", key "puerto".
 QString savedPortText();

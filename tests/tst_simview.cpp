@@ -3,6 +3,7 @@
 #include "sim/view/modulepanels.h"
 #include "sim/view/robotview.h"
 #include "sim/view/runpanel.h"
+#include "process/language.h"
 #include "tests/support/simulatedpanel.h"
 #include "sim/program/simulatorthread.h"
 
@@ -34,6 +35,7 @@ private slots:
     void initTestCase()
     {
         SimulatedPanel::prepareProgram();
+        speak(QStringLiteral("view"), Language::English); // its plural forms: "1 contact", "2 contacts"
         connect(&scriptTimer, &QTimer::timeout, this, [this] {
             if (script.isEmpty())
                 scriptTimer.stop();
@@ -62,6 +64,8 @@ private slots:
         rig.reset();
         view.reset();
         simulator.reset();
+        speak(QStringLiteral("view"), Language::English);
+        QLocale::setDefault(QLocale::c());
     }
 
     void keypadDialogueIsFinishedInTheView_data()
@@ -177,24 +181,36 @@ private slots:
         QVERIFY2(std::abs(shown - bearing) < 1, qPrintable(rig->text(QStringLiteral("LblBrujula"))));
     }
 
-    // On a laptop's 1366 x 768, beside the panel on it, and on 1920 x 1080: every widget has at least
-    // its smallest size (so no text is squeezed or shrunk), none overlaps another, the text is 9 points
-    // or more, and the arena fills its panel with its own proportions.
+    // On a laptop's 1366 x 768, beside the panel on it, and on 1920 x 1080, in English and in
+    // Spanish: every widget has at least its smallest size (so no text is squeezed or shrunk),
+    // none overlaps another, the text is 9 points or more, and the arena fills its panel with
+    // its own proportions.
     void theViewFitsTheWindow_data()
     {
         QTest::addColumn<QSize>("window");
         QTest::addColumn<QString>("arena");
         QTest::addColumn<bool>("beside"); // the panels right of the arena, else under it
-        QTest::newRow("1366 x 768, house") << QSize(1366, 768) << "house" << true;
-        QTest::newRow("1920 x 1080, open") << QSize(1920, 1080) << "open" << true;
-        QTest::newRow("1920 x 1080, corridor") << QSize(1920, 1080) << "corridor" << true;
-        QTest::newRow("beside the panel on 1366 x 768") << QSize(400, 740) << "open" << false;
-        QTest::newRow("beside the panel on 1920 x 1080") << QSize(953, 1040) << "house" << false;
+        QTest::addColumn<bool>("spanish");
+        QTest::newRow("1366 x 768, house") << QSize(1366, 768) << "house" << true << false;
+        QTest::newRow("1366 x 768, house, in Spanish") << QSize(1366, 768) << "house" << true << true;
+        QTest::newRow("1920 x 1080, open") << QSize(1920, 1080) << "open" << true << false;
+        QTest::newRow("1920 x 1080, corridor") << QSize(1920, 1080) << "corridor" << true << false;
+        QTest::newRow("beside the panel on 1366 x 768") << QSize(400, 740) << "open" << false << false;
+        QTest::newRow("beside the panel on 1920 x 1080, in Spanish") << QSize(953, 1040) << "house" << false << true;
     }
     void theViewFitsTheWindow()
     {
         QFETCH(QSize, window);
         QFETCH(QString, arena);
+        QFETCH(bool, spanish);
+        if (spanish) {
+            view.reset(); // the view stops watching the simulator before the next one starts
+            speak(QStringLiteral("view"), Language::Spanish);
+            view = std::make_unique<simview::RobotView>(*simulator);
+            view->show();
+            QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+            QCOMPARE(view->windowTitle(), QStringLiteral("Kestrava: vista del robot"));
+        }
         QCOMPARE(view->run(QStringLiteral("arena ") + arena), QStringList{"ok"});
         view->resize(window);
         simview::ArenaPanel *panel = view->arena();
@@ -239,6 +255,30 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(result.match(view->runPanel()->runText()).hasMatch(), 5000);
         QVERIFY(result.match(view->runPanel()->runText()).captured(1).toDouble() >= 1.0); // the fan's second
         QVERIFY(!view->arena()->state()->candleLit && view->arena()->state()->fanOn);
+    }
+
+    // The run line in the view's language, its seconds with the locale's decimal separator.
+    void theRunLineFollowsTheLanguageAndTheLocale_data()
+    {
+        QTest::addColumn<bool>("spanish");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<int>("contacts");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("Spanish, Spanish locale") << true << "es_ES" << 0 << "Vela apagada en 9,9 s, 0 contactos";
+        QTest::newRow("Spanish, English locale") << true << "en_GB" << 1 << "Vela apagada en 9.9 s, 1 contacto";
+        QTest::newRow("English, Spanish locale") << false << "es_ES" << 1 << "Candle out in 9,9 s, 1 contact";
+        QTest::newRow("English, English locale") << false << "en_US" << 2 << "Candle out in 9.9 s, 2 contacts";
+    }
+    void theRunLineFollowsTheLanguageAndTheLocale()
+    {
+        QFETCH(bool, spanish);
+        QFETCH(QString, locale);
+        QFETCH(int, contacts);
+        speak(QStringLiteral("view"), spanish ? Language::Spanish : Language::English);
+        QLocale::setDefault(QLocale(locale));
+        const sim::SimTime start = std::chrono::seconds(100);
+        const sim::Run run{sim::Run::Phase::Finished, start, start + std::chrono::milliseconds(9940), contacts};
+        QTEST(simview::runText(run, start), "line");
     }
 
     void theViewRepaintsOnlyOnChange()

@@ -6,6 +6,7 @@
 #include "sim/modules/simsd21.h"
 #include "sim/view/labelplacement.h"
 #include "sim/view/viewstate.h"
+#include "process/language.h"
 
 #include <QTest>
 
@@ -49,6 +50,8 @@ class SimWorldTest : public QObject
     }
 
 private slots:
+    // The view's English plural forms ("1 byte", "2 bytes") come from its translation.
+    void initTestCase() { kestrava::speak(QStringLiteral("view"), kestrava::Language::English); }
     void init()
     {
         bus = SimBus();

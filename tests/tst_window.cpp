@@ -1,4 +1,5 @@
 #include "panel/controlfactory.h"
+#include "process/language.h"
 #include "tests/support/simulatedpanel.h"
 
 #include <QApplication>
@@ -6,6 +7,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -76,6 +78,17 @@ class WindowTest : public QObject
         return rig->text(control->objectName());
     }
 
+    // The window's title and every placed control's caption (the banner's line), by name.
+    QMap<QString, QString> captions() const
+    {
+        QMap<QString, QString> shown{{QStringLiteral("ControlPanel"), rig->panel().windowTitle()}};
+        for (QWidget *w : rig->panel().findChildren<QWidget *>()) {
+            if (isPlaced(w))
+                shown.insert(w->objectName(), w->objectName() == u"Picture2" ? w->accessibleName() : caption(w));
+        }
+        return shown;
+    }
+
 private slots:
     void initTestCase() { SimulatedPanel::prepareProgram(); }
     void init()
@@ -88,6 +101,7 @@ private slots:
     {
         KESTRAVA_VERIFY_SOUND(*rig);
         rig.reset();
+        speak(QStringLiteral("panel"), Language::Spanish);
     }
 
     void everyCaptionReadsAsDesigned()
@@ -255,11 +269,35 @@ private slots:
     // ---- Layout ----
 
 
-    // Each control inside its container, apart from its siblings but for a shared
-    // border line (the oval around the turn buttons and the outline's lines excepted),
-    // and each caption within its control.
+    // In either language: each control at its designed place, inside its container,
+    // apart from its siblings but for a shared border line (the oval around the turn
+    // buttons and the outline's lines excepted), and each caption within its control.
+    // In English no Spanish caption is left: only names, numbers and the words the two
+    // languages share read the same.
+    void theWindowHasItsDesignedSizeAndEveryControlRoomOfItsOwn_data()
+    {
+        QTest::addColumn<bool>("english");
+        QTest::newRow("Spanish") << false;
+        QTest::newRow("English") << true;
+    }
     void theWindowHasItsDesignedSizeAndEveryControlRoomOfItsOwn()
     {
+        QFETCH(bool, english);
+        const QStringList designed = placements();
+        const QMap<QString, QString> spanish = captions();
+        if (english) {
+            rig.reset();
+            speak(QStringLiteral("panel"), Language::English);
+            rig = std::make_unique<SimulatedPanel>();
+            QVERIFY(rig->startAdapter() && rig->openPanel());
+            QCOMPARE(placements(), designed);
+            static const QRegularExpression sameInBoth(
+                QStringLiteral("^([A-Za-z]*\\d+|General|On|Off|Display|N|S|E|Text1|)$"));
+            const QMap<QString, QString> shown = captions();
+            for (auto it = shown.cbegin(); it != shown.cend(); ++it)
+                QVERIFY2(it.value() != spanish.value(it.key()) || sameInBoth.match(it.value()).hasMatch(),
+                         qPrintable(it.key() + QStringLiteral(" still reads ") + it.value()));
+        }
         QCOMPARE(rig->panel().size(), QSize(951, 777));
         QCOMPARE(rig->panel().minimumSize(), rig->panel().maximumSize());
         // Regenerates the picture in docs/ when asked to.
@@ -281,7 +319,8 @@ private slots:
             }
             const QString text = caption(w);
             if (!text.isEmpty() && (qobject_cast<QLabel *>(w) || qobject_cast<QPushButton *>(w)))
-                QVERIFY2(w->fontMetrics().horizontalAdvance(text) <= w->width(), qPrintable(w->objectName()));
+                QVERIFY2(w->fontMetrics().horizontalAdvance(text) <= captionRoom(*w),
+                         qPrintable(w->objectName() + QStringLiteral(" clips ") + text));
             ++checked;
         }
         QVERIFY(checked > 200);

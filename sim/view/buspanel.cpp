@@ -69,9 +69,9 @@ void TrafficPanel::paint(QPainter &painter, const BusTraffic &traffic) const
         }
     };
     painter.drawText(QRectF(4, 0, width, line), Qt::AlignVCenter,
-                     QStringLiteral("%1 frames on the bus in the last second").arg(traffic.framesPerSecond));
+                     tr("%n frame(s) on the bus in the last second", nullptr, traffic.framesPerSecond));
     painter.setPen(QColor(90, 90, 90));
-    drawRow(TrafficHeader, line);
+    drawRow(trafficHeader(), line);
     painter.drawLine(QPointF(4, 2 * line), QPointF(4 + width, 2 * line));
     painter.setPen(palette().windowText().color());
     const qsizetype fits = std::max<qsizetype>(0, qsizetype((logicalSize().height() - 2 * line - 2) / line));
@@ -87,8 +87,8 @@ BusPanel::BusPanel(QWidget *parent)
     , m_line(new QLabel(this))
     , m_outcome(new QLabel(this))
 {
-    auto *unplug = new QPushButton(QStringLiteral("unplug"), this);
-    auto *plugIn = new QPushButton(QStringLiteral("plug in"), this);
+    auto *unplug = new QPushButton(tr("unplug"), this);
+    auto *plugIn = new QPushButton(tr("plug in"), this);
     unplug->setObjectName(QStringLiteral("unplug"));
     plugIn->setObjectName(QStringLiteral("plugIn"));
     connect(unplug, &QPushButton::clicked, this, [this] { emit command(QStringLiteral("drop")); });
@@ -107,7 +107,7 @@ BusPanel::BusPanel(QWidget *parent)
 void BusPanel::showState(const BusState &state)
 {
     m_traffic->showState(state.traffic);
-    m_line->setText(state.plugged ? QStringLiteral("adapter plugged in") : QStringLiteral("adapter unplugged"));
+    m_line->setText(state.plugged ? tr("adapter plugged in") : tr("adapter unplugged"));
     if (state.modules == m_modules)
         return;
     if (!sameModules(state.modules, m_modules))
@@ -136,8 +136,8 @@ void BusPanel::rebuildSwitches(const QList<ModuleFaultState> &modules)
         const ModuleFaultState &module = modules[i];
         const QString address = sim::hexAddress(module.address);
         auto *name = new QLabel(QStringLiteral("%1 %2").arg(address, module.name), this);
-        auto *silent = new QCheckBox(QStringLiteral("silent"), this);
-        auto *late = new QCheckBox(QStringLiteral("late"), this);
+        auto *silent = new QCheckBox(tr("silent"), this);
+        auto *late = new QCheckBox(tr("late"), this);
         silent->setObjectName(QStringLiteral("silent") + address);
         late->setObjectName(QStringLiteral("late") + address);
         m_switchBoxes.append(std::pair<QAbstractButton *, QAbstractButton *>(silent, late));

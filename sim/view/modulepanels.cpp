@@ -13,12 +13,13 @@ const QColor Dark(90, 90, 90);
 
 QString onOff(bool on)
 {
-    return on ? QStringLiteral("on") : QStringLiteral("off");
+    return on ? MotorPanel::tr("on") : MotorPanel::tr("off");
 }
 
+// With the locale's decimal separator, as the panel writes its readings.
 QString tenths(int value, const char *unit)
 {
-    return QStringLiteral("%1 %2").arg(value / 10.0, 0, 'f', 1).arg(QLatin1String(unit));
+    return QStringLiteral("%L1 %2").arg(value / 10.0, 0, 'f', 1).arg(QLatin1String(unit));
 }
 
 // A vertical bar from the middle line, up for forwards, down for backwards, with a
@@ -47,11 +48,11 @@ QStringList modeMeaning(int mode)
 {
     // The controller reads only the two low bits of its mode register.
     const bool signedSpeeds = mode & 1, speedAndTurn = mode & 2;
-    const QString stop = signedSpeeds ? QStringLiteral("0 stops, signed") : QStringLiteral("128 stops");
-    return {QStringLiteral("Mode %1: %2").arg(mode).arg(speedAndTurn ? QStringLiteral("speed and turn")
-                                                                     : QStringLiteral("one register a wheel")),
-            speedAndTurn ? QStringLiteral("reg 0 both wheels, reg 1 turns; %1").arg(stop)
-                         : QStringLiteral("reg 0 left wheel, reg 1 right; %1").arg(stop)};
+    const QString stop = signedSpeeds ? MotorPanel::tr("0 stops, signed") : MotorPanel::tr("128 stops");
+    return {MotorPanel::tr("Mode %1: %2").arg(mode).arg(speedAndTurn ? MotorPanel::tr("speed and turn")
+                                                                     : MotorPanel::tr("one register a wheel")),
+            speedAndTurn ? MotorPanel::tr("reg 0 both wheels, reg 1 turns; %1").arg(stop)
+                         : MotorPanel::tr("reg 0 left wheel, reg 1 right; %1").arg(stop)};
 }
 
 void MotorPanel::paint(QPainter &painter, const MotorState &state) const
@@ -63,15 +64,15 @@ void MotorPanel::paint(QPainter &painter, const MotorState &state) const
     painter.drawText(QRectF(4, 0, 366, 20), Qt::AlignLeft | Qt::AlignVCenter, meaning[0]);
     painter.setFont(font());
     painter.drawText(QRectF(4, 18, 366, 20), Qt::AlignLeft | Qt::AlignVCenter, meaning[1]);
-    paintSpeedBar(painter, {22, 46, 30, 90}, state.speed1, state.target1, QStringLiteral("left"));
-    paintSpeedBar(painter, {84, 46, 30, 90}, state.speed2, state.target2, QStringLiteral("right"));
+    paintSpeedBar(painter, {22, 46, 30, 90}, state.speed1, state.target1, tr("left"));
+    paintSpeedBar(painter, {84, 46, 30, 90}, state.speed2, state.target2, tr("right"));
     const QStringList lines = {
-        QStringLiteral("acceleration %1").arg(state.acceleration),
-        QStringLiteral("regulation %1, auto-stop %2").arg(onOff(state.regulation), onOff(state.autoStop)),
-        QStringLiteral("encoder 1: %1").arg(state.encoder1),
-        QStringLiteral("encoder 2: %1").arg(state.encoder2),
-        QStringLiteral("battery %1").arg(tenths(state.battery, "V")),
-        QStringLiteral("currents %1, %2").arg(tenths(state.current1, "A"), tenths(state.current2, "A")),
+        tr("acceleration %1").arg(state.acceleration),
+        tr("regulation %1, auto-stop %2").arg(onOff(state.regulation), onOff(state.autoStop)),
+        tr("encoder 1: %1").arg(state.encoder1),
+        tr("encoder 2: %1").arg(state.encoder2),
+        tr("battery %1").arg(tenths(state.battery, "V")),
+        tr("currents %1, %2").arg(tenths(state.current1, "A"), tenths(state.current2, "A")),
     };
     painter.drawText(QRectF(140, 42, 230, 118), Qt::AlignLeft | Qt::AlignTop, lines.join(QLatin1Char('\n')));
 }
@@ -131,18 +132,18 @@ void CompassPanel::paint(QPainter &painter, const int &bearingTenths) const
     painter.setPen(Qt::black);
     painter.setBrush(QColor(245, 245, 235));
     painter.drawEllipse(centre, 55, 55);
-    const char *points[] = {"N", "E", "S", "W"};
+    const QString points[] = {tr("N"), tr("E"), tr("S"), tr("W")};
     for (int quarter = 0; quarter < 4; ++quarter) {
         const double angle = qDegreesToRadians(90.0 * quarter);
         const QPointF at = centre + QPointF(std::sin(angle), -std::cos(angle)) * 45;
-        painter.drawText(QRectF(at - QPointF(8, 8), QSizeF(16, 16)), Qt::AlignCenter, QLatin1String(points[quarter]));
+        painter.drawText(QRectF(at - QPointF(8, 8), QSizeF(16, 16)), Qt::AlignCenter, points[quarter]);
     }
     const double angle = qDegreesToRadians(bearingTenths / 10.0);
     const QPointF tip = centre + QPointF(std::sin(angle), -std::cos(angle)) * 36;
     painter.setPen(QPen(Qt::red, 3, Qt::SolidLine, Qt::RoundCap));
     painter.drawLine(centre, tip);
     painter.setPen(Qt::black);
-    painter.drawText(QRectF(0, 128, 150, 20), Qt::AlignCenter, QStringLiteral("%1°").arg(bearingTenths / 10.0, 0, 'f', 1));
+    painter.drawText(QRectF(0, 128, 150, 20), Qt::AlignCenter, QStringLiteral("%L1°").arg(bearingTenths / 10.0, 0, 'f', 1));
 }
 
 QColor temperatureColour(int celsius)
@@ -166,7 +167,7 @@ void ThermalPanel::paint(QPainter &painter, const ThermalState &state) const
     }
     painter.setFont(font());
     painter.drawText(QRectF(10, 50, 320, 26), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("pixel 1 on the left · ambient %1 °C").arg(state.ambient));
+                     tr("pixel 1 on the left · ambient %1 °C").arg(state.ambient));
 }
 
 } // namespace kestrava::simview

@@ -73,7 +73,7 @@ RobotView::RobotView(sim::SimulatorThread &simulator, QWidget *parent)
     , m_arenaBlock(new QWidget(this))
     , m_modulesScroll(new QScrollArea(this))
 {
-    setWindowTitle(QStringLiteral("Kestrava robot view"));
+    setWindowTitle(tr("Kestrava robot view"));
     setFocusPolicy(Qt::StrongFocus);
     // Text is read from a chair: never below 10 points, whatever the desktop's default.
     QFont readable = font();
@@ -96,14 +96,14 @@ RobotView::RobotView(sim::SimulatorThread &simulator, QWidget *parent)
     arenaLayout->setContentsMargins({});
     arenaLayout->addWidget(m_run);
     arenaLayout->addWidget(m_arena);
-    m_moduleFrames = {framed(QStringLiteral("MD23 motors"), m_motors),
-                      framed(QStringLiteral("CMPS03 compass"), m_compass),
-                      framed(QStringLiteral("TPA81 thermal array"), m_thermal),
-                      framed(QStringLiteral("RLY08 relays"), m_relays),
-                      framed(QStringLiteral("LCD03 display"), m_display),
-                      framed(QStringLiteral("LCD03 keypad"), m_keypad),
-                      framed(QStringLiteral("SD21 servos"), m_servos),
-                      framed(QStringLiteral("Bus"), m_bus)};
+    m_moduleFrames = {framed(tr("MD23 motors"), m_motors),
+                      framed(tr("CMPS03 compass"), m_compass),
+                      framed(tr("TPA81 thermal array"), m_thermal),
+                      framed(tr("RLY08 relays"), m_relays),
+                      framed(tr("LCD03 display"), m_display),
+                      framed(tr("LCD03 keypad"), m_keypad),
+                      framed(tr("SD21 servos"), m_servos),
+                      framed(tr("Bus"), m_bus)};
     auto *modules = new QWidget;
     (new QHBoxLayout(modules))->setContentsMargins({});
     m_modulesScroll->setWidget(modules);

@@ -25,6 +25,7 @@ signals:
     void backToStart();
 
 private:
+    static QString arenaCaption(const QString &name);
     void showRun();
 
     QComboBox *m_arenas;

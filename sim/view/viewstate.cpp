@@ -8,6 +8,8 @@
 #include "sim/modules/simsd21.h"
 #include "sim/modules/simtpa81.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 
 namespace kestrava::simview {
@@ -134,17 +136,29 @@ auto partOf(const SimBus &bus, Read read) -> std::optional<decltype(read(std::de
 
 } // namespace
 
-const TrafficRow TrafficHeader{QStringLiteral("addr"), QStringLiteral("module"), QStringLiteral("access"),
-                               QStringLiteral("reg"), QStringLiteral("sent / asked"), QStringLiteral("answer")};
+namespace {
+
+// The traffic table's words, translated in the context of the panel that shows them.
+struct TrafficWords
+{
+    Q_DECLARE_TR_FUNCTIONS(kestrava::simview::TrafficPanel)
+};
+
+} // namespace
+
+TrafficRow trafficHeader()
+{
+    return {TrafficWords::tr("addr"), TrafficWords::tr("module"), TrafficWords::tr("access"),
+            TrafficWords::tr("reg"), TrafficWords::tr("sent / asked"), TrafficWords::tr("answer")};
+}
 
 TrafficRow trafficRow(const BusLogEntry &entry)
 {
     const QString module = entry.kind.isEmpty() ? QStringLiteral("—") : moduleName(entry.kind);
-    const QString carried = entry.read ? QStringLiteral("%1 byte%2").arg(entry.count).arg(entry.count == 1 ? "" : "s")
-                                       : hexBytes(entry.data);
-    return {hexAddress(entry.module), module, entry.read ? QStringLiteral("read") : QStringLiteral("write"),
+    const QString carried = entry.read ? TrafficWords::tr("%n byte(s)", nullptr, entry.count) : hexBytes(entry.data);
+    return {hexAddress(entry.module), module, entry.read ? TrafficWords::tr("read") : TrafficWords::tr("write"),
             QString::number(entry.firstRegister), carried,
-            entry.answer ? hexBytes(*entry.answer) : QStringLiteral("no answer")};
+            entry.answer ? hexBytes(*entry.answer) : TrafficWords::tr("no answer")};
 }
 
 QString moduleName(const QString &kind)

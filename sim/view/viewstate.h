@@ -100,7 +100,7 @@ struct ArenaState
 // register, what a write carried or how many bytes a read asked for, the answer.
 using TrafficRow = std::array<QString, 6>;
 TrafficRow trafficRow(const sim::BusLogEntry &entry);
-extern const TrafficRow TrafficHeader;
+TrafficRow trafficHeader();
 
 struct BusTraffic
 {
