@@ -95,6 +95,10 @@ struct Options
                              QStringLiteral("ms")};
     QCommandLineOption count{QStringLiteral("count"), QStringLiteral("With --every: stop after <n> readings."),
                              QStringLiteral("n")};
+    QCommandLineOption oneByOne{QStringLiteral("one-by-one"),
+                                QStringLiteral("ranges: fire and read each ranger in turn (five measuring times), for "
+                                               "rangers close enough to hear each other's ping. By default the five "
+                                               "measure together.")};
     QCommandLineOption csv{QStringLiteral("csv"), QStringLiteral("A header line, then one CSV row per reading.")};
     QCommandLineOption json{QStringLiteral("json"), QStringLiteral("One JSON object per reading and per line.")};
     QCommandLineParser parser;
@@ -104,7 +108,7 @@ struct Options
         parser.setApplicationDescription(QString::fromLatin1(Description));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({com, device, simulate, arena, seed, trace, timeout, every, count, csv, json, watchdog});
+        parser.addOptions({com, device, simulate, arena, seed, trace, timeout, every, count, oneByOne, csv, json, watchdog});
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands above."));
         parser.addPositionalArgument(QStringLiteral("arguments"), QStringLiteral("The command's arguments."),
                                      QStringLiteral("[arguments...]"));
@@ -170,6 +174,8 @@ Settings settingsFrom(const Options &o, const Request &request)
     if (p.isSet(o.arena) && !p.isSet(o.simulate))
         throw UsageError{QStringLiteral("--arena goes with --simulate")};
     checkSeed(o);
+    if (p.isSet(o.oneByOne) && request.command != Command::Ranges)
+        throw UsageError{QStringLiteral("--one-by-one goes with ranges")};
     if (p.isSet(o.count) && !p.isSet(o.every))
         throw UsageError{QStringLiteral("--count goes with --every")};
     if (p.isSet(o.every)) {
@@ -299,13 +305,14 @@ int Program::run(QCoreApplication &app)
     const std::variant<Request, QString> parsed = parseRequest(p.positionalArguments());
     if (const QString *message = std::get_if<QString>(&parsed))
         return usage(*message);
-    const Request &request = std::get<Request>(parsed);
+    Request request = std::get<Request>(parsed);
     Settings settings;
     try {
         settings = settingsFrom(m_options, request);
     } catch (const UsageError &error) {
         return usage(error.message);
     }
+    request.together = !p.isSet(m_options.oneByOne);
     QObject::connect(&m_signals, &sim::SignalWatcher::terminationRequested, &app, [this] { m_interrupted = true; });
     if (p.isSet(m_options.trace) && !m_trace.open(p.value(m_options.trace)))
         m_err << "warning: cannot write the trace file " << p.value(m_options.trace) << '\n';

@@ -29,6 +29,7 @@ struct Request
     QString text;
     quint8 speed1 = 128;
     quint8 speed2 = 128;
+    bool together = true;           // ranges: fired together, read after one measuring time
     int milliseconds = 0;           // drive; the server's drive without a time: NoTime
     static constexpr int NoTime = -1;
 };
