@@ -39,7 +39,6 @@ GOAL_KEPT_DEGREES = 3
 # Give-up rules: no answer from the compass for this long, no sign of travel over this many
 # cm of wheel travel, or far longer than the move should take.
 COMPASS_PATIENCE_S = 1.0
-RANGER_PATIENCE_S = 1.0
 SLIP_WINDOW_CM = 10
 TIME_MARGIN = 3.0
 TIME_SPARE_S = 3.0
@@ -115,8 +114,8 @@ class DriveBase:
         compass = _Patience(COMPASS_PATIENCE_S, "the compass has not answered")
         while True:
             covered = self._covered(start)
-            left_to_go = abs(cm) - direction * covered
-            if left_to_go <= SLOWEST_CM_S * 0.03 or watch.near(direction * covered):
+            left_to_go = min(abs(cm) - direction * covered, watch.room(covered))
+            if left_to_go <= SLOWEST_CM_S * STOPPING_S:
                 break
             _in_time(deadline, f"forward {cm:g} cm")
             bearing = compass.keep(self._bearing_or_none())
@@ -261,44 +260,50 @@ class _Ahead:
     """The ranger straight ahead, measuring while the robot drives on.
 
     Each measurement is fired, then read once its time is up, so that the loop never waits
-    for it. It ends a move `stop_within` cm from what is ahead, and tells wheels slipping
+    for it; the encoders carry the distance on between measurements. It tells how far the
+    robot may go before it is `stop_within` cm from what is ahead, and tells wheels slipping
     against a wall: they turn, but the distance ahead stays the same.
     """
 
     def __init__(self, robot: Robot, stop_within: float | None) -> None:
         self._robot, self._stop_within = robot, stop_within
-        self._fired_at: float | None = None
-        self._answered_at = time.monotonic()
-        self._reference: tuple[float, int] | None = None  # (cm covered, cm ahead) at the last check
+        self._fired: tuple[float, float] | None = None  # (when, cm covered then)
+        self._last: tuple[float, int] | None = None  # (cm covered, cm ahead) of the last measurement
+        self._reference: tuple[float, int] | None = None  # the same, at the last check for slipping
+        self._silent = False
 
-    def near(self, covered: float) -> bool:
-        """Whether the move must end here; raises Stalled when it cannot go on."""
-        ahead = self._measure()
-        if self._stop_within is not None and time.monotonic() - self._answered_at > RANGER_PATIENCE_S:
-            raise Stalled(f"the ranger ahead ({RANGER_AHEAD:02X}) has not answered for {RANGER_PATIENCE_S:g} s")
-        if not ahead:  # measuring still, silent, or nothing within reach
-            return False
-        if self._stop_within is not None and ahead < self._stop_within:
-            return True
-        self._check_progress(covered, ahead)
-        return False
+    def room(self, covered: float) -> float:
+        """The cm left before `stop_within` (infinite when not asked for or nothing is in reach).
 
-    def _measure(self) -> int | None:
-        """A new distance in cm when one is ready; fires the next measurement."""
+        `covered` counts forwards; raises Stalled when the robot cannot go on.
+        """
+        if not self._silent and (measured := self._measure(covered)) is not None:
+            self._last = measured
+            if measured[1]:
+                self._check_progress(*measured)
+        if self._stop_within is None or self._last is None or not self._last[1]:
+            return math.inf
+        return self._last[1] - (covered - self._last[0]) - self._stop_within
+
+    def _measure(self, covered: float) -> tuple[float, int] | None:
+        """A new measurement when one is ready; fires the next one."""
         try:
-            if self._fired_at is None:
+            if self._fired is None:
                 self._robot.write(RANGER_AHEAD, 0, RANGER_CM)
-                self._fired_at = time.monotonic()
+                self._fired = (time.monotonic(), covered)
                 return None
-            if time.monotonic() - self._fired_at < RANGER_MEASURES_S:
+            fired_at, covered_then = self._fired
+            if time.monotonic() - fired_at < RANGER_MEASURES_S:
                 return None
-            self._fired_at = None
+            self._fired = None
             high, low = self._robot.read(RANGER_AHEAD, 2, 2)
+            return covered_then, high << 8 | low
         except NoAnswer:
-            self._fired_at = None
+            if self._stop_within is not None:
+                raise Stalled(f"the ranger ahead ({RANGER_AHEAD:02X}) did not answer: "
+                              f"the move cannot tell how near it is") from None
+            self._silent = True  # a move without stop_within goes on by the encoders alone
             return None
-        self._answered_at = time.monotonic()
-        return high << 8 | low
 
     def _check_progress(self, covered: float, ahead: int) -> None:
         """On a flat wall ahead the distance shrinks by exactly the cm the robot covers."""
