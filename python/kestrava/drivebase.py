@@ -1,7 +1,7 @@
 """The drive base: moves in centimetres and degrees, closed on the wheel encoders and the compass.
 
-It drives the motor controller in mode 1, each wheel from its own speed register as a
-signed value (0 stops), so that every move is two wheel speeds and nothing else.
+It drives the motor controller in mode 0, the mode it powers up in: each wheel from its
+own speed register, 128 stops, above goes forwards. Every move is two wheel speeds.
 """
 
 from __future__ import annotations
@@ -16,7 +16,7 @@ if TYPE_CHECKING:
     from .robot import Robot
 
 MOTORS, COMPASS, RANGER_AHEAD = 0xB0, 0xC0, 0xE4
-MODE_REGISTER, MODE = 15, 1
+MODE_REGISTER, MODE, STOP = 15, 0, 128
 COUNTS_PER_TURN = 360
 # The controller's speed register: each step is 8 encoder counts a second (127, full
 # speed, is about 1000 counts a second, some 170 turns a minute).
@@ -26,9 +26,10 @@ RANGER_CM, RANGER_MEASURES_S = 0x51, 0.07  # measure in cm; the result is ready 
 
 # How the moves close their loops.
 SLOWEST_CM_S = 3          # the crawl that ends a straight move: it stops within a count
-BRAKING_CM_S2 = 60        # slows down towards the end no harder than this
+BRAKING_CM_S2 = 80        # slows down towards the end no harder than this
+CRAWL_CM = 0.5
 HEADING_GAIN = 1.5        # wheel steps of correction per degree off the heading
-TURN_BRAKING_DPS2 = 400   # turns slow down towards the end no harder than this
+TURN_BRAKING_DPS2 = 600   # turns slow down towards the end no harder than this
 TURN_GAIN = 12            # degrees a second per degree still to turn, in the last few degrees
 FASTEST_TURN_DPS = 120
 STOPPING_S = 0.03         # from the stop's request to wheels at rest, at a crawl
@@ -112,15 +113,19 @@ class DriveBase:
         watch = _Ahead(self._robot, stop_within)
         deadline = time.monotonic() + abs(cm) / speed * TIME_MARGIN + TIME_SPARE_S
         compass = _Patience(COMPASS_PATIENCE_S, "the compass has not answered")
+        cm_s, lap = 0.0, _Lap()
         while True:
             covered = self._covered(start)
             left_to_go = min(abs(cm) - direction * covered, watch.room(covered))
-            if left_to_go <= SLOWEST_CM_S * STOPPING_S:
+            # What the wheels still cover before they stop, if told now: they run on for a lap of the loop.
+            if left_to_go <= cm_s * (lap.seconds() + STOPPING_S):
                 break
             _in_time(deadline, f"forward {cm:g} cm")
             bearing = compass.keep(self._bearing_or_none())
             steer = 0 if bearing is None else _signed(heading - bearing) * HEADING_GAIN
-            cm_s = max(SLOWEST_CM_S, min(speed, math.sqrt(2 * BRAKING_CM_S2 * left_to_go)))
+            # The last CRAWL_CM at a crawl, so that the stop falls within a count or two.
+            braking = math.sqrt(2 * BRAKING_CM_S2 * max(0.0, left_to_go - CRAWL_CM))
+            cm_s = max(SLOWEST_CM_S, min(speed, braking))
             self._wheel_steps(direction * self._steps(cm_s) + steer, direction * self._steps(cm_s) - steer)
         self._robot.stop()
         return self._covered(start, self._settled_counts())
@@ -169,8 +174,8 @@ class DriveBase:
 
     def _guarded(self, move):
         """Runs a blocking move; whatever ends it (an error, Ctrl-C), the motors are left stopped."""
-        self._ready()
         try:
+            self._ready()
             return move()
         except BaseException:
             try:
@@ -181,17 +186,32 @@ class DriveBase:
 
     def _ready(self) -> None:
         if not self._mode_set:
-            self._robot.write(MOTORS, MODE_REGISTER, MODE)
+            self._set_mode()
             self._mode_set = True
         if self._zero is None:
             self._zero = self._counts()
+
+    def _set_mode(self) -> None:
+        """Mode 0 with both wheels at its stop, in one frame.
+
+        The speed registers keep their values across a change of mode, and the stop of
+        modes 1 and 3 (0) is full speed backwards in mode 0; written one after the other,
+        the wheels would start for a moment. The read-only registers between get back
+        what they hold.
+        """
+        registers = bytearray(self._robot.read(MOTORS, 0, MODE_REGISTER + 1))
+        if registers[MODE_REGISTER] == MODE:
+            return
+        registers[0:2] = bytes([STOP, STOP])
+        registers[MODE_REGISTER] = MODE
+        self._robot.write(MOTORS, 0, registers)
 
     def _wheels(self, cm_s: float, degrees_s: float) -> None:
         difference = math.radians(degrees_s) * self._track / 2
         self._wheel_steps(self._steps(cm_s + difference), self._steps(cm_s - difference))
 
     def _wheel_steps(self, left: float, right: float) -> None:
-        values = [round(max(-FULLEST_STEP, min(FULLEST_STEP, steps))) & 0xFF for steps in (left, right)]
+        values = [STOP + round(max(-FULLEST_STEP, min(FULLEST_STEP, steps))) for steps in (left, right)]
         self._robot._server.moving = True  # stopped on close, also when this write fails half-way
         self._robot.write(MOTORS, 0, values)
 
@@ -233,6 +253,19 @@ class DriveBase:
             return self._robot.bearing()
         except NoAnswer:
             return None
+
+
+class _Lap:
+    """How long a lap of a control loop takes, smoothed over the last few."""
+
+    def __init__(self) -> None:
+        self._last, self._seconds = time.monotonic(), 0.02
+
+    def seconds(self) -> float:
+        now = time.monotonic()
+        self._seconds += (now - self._last - self._seconds) / 4
+        self._last = now
+        return self._seconds
 
 
 class _Patience:
@@ -343,7 +376,7 @@ def _in_time(deadline: float, what: str) -> None:
 class DrivingMoves:
     """The drive base's moves on :class:`kestrava.Robot`, in cm and degrees.
 
-    Each blocking move sets the motor controller to mode 1, feeds the watchdog while it
+    Each move sets the motor controller to mode 0 (if it is not in it), feeds the watchdog while it
     runs, and ends with the motors stopped, also on Ctrl-C or an error. Bad arguments
     raise ValueError before anything moves; a move that cannot go on raises
     :class:`kestrava.Stalled` after stopping the motors.

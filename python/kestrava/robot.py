@@ -138,12 +138,18 @@ class Robot(DrivingMoves):
         return Telemetry(int(reply["encoder1"]), int(reply["encoder2"]), float(reply["battery"]),
                          float(reply["current1"]), float(reply["current2"]), int(reply["version"]))
 
-    def ranges(self) -> list[int]:
+    def ranges(self, together: bool = True) -> list[int]:
         """The five rangers' distances in cm: right, front right, ahead, front left, left.
 
-        0 means no echo came back (nothing within reach).
+        0 means no echo came back (nothing within reach). By default the five are fired
+        one after another and read after one measuring time, about 0.1 s in all. Real
+        rangers fired together can hear each other's ping, which shows as a distance too
+        short; where that happens (near corners, in small rooms), ``together=False`` fires
+        and reads each in turn, about 0.4 s in all.
         """
-        return [int(cm) for cm in self._call("ranges", (), "ranges")["ranges"]]
+        if not isinstance(together, bool):
+            raise ValueError(f"together must be True or False, not {together!r}")
+        return [int(cm) for cm in self._call("ranges", {"together": together}, "ranges")["ranges"]]
 
     def keys(self) -> str:
         """The keypad keys held down now, in the keypad's order (``"1"``-``"9"``, ``"*"``, ``"0"``, ``"#"``)."""
