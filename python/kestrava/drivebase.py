@@ -28,6 +28,7 @@ RANGER_CM, RANGER_MEASURES_S = 0x51, 0.07  # measure in cm; the result is ready 
 SLOWEST_CM_S = 3          # the crawl that ends a straight move: it stops within a count
 BRAKING_CM_S2 = 80        # slows down towards the end no harder than this
 CRAWL_CM = 0.5
+NUDGE_CM = 0.3            # a straight move off its mark by more than this is nudged
 HEADING_GAIN = 1.5        # wheel steps of correction per degree off the heading
 TURN_BRAKING_DPS2 = 600   # turns slow down towards the end no harder than this
 TURN_GAIN = 12            # degrees a second per degree still to turn, in the last few degrees
@@ -109,26 +110,38 @@ class DriveBase:
         """Drives `cm` (negative: backwards) on the heading it starts on; returns the cm covered."""
         heading = self._goal = self._starting_heading()
         start = self._counts()
-        direction = 1 if cm >= 0 else -1
         watch = _Ahead(self._robot, stop_within)
         deadline = time.monotonic() + abs(cm) / speed * TIME_MARGIN + TIME_SPARE_S
         compass = _Patience(COMPASS_PATIENCE_S, "the compass has not answered")
+        # The way, then a nudge at a crawl when the stop fell off the mark (a slow lap of the loop).
+        for leg_speed in (speed, SLOWEST_CM_S):
+            blocked = self._leg(cm, start, heading, leg_speed, watch, compass, deadline)
+            covered = self._covered(start, self._settled_counts())
+            if blocked or abs(cm - covered) <= NUDGE_CM:
+                break
+        return covered
+
+    def _leg(self, cm: float, start: tuple[int, int], heading: float, speed: float, watch: _Ahead,
+             compass: _Patience, deadline: float) -> bool:
+        """Drives until `cm` from `start` are covered, then stops; True when it stopped for what is ahead."""
         cm_s, lap = 0.0, _Lap()
         while True:
             covered = self._covered(start)
-            left_to_go = min(abs(cm) - direction * covered, watch.room(covered))
+            direction = 1 if cm >= covered else -1
+            room = watch.room(covered)  # measures all along: slipping shows either way
+            room = room if direction > 0 else math.inf
+            left_to_go = min(abs(cm - covered), room)
             # What the wheels still cover before they stop, if told now: they run on for a lap of the loop.
             if left_to_go <= cm_s * (lap.seconds() + STOPPING_S):
-                break
-            _in_time(deadline, f"forward {cm:g} cm")
+                self._robot.stop()
+                return room <= left_to_go
+            _in_time(deadline, f"a move of {cm:g} cm")
             bearing = compass.keep(self._bearing_or_none())
             steer = 0 if bearing is None else _signed(heading - bearing) * HEADING_GAIN
             # The last CRAWL_CM at a crawl, so that the stop falls within a count or two.
             braking = math.sqrt(2 * BRAKING_CM_S2 * max(0.0, left_to_go - CRAWL_CM))
             cm_s = max(SLOWEST_CM_S, min(speed, braking))
             self._wheel_steps(direction * self._steps(cm_s) + steer, direction * self._steps(cm_s) - steer)
-        self._robot.stop()
-        return self._covered(start, self._settled_counts())
 
     def _turn(self, aim) -> float:
         """Turns on the spot by the degrees `aim` gives from the starting heading and the bearing now.
