@@ -15,7 +15,7 @@ from .errors import NoAnswer, Stalled
 if TYPE_CHECKING:
     from .robot import Robot
 
-MOTORS, COMPASS, RANGER_AHEAD = 0xB0, 0xC0, 0xE4
+MOTORS, RANGER_AHEAD = 0xB0, 0xE4
 MODE_REGISTER, MODE, STOP = 15, 0, 128
 COUNTS_PER_TURN = 360
 # The controller's speed register: each step is 8 encoder counts a second (127, full
@@ -88,8 +88,7 @@ class DriveBase:
 
     def distance(self) -> float:
         self._ready()
-        left, right = self._counts()
-        return ((left - self._zero[0]) + (right - self._zero[1])) / 2 * self._cm_per_count
+        return self._covered(self._zero)
 
     def reset_distance(self) -> None:
         self._zero = self._counts()
