@@ -77,6 +77,10 @@ struct Options
     QCommandLineOption arena{QStringLiteral("arena"),
                              QStringLiteral("With --simulate: the arena, a bundled one (open, house, corridor) or a file."),
                              QStringLiteral("name|file")};
+    QCommandLineOption seed{QStringLiteral("seed"),
+                            QStringLiteral("With --simulate: picks the candle's place among the arena's places "
+                                           "(0 to 4294967295)."),
+                            QStringLiteral("n")};
     QCommandLineOption watchdog{QStringLiteral("watchdog"),
                                 QStringLiteral("serve: stop the motors when no request comes for <ms> while they "
                                                "move (default 1000; 0 turns it off)."),
@@ -105,7 +109,7 @@ struct Options
         parser.setApplicationDescription(QString::fromLatin1(Description));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({com, device, simulate, arena, trace, timeout, every, count, oneByOne, csv, json, watchdog});
+        parser.addOptions({com, device, simulate, arena, seed, trace, timeout, every, count, oneByOne, csv, json, watchdog});
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands above."));
         parser.addPositionalArgument(QStringLiteral("arguments"), QStringLiteral("The command's arguments."),
                                      QStringLiteral("[arguments...]"));
@@ -140,6 +144,19 @@ int optionNumber(const QCommandLineParser &parser, const QCommandLineOption &opt
     return int(*value);
 }
 
+// The simulator reads the seed itself; checked here so that a bad one is a usage error, not a failed start.
+void checkSeed(const Options &o)
+{
+    const QCommandLineParser &p = o.parser;
+    if (!p.isSet(o.seed))
+        return;
+    if (!p.isSet(o.simulate))
+        throw UsageError{QStringLiteral("--seed goes with --simulate")};
+    const std::optional<long> seed = parseNumber(p.value(o.seed));
+    if (!seed || *seed < 0 || *seed > long(std::numeric_limits<quint32>::max()))
+        throw UsageError{QStringLiteral("--seed takes a whole number from 0 to 4294967295, not \"%1\"").arg(p.value(o.seed))};
+}
+
 constexpr char Milliseconds[] = "a number of milliseconds";
 
 Settings settingsFrom(const Options &o, const Request &request)
@@ -157,6 +174,7 @@ Settings settingsFrom(const Options &o, const Request &request)
     s.watchdogMs = optionNumber(p, o.watchdog, 0, LongestWaitMs);
     if (p.isSet(o.arena) && !p.isSet(o.simulate))
         throw UsageError{QStringLiteral("--arena goes with --simulate")};
+    checkSeed(o);
     if (p.isSet(o.oneByOne) && request.command != Command::Ranges)
         throw UsageError{QStringLiteral("--one-by-one goes with ranges")};
     if (p.isSet(o.count) && !p.isSet(o.every))
@@ -270,6 +288,8 @@ bool Program::openPort(const Settings &settings)
     if (p.isSet(m_options.simulate)) {
         QStringList arguments = p.isSet(m_options.arena) ? QStringList{QStringLiteral("--arena"), p.value(m_options.arena)}
                                                          : QStringList{};
+        if (p.isSet(m_options.seed))
+            arguments << QStringLiteral("--seed") << QString::number(*parseNumber(p.value(m_options.seed)));
         if (m_simulatorView)
             arguments << QStringLiteral("--view");
         if (!m_simulator.start(sim::SimulatedBus::programBesideApplication(), arguments)) {

@@ -212,6 +212,9 @@ private slots:
                                        << "error: no answer from C0 register 5\nwarning: a pass took N ms, longer than "
                                           "--every 10 ms; the readings follow one another back to back\n"
                                        << "55c10501 55c10501";
+        refused("a seed without the simulator", {"--seed", "3", "bearing"}, "--seed goes with --simulate");
+        refused("a seed past 32 bits", {"--simulate", "--seed", "4294967296", "bearing"},
+                "--seed takes a whole number from 0 to 4294967295, not \"4294967296\"");
         refused("address 00, every module's", {"write", "00", "0", "1"},
                 "ADDR must be an even bus address from 02 to FE in hexadecimal, not \"00\"");
     }

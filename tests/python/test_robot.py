@@ -1,5 +1,6 @@
 """Each method against the simulator's own registers; bad arguments; errors; choosing the port."""
 
+import json
 import math
 import os
 import shutil
@@ -28,6 +29,8 @@ METHODS = {
     "travelled back": (["remove B0", "add B0 generic", "set B0 2 0xff 0xff 0xff 0x59 0xff 0xff 0xff 0x59"],
                        lambda r: r.telemetry().travelled_since(Telemetry(0, 0, 0, 0, 0, 0)), -167 * math.pi * 10 / 360,
                        None, None),
+    "travelled across the counter's wrap": ([], lambda r: Telemetry(-2**31 + 5, -2**31 + 5, 0, 0, 0, 0).travelled_since(
+        Telemetry(2**31 - 5, 2**31 - 5, 0, 0, 0, 0)), 10 * math.pi * 10 / 360, None, None),
     "ranges E0 to E8": (["range E0 34", "range E2 50", "range E4 120", "range E6 255", "range E8 18"],
                         lambda r: r.ranges(), [34, 50, 120, 255, 18], None, None),
     "read three": (["add 40 generic", "set 40 7 1 2 255"], lambda r: r.read(0x40, 7, 3), b"\x01\x02\xff", None, None),
@@ -102,6 +105,9 @@ PORTS = {
     "two ports": (dict(device="/dev/null", com=1), {}, ValueError),
     "simulate what": (dict(simulate="yes"), {}, ValueError),
     "an arena without the simulator": (dict(arena="default"), {}, ValueError),
+    "a seed without the simulator": (dict(seed=1), {}, ValueError),
+    "a seed past 32 bits": (dict(simulate=True, seed=2**32), {}, ValueError),
+    "wheels of no size": (dict(simulate=True, wheel_diameter=0), {}, ValueError),
     "watchdog below 0": (dict(watchdog=-1), {}, ValueError),
     "an arena that is not there": (dict(simulate=True, arena="/nonexistent/arena"), {}, KestravaError),
     "no such program": (dict(simulate=True), {"KESTRAVA_CLI": "/nonexistent/kestrava-cli"}, KestravaError),
@@ -148,3 +154,14 @@ def test_a_checkout_finds_its_own_build(tmp_path):
                             "import kestrava; r = kestrava.Robot(simulate=True); print(r.telemetry().version); r.close()"],
                            env=environment, capture_output=True, text=True, timeout=60)
     assert shown.stdout.split() == [str(checkout / "build" / "bin" / "kestrava-cli"), "9"], shown.stderr
+
+
+@pytest.mark.parametrize("seed, warm", [(None, True), (2, False)], ids=["no seed: the first place", "seed 2"])
+def test_seed_picks_the_candles_place(tmp_path, seed, warm):
+    arena = tmp_path / "seeds.json"
+    # The first place is straight ahead of the start, 88 cm from the array; seed 2 picks the other.
+    arena.write_text(json.dumps({"name": "seeds", "size": [300, 300], "start": [100, 50, 0],
+                                 "candles": [[100, 150], [280, 20]]}))
+    with kestrava.Robot(simulate=True, arena=str(arena), seed=seed) as robot:
+        reading = robot.thermal()
+    assert (max(reading.pixels) - reading.ambient >= 30) == warm
