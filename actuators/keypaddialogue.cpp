@@ -2,19 +2,11 @@
 
 #include "link/eventgate.h"
 #include "link/frames.h"
-#include "link/serialline.h"
 #include "link/transactionengine.h"
 
 #include <QScopedValueRollback>
 
-#include <array>
-
 namespace kestrava {
-
-namespace {
-constexpr std::array<char, 8> LowKeys{'1', '2', '3', '4', '5', '6', '7', '8'};
-constexpr std::array<char, 4> HighKeys{'9', '*', '0', '#'};
-} // namespace
 
 QByteArray keypadPromptFrame()
 {
@@ -35,24 +27,22 @@ QByteArray keypadEchoFrame(char key)
 std::optional<char> keypadKey(KeypadRegister keypadRegister, quint8 reading)
 {
     const bool low = keypadRegister == KeypadRegister::Low;
-    const size_t keyCount = low ? LowKeys.size() : HighKeys.size();
-    for (size_t bit = 0; bit < keyCount; ++bit) {
+    const int first = low ? 0 : lcd03::LowKeyCount;
+    const int count = low ? lcd03::LowKeyCount : int(lcd03::Keys.size()) - lcd03::LowKeyCount;
+    for (int bit = 0; bit < count; ++bit) {
         if (reading == (1u << bit))
-            return low ? LowKeys[bit] : HighKeys[bit];
+            return lcd03::Keys[size_t(first + bit)];
     }
     return std::nullopt;
 }
 
 QString heldKeys(quint8 low, quint8 high)
 {
+    const quint16 bits = lcd03::keyBits(low, high);
     QString keys;
-    for (size_t bit = 0; bit < LowKeys.size(); ++bit) {
-        if (low & (1u << bit))
-            keys += QLatin1Char(LowKeys[bit]);
-    }
-    for (size_t bit = 0; bit < HighKeys.size(); ++bit) {
-        if (high & (1u << bit))
-            keys += QLatin1Char(HighKeys[bit]);
+    for (size_t key = 0; key < lcd03::Keys.size(); ++key) {
+        if (bits & (1u << key))
+            keys += QLatin1Char(lcd03::Keys[key]);
     }
     return keys;
 }
@@ -138,7 +128,7 @@ bool KeypadDialogue::atSafePoint()
 
 bool KeypadDialogue::mustEnd() const
 {
-    return m_cancelled || m_silentReads >= SilentReadsBeforeGivingUp || !m_engine.line().isOpen();
+    return m_cancelled || m_silentReads >= SilentReadsBeforeGivingUp || !m_engine.isOpen();
 }
 
 } // namespace kestrava

@@ -110,11 +110,4 @@ QString Printer::jsonLine(const Row &row, double secondsSinceStart) const
     return u'{' + members.join(u',') + u'}';
 }
 
-QJsonValue jsonNumber(const QString &shown)
-{
-    bool ok = false;
-    const double value = shown.toDouble(&ok);
-    return ok ? QJsonValue(value) : QJsonValue(shown);
-}
-
 } // namespace kestrava::cli

@@ -48,8 +48,4 @@ private:
     bool m_headerDone = false;
 };
 
-// A caption as a JSON number when it reads as one (the window's captions are
-// plain numbers), otherwise as text.
-QJsonValue jsonNumber(const QString &shown);
-
 } // namespace kestrava::cli

@@ -102,7 +102,7 @@ Server::Server(InStepLink &link, Motors &motors, Pause pause)
     connect(&m_watchdog, &QTimer::timeout, this, &Server::watchdogExpired);
     m_timedStop.setSingleShot(true);
     connect(&m_timedStop, &QTimer::timeout, this, &Server::timedStop);
-    connect(&m_link.engine().line(), &SerialLine::deviceLost, this, &Server::deviceLost);
+    connect(&m_link.engine(), &TransactionEngine::lineLost, this, &Server::deviceLost);
 }
 
 Server::~Server() = default;
@@ -307,10 +307,10 @@ void Server::timedStop()
 
 QJsonValue Server::hello() const
 {
-    SerialLine &line = m_link.engine().line();
+    const TransactionEngine &engine = m_link.engine();
     return QJsonObject{{"version", QStringLiteral(KESTRAVA_VERSION)},
-                       {"port", QStringLiteral("COM%1 (%2)").arg(line.commPort()).arg(deviceForComPort(line.commPort()))},
-                       {"open", line.isOpen()},
+                       {"port", QStringLiteral("COM%1 (%2)").arg(engine.commPort()).arg(deviceForComPort(engine.commPort()))},
+                       {"open", engine.isOpen()},
                        {"error", m_portError}};
 }
 

@@ -263,9 +263,26 @@ QString elementLabel(const Reading &reading)
     return reading.module == QLatin1String("srf02") ? addressText(rangerAddress(reading.index)) : QString();
 }
 
+// The module's value exactly, in its unit: "-167", "12.1", "0.5", "123".
+QString valueText(const Reading &reading)
+{
+    if (reading.key->scale == Scale::Units)
+        return QString::number(reading.value);
+    if (reading.value % 10 == 0)
+        return QString::number(reading.value / 10);
+    return QString::number(double(reading.value) / 10, 'f', 1);
+}
+
+QJsonValue valueJson(const Reading &reading)
+{
+    if (!reading.answered())
+        return QJsonValue();
+    return reading.key->scale == Scale::Tenths ? double(reading.value) / 10 : double(reading.value);
+}
+
 QString shownWithUnit(const Reading &reading)
 {
-    return reading.answered() ? reading.shown + unitOf(reading.field) : NotRead;
+    return reading.answered() ? valueText(reading) + unitOf(reading.field) : NotRead;
 }
 
 void appendSingle(Row &row, const Reading &reading, const QJsonValue &value)
@@ -294,7 +311,7 @@ void appendElement(Row &row, const Reading &reading, const QJsonValue &value)
         const QString unit = unitOf(reading.field);
         if (!first)
             line.chop(unit.size());
-        line += u' ' + (reading.answered() ? reading.shown : NotRead) + unit;
+        line += u' ' + (reading.answered() ? valueText(reading) : NotRead) + unit;
         return;
     }
     column.elementNames << reading.field + u'_' + label;
@@ -307,7 +324,7 @@ Row rowOf(const std::vector<Reading> &readings)
 {
     Row row;
     for (const Reading &reading : readings) {
-        const QJsonValue value = reading.answered() ? jsonNumber(reading.shown) : QJsonValue();
+        const QJsonValue value = valueJson(reading);
         if (reading.index < 0)
             appendSingle(row, reading, value);
         else

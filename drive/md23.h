@@ -11,10 +11,10 @@ namespace kestrava::md23 {
 namespace fields {
 inline constexpr Field Encoder1{"md23", "encoder1"};
 inline constexpr Field Encoder2{"md23", "encoder2"};
-inline constexpr Field Battery{"md23", "battery"};
+inline constexpr Field Battery{"md23", "battery", Scale::Tenths};
 inline constexpr Field Version{"md23", "version"};
-inline constexpr Field Current1{"md23", "current1"};
-inline constexpr Field Current2{"md23", "current2"};
+inline constexpr Field Current1{"md23", "current1", Scale::Tenths};
+inline constexpr Field Current2{"md23", "current2", Scale::Tenths};
 } // namespace fields
 
 // Writes go to the even address; reads use Address + 1. The address change of the
@@ -26,8 +26,8 @@ inline constexpr quint8 Speed1 = 0;         // 128 stops; above drives forward
 inline constexpr quint8 Speed2Turn = 1;     // 128 straight on; above turns right
 inline constexpr quint8 Encoder1 = 2;       // 2..5, most significant byte first
 inline constexpr quint8 Encoder2 = 6;       // 6..9
-inline constexpr quint8 BatteryVoltage = 10;
-inline constexpr quint8 Motor1Current = 11;
+inline constexpr quint8 BatteryVoltage = 10; // tenths of a volt
+inline constexpr quint8 Motor1Current = 11;  // tenths of an ampere
 inline constexpr quint8 Motor2Current = 12;
 inline constexpr quint8 SoftwareVersion = 13;
 inline constexpr quint8 Acceleration = 14;  // 1, 5 or 10

@@ -4,7 +4,6 @@
 
 #include "link/frames.h"
 #include "link/instep.h"
-#include "link/serialline.h"
 
 namespace kestrava {
 
@@ -16,7 +15,7 @@ Outcome writeSetting(TransactionEngine &engine, md23::SettingButton setting)
 void runTimedMove(TransactionEngine &engine, quint8 reg, md23::TimedMove move)
 {
     // Nothing to stop when the drive frame cannot go out.
-    if (!engine.line().isOpen())
+    if (!engine.isOpen())
         return;
     engine.writeRegister(md23::Address, reg, move.drive);
     engine.WaitTicks(move.ticks);

@@ -83,7 +83,6 @@ Outcome readFields(TransactionEngine &engine, quint8 address,
             bytes.push_back(read.byte);
         }
         reading.value = field.value(bytes);
-        reading.shown = field.caption(reading.value);
         sink(reading);
     }
     return result;
@@ -109,21 +108,15 @@ Outcome readFieldsAtOnce(InStepLink &link, quint8 address,
             for (quint8 reg : field.registers)
                 bytes.push_back(quint8(answer.bytes.at(reg - first)));
             reading.value = field.value(bytes);
-            reading.shown = field.caption(reading.value);
         }
         sink(reading);
     }
     return answer.outcome;
 }
 
-double firstByte(const std::vector<quint8> &bytes)
+qint64 firstByte(const std::vector<quint8> &bytes)
 {
     return bytes.at(0);
-}
-
-QString wholeCaption(double value)
-{
-    return QString::number(qint64(value));
 }
 
 } // namespace kestrava

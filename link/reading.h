@@ -22,17 +22,22 @@ struct Unanswered
     Outcome outcome; // TimedOut or Lost
 };
 
-// One value a module's sequence has completed: which module and field, the
-// number, and the caption exactly as the window shows it. After a time-out the
-// value is decoded from what ReplyBuffer holds, as the window has always done;
-// `unanswered` then tells the command line not to print it as read.
+// One value a module's sequence has completed: which module and field, and the
+// number the module means by its registers, in the field's scale (a signed count,
+// tenths of a volt or a degree, degrees Celsius, centimetres), exact. Whoever
+// shows it makes its own text of it.
+//
+// Over the engine, a register that timed out is decoded from what ReplyBuffer
+// still holds, as the window has always shown it; `unanswered` then says that the
+// value was not read, and outside the window it is no number at all.
 struct Reading
 {
     const Field *key = nullptr;
     QString module;  // the key's, as text
     QString field;
     int index = -1;  // element of a repeated field (pixel 0..7, range 0..4)
-    double value = 0;
+    qint64 value = 0;
+    // The caption the window showed it with, set by the window alone; empty elsewhere.
     QString shown;
     std::optional<Unanswered> unanswered;
 
@@ -46,14 +51,13 @@ Reading newReading(const Field &field, int index = -1);
 using ReadingSink = std::function<void(const Reading &)>;
 
 // How one field is read: its registers in reading order (one single-byte read
-// each), its value from their bytes and its caption from its value.
+// each) and the module's decoder of their bytes.
 struct FieldRead
 {
     const Field *field;
     int index;
     std::vector<quint8> registers;
-    double (*value)(const std::vector<quint8> &bytes);
-    QString (*caption)(double value);
+    qint64 (*value)(const std::vector<quint8> &bytes);
 };
 
 // A sequence's result: Taken when every wait took its reply; otherwise the worst
@@ -87,8 +91,7 @@ Outcome readFieldsAtOnce(InStepLink &link, quint8 address,
 // Notes an unanswered register in the reading, keeping the first one.
 void noteOutcome(Reading &reading, quint8 address, quint8 reg, Outcome outcome);
 
-// Common decoders and captions.
-double firstByte(const std::vector<quint8> &bytes);
-QString wholeCaption(double value);
+// The decoder of a field held in one register: the byte, unsigned.
+qint64 firstByte(const std::vector<quint8> &bytes);
 
 } // namespace kestrava

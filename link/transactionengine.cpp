@@ -18,6 +18,22 @@ TransactionEngine::TransactionEngine(SerialLine &line, QObject *parent)
     m_timer1.setInterval(TickInterval);
     connect(&m_timer1, &QTimer::timeout, this, &TransactionEngine::Timer1_Timer);
     m_timer1.start(); // Timer1 runs from the moment the window exists
+    connect(&m_line, &SerialLine::deviceLost, this, &TransactionEngine::lineLost);
+}
+
+bool TransactionEngine::isOpen() const
+{
+    return m_line.isOpen();
+}
+
+void TransactionEngine::discardInput()
+{
+    m_line.discardInput();
+}
+
+int TransactionEngine::commPort() const
+{
+    return m_line.commPort();
 }
 
 const char *outcomeName(Outcome outcome)

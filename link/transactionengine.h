@@ -76,6 +76,14 @@ public:
     float TickCount() const { return m_tickCount; }
     bool timerRunning() const { return m_timer1.isActive(); }
     bool isWaiting() const { return m_waiting; }
+
+    // What the operations need of the line, so that none of them reaches past the
+    // engine: whether a frame can go out now, and InBufferCount = 0.
+    bool isOpen() const;
+    void discardInput();
+    // The COM port number the line stands for.
+    int commPort() const;
+    // The line itself, for whoever opens and closes it (the program that owns it).
     SerialLine &line() { return m_line; }
 
     void setTrace(Trace *trace) { m_trace = trace; }
@@ -100,6 +108,8 @@ signals:
     void replyTaken(const QByteArray &bytes);
     void replyTimedOut();
     void replyLost();
+    // The device went away (unplugged, read or write error); the port is already closed.
+    void lineLost();
     // A transaction started while another was waiting (a fault of the caller); refused.
     void overlapDetected(const QByteArray &frame);
 

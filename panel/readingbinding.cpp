@@ -1,6 +1,7 @@
 #include "panel/readingbinding.h"
 
 #include "drive/md23.h"
+#include "panel/captions.h"
 #include "panel/compasspicture.h"
 #include "panel/modulecontext.h"
 #include "sensors/cmps03.h"
@@ -33,7 +34,6 @@ const Caption *captionFor(const Reading &reading)
         {&md23::fields::Current2, {"LblCon2", -1}},
         {&cmps03::fields::Version, {"LblVersionCMPS03", -1}},
         {&cmps03::fields::Bearing, {"LblBrujula", -1}},
-        {&cmps03::fields::Needle, {"Picture1", -1}},
         {&tpa81::fields::Version, {"LblPixel", 0}},
         {&tpa81::fields::Ambient, {"LblPixel", 1}},
         {&tpa81::fields::Pixel, {"LblPixel", 2}},
@@ -43,24 +43,32 @@ const Caption *captionFor(const Reading &reading)
     return found == captions.constEnd() ? nullptr : &found.value();
 }
 
-void show(const ModuleContext &context, const Reading &reading)
+// The needle follows the bearing, whatever became of its reads, as the caption does.
+void drawNeedle(const ModuleContext &context, const Reading &bearing)
 {
+    auto &picture = context.control<CompassPicture>(QStringLiteral("Picture1"));
+    picture.clearDrawing();
+    picture.drawNeedle(needleAngle(captionBearing(bearing.value)));
+}
+
+// Shows the reading in its caption; the reading as shown, its caption set.
+Reading show(const ModuleContext &context, const Reading &reading)
+{
+    Reading shown = reading;
     const Caption *caption = captionFor(reading);
     if (!caption) {
         qWarning("kestrava: no caption shows %s %s", qPrintable(reading.module), qPrintable(reading.field));
-        return;
+        return shown;
     }
     const QString control = QString::fromLatin1(caption->control);
-    if (reading.key == &cmps03::fields::Needle) {
-        auto &picture = context.control<CompassPicture>(control);
-        picture.clearDrawing();
-        picture.drawNeedle(float(reading.value));
-        return;
-    }
     QLabel &label = caption->firstElement < 0
         ? context.control<QLabel>(control)
         : context.control<QLabel>(control, caption->firstElement + qMax(reading.index, 0));
-    label.setText(reading.shown);
+    shown.shown = captionOf(reading);
+    label.setText(shown.shown);
+    if (reading.key == &cmps03::fields::Bearing)
+        drawNeedle(context, reading);
+    return shown;
 }
 
 } // namespace
@@ -68,9 +76,9 @@ void show(const ModuleContext &context, const Reading &reading)
 ReadingSink showReadings(const ModuleContext &context)
 {
     return [context](const Reading &reading) {
-        show(context, reading);
+        const Reading shown = show(context, reading);
         if (context.onShown)
-            context.onShown(reading);
+            context.onShown(shown);
     };
 }
 

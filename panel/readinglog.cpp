@@ -28,7 +28,7 @@ bool ReadingLog::open(const QString &path)
 void ReadingLog::write(const Reading &reading)
 {
     if (!m_file.isOpen() || reading.shown.isEmpty())
-        return; // off, or nothing shown as text (the needle)
+        return; // off, or a reading no caption showed
     const QString time = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
     m_file.write(time.toUtf8() + ',' + reading.module.toUtf8() + ',' + logFieldName(reading).toUtf8() + ','
                  + csvField(reading.shown) + '\n');

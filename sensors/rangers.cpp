@@ -34,8 +34,7 @@ Outcome measure(TransactionEngine &engine, int index, const ReadingSink &sink)
     if (read == Outcome::NotSent)
         return Outcome::NotSent;
     noteOutcome(reading, address, srf02::RangeHigh, read);
-    reading.value = rangeFromBytes(engine.reply(0), engine.reply(1));
-    reading.shown = QString::number(qint64(reading.value));
+    reading.value = srf02::rangeFromBytes(engine.reply(0), engine.reply(1));
     sink(reading);
     return worseOf(commanded, read);
 }
@@ -57,10 +56,8 @@ void readRangeInStep(InStepLink &link, Reading &reading)
     const quint8 address = rangerAddress(reading.index);
     const Answer read = link.readRegisters(address, srf02::RangeHigh, 2);
     noteOutcome(reading, address, srf02::RangeHigh, read.outcome);
-    if (reading.answered()) {
-        reading.value = rangeFromBytes(quint8(read.bytes[0]), quint8(read.bytes[1]));
-        reading.shown = QString::number(qint64(reading.value));
-    }
+    if (reading.answered())
+        reading.value = srf02::rangeFromBytes(quint8(read.bytes[0]), quint8(read.bytes[1]));
 }
 
 // Waits, on a line that must stay quiet, until `since` is RangingTime old.
@@ -104,11 +101,6 @@ Outcome measureInStep(InStepLink &link, int index, const ReadingSink &sink)
 quint8 rangerAddress(int index)
 {
     return quint8(srf02::FirstAddress + 2 * index);
-}
-
-quint16 rangeFromBytes(quint8 high, quint8 low)
-{
-    return quint16(high * 256 + low);
 }
 
 Outcome readRanges(TransactionEngine &engine, const ReadingSink &sink)

@@ -6,8 +6,6 @@ namespace kestrava {
 
 // Ranger i (0 to 4) sits at bus address 0xE0 + 2i.
 quint8 rangerAddress(int index);
-// Registers 2 (high) and 3 (low) hold the last range.
-quint16 rangeFromBytes(quint8 high, quint8 low);
 
 // CmdDistancia: the five SRF02s measure one after another, each range handed
 // over once read (module "srf02", field range, index 0 to 4, in cm).

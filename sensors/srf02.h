@@ -20,6 +20,12 @@ inline constexpr quint8 Command = CommandRegister;
 inline constexpr quint8 RangeHigh = 2; // the last range, high byte then low byte
 inline constexpr quint8 RangeLow = 3;
 
+// The last range in centimetres, from its high and low register.
+constexpr quint16 rangeFromBytes(quint8 high, quint8 low)
+{
+    return quint16(high * 256 + low);
+}
+
 // Values of the command register.
 inline constexpr quint8 RangeInCentimetres = 0x51;
 

@@ -8,10 +8,10 @@ namespace {
 const std::vector<FieldRead> &readOut()
 {
     static const std::vector<FieldRead> fields = [] {
-        std::vector<FieldRead> all{{&tpa81::fields::Version, -1, {tpa81::Version}, firstByte, wholeCaption},
-                                   {&tpa81::fields::Ambient, -1, {tpa81::Ambient}, firstByte, wholeCaption}};
+        std::vector<FieldRead> all{{&tpa81::fields::Version, -1, {tpa81::Version}, firstByte},
+                                   {&tpa81::fields::Ambient, -1, {tpa81::Ambient}, firstByte}};
         for (int pixel = 0; pixel < tpa81::PixelCount; ++pixel)
-            all.push_back({&tpa81::fields::Pixel, pixel, {quint8(tpa81::FirstPixel + pixel)}, firstByte, wholeCaption});
+            all.push_back({&tpa81::fields::Pixel, pixel, {quint8(tpa81::FirstPixel + pixel)}, firstByte});
         return all;
     }();
     return fields;

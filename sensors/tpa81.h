@@ -15,6 +15,7 @@ inline constexpr Field Pixel{"tpa81", "pixel"};
 inline constexpr quint8 Address = 0xD0;
 
 // Registers, one byte each: version, ambient temperature, then pixels 1 to 8.
+// A temperature is the byte, unsigned, in degrees Celsius.
 inline constexpr quint8 Version = 0;
 inline constexpr quint8 Ambient = 1;
 inline constexpr quint8 FirstPixel = 2;

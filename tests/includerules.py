@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""Checks every include of the source tree against the floors of docs/architecture.md.
+"""Checks every include of the source tree, and every library's link lines in CMake,
+against the floors of docs/architecture.md.
 
     includerules.py SOURCE_ROOT QT_WIDGETS_HEADER_DIR
 
-Prints one line per include that breaks a rule, naming the file, the include and
-the rule, and exits 1 when there is any.
+Prints one line per include or linked library that breaks a rule, naming the file,
+the line and the rule, and exits 1 when there is any.
 """
 import os
 import re
@@ -26,6 +27,11 @@ SHARED_WITH_SIM = {"process"}
 CHECKED = set(FLOORS) | {"sim"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
+LIBRARY = re.compile(r'\badd_library\s*\(\s*([\w:.-]+)')
+LINK = re.compile(r'\btarget_link_libraries\s*\(([^)]*)\)')
+LINK_KEYWORDS = {"PUBLIC", "PRIVATE", "INTERFACE"}
+# The simulator's core is one library for three rooms; it stands where the highest does.
+LIBRARY_ROOM = {"sim": "sim/program"}
 
 
 def folder_of(path):
@@ -73,10 +79,65 @@ def sources(root):
                     yield os.path.relpath(os.path.join(here, name), root)
 
 
+def cmake_lists(root):
+    for folder in sorted(CHECKED):
+        for here, dirs, files in os.walk(os.path.join(root, folder)):
+            dirs.sort()
+            if "CMakeLists.txt" in files:
+                yield os.path.relpath(os.path.join(here, "CMakeLists.txt"), root)
+
+
+def uncommented(path, root):
+    with open(os.path.join(root, path), encoding="utf-8") as lists:
+        return "".join(re.sub(r"#.*", "", line) for line in lists)
+
+
+def library_rooms(root):
+    """Each library of the tree and the folder (or the simulator's room) it builds."""
+    rooms = {}
+    for path in cmake_lists(root):
+        folder = os.path.dirname(path)
+        for name in LIBRARY.findall(uncommented(path, root)):
+            rooms[name] = LIBRARY_ROOM.get(folder, folder)
+    return rooms
+
+
+def broken_link(room, linked, rooms):
+    if linked.startswith("Qt6::"):
+        if linked == "Qt6::Widgets" and room in HEADLESS:
+            return "the core and the simulator's core need no widgets"
+        return None
+    if linked not in rooms:
+        return None  # a system library, not one of the floors
+    return broken_rule(room, rooms[linked] + "/CMakeLists.txt", False, set())
+
+
+def link_faults(root):
+    """One line per library linked across a rule, with the file and the line it is named on."""
+    rooms = library_rooms(root)
+    for path in cmake_lists(root):
+        text = uncommented(path, root)
+        for call in LINK.finditer(text):
+            words = [(m.group(), call.start(1) + m.start()) for m in re.finditer(r"\S+", call.group(1))]
+            if not words or words[0][0] not in rooms:
+                continue  # an executable stands on top, as main.cpp does
+            library = words[0][0]
+            for linked, offset in words[1:]:
+                if linked in LINK_KEYWORDS:
+                    continue
+                rule = broken_link(rooms[library], linked, rooms)
+                if rule:
+                    number = text.count("\n", 0, offset) + 1
+                    yield f"{path}:{number}: {library} links {linked}: {rule}"
+
+
 def main():
     root, widgets_dir = sys.argv[1], sys.argv[2]
     widgets = set(os.listdir(widgets_dir))
     faults = 0
+    for fault in link_faults(root):
+        print(fault)
+        faults += 1
     for path in sources(root):
         folder = folder_of(path)
         with open(os.path.join(root, path), encoding="utf-8") as source:
@@ -88,7 +149,7 @@ def main():
                 if rule:
                     print(f"{path}:{number}: includes {match.group(2)}: {rule}")
                     faults += 1
-    print(f"{faults} include{'s' if faults != 1 else ''} breaking a rule")
+    print(f"{faults} include{'s' if faults != 1 else ''} or link{'s' if faults != 1 else ''} breaking a rule")
     return 1 if faults else 0
 
 

@@ -1,9 +1,12 @@
-#include "sensors/compass.h"
+#include "actuators/lcd03.h"
 #include "drive/drivepad.h"
+#include "drive/md23.h"
+#include "link/reading.h"
 #include "numbers/numberformat.h"
 #include "numbers/numberreading.h"
-#include "drive/md23.h"
-#include "drive/telemetry.h"
+#include "panel/captions.h"
+#include "sensors/cmps03.h"
+#include "sensors/srf02.h"
 
 #include <QTest>
 
@@ -13,7 +16,7 @@
 using namespace kestrava;
 
 // The pure functions, numbers in and numbers out: number reading, number format,
-// pad maths, encoder counts and the needle.
+// pad maths, the modules' values from their registers, the window's counts and the needle.
 class ArithmeticTest : public QObject
 {
     Q_OBJECT
@@ -180,6 +183,7 @@ private slots:
         QCOMPARE(padPixel(twips), pixel);
     }
 
+    // The window's caption of a count: the controller's word unsigned, in single precision.
     void encoderCountIsUnsignedAndSinglePrecision_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -194,27 +198,53 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(double, count);
         const auto b = [&](int i) { return quint8(bytes[i]); };
-        QCOMPARE(double(encoderCount(b(0), b(1), b(2), b(3))), count);
+        QCOMPARE(double(captionCount(md23::countFromBytes(b(0), b(1), b(2), b(3)))), count);
     }
 
-    // Outside the window a count is the controller's own signed number, exact.
-    void theControllersCountIsSigned32Bit_data()
+    // What each module means by its registers, exact, as the command line and the
+    // server give it: a signed count, tenths of a degree, centimetres, key bits.
+    void eachModulesValueFromItsRegisters_data()
     {
+        QTest::addColumn<QString>("decoder");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<qint64>("count");
-        QTest::newRow("a step back") << QByteArray::fromHex("ffffff59") << qint64(-167);
-        QTest::newRow("one back") << QByteArray::fromHex("ffffffff") << qint64(-1);
-        QTest::newRow("the smallest") << QByteArray::fromHex("80000000") << qint64(-2147483648LL);
-        QTest::newRow("the largest") << QByteArray::fromHex("7fffffff") << qint64(2147483647);
-        QTest::newRow("past single precision") << QByteArray::fromHex("01000001") << qint64(16777217);
-        QTest::newRow("byte order") << QByteArray::fromHex("01020304") << qint64(0x01020304);
+        QTest::addColumn<qint64>("value");
+        const auto row = [](const char *name, const char *decoder, const char *hex, qint64 value) {
+            QTest::newRow(name) << QString::fromLatin1(decoder) << QByteArray::fromHex(hex) << value;
+        };
+        row("count: a step back", "count", "ffffff59", -167);
+        row("count: one back", "count", "ffffffff", -1);
+        row("count: the smallest", "count", "80000000", -2147483648LL);
+        row("count: the largest", "count", "7fffffff", 2147483647);
+        row("count: past single precision", "count", "01000001", 16777217);
+        row("count: byte order", "count", "01020304", 0x01020304);
+        row("bearing: 337.5 degrees", "bearing", "0d2f", 3375);
+        row("bearing: any word", "bearing", "ffff", 65535);
+        row("range: the high byte counts 256", "range", "0122", 290);
+        row("range: the low byte alone", "range", "00ff", 255);
+        row("temperature: unsigned", "byte", "ff", 255);
+        row("keys: 1", "keys", "0100", 0x001);
+        row("keys: 9 in the high register", "keys", "0001", 0x100);
+        row("keys: # and no unused bit", "keys", "00f8", 0x800);
+        row("keys: all twelve", "keys", "ff0f", 0xfff);
     }
-    void theControllersCountIsSigned32Bit()
+    void eachModulesValueFromItsRegisters()
     {
+        QFETCH(QString, decoder);
         QFETCH(QByteArray, bytes);
-        QFETCH(qint64, count);
+        QFETCH(qint64, value);
         const auto b = [&](int i) { return quint8(bytes[i]); };
-        QCOMPARE(qint64(kestrava::md23::countFromBytes(b(0), b(1), b(2), b(3))), count);
+        qint64 decoded = -1;
+        if (decoder == u"count")
+            decoded = md23::countFromBytes(b(0), b(1), b(2), b(3));
+        else if (decoder == u"bearing")
+            decoded = cmps03::bearingFromBytes(b(0), b(1));
+        else if (decoder == u"range")
+            decoded = srf02::rangeFromBytes(b(0), b(1));
+        else if (decoder == u"byte")
+            decoded = firstByte({b(0)});
+        else if (decoder == u"keys")
+            decoded = lcd03::keyBits(b(0), b(1));
+        QCOMPARE(decoded, value);
     }
 
     // Where single precision decides whether the turn is subtracted.
@@ -235,7 +265,7 @@ private slots:
     {
         QFETCH(int, word);
         QFETCH(float, angle);
-        const float a = needleAngle(bearingFromWord(quint8(word >> 8), quint8(word & 0xff)));
+        const float a = needleAngle(captionBearing(cmps03::bearingFromBytes(quint8(word >> 8), quint8(word & 0xff))));
         QVERIFY2(std::fabs(a - angle) < 2e-6f, qPrintable(QString::number(a, 'g', 9)));
     }
 };
