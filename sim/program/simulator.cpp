@@ -51,6 +51,8 @@ Simulator::Simulator(const SimulatorOptions &options, QObject *parent)
           [this](QString &pathOrError) { return restore(pathOrError); },
           [this] { emit quitRequested(); },
       }, options.seed)
+    , m_linkPath(options.link)
+    , m_socket([this](const QString &line) { return execute(line); }, options.judged)
 {
     m_line.setLatencyTimer(options.latencyTimer);
 }
@@ -61,7 +63,9 @@ bool Simulator::open(QString &error)
         error = m_line.errorString();
         return false;
     }
-    return m_link.pointAt(m_line.devicePath(), error);
+    if (!m_link.pointAt(m_line.devicePath(), error))
+        return false;
+    return m_linkPath.isEmpty() || m_socket.listen(ControlSocket::besideLink(m_linkPath), error);
 }
 
 bool Simulator::restore(QString &pathOrError)
