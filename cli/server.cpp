@@ -78,6 +78,17 @@ std::optional<QJsonObject> poseOf(const QStringList &world)
     return std::nullopt;
 }
 
+QString methodName(Command command)
+{
+    switch (command) {
+    case Command::SimulatorStart: return QStringLiteral("simulator.start");
+    case Command::SimulatorArena: return QStringLiteral("simulator.arena");
+    case Command::SimulatorCandle: return QStringLiteral("simulator.candle");
+    case Command::SimulatorPose: return QStringLiteral("simulator.pose");
+    default: return QStringLiteral("simulator.run");
+    }
+}
+
 bool covers(const Request &request, quint8 reg)
 {
     return request.firstRegister <= reg && reg < request.firstRegister + request.bytes.size();
@@ -315,7 +326,7 @@ Result Server::simulator(const Request &request)
     if (lines.isEmpty())
         return rpc::Error{rpc::Simulator, error.isEmpty() ? QStringLiteral("the simulator did not answer") : error};
     if (lines.last().startsWith(QLatin1String("error: ")))
-        return rpc::Error{rpc::Simulator, QStringLiteral("the simulator refused: ") + lines.last().mid(7)};
+        return rpc::Error{rpc::Simulator, methodName(request.command) + QStringLiteral(": ") + lines.last().mid(7)};
     if (request.command == Command::SimulatorRun)
         return runOf(lines.last());
     if (request.command == Command::SimulatorPose) {
