@@ -29,13 +29,6 @@ void printLine(const QString &line)
     std::fflush(stdout);
 }
 
-// A terminal that belongs to another process group: reading it would stop the
-// simulator (a shell's `kestrava-sim ... &`).
-bool inputIsAnotherJobsTerminal()
-{
-    return ::isatty(STDIN_FILENO) && ::tcgetpgrp(STDIN_FILENO) != ::getpgrp();
-}
-
 // A pipe or a socket is a controlling program: when it closes, that program has gone.
 // A terminal, /dev/null or a file ending says nothing of the kind.
 bool inputIsAProgram()
@@ -55,7 +48,6 @@ public:
         : QObject(&simulator), m_simulator(simulator), m_notifier(STDIN_FILENO, QSocketNotifier::Read)
     {
         connect(&m_notifier, &QSocketNotifier::activated, this, &CommandReader::readInput);
-        m_notifier.setEnabled(!inputIsAnotherJobsTerminal());
     }
 
 private:
@@ -232,7 +224,9 @@ int kestrava::sim::runSimulator(int argc, char *argv[], const SimulatorFrontEnd 
     QCoreApplication::setApplicationName(QStringLiteral("kestrava-sim"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTRAVA_VERSION));
     std::signal(SIGPIPE, SIG_IGN);
-    std::signal(SIGTTIN, SIG_IGN); // a terminal taken by another job gives an error, never a stop
+    // A terminal that belongs to another job (the shell's `kestrava-sim ... &`) then gives an
+    // error to read, which ends the reading, instead of stopping the simulator.
+    std::signal(SIGTTIN, SIG_IGN);
 
     QCommandLineParser parser;
     describe(parser, frontEnd);
