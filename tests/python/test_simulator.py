@@ -140,3 +140,18 @@ def test_readme_lines(tmp_path, interactive):
         os.waitpid(pid, 0)
         output = output.decode(errors="replace")
     assert "81" in output and "ok 81" in output and "Stopped" not in output
+
+
+def test_view_kept_open_until_closed():
+    """--keep-view: the program has gone (the server's input closed) and the view stays until it is ended."""
+    server = subprocess.Popen([CLI, "--simulate=view", "--keep-view", "--watchdog", "0", "serve"],
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    server.stdin.write('{"jsonrpc":"2.0","method":"drive","params":{"speed1":200,"speed2":200},"id":1}\n'
+                       '{"jsonrpc":"2.0","method":"simulator.run","id":2}\n')
+    server.stdin.close()
+    assert '"id":1' in server.stdout.readline() and '"state":"running"' in server.stdout.readline()
+    with pytest.raises(subprocess.TimeoutExpired):
+        server.wait(1.5)
+    server.terminate()  # as Ctrl-C or closing the view would end it
+    assert server.wait(10) == 0
+    assert "the robot view stays open" in server.stderr.read()
