@@ -127,6 +127,7 @@ bench)
     build_targets "$build" kestrava-bench kestrava kestrava-sim kestrava-cli
     "$build/bin/kestrava-bench"
     KESTRAVA_CLI="$build/bin/kestrava-cli" PYTHONPATH="$here/python" python3 "$here/bench/python_bench.py"
+    KESTRAVA_CLI="$build/bin/kestrava-cli" PYTHONPATH="$here/python" python3 "$here/bench/drivebase_bench.py"
     ;;
 package)
     install_missing "${packages[@]}" "${packing[@]}"

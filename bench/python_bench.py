@@ -51,10 +51,18 @@ def measure(robot):
     print(f"python: Robot.read of one byte: {statistics.median(beyond):.3f} ms median, {percentile_95(beyond):.3f} ms "
           f"p95 beyond its wire time of {wire:.3f} ms ({READS} reads; goal: under 0.5 ms more than the "
           f"command-line engine's figure)")
+    ranges_side_by_side(robot)
     limit = 1000 / (8 * BYTE_MS)
     rate = calls_per_second(robot.bearing, SECONDS)
     print(f"python: bearing(): {rate:.0f} calls a second for {SECONDS} s, against the wire's limit of "
           f"{limit:.0f} (4 + 4 bytes a call): {rate / limit:.2f} of it")
+
+
+def ranges_side_by_side(robot, times=20):
+    one_by_one = statistics.median(timed_ms(lambda: robot._server.call("ranges", {"together": False}), times))
+    together = statistics.median(timed_ms(lambda: robot._server.call("ranges"), times))
+    print(f"python: ranges(): {together:.1f} ms median together, {one_by_one:.1f} ms one by one "
+          f"({times} each): {together / one_by_one:.2f} of it (goal: at most 0.30)")
 
 
 def main():

@@ -82,6 +82,10 @@ struct Options
     QCommandLineOption arena{QStringLiteral("arena"),
                              QStringLiteral("With --simulate: the arena, a bundled one (open, house, corridor) or a file."),
                              QStringLiteral("name|file")};
+    QCommandLineOption seed{QStringLiteral("seed"),
+                            QStringLiteral("With --simulate: picks the candle's place among the arena's places "
+                                           "(0 to 4294967295)."),
+                            QStringLiteral("n")};
     QCommandLineOption watchdog{QStringLiteral("watchdog"),
                                 QStringLiteral("serve: stop the motors when no request comes for <ms> while they "
                                                "move (default 1000; 0 turns it off)."),
@@ -100,6 +104,10 @@ struct Options
                              QStringLiteral("ms")};
     QCommandLineOption count{QStringLiteral("count"), QStringLiteral("With --every: stop after <n> readings."),
                              QStringLiteral("n")};
+    QCommandLineOption oneByOne{QStringLiteral("one-by-one"),
+                                QStringLiteral("ranges: fire and read each ranger in turn (five measuring times), for "
+                                               "rangers close enough to hear each other's ping. By default the five "
+                                               "measure together.")};
     QCommandLineOption csv{QStringLiteral("csv"), QStringLiteral("A header line, then one CSV row per reading.")};
     QCommandLineOption json{QStringLiteral("json"), QStringLiteral("One JSON object per reading and per line.")};
     QCommandLineParser parser;
@@ -109,7 +117,8 @@ struct Options
         parser.setApplicationDescription(QString::fromLatin1(Description));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({com, device, simulate, arena, keepView, trace, timeout, every, count, csv, json, watchdog});
+        parser.addOptions({com, device, simulate, arena, seed, keepView, trace, timeout, every, count, oneByOne, csv, json,
+                           watchdog});
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands above."));
         parser.addPositionalArgument(QStringLiteral("arguments"), QStringLiteral("The command's arguments."),
                                      QStringLiteral("[arguments...]"));
@@ -144,6 +153,19 @@ int optionNumber(const QCommandLineParser &parser, const QCommandLineOption &opt
     return int(*value);
 }
 
+// The simulator reads the seed itself; checked here so that a bad one is a usage error, not a failed start.
+void checkSeed(const Options &o)
+{
+    const QCommandLineParser &p = o.parser;
+    if (!p.isSet(o.seed))
+        return;
+    if (!p.isSet(o.simulate))
+        throw UsageError{QStringLiteral("--seed goes with --simulate")};
+    const std::optional<long> seed = parseNumber(p.value(o.seed));
+    if (!seed || *seed < 0 || *seed > long(std::numeric_limits<quint32>::max()))
+        throw UsageError{QStringLiteral("--seed takes a whole number from 0 to 4294967295, not \"%1\"").arg(p.value(o.seed))};
+}
+
 constexpr char Milliseconds[] = "a number of milliseconds";
 
 Settings settingsFrom(const Options &o, const Request &request)
@@ -161,6 +183,9 @@ Settings settingsFrom(const Options &o, const Request &request)
     s.watchdogMs = optionNumber(p, o.watchdog, 0, LongestWaitMs);
     if (p.isSet(o.arena) && !p.isSet(o.simulate))
         throw UsageError{QStringLiteral("--arena goes with --simulate")};
+    checkSeed(o);
+    if (p.isSet(o.oneByOne) && request.command != Command::Ranges)
+        throw UsageError{QStringLiteral("--one-by-one goes with ranges")};
     if (p.isSet(o.count) && !p.isSet(o.every))
         throw UsageError{QStringLiteral("--count goes with --every")};
     if (p.isSet(o.every)) {
@@ -258,6 +283,8 @@ bool Program::openPort(const Settings &settings)
     if (simulated()) {
         QStringList arguments = p.isSet(m_options.arena) ? QStringList{QStringLiteral("--arena"), p.value(m_options.arena)}
                                                          : QStringList{};
+        if (p.isSet(m_options.seed))
+            arguments << QStringLiteral("--seed") << QString::number(*parseNumber(p.value(m_options.seed)));
         if (m_simulatorView)
             arguments << QStringLiteral("--view");
         if (!m_simulator.start(sim::SimulatedBus::programBesideApplication(), arguments)) {
@@ -351,13 +378,14 @@ int Program::run(QCoreApplication &app)
     const std::variant<Request, QString> parsed = parseRequest(p.positionalArguments());
     if (const QString *message = std::get_if<QString>(&parsed))
         return usage(*message);
-    const Request &request = std::get<Request>(parsed);
+    Request request = std::get<Request>(parsed);
     Settings settings;
     try {
         settings = settingsFrom(m_options, request);
     } catch (const UsageError &error) {
         return usage(error.message);
     }
+    request.together = !p.isSet(m_options.oneByOne);
     QObject::connect(&m_signals, &sim::SignalWatcher::terminationRequested, &app, [this] { m_interrupted = true; });
     if (p.isSet(m_options.trace) && !m_trace.open(p.value(m_options.trace)))
         m_err << "warning: cannot write the trace file " << p.value(m_options.trace) << '\n';

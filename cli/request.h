@@ -31,6 +31,7 @@ struct Request
     QString text;                  // display; sim and the simulator methods: the control command
     quint8 speed1 = 128;
     quint8 speed2 = 128;
+    bool together = true;           // ranges: fired together, read after one measuring time
     int milliseconds = 0;           // drive; the server's drive without a time: NoTime
     static constexpr int NoTime = -1;
 };

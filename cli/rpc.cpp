@@ -79,6 +79,16 @@ public:
         return bytes;
     }
 
+    bool flag(const char *name, bool byDefault) const
+    {
+        const QJsonValue value = m_object.value(QLatin1String(name));
+        if (value.isUndefined())
+            return byDefault;
+        if (!value.isBool())
+            throw BadParams{QStringLiteral("\"%1\" must be true or false").arg(QLatin1String(name))};
+        return value.toBool();
+    }
+
     QString text(const char *name) const
     {
         const QJsonValue value = m_object.value(QLatin1String(name));
@@ -121,6 +131,9 @@ void fill(Request &request, const Params &p)
         request.addresses = {p.address("address")};
         request.firstRegister = quint8(p.number("register", 0, 255));
         request.bytes = p.bytes("bytes");
+        break;
+    case Command::Ranges:
+        request.together = p.flag("together", true);
         break;
     case Command::Relays:
         request.bytes = {quint8(p.number("pattern", 0, 255))};

@@ -244,6 +244,7 @@ Result Server::readings(const Request &request)
     const Sequence sequence = request.command == Command::Bearing     ? readCompassAtOnce
                               : request.command == Command::Thermal   ? readThermalAtOnce
                               : request.command == Command::Telemetry ? readTelemetryAtOnce
+                              : request.together                      ? readRangesTogether
                                                                       : readRangesInStep;
     std::vector<Reading> readings;
     const Outcome outcome = sequence(m_link, [&readings](const Reading &reading) { readings.push_back(reading); });

@@ -74,7 +74,7 @@ Outcome Session::run(const Request &request, double t)
     case Command::Dump: return dump(request, t);
     case Command::Probe: return probe(request, t);
     case Command::Telemetry: return sequence(readTelemetryAtOnce, t);
-    case Command::Ranges: return sequence(readRangesInStep, t);
+    case Command::Ranges: return sequence(request.together ? readRangesTogether : readRangesInStep, t);
     case Command::Bearing: return sequence(readCompassAtOnce, t);
     case Command::Thermal: return sequence(readThermalAtOnce, t);
     case Command::Drive: return drive(request);

@@ -41,6 +41,13 @@ inline constexpr quint8 RegulationOn = 0x31;
 inline constexpr quint8 AutoStopOff = 0x32;
 inline constexpr quint8 AutoStopOn = 0x33;
 
+// An encoder count as the controller holds it: four register bytes, most
+// significant first, a signed 32-bit number (FF FF FF 59 is -167 after a step back).
+constexpr qint32 countFromBytes(quint8 b0, quint8 b1, quint8 b2, quint8 b3)
+{
+    return qint32(quint32(b0) << 24 | quint32(b1) << 16 | quint32(b2) << 8 | b3);
+}
+
 // The speed that stops a motor (and the turn that goes straight on).
 inline constexpr quint8 Stop = 128;
 

@@ -4,11 +4,13 @@
     python3 warm_object.py --simulate      # or --simulate=view, or --device /dev/ttyUSB0
 
 The array's eight pixels look ahead over about 41 degrees, 5.1 each, pixel 1 on the
-left. The robot turns until one pixel reads clearly warmer than the rest, then drives
-towards it, steering to keep it in the middle. The array cannot tell distance once the
+left. The robot turns until one pixel reads clearly warmer than the rest (and gives up
+after a full circle without one), then drives towards it, steering to keep it in the middle. The array cannot tell distance once the
 object is within about 50 cm (the pixel stops growing warmer), so the last stretch is
 measured by the wheel encoders.
 """
+
+import sys
 
 import kestrava
 
@@ -32,16 +34,23 @@ def steer(pixel: int) -> int:
     return STOP + round((pixel - 3.5) * STEER_PER_PIXEL)
 
 
-def approach(robot: kestrava.Robot) -> None:
-    """Searches for the object, then drives towards it until it is close."""
-    while True:
+def approach(robot: kestrava.Robot) -> bool:
+    """Searches for the object, then drives towards it until it is close; False after a full circle without it."""
+    searched, last = 0.0, robot.bearing()
+    while searched < 360:
         pixel, excess = warmest(robot.thermal())
         if excess >= CLOSE:
-            return
+            return True
         if excess < SEEN:
             robot.drive(STOP, SEARCH_TURN)  # not in sight: turn on the spot to the right
+            now = robot.bearing()
+            searched += (now - last + 180) % 360 - 180
+            last = now
         else:
             robot.drive(SPEED, steer(pixel))
+            searched, last = 0.0, robot.bearing()  # seen: a new search starts from here
+    robot.stop()
+    return False
 
 
 def last_stretch(robot: kestrava.Robot, cm: float) -> None:
@@ -53,18 +62,21 @@ def last_stretch(robot: kestrava.Robot, cm: float) -> None:
     robot.stop()
 
 
-def main() -> None:
+def main() -> int:
     parser = kestrava.argument_parser(__doc__.splitlines()[0])
     parser.add_argument("--closer", type=float, default=45,
                         help="cm to drive on once the object is close (default 45)")
     arguments = parser.parse_args()
     with kestrava.robot_from_arguments(arguments) as robot:
         robot.write(0xB0, 15, 2)  # mode 2: speed and turn
-        approach(robot)
+        if not approach(robot):
+            print("nothing warm in sight after a full circle: no warm object here")
+            return 1
         last_stretch(robot, arguments.closer)
         pixel, excess = warmest(robot.thermal())
         print(f"arrived: pixel {pixel + 1} reads {excess} degrees above ambient")
+    return 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

@@ -40,27 +40,63 @@ Outcome measure(TransactionEngine &engine, int index, const ReadingSink &sink)
     return worseOf(commanded, read);
 }
 
-Outcome measureInStep(InStepLink &link, int index, const ReadingSink &sink)
+// Tells the reading's ranger to measure; false, with the reading unanswered, when
+// it did not take it. `sinceTaken` starts once the ranger has surely heard it.
+bool commandInStep(InStepLink &link, Reading &reading, QElapsedTimer &sinceTaken)
 {
-    const quint8 address = rangerAddress(index);
-    Reading reading = newReading(srf02::fields::Range, index);
+    const quint8 address = rangerAddress(reading.index);
     const char command = char(srf02::RangeInCentimetres);
     const Answer commanded = link.writeRegisters(address, srf02::Command, QByteArrayView(&command, 1));
     noteOutcome(reading, address, srf02::Command, commanded.outcome);
-    if (commanded.taken() && !link.pause(srf02::RangingTime))
-        noteOutcome(reading, address, srf02::Command, Outcome::OutOfStep);
-    Answer read{Outcome::Taken, {}};
-    if (reading.answered()) {
-        read = link.readRegisters(address, srf02::RangeHigh, 2);
-        noteOutcome(reading, address, srf02::RangeHigh, read.outcome);
-    }
+    sinceTaken.start();
+    return commanded.taken();
+}
+
+void readRangeInStep(InStepLink &link, Reading &reading)
+{
+    const quint8 address = rangerAddress(reading.index);
+    const Answer read = link.readRegisters(address, srf02::RangeHigh, 2);
+    noteOutcome(reading, address, srf02::RangeHigh, read.outcome);
     if (reading.answered()) {
         reading.value = rangeFromBytes(quint8(read.bytes[0]), quint8(read.bytes[1]));
         reading.shown = QString::number(qint64(reading.value));
     }
-    if (commanded.outcome != Outcome::NotSent && read.outcome != Outcome::NotSent)
-        sink(reading);
+}
+
+// Waits, on a line that must stay quiet, until `since` is RangingTime old.
+bool waitUntilMeasured(InStepLink &link, const QElapsedTimer &since)
+{
+    const qint64 left = srf02::RangingTime.count() - since.elapsed();
+    return left <= 0 || link.pause(std::chrono::milliseconds(left));
+}
+
+Outcome outcomeOf(const Reading &reading)
+{
     return reading.unanswered ? reading.unanswered->outcome : Outcome::Taken;
+}
+
+// A closed or lost port ends the sequence; a reading whose frame never went out is not shown.
+bool endsSequence(Outcome outcome)
+{
+    return outcome == Outcome::NotSent || outcome == Outcome::Lost;
+}
+
+Outcome handOver(const Reading &reading, const ReadingSink &sink)
+{
+    if (outcomeOf(reading) != Outcome::NotSent)
+        sink(reading);
+    return outcomeOf(reading);
+}
+
+Outcome measureInStep(InStepLink &link, int index, const ReadingSink &sink)
+{
+    Reading reading = newReading(srf02::fields::Range, index);
+    QElapsedTimer sinceCommand;
+    if (commandInStep(link, reading, sinceCommand) && !waitUntilMeasured(link, sinceCommand))
+        noteOutcome(reading, rangerAddress(index), srf02::Command, Outcome::OutOfStep);
+    if (reading.answered())
+        readRangeInStep(link, reading);
+    return handOver(reading, sink);
 }
 
 } // namespace
@@ -91,9 +127,35 @@ Outcome readRanges(TransactionEngine &engine, const ReadingSink &sink)
 Outcome readRangesInStep(InStepLink &link, const ReadingSink &sink)
 {
     Outcome result = Outcome::Taken;
-    // A closed or lost port ends the sequence.
-    for (int i = 0; i < srf02::Count && result != Outcome::NotSent && result != Outcome::Lost; ++i)
+    for (int i = 0; i < srf02::Count && !endsSequence(result); ++i)
         result = worseOf(result, measureInStep(link, i, sink));
+    return result;
+}
+
+Outcome readRangesTogether(InStepLink &link, const ReadingSink &sink)
+{
+    std::vector<Reading> readings;
+    std::vector<QElapsedTimer> commandedAt(srf02::Count);
+    for (int i = 0; i < srf02::Count; ++i) {
+        readings.push_back(newReading(srf02::fields::Range, i));
+        commandInStep(link, readings.back(), commandedAt[size_t(i)]);
+        if (endsSequence(outcomeOf(readings.back())))
+            return handOver(readings.back(), sink);
+    }
+    // Each ranger is read once the measuring time has passed since its own command:
+    // the five measure side by side, so the whole takes one measuring time and the
+    // frames around it.
+    Outcome result = Outcome::Taken;
+    for (int i = 0; i < srf02::Count; ++i) {
+        Reading &reading = readings[size_t(i)];
+        if (reading.answered() && !waitUntilMeasured(link, commandedAt[size_t(i)]))
+            noteOutcome(reading, rangerAddress(i), srf02::Command, Outcome::OutOfStep);
+        if (reading.answered())
+            readRangeInStep(link, reading);
+        result = worseOf(result, handOver(reading, sink));
+        if (endsSequence(outcomeOf(reading)))
+            break;
+    }
     return result;
 }
 

@@ -15,5 +15,9 @@ Outcome readRanges(TransactionEngine &engine, const ReadingSink &sink);
 // The same over a link kept in step: a ranger whose command went unanswered is
 // not read, and the line must stay quiet while it measures.
 Outcome readRangesInStep(InStepLink &link, const ReadingSink &sink);
+// The five fired one after another, then read once the measuring time has passed:
+// about a quarter of the time, but rangers that hear each other's ping (facing the
+// same way, close together) can take another's echo for their own.
+Outcome readRangesTogether(InStepLink &link, const ReadingSink &sink);
 
 } // namespace kestrava

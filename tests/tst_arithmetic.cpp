@@ -2,6 +2,7 @@
 #include "drive/drivepad.h"
 #include "numbers/numberformat.h"
 #include "numbers/numberreading.h"
+#include "drive/md23.h"
 #include "drive/telemetry.h"
 
 #include <QTest>
@@ -194,6 +195,26 @@ private slots:
         QFETCH(double, count);
         const auto b = [&](int i) { return quint8(bytes[i]); };
         QCOMPARE(double(encoderCount(b(0), b(1), b(2), b(3))), count);
+    }
+
+    // Outside the window a count is the controller's own signed number, exact.
+    void theControllersCountIsSigned32Bit_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<qint64>("count");
+        QTest::newRow("a step back") << QByteArray::fromHex("ffffff59") << qint64(-167);
+        QTest::newRow("one back") << QByteArray::fromHex("ffffffff") << qint64(-1);
+        QTest::newRow("the smallest") << QByteArray::fromHex("80000000") << qint64(-2147483648LL);
+        QTest::newRow("the largest") << QByteArray::fromHex("7fffffff") << qint64(2147483647);
+        QTest::newRow("past single precision") << QByteArray::fromHex("01000001") << qint64(16777217);
+        QTest::newRow("byte order") << QByteArray::fromHex("01020304") << qint64(0x01020304);
+    }
+    void theControllersCountIsSigned32Bit()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(qint64, count);
+        const auto b = [&](int i) { return quint8(bytes[i]); };
+        QCOMPARE(qint64(kestrava::md23::countFromBytes(b(0), b(1), b(2), b(3))), count);
     }
 
     // Where single precision decides whether the turn is subtracted.

@@ -19,6 +19,7 @@ namespace {
 // What the modules behind the adapter hold, by address << 8 | register; the rest read 0.
 const QHash<int, quint8> Registers{
     {0xB004, 0x01}, {0xB00A, 121}, {0xB00B, 5}, {0xB00D, 0x07}, // encoder 1 256, 12.1 V, 0.5 A, version 7
+    {0xB006, 0xFF}, {0xB007, 0xFF}, {0xB008, 0xFF}, {0xB009, 0x59}, // encoder 2 -167, a step back
     {0xC002, 0x03}, {0xC003, 0x84},                             // bearing 900 tenths of a degree
     {0xD001, 21},   {0xD009, 30},                               // ambient, the last pixel
     {0xE003, 34},   {0xE000, 0x2A}, {0xF000, 0x2A},             // the first range; what a probe reads
@@ -137,8 +138,9 @@ private slots:
                               << "" << "55c10e10 55c11e02";
         QTest::newRow("telemetry")
             << QStringList{"telemetry"} << 0
-            << QStringList{"encoder1: 256\nencoder2: 0\nbattery: 12.1 V\nversion: 7\ncurrent1: 0.5 A\ncurrent2: 0 A\n", {},
-                           "{\"t\":T,\"encoder1\":256,\"encoder2\":0,\"battery\":12.1,\"version\":7,\"current1\":0.5,"
+            << QStringList{"encoder1: 256\nencoder2: -167\nbattery: 12.1 V\nversion: 7\ncurrent1: 0.5 A\ncurrent2: 0 A\n",
+                           "t,encoder1,encoder2,battery,version,current1,current2\nT,256,-167,12.1,7,0.5,0\n",
+                           "{\"t\":T,\"encoder1\":256,\"encoder2\":-167,\"battery\":12.1,\"version\":7,\"current1\":0.5,"
                            "\"current2\":0}\n"}
             << "" << "55b1020c";
         QTest::newRow("ranges, E2 silent")
@@ -146,6 +148,11 @@ private slots:
             << QStringList{"ranges: E0 34 cm, E2 --, E4 0 cm, E6 0 cm, E8 0 cm\n",
                            "t,range_E0,range_E2,range_E4,range_E6,range_E8\nT,34,,0,0,0\n",
                            "{\"t\":T,\"ranges\":[34,null,0,0,0]}\n"}
+            << "error: no answer from E2 register 0\n"
+            << "55e0000151 55e2000151 55e4000151 55e6000151 55e8000151 55e10202 55e50202 55e70202 55e90202";
+        QTest::newRow("ranges one by one, E2 silent")
+            << QStringList{"ranges", "--one-by-one", "--timeout", "50"} << 1
+            << QStringList{"ranges: E0 34 cm, E2 --, E4 0 cm, E6 0 cm, E8 0 cm\n"}
             << "error: no answer from E2 register 0\n"
             << "55e0000151 55e10202 55e2000151 55e4000151 55e50202 55e6000151 55e70202 55e8000151 55e90202";
         QTest::newRow("thermal")
@@ -171,6 +178,7 @@ private slots:
         refused("register past 255", {"read", "B0", "256"}, "REG must be a number from 0 to 255, not \"256\"");
         refused("servo past 2500", {"servo", "1", "2501"},
                 "POSITION must be a number from 500 to 2500, not \"2501\"");
+        refused("one by one for another reading", {"bearing", "--one-by-one"}, "--one-by-one goes with ranges");
         refused("drive too long", {"drive", "200", "128", "10001"}, "MS must be a number from 0 to 10000, not \"10001\"");
         refused("text past 40", {"display", QString(41, u'x')}, "TEXT holds at most 40 characters");
         refused("repeated write", {"relays", "1", "--every", "100"}, "--every repeats reading commands only");
@@ -197,6 +205,9 @@ private slots:
                                        << "error: no answer from C0 register 5\nwarning: a pass took N ms, longer than "
                                           "--every 10 ms; the readings follow one another back to back\n"
                                        << "55c10501 55c10501";
+        refused("a seed without the simulator", {"--seed", "3", "bearing"}, "--seed goes with --simulate");
+        refused("a seed past 32 bits", {"--simulate", "--seed", "4294967296", "bearing"},
+                "--seed takes a whole number from 0 to 4294967295, not \"4294967296\"");
         refused("address 00, every module's", {"write", "00", "0", "1"},
                 "ADDR must be an even bus address from 02 to FE in hexadecimal, not \"00\"");
     }

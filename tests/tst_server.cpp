@@ -71,20 +71,31 @@ private slots:
         QTest::addColumn<QString>("result");
         QTest::addColumn<QString>("check");  // a control command...
         QTest::addColumn<QString>("checked"); // ...and its first line
-        QTest::newRow("bearing") << "bearing" << "{}" << R"({"bearing":123.4,"version":14})" << "" << "";
+        QTest::addColumn<QStringList>("setup"); // control commands before the call
+        // A plain register file at B0 holds whatever encoder bytes a row needs.
+        const QStringList plainB0{"remove B0", "add B0 generic", "set B0 10 121 0 0 9"};
+        QTest::newRow("telemetry, a step back") << "telemetry" << "{}"
+            << R"({"battery":12.1,"current1":0,"current2":0,"encoder1":-167,"encoder2":256,"version":9})" << "" << ""
+            << plainB0 + QStringList{"set B0 2 0xff 0xff 0xff 0x59 0 0 1 0"};
+        QTest::newRow("telemetry, the extreme counts") << "telemetry" << "{}"
+            << R"({"battery":12.1,"current1":0,"current2":0,"encoder1":-2147483648,"encoder2":2147483647,"version":9})"
+            << "" << "" << plainB0 + QStringList{"set B0 2 0x80 0 0 0 0x7f 0xff 0xff 0xff"};
+        QTest::newRow("ranges one by one") << "ranges" << R"({"together":false})" << R"({"ranges":[50,60,70,80,90]})"
+                                           << "" << "" << QStringList{};
+        QTest::newRow("bearing") << "bearing" << "{}" << R"({"bearing":123.4,"version":14})" << "" << "" << QStringList{};
         QTest::newRow("thermal") << "thermal" << "{}"
-                                 << R"({"ambient":22,"pixels":[30,31,32,33,34,35,36,37],"version":6})" << "" << "";
+                                 << R"({"ambient":22,"pixels":[30,31,32,33,34,35,36,37],"version":6})" << "" << "" << QStringList{};
         QTest::newRow("telemetry") << "telemetry" << "{}"
                                    << R"({"battery":12.1,"current1":0,"current2":0,"encoder1":0,"encoder2":0,"version":9})"
-                                   << "" << "";
-        QTest::newRow("ranges") << "ranges" << "{}" << R"({"ranges":[50,60,70,80,90]})" << "" << "";
-        QTest::newRow("read") << "read" << R"({"address":192,"register":2,"count":2})" << R"({"bytes":[4,210]})" << "" << "";
+                                   << "" << "" << QStringList{};
+        QTest::newRow("ranges") << "ranges" << "{}" << R"({"ranges":[50,60,70,80,90]})" << "" << "" << QStringList{};
+        QTest::newRow("read") << "read" << R"({"address":192,"register":2,"count":2})" << R"({"bytes":[4,210]})" << "" << "" << QStringList{};
         QTest::newRow("write") << "write" << R"({"address":112,"register":1,"bytes":[129]})" << R"({"answer":1})"
-                               << "get 70 1" << "ok 81";
-        QTest::newRow("relays") << "relays" << R"({"pattern":6})" << "{}" << "get 70 1" << "ok 06";
-        QTest::newRow("servo") << "servo" << R"({"channel":2,"position":1500})" << "{}" << "get C2 4 2" << "ok dc 05";
-        QTest::newRow("display") << "display" << R"({"text":"Hola"})" << "{}" << "screen" << "|Hola                |";
-        QTest::newRow("keys") << "keys" << "{}" << R"({"keys":"5#"})" << "" << "";
+                               << "get 70 1" << "ok 81" << QStringList{};
+        QTest::newRow("relays") << "relays" << R"({"pattern":6})" << "{}" << "get 70 1" << "ok 06" << QStringList{};
+        QTest::newRow("servo") << "servo" << R"({"channel":2,"position":1500})" << "{}" << "get C2 4 2" << "ok dc 05" << QStringList{};
+        QTest::newRow("display") << "display" << R"({"text":"Hola"})" << "{}" << "screen" << "|Hola                |" << QStringList{};
+        QTest::newRow("keys") << "keys" << "{}" << R"({"keys":"5#"})" << "" << "" << QStringList{};
     }
     void eachMethodAnswersFromItsOwnFrame()
     {
@@ -93,6 +104,9 @@ private slots:
         QFETCH(QString, result);
         QFETCH(QString, check);
         QFETCH(QString, checked);
+        QFETCH(QStringList, setup);
+        for (const QString &line : setup)
+            QCOMPARE(control(line), QStringLiteral("ok"));
         control(QStringLiteral("press 5"));
         control(QStringLiteral("press #"));
         startServer();
@@ -129,6 +143,7 @@ private slots:
             {"half a speed", R"("drive","params":{"speed1":1.5,"speed2":128})"},
             {"10001 ms", R"("drive","params":{"speed1":128,"speed2":128,"ms":10001})"},
             {"pattern 256", R"("relays","params":{"pattern":256})"},
+            {"together as a number", R"("ranges","params":{"together":1})"},
             {"params by position", R"("relays","params":[1])"},
         };
         for (const auto &[name, call] : badParams)

@@ -14,10 +14,11 @@ it through a pipe, so the same program drives the simulated robot and the real o
 """
 
 from .arguments import argument_parser, robot_from_arguments
-from .errors import DeviceLost, KestravaError, NoAnswer, PortError
+from .errors import DeviceLost, KestravaError, NoAnswer, PortError, Stalled
 from .readings import Telemetry, Thermal
 from .robot import Robot
 from .simulator import Pose, Run, Simulator
 
 __version__ = "0.1"
-__all__ = ["Robot", "Simulator", "Run", "Pose", "argument_parser", "robot_from_arguments", "Thermal", "Telemetry", "KestravaError", "NoAnswer", "DeviceLost", "PortError"]
+__all__ = ["Robot", "Simulator", "Run", "Pose", "argument_parser", "robot_from_arguments", "Thermal", "Telemetry",
+           "KestravaError", "NoAnswer", "DeviceLost", "PortError", "Stalled"]

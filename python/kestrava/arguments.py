@@ -11,7 +11,7 @@ def argument_parser(description: str) -> argparse.ArgumentParser:
     """An argument parser that already takes the robot's options.
 
     ``--device PATH``, ``--com N``, ``--simulate`` (or ``--simulate=view`` to watch the
-    robot drive) and ``--arena NAME``. Add a program's own options to it, then open the
+    robot drive), ``--arena NAME`` and ``--seed N``. Add a program's own options to it, then open the
     robot with :func:`robot_from_arguments`::
 
         parser = kestrava.argument_parser("Drives up to the wall.")
@@ -27,6 +27,8 @@ def argument_parser(description: str) -> argparse.ArgumentParser:
     where.add_argument("--simulate", nargs="?", const=True, default=False, choices=["view"],
                        metavar="view", help="a simulated robot; --simulate=view also opens the robot view")
     parser.add_argument("--arena", metavar="NAME", help="with --simulate: the arena to load (a name or a file)")
+    parser.add_argument("--seed", type=int, metavar="N",
+                        help="with --simulate: picks the candle's place among the arena's places")
     parser.add_argument("--watchdog", type=int, default=1000, metavar="MS",
                         help="stop the motors when the program is silent this long while they run (0: never)")
     return parser
@@ -35,4 +37,4 @@ def argument_parser(description: str) -> argparse.ArgumentParser:
 def robot_from_arguments(arguments: argparse.Namespace) -> Robot:
     """The robot the options of :func:`argument_parser` chose."""
     return Robot(device=arguments.device, com=arguments.com, simulate=arguments.simulate,
-                 arena=arguments.arena, watchdog=arguments.watchdog)
+                 arena=arguments.arena, seed=arguments.seed, watchdog=arguments.watchdog)

@@ -35,3 +35,12 @@ class DeviceLost(KestravaError):
 
 class PortError(KestravaError):
     """The port could not be opened: a wrong device, no permission, or held by another program."""
+
+
+class Stalled(KestravaError):
+    """A move of the drive base could not go on, and the motors were stopped.
+
+    The message says why: the robot is held against something (its wheels turn, the
+    distance ahead stays), the compass or the ranger ahead stopped answering, or the
+    move took far longer than it should.
+    """

@@ -47,7 +47,13 @@ class Telemetry:
     def travelled_since(self, earlier: Telemetry) -> float:
         """How far the robot has gone since the `earlier` reading, in cm: the mean of both wheels.
 
-        Backwards counts as negative; turning on the spot adds up to about nothing.
+        Backwards counts as negative; turning on the spot adds up to about nothing. The
+        controller's 32-bit counts may wrap on a long run; the difference is still right.
         """
-        counts = (self.encoder1 - earlier.encoder1 + self.encoder2 - earlier.encoder2) / 2
+        counts = (_since(self.encoder1, earlier.encoder1) + _since(self.encoder2, earlier.encoder2)) / 2
         return counts * CM_PER_COUNT
+
+
+def _since(count: int, earlier: int) -> int:
+    """The counts from `earlier` to `count`, as the controller's signed 32-bit counter runs."""
+    return (count - earlier + 2**31) % 2**32 - 2**31

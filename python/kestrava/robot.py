@@ -9,6 +9,7 @@ from collections.abc import Iterable
 from typing import Any, Literal
 
 from ._server import Server, find_program
+from .drivebase import MODE_REGISTER, MOTORS, DriveBase, DrivingMoves
 from .errors import KestravaError, PortError
 from .readings import Telemetry, Thermal
 from .simulator import Simulator
@@ -21,7 +22,7 @@ RELAYS = 8
 REPLY_SECONDS = 30.0
 
 
-class Robot:
+class Robot(DrivingMoves):
     """The robot, reached through ``kestrava-cli serve``.
 
     Open it in a ``with`` block, so that the motors are stopped and the port closed
@@ -44,12 +45,14 @@ class Robot:
     and a :class:`kestrava.KestravaError` when the robot does not answer:
     :class:`kestrava.NoAnswer` (a module was silent), :class:`kestrava.DeviceLost`
     (the adapter went away) or :class:`kestrava.PortError` (the port would not open).
-    Speeds, positions and patterns are the modules' own register values.
+    Speeds, positions and patterns are the modules' own register values, except in the
+    drive base's moves (``forward``, ``turn``, ``move``...), which take cm and degrees.
     """
 
     def __init__(self, device: str | None = None, com: int | None = None,
                  simulate: bool | Literal["view"] = False, watchdog: int = 1000,
-                 arena: str | None = None, trace: str | None = None, timeout: int | None = None) -> None:
+                 arena: str | None = None, trace: str | None = None, timeout: int | None = None,
+                 seed: int | None = None, wheel_diameter: float = 10, axle_track: float = 13.7) -> None:
         """Opens the port and checks that it answers.
 
         Args:
@@ -60,17 +63,22 @@ class Robot:
                 opens the robot view, to watch the program drive.
             watchdog: while the motors run, stop them when no request comes for this many
                 milliseconds (0 turns it off; at most 60000). Keeps a hung program from driving on.
-            arena: the arena to load into the simulated robot (a name or a file); only
-                with ``simulate``.
+            arena: the arena to load into the simulated robot (``"open"``, ``"house"``,
+                ``"corridor"`` or a file); only with ``simulate``.
             trace: a file to log every frame and reply to.
             timeout: the longest wait for a module's answer, in milliseconds (1 to 60000);
                 by default the window's own wait.
+            seed: picks the candle's place among the arena's places (0 to 4294967295);
+                only with ``simulate``.
+            wheel_diameter: the wheels' diameter in cm, for the drive base.
+            axle_track: the distance between the two wheels in cm, for the drive base's turns.
 
         Raises:
             PortError: the port could not be opened.
             KestravaError: ``kestrava-cli`` could not be found or started.
         """
-        options = _port_options(device, com, simulate, arena)
+        self._drive_base = DriveBase(self, wheel_diameter, axle_track)
+        options = _port_options(device, com, simulate, arena, seed)
         options += ["--watchdog", str(_whole("watchdog", watchdog, 0, 60000))]
         if trace is not None:
             options += ["--trace", str(trace)]
@@ -140,12 +148,18 @@ class Robot:
         return Telemetry(int(reply["encoder1"]), int(reply["encoder2"]), float(reply["battery"]),
                          float(reply["current1"]), float(reply["current2"]), int(reply["version"]))
 
-    def ranges(self) -> list[int]:
+    def ranges(self, together: bool = True) -> list[int]:
         """The five rangers' distances in cm: right, front right, ahead, front left, left.
 
-        0 means no echo came back (nothing within reach).
+        0 means no echo came back (nothing within reach). By default the five are fired
+        one after another and read after one measuring time, about 0.1 s in all. Real
+        rangers fired together can hear each other's ping, which shows as a distance too
+        short; where that happens (near corners, in small rooms), ``together=False`` fires
+        and reads each in turn, about 0.4 s in all.
         """
-        return [int(cm) for cm in self._call("ranges", (), "ranges")["ranges"]]
+        if not isinstance(together, bool):
+            raise ValueError(f"together must be True or False, not {together!r}")
+        return [int(cm) for cm in self._call("ranges", {"together": together}, "ranges")["ranges"]]
 
     def keys(self) -> str:
         """The keypad keys held down now, in the keypad's order (``"1"``-``"9"``, ``"*"``, ``"0"``, ``"#"``)."""
@@ -174,6 +188,8 @@ class Robot:
         values = [data] if isinstance(data, int) else list(data)
         if not 1 <= len(values) <= 255:
             raise ValueError(f"data must hold 1 to 255 bytes, not {len(values)}")
+        if address == MOTORS and register <= MODE_REGISTER < register + len(values):
+            self._drive_base.forget_mode()
         params = {"address": _address(address), "register": _whole("register", register, 0, 255),
                   "bytes": [_whole("each byte", value, 0, 255) for value in values]}
         return int(self._call("write", params, "answer")["answer"])
@@ -238,13 +254,16 @@ class Robot:
         return result
 
 
-def _port_options(device: str | None, com: int | None, simulate: bool | str, arena: str | None) -> list[str]:
+def _port_options(device: str | None, com: int | None, simulate: bool | str, arena: str | None,
+                  seed: int | None) -> list[str]:
     if simulate not in (False, True, "view"):
         raise ValueError(f'simulate must be True, False or "view", not {simulate!r}')
     if sum(choice is not None and choice is not False for choice in (device, com, simulate)) > 1:
         raise ValueError("choose one of device, com and simulate")
     if arena is not None and not simulate:
         raise ValueError("arena goes with simulate")
+    if seed is not None and not simulate:
+        raise ValueError("seed goes with simulate")
     if device is not None:
         return ["--device", str(device)]
     if com is not None:
@@ -253,7 +272,8 @@ def _port_options(device: str | None, com: int | None, simulate: bool | str, are
         options = ["--simulate=view" if simulate == "view" else "--simulate"]
         if simulate == "view" and _watched():
             options.append("--keep-view")
-        return options + (["--arena", str(arena)] if arena is not None else [])
+        options += ["--arena", str(arena)] if arena is not None else []
+        return options + (["--seed", str(_whole("seed", seed, 0, 2**32 - 1))] if seed is not None else [])
     return []
 
 

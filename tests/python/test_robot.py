@@ -1,5 +1,6 @@
 """Each method against the simulator's own registers; bad arguments; errors; choosing the port."""
 
+import json
 import math
 
 import pytest
@@ -15,6 +16,11 @@ METHODS = {
     "telemetry at rest": ([], lambda r: r.telemetry(), Telemetry(0, 0, 12.1, 0.0, 0.0, 9), None, None),
     "travelled since": ([], lambda r: r.telemetry().travelled_since(Telemetry(-360, -720, 0, 0, 0, 9)), 15 * math.pi,
                         None, None),
+    "the extreme counts": (["remove B0", "add B0 generic", "set B0 2 0x80 0 0 0 0x7f 0xff 0xff 0xff 121 0 0 9"],
+                           lambda r: r.telemetry(), Telemetry(-2**31, 2**31 - 1, 12.1, 0.0, 0.0, 9), None, None),
+    "travelled back": (["remove B0", "add B0 generic", "set B0 2 0xff 0xff 0xff 0x59 0xff 0xff 0xff 0x59"],
+                       lambda r: r.telemetry().travelled_since(Telemetry(0, 0, 0, 0, 0, 0)), -167 * math.pi * 10 / 360,
+                       None, None),
     "ranges E0 to E8": (["range E0 34", "range E2 50", "range E4 120", "range E6 255", "range E8 18"],
                         lambda r: r.ranges(), [34, 50, 120, 255, 18], None, None),
     "read three": (["add 40 generic", "set 40 7 1 2 255"], lambda r: r.read(0x40, 7, 3), b"\x01\x02\xff", None, None),
@@ -89,6 +95,9 @@ PORTS = {
     "two ports": (dict(device="/dev/null", com=1), {}, ValueError),
     "simulate what": (dict(simulate="yes"), {}, ValueError),
     "an arena without the simulator": (dict(arena="default"), {}, ValueError),
+    "a seed without the simulator": (dict(seed=1), {}, ValueError),
+    "a seed past 32 bits": (dict(simulate=True, seed=2**32), {}, ValueError),
+    "wheels of no size": (dict(simulate=True, wheel_diameter=0), {}, ValueError),
     "watchdog below 0": (dict(watchdog=-1), {}, ValueError),
     "an arena that is not there": (dict(simulate=True, arena="/nonexistent/arena"), {}, KestravaError),
     "no such program": (dict(simulate=True), {"KESTRAVA_CLI": "/nonexistent/kestrava-cli"}, KestravaError),
@@ -111,3 +120,14 @@ def test_opening(monkeypatch, tmp_path, options, environment, error):
     else:
         with kestrava.Robot(**options) as robot:
             assert robot.telemetry().version == 9
+
+
+@pytest.mark.parametrize("seed, warm", [(None, True), (2, False)], ids=["no seed: the first place", "seed 2"])
+def test_seed_picks_the_candles_place(tmp_path, seed, warm):
+    arena = tmp_path / "seeds.json"
+    # The first place is straight ahead of the start, 88 cm from the array; seed 2 picks the other.
+    arena.write_text(json.dumps({"name": "seeds", "size": [300, 300], "start": [100, 50, 0],
+                                 "candles": [[100, 150], [280, 20]]}))
+    with kestrava.Robot(simulate=True, arena=str(arena), seed=seed) as robot:
+        reading = robot.thermal()
+    assert (max(reading.pixels) - reading.ambient >= 30) == warm
