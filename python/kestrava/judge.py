@@ -40,6 +40,11 @@ PR_SET_CHILD_SUBREAPER = 36
 ERROR_LINES_KEPT = 5
 
 
+# Set on Ctrl-C: every trial under way ends its program (which runs in a session of its own,
+# out of the terminal's reach) and its simulator.
+_interrupted = threading.Event()
+
+
 class UsageError(Exception):
     """A wrong option, or a program or arena that cannot be used: exit status 2."""
 
@@ -220,7 +225,7 @@ def judge(command: list[str], seed: int, simulator: TrialSimulator, limit: float
             pass
         if simulator.run()[0] == "finished":
             ending = "candle out"
-        elif time.monotonic() - started >= limit:
+        elif time.monotonic() - started >= limit or _interrupted.is_set():
             ending = "time limit"
     elapsed = time.monotonic() - started
     end_group(program)
@@ -354,6 +359,9 @@ def main(argv: list[str] | None = None) -> int:
     except (UsageError, KestravaError) as error:
         print(f"kestrava-judge: {error}", file=sys.stderr)
         return USAGE
+    except KeyboardInterrupt:
+        print("kestrava-judge: interrupted; the trials under way were ended", file=sys.stderr)
+        return 130
     print_results(trials, how, sys.stdout)
     return 0
 
@@ -365,6 +373,7 @@ def run_all(command: list[str], seeds: list[int], options: argparse.Namespace) -
         try:
             return [future.result() for future in futures]
         except BaseException:
+            _interrupted.set()
             for future in futures:
                 future.cancel()
             raise
