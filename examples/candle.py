@@ -19,8 +19,8 @@ START_X = 30           # cm along the hall, where the robot starts facing east
 EAST = 90
 DOORWAYS = [(65, 0), (85, 180), (175, 180), (195, 0)]  # (x along the hall, the bearing into the room)
 ROOM_DEPTH = 60        # how far into a room the robot goes to look round
-SPEED = 40             # cm/s
-SWEEP_RATE = 60        # degrees a second while looking
+SPEED = 60             # cm/s
+SWEEP_RATE = 90        # degrees a second while looking
 PIXEL_DEGREES = 41 / 8
 SEEN = 6               # degrees above ambient that count as the candle
 NEAR = 55              # above ambient: within about 55 cm of the array
@@ -70,6 +70,21 @@ def put_out(robot: kestrava.Robot, fan: int) -> bool:
         robot.relay(fan, False)
 
 
+def tour(robot: kestrava.Robot, fan: int) -> bool:
+    """Along the hall, a look into each room, then into the one that shows the candle; True once it is out."""
+    x = START_X
+    for doorway_x, into_room in DOORWAYS:
+        robot.turn_to(EAST)
+        robot.forward(doorway_x - x, speed=SPEED, stop_within=15)
+        x = doorway_x
+        robot.turn_to((into_room - 50) % 360)
+        if sweep(robot, 100):
+            robot.turn_to(into_room)
+            robot.forward(ROOM_DEPTH, speed=SPEED, stop_within=20)
+            return sweep(robot, 360) and put_out(robot, fan)
+    return False
+
+
 def main() -> int:
     parser = kestrava.argument_parser(__doc__.splitlines()[0])
     parser.add_argument("--fan", type=int, default=1, help="the relay that runs the fan (default 1)")
@@ -77,22 +92,13 @@ def main() -> int:
     if arguments.simulate and arguments.arena is None:
         arguments.arena = "house"
     with kestrava.robot_from_arguments(arguments) as robot:
-        x = START_X
-        for doorway_x, into_room in DOORWAYS:
-            robot.turn_to(EAST)
-            robot.forward(doorway_x - x, speed=SPEED, stop_within=15)
-            x = doorway_x
-            robot.turn_to((into_room - 50) % 360)
-            if sweep(robot, 100):
-                robot.turn_to(into_room)
-                robot.forward(ROOM_DEPTH, speed=SPEED, stop_within=20)
-                if sweep(robot, 360) and put_out(robot, arguments.fan):
-                    print("the candle is out")
-                    return 0
-                print("the candle was seen but is still burning")
-                return 1
-        print("no candle in sight from any doorway")
-        return 1
+        try:
+            out = tour(robot, arguments.fan)
+        except kestrava.Stalled as error:
+            print(f"gave up: {error}")
+            return 1
+    print("the candle is out" if out else "the candle is still burning")
+    return 0 if out else 1
 
 
 if __name__ == "__main__":

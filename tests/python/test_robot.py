@@ -21,6 +21,8 @@ METHODS = {
     "travelled back": (["remove B0", "add B0 generic", "set B0 2 0xff 0xff 0xff 0x59 0xff 0xff 0xff 0x59"],
                        lambda r: r.telemetry().travelled_since(Telemetry(0, 0, 0, 0, 0, 0)), -167 * math.pi * 10 / 360,
                        None, None),
+    "travelled across the counter's wrap": ([], lambda r: Telemetry(-2**31 + 5, -2**31 + 5, 0, 0, 0, 0).travelled_since(
+        Telemetry(2**31 - 5, 2**31 - 5, 0, 0, 0, 0)), 10 * math.pi * 10 / 360, None, None),
     "ranges E0 to E8": (["range E0 34", "range E2 50", "range E4 120", "range E6 255", "range E8 18"],
                         lambda r: r.ranges(), [34, 50, 120, 255, 18], None, None),
     "read three": (["add 40 generic", "set 40 7 1 2 255"], lambda r: r.read(0x40, 7, 3), b"\x01\x02\xff", None, None),
