@@ -4,6 +4,8 @@
 
 #include <QFile>
 
+#include <cstdio>
+
 namespace kestrava::sim {
 
 bool DeviceLink::pointAt(const QString &device, QString &error)
@@ -65,7 +67,11 @@ bool Simulator::open(QString &error)
     }
     if (!m_link.pointAt(m_line.devicePath(), error))
         return false;
-    return m_linkPath.isEmpty() || m_socket.listen(ControlSocket::besideLink(m_linkPath), error);
+    // Without its socket the simulator still serves the line and standard input: say so and go on.
+    QString socketError;
+    if (!m_linkPath.isEmpty() && !m_socket.listen(ControlSocket::besideLink(m_linkPath), socketError))
+        std::fprintf(stderr, "kestrava-sim: %s; control commands on standard input only\n", qPrintable(socketError));
+    return true;
 }
 
 bool Simulator::restore(QString &pathOrError)
