@@ -15,11 +15,12 @@ jobs="${KESTRAVA_JOBS:-2}"
 log="$build/dev.log"
 # The build, the tests and the window's own fonts: without DejaVu Sans Condensed the
 # window falls back to a wider face. ser2net and socat carry the line to a robot out of
-# reach in the tests and the benchmark; python3-pytest runs the Python package's tests.
+# reach in the tests and the benchmark; python3-pytest runs the Python package's tests;
+# GNU parallel spreads kestrava-judge's trials in the documented example, which a test runs.
 # python3-venv and python3-pip install the package as the docs tell a newcomer to.
 # Qt Linguist's lupdate and lrelease build the windows' translations into the programs.
 packages=(cmake g++ make libgl-dev qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-l10n-tools
-          fonts-dejavu-core fonts-dejavu-extra ser2net socat python3-pytest python3-venv python3-pip)
+          fonts-dejavu-core fonts-dejavu-extra ser2net socat python3-pytest python3-venv python3-pip parallel)
 # Packing (dpkg-shlibdeps finds the dependencies; file tells it which files are programs)
 # and the checks CI runs on the package.
 packing=(dpkg-dev file lintian desktop-file-utils appstream)

@@ -8,6 +8,7 @@
 
 #include "link/serialline.h"
 #include "process/signalwatcher.h"
+#include "launcher/controlsocket.h"
 #include "launcher/simulatedbus.h"
 #include "link/trace.h"
 #include "link/transactionengine.h"
@@ -28,6 +29,9 @@ namespace kestrava::cli {
 namespace {
 
 constexpr int ProbeTimeoutMs = 60;
+// Set by kestrava-judge: every command of the trial's program reaches the trial's simulator
+// at this link, whatever port its options name.
+constexpr char TrialVariable[] = "KESTRAVA_TRIAL";
 constexpr int LongestWaitMs = 60000;
 
 const char *const Description =
@@ -49,6 +53,8 @@ const char *const Description =
     "  display TEXT                 kestrava-cli display \"Hola\"\n"
     "  drive SPEED1 SPEED2 MS       kestrava-cli drive 150 128 2000\n"
     "  serve                        kestrava-cli --simulate serve   (JSON-RPC 2.0 on stdin/stdout)\n"
+    "  sim COMMAND...               kestrava-cli --device /tmp/kestrava-adapter sim run\n"
+    "                               (a control command to the kestrava-sim whose --link is the device)\n"
     "\n"
     "drive's speeds are the raw register values of the motor controller's mode, which is\n"
     "read first: 128 stops in modes 0 and 2, 0 in modes 1 and 3. The drive ends with the\n"
@@ -85,6 +91,9 @@ struct Options
                                 QStringLiteral("serve: stop the motors when no request comes for <ms> while they "
                                                "move (default 1000; 0 turns it off)."),
                                 QStringLiteral("ms"), QStringLiteral("1000")};
+    QCommandLineOption keepView{QStringLiteral("keep-view"),
+                                QStringLiteral("With --simulate=view: when the command or the server ends, the motors "
+                                               "stopped, leave the robot view open with the run's result until it is closed.")};
     QCommandLineOption trace{QStringLiteral("trace"), QStringLiteral("Write every frame and reply to <file>."),
                              QStringLiteral("file")};
     QCommandLineOption timeout{QStringLiteral("timeout"),
@@ -109,7 +118,8 @@ struct Options
         parser.setApplicationDescription(QString::fromLatin1(Description));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({com, device, simulate, arena, seed, trace, timeout, every, count, oneByOne, csv, json, watchdog});
+        parser.addOptions({com, device, simulate, arena, seed, keepView, trace, timeout, every, count, oneByOne, csv, json,
+                           watchdog});
         parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands above."));
         parser.addPositionalArgument(QStringLiteral("arguments"), QStringLiteral("The command's arguments."),
                                      QStringLiteral("[arguments...]"));
@@ -256,6 +266,11 @@ public:
 private:
     int usage(const QString &message);
     bool openPort(const Settings &settings);
+    bool simulated() const;
+    QString trialLink() const { return qEnvironmentVariable(TrialVariable); }
+    Server::SimulatorCommands simulatorCommands();
+    int controlSimulator(const Settings &settings, const Request &request);
+    void keepViewOpen();
     int serve(const Settings &settings);
     int repeat(Session &session, const Request &request, const Settings &settings);
     void warnOfSlowPass(qint64 passMs, int everyMs);
@@ -285,7 +300,7 @@ int Program::usage(const QString &message)
 bool Program::openPort(const Settings &settings)
 {
     const QCommandLineParser &p = m_options.parser;
-    if (p.isSet(m_options.simulate)) {
+    if (simulated()) {
         QStringList arguments = p.isSet(m_options.arena) ? QStringList{QStringLiteral("--arena"), p.value(m_options.arena)}
                                                          : QStringList{};
         if (p.isSet(m_options.seed))
@@ -299,15 +314,73 @@ bool Program::openPort(const Settings &settings)
         }
         m_simulator.mapComPorts();
     }
-    if (p.isSet(m_options.device))
+    if (!trialLink().isEmpty())
+        mapComPort(settings.com, trialLink());
+    else if (p.isSet(m_options.device))
         mapComPort(settings.com, p.value(m_options.device));
     m_line.setCommPort(settings.com);
     if (m_line.open())
         return true;
-    m_openError = cannotOpen(m_line, p.isSet(m_options.simulate),
+    m_openError = cannotOpen(m_line, simulated(),
                              p.isSet(m_options.device) ? p.value(m_options.device) : QString());
     m_err << "error: " << m_openError << '\n';
     return false;
+}
+
+bool Program::simulated() const
+{
+    return m_options.parser.isSet(m_options.simulate) && trialLink().isEmpty();
+}
+
+// The simulator this program started, or the one whose control socket sits beside the device.
+Server::SimulatorCommands Program::simulatorCommands()
+{
+    if (simulated())
+        return [this](const QString &line, QString &) { return m_simulator.command(line); };
+    const QString socket = sim::controlSocketBeside(deviceForComPort(m_line.commPort()));
+    if (socket.isEmpty())
+        return {};
+    return [socket](const QString &line, QString &error) { return sim::commandOverSocket(socket, line, error); };
+}
+
+int Program::controlSimulator(const Settings &settings, const Request &request)
+{
+    if (!trialLink().isEmpty())
+        mapComPort(settings.com, trialLink());
+    else if (m_options.parser.isSet(m_options.device))
+        mapComPort(settings.com, m_options.parser.value(m_options.device));
+    m_line.setCommPort(settings.com);
+    const QString device = deviceForComPort(settings.com);
+    const Server::SimulatorCommands commands = simulatorCommands();
+    if (!commands) {
+        m_err << "error: no kestrava-sim takes commands beside " << device
+              << "; start one with kestrava-sim --link PATH and name PATH with --device PATH\n";
+        return PortNotOpened;
+    }
+    QString error;
+    const QStringList lines = commands(request.text, error);
+    if (lines.isEmpty()) {
+        m_err << "error: " << error << '\n';
+        return PortNotOpened;
+    }
+    for (const QString &line : lines)
+        m_out << line << '\n';
+    return lines.last().startsWith(QLatin1String("error: ")) ? NoAnswer : AllAnswered;
+}
+
+// The motors are stopped; the run's result stays in the view until the user closes it
+// (or a termination signal comes).
+void Program::keepViewOpen()
+{
+    if (!m_simulatorView || !m_options.parser.isSet(m_options.keepView) || !m_simulator.isRunning())
+        return;
+    m_err << "kestrava-cli: the robot view stays open with the run's result; close it to end\n";
+    m_err.flush();
+    QEventLoop loop;
+    QObject::connect(&m_simulator, &sim::SimulatedBus::ended, &loop, &QEventLoop::quit);
+    QObject::connect(&m_signals, &sim::SignalWatcher::terminationRequested, &loop, &QEventLoop::quit);
+    if (m_simulator.isRunning() && !m_interrupted)
+        loop.exec();
 }
 
 int Program::run(QCoreApplication &app)
@@ -339,8 +412,13 @@ int Program::run(QCoreApplication &app)
         m_err << "warning: cannot write the trace file " << p.value(m_options.trace) << '\n';
     m_engine.setTrace(&m_trace);
     m_engine.setReplyTimeout(std::chrono::milliseconds(settings.timeoutMs));
-    if (request.command == Command::Serve)
-        return serve(settings);
+    if (request.command == Command::Sim)
+        return controlSimulator(settings, request);
+    if (request.command == Command::Serve) {
+        const int status = serve(settings);
+        keepViewOpen();
+        return status;
+    }
     if (!openPort(settings))
         return PortNotOpened;
     Printer printer(m_out, settings.format);
@@ -349,6 +427,7 @@ int Program::run(QCoreApplication &app)
     m_link.start();
     const int status = repeat(session, request, settings);
     m_link.finish();
+    keepViewOpen();
     return status;
 }
 
@@ -363,6 +442,8 @@ int Program::serve(const Settings &settings)
     server.setWatchdog(std::chrono::milliseconds(settings.watchdogMs));
     if (!opened)
         server.setPortError(m_openError);
+    else
+        server.setSimulator(simulatorCommands());
     QObject::connect(&m_signals, &sim::SignalWatcher::terminationRequested, &server, &Server::requestEnd);
     if (opened)
         m_link.start();

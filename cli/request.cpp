@@ -36,6 +36,7 @@ const QHash<QString, Shape> &shapes()
         {"display", {Command::Display, 1, 1, "display TEXT"}},
         {"drive", {Command::Drive, 3, 3, "drive SPEED1 SPEED2 MS"}},
         {"serve", {Command::Serve, 0, 0, "serve"}},
+        {"sim", {Command::Sim, 1, -1, "sim COMMAND..."}},
     };
     return all;
 }
@@ -109,6 +110,9 @@ void fill(Request &request, const QStringList &a)
         request.speed1 = quint8(numberIn(a[0], "SPEED1", 0, 255));
         request.speed2 = quint8(numberIn(a[1], "SPEED2", 0, 255));
         request.milliseconds = int(numberIn(a[2], "MS", 0, MaxDriveMs));
+        break;
+    case Command::Sim:
+        request.text = a.join(QLatin1Char(' '));
         break;
     default:
         break;

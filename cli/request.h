@@ -12,7 +12,9 @@ namespace kestrava::cli {
 enum class Command {
     Read, Write, Dump, Probe, Telemetry, Ranges, Bearing, Thermal, Relays, Servo, Display, Drive,
     Serve, // the command line's own: a JSON-RPC server on standard input and output
+    Sim,   // the command line's own: one control command to a running simulator
     Keys, Stop, Hello, // the server's only
+    SimulatorRun, SimulatorStart, SimulatorArena, SimulatorCandle, SimulatorPose, // the server's, on a simulator
 };
 
 // One command line's work, checked: every value is in range.
@@ -26,7 +28,7 @@ struct Request
     std::vector<quint8> bytes;     // write data; relays: the pattern
     int servo = 0;                 // 0..20
     quint16 position = 0;
-    QString text;
+    QString text;                  // display; sim and the simulator methods: the control command
     quint8 speed1 = 128;
     quint8 speed2 = 128;
     bool together = true;           // ranges: fired together, read after one measuring time

@@ -167,6 +167,24 @@ public:
         return value.toString();
     }
 
+    // A word or path for one line of a control command: no line breaks to smuggle a second command in.
+    QString oneLine(const char *name) const
+    {
+        const QString value = text(name);
+        if (value.trimmed().isEmpty() || value.size() > 1024 || value.contains(u'\n') || value.contains(u'\r'))
+            throw BadParams{QStringLiteral("\"%1\" must be a name or a path on one line").arg(QLatin1String(name))};
+        return value;
+    }
+
+    double decimal(const char *name, double least, double most) const
+    {
+        const QJsonValue value = m_object.value(QLatin1String(name));
+        const double number = value.toDouble(least - 1);
+        if (!value.isDouble() || !(number >= least && number <= most))
+            throw BadParams{QStringLiteral("\"%1\" must be a number from %2 to %3").arg(QLatin1String(name)).arg(least).arg(most)};
+        return number;
+    }
+
 private:
     QJsonObject m_object;
 };
@@ -207,6 +225,16 @@ void fill(Request &request, const Params &p)
         if (!request.waitForEnd && request.milliseconds == Request::NoTime)
             throw BadParams{QStringLiteral("\"wait\" goes with \"ms\"")};
         break;
+    case Command::SimulatorRun: request.text = QStringLiteral("run"); break;
+    case Command::SimulatorStart: request.text = QStringLiteral("start"); break;
+    case Command::SimulatorPose: request.text = QStringLiteral("world"); break;
+    case Command::SimulatorArena: request.text = QStringLiteral("arena ") + p.oneLine("arena"); break;
+    case Command::SimulatorCandle: {
+        // The simulator checks the place against its arena; here only that they are numbers.
+        const double x = p.decimal("x", 0, 100000), y = p.decimal("y", 0, 100000);
+        request.text = QStringLiteral("candle %1 %2").arg(x, 0, 'f', 1).arg(y, 0, 'f', 1);
+        break;
+    }
     default:
         break;
     }
@@ -265,6 +293,11 @@ const std::vector<Method> &methods()
         {"keys", Command::Keys, {}},
         {"drive", Command::Drive, {"speed1", "speed2", "ms", "wait"}},
         {"stop", Command::Stop, {}},
+        {"simulator.run", Command::SimulatorRun, {}},
+        {"simulator.start", Command::SimulatorStart, {}},
+        {"simulator.arena", Command::SimulatorArena, {"arena"}},
+        {"simulator.candle", Command::SimulatorCandle, {"x", "y"}},
+        {"simulator.pose", Command::SimulatorPose, {}},
     };
     return all;
 }

@@ -23,6 +23,7 @@ enum Code {
     NoAnswer = 1,      // no answer, or the line out of step; data: address, register
     PortNotOpened = 3,
     DeviceLost = 4,
+    Simulator = 5,     // not a simulated robot, or the simulator refused or did not answer
 };
 
 inline constexpr qsizetype MaxLineBytes = 64 * 1024;

@@ -53,6 +53,39 @@ QJsonArray numbersOf(QByteArrayView bytes)
     return array;
 }
 
+// "ok time 41.2 contacts 2 candle out", "ok running time 3.0 contacts 1" or "ok not started".
+QJsonObject runOf(const QString &answer)
+{
+    const QStringList words = answer.split(u' ', Qt::SkipEmptyParts);
+    const qsizetype time = words.indexOf(QStringLiteral("time")), contacts = words.indexOf(QStringLiteral("contacts"));
+    const bool finished = answer.endsWith(QLatin1String("candle out"));
+    const QString state = finished ? QStringLiteral("finished")
+                          : words.value(1) == QLatin1String("running") ? QStringLiteral("running")
+                                                                       : QStringLiteral("not started");
+    return {{"state", state},
+            {"time", time > 0 ? words.value(time + 1).toDouble() : 0.0},
+            {"contacts", contacts > 0 ? words.value(contacts + 1).toInt() : 0},
+            {"candle_out", finished}};
+}
+
+// From the world's line "robot at 30.0 125.0 heading 90.0".
+std::optional<QJsonObject> poseOf(const QStringList &world)
+{
+    for (const QString &line : world) {
+        const QStringList words = line.split(u' ', Qt::SkipEmptyParts);
+        if (words.size() == 6 && words[0] == QLatin1String("robot") && words[4] == QLatin1String("heading"))
+            return QJsonObject{{"x", words[2].toDouble()}, {"y", words[3].toDouble()}, {"heading", words[5].toDouble()}};
+    }
+    return std::nullopt;
+}
+
+QString methodName(Command command)
+{
+    const auto &all = rpc::methods();
+    const auto found = std::find_if(all.begin(), all.end(), [command](const rpc::Method &m) { return m.command == command; });
+    return QLatin1String(found->name);
+}
+
 bool covers(const Request &request, quint8 reg)
 {
     return request.firstRegister <= reg && reg < request.firstRegister + request.bytes.size();
@@ -196,6 +229,11 @@ Result Server::carryOut(const Request &request)
     case Command::Drive:
     case Command::Stop: return motors(request);
     case Command::Hello: return hello();
+    case Command::SimulatorRun:
+    case Command::SimulatorStart:
+    case Command::SimulatorArena:
+    case Command::SimulatorCandle:
+    case Command::SimulatorPose: return simulator(request);
     default: return actuate(request);
     }
 }
@@ -305,12 +343,33 @@ void Server::timedStop()
         end(rpc::DeviceLost);
 }
 
+Result Server::simulator(const Request &request)
+{
+    if (!m_simulator)
+        return rpc::Error{rpc::Simulator, QStringLiteral("not a simulated robot: there is no simulator to ask")};
+    QString error;
+    const QStringList lines = m_simulator(request.text, error);
+    if (lines.isEmpty())
+        return rpc::Error{rpc::Simulator, error.isEmpty() ? QStringLiteral("the simulator did not answer") : error};
+    if (lines.last().startsWith(QLatin1String("error: ")))
+        return rpc::Error{rpc::Simulator, methodName(request.command) + QStringLiteral(": ") + lines.last().mid(7)};
+    if (request.command == Command::SimulatorRun)
+        return runOf(lines.last());
+    if (request.command == Command::SimulatorPose) {
+        if (const std::optional<QJsonObject> pose = poseOf(lines))
+            return *pose;
+        return rpc::Error{rpc::Simulator, QStringLiteral("the simulator's world did not say where the robot is")};
+    }
+    return QJsonObject{};
+}
+
 QJsonValue Server::hello() const
 {
     const TransactionEngine &engine = m_link.engine();
     return QJsonObject{{"version", QStringLiteral(KESTRAVA_VERSION)},
                        {"port", QStringLiteral("COM%1 (%2)").arg(engine.commPort()).arg(deviceForComPort(engine.commPort()))},
                        {"open", engine.isOpen()},
+                       {"simulator", bool(m_simulator)},
                        {"error", m_portError}};
 }
 

@@ -62,6 +62,10 @@ public:
 
     void setWatchdog(std::chrono::milliseconds watchdog) { m_watchdogTime = watchdog; }
     void setPortError(const QString &error) { m_portError = error; }
+    // A simulated robot: its control commands, each answered by its lines ("ok..." or
+    // "error: ..." last), or none when the simulator could not be reached.
+    using SimulatorCommands = std::function<QStringList(const QString &line, QString &error)>;
+    void setSimulator(SimulatorCommands commands) { m_simulator = std::move(commands); }
 
     // Serves until the end; the exit status (0, or 4 when the device was lost).
     int run();
@@ -78,6 +82,7 @@ private:
     std::variant<QJsonValue, rpc::Error> actuate(const Request &request);
     std::variant<QJsonValue, rpc::Error> keys();
     std::variant<QJsonValue, rpc::Error> motors(const Request &request);
+    std::variant<QJsonValue, rpc::Error> simulator(const Request &request);
     QJsonValue hello() const;
     rpc::Error failure(Outcome outcome, quint8 address, quint8 reg);
     rpc::Error motorFailure(const QString &what);
@@ -102,6 +107,7 @@ private:
     std::optional<QDeadlineTimer> m_stopDue;  // set while such a drive runs
     std::chrono::milliseconds m_watchdogTime{1000};
     QString m_portError; // why the port could not be opened; empty when it was
+    SimulatorCommands m_simulator; // empty on a real adapter
     bool m_busy = false;
     bool m_endRequested = false;
     bool m_lost = false;

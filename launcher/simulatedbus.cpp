@@ -24,6 +24,7 @@ SimulatedBus::SimulatedBus(QObject *parent)
     : QObject(parent)
 {
     connect(&m_process, &QProcess::readyReadStandardError, this, &SimulatedBus::passOnErrors);
+    connect(&m_process, &QProcess::finished, this, &SimulatedBus::ended);
 }
 
 // The simulator's complaints go on to this program's standard error once it has started;

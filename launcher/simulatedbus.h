@@ -42,6 +42,11 @@ public:
     // Sends one command without waiting; its answer is skipped by the next command().
     void post(const QString &line);
 
+signals:
+    // The simulator has ended, by itself or asked to (its view closed, say).
+    void ended();
+public:
+
     // Asks the simulator to quit, then makes sure it has (terminate, then kill).
     void stop();
 

@@ -4,8 +4,9 @@ compared with the lines under it. The programs come from the build folder; a sim
 a link of its own plays COM1. Outputs that differ from run to run (a pseudo-terminal's
 name, a CSV's clock) are compared by their shape.
 
-Blocks that start a simulator in the background are left out until that works in a script;
-KESTRAVA_README_BACKGROUND=1 runs them too. A block whose run takes minutes by design
+Blocks that start a simulator in the background are left out: it would hold a fixed path in
+/tmp and outlive the test (tests/python/test_simulator.py runs those lines in a script and
+in a terminal, with a link of its own); KESTRAVA_README_BACKGROUND=1 runs them too. A block whose run takes minutes by design
 (a log of ten minutes) is left out by its command.
 
 usage: readmeconsole.py README BUILD_BIN

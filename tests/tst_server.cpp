@@ -287,9 +287,9 @@ private slots:
         QTest::addColumn<QString>("entry");   // a method and the text of its params
         QTest::addColumn<QString>("param");   // a param's name in that text
         QTest::newRow("docs/programming.md") << "docs/programming.md" << "## The server's methods"
-                                             << R"(^\| `(\w+)` \| ([^|]*)\|)" << R"(`(\w+)`)";
+                                             << R"(^\| `([\w.]+)` \| ([^|]*)\|)" << R"(`(\w+)`)";
         QTest::newRow("the man page") << "packaging/man/kestrava-cli.1" << ".SH SERVER METHODS"
-                                      << R"(^\.TP\n\.B (\w+)\n((?:[^.\n].*\n)*))" << R"(\\fI(\w+)\\fR)";
+                                      << R"(^\.TP\n\.B ([\w.]+)\n((?:[^.\n].*\n)*))" << R"(\\fI(\w+)\\fR)";
     }
     void theReferenceListsEveryMethodWithItsParams()
     {

@@ -152,7 +152,7 @@ private slots:
         QElapsedTimer sinceFirstMotorFrame;
         sinceFirstMotorFrame.start();
         send("55b00e01ff"); // acceleration 255: at full speed in one tick
-        QCOMPARE(sim.command(QStringLiteral("run")), QStringList{"ok running"});
+        QVERIFY(sim.command(QStringLiteral("run")).value(0).startsWith(QLatin1String("ok running time ")));
         const std::pair<const char *, int> moves[] = {{"55b000020000", 600}, {"55b000028080", 300}, // back, stop
                                                       {"55b00002c0c0", 300}, {"55b000020000", 600}, // ahead, back
                                                       {"55b000028080", 100}};

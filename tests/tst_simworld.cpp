@@ -294,12 +294,12 @@ private slots:
         // In the house the robot starts at 30 125 facing east; relay 1 runs the fan.
         const QString house = QStringLiteral("0 arena house; 0 noise off; ");
         QTest::newRow("the fan puts the candle out")
-            << house + "0 candle 60 125; 100 55b0000180; 100 5570010101; 1099 run = ok running; "
+            << house + "0 candle 60 125; 100 55b0000180; 100 5570010101; 1099 run = ok running time 1.0 contacts 0; "
                        "1099 get D0 2 8 = ok 16 16 16 16 52 16 16 16; 1100 run = ok time 1.0 contacts 0 candle out; "
                        "1100 get D0 2 8 = ok 16 16 16 16 16 16 16 16; 1100 world =~ candle at 60.0 125.0, out";
         QTest::newRow("the fan's time adds up")
             << house + "0 candle 60 125; 0 55b0000180; 0 5570010101; 600 5570010100; 2000 5570010101; "
-                       "2399 run = ok running; 2400 run = ok time 2.4 contacts 0 candle out; "
+                       "2399 run = ok running time 2.4 contacts 0; 2400 run = ok time 2.4 contacts 0 candle out; "
                        "2400 start; 2400 run = ok not started; 2400 world =~ candle at 60.0 125.0, lit";
         QTest::newRow("blown out before the run") << house + "0 candle 60 125; 0 5570010101; 1000 55b0000180; "
                                                              "1000 run = ok not started";

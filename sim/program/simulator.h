@@ -4,6 +4,7 @@
 #include "sim/program/ptyline.h"
 #include "sim/program/simadapter.h"
 #include "sim/program/simbus.h"
+#include "sim/program/controlsocket.h"
 #include "sim/program/simcontrol.h"
 
 #include <QObject>
@@ -17,7 +18,8 @@ struct SimulatorOptions
 {
     bool fast = false;  // no wire time
     bool empty = false; // no module on the bus
-    QString link;       // a symbolic link that follows the device, or empty
+    QString link;       // a symbolic link that follows the device, or empty; its control socket beside it
+    bool judged = false; // a judged trial: the control socket answers `run` only
     std::chrono::milliseconds latencyTimer{0}; // a USB serial chip's hold on answers; 0: none
     std::optional<Arena> arena;   // the "open" arena when left out
     std::optional<quint32> seed;  // picks the candle's place among the arena's; the first when left out
@@ -49,7 +51,7 @@ class Simulator : public QObject
 public:
     explicit Simulator(const SimulatorOptions &options, QObject *parent = nullptr);
 
-    // Opens the line and points the link at it.
+    // Opens the line, points the link at it and opens the control socket beside it.
     bool open(QString &error);
     QString devicePath() const { return m_line.devicePath(); }
     bool isPlugged() const { return m_line.isOpen(); }
@@ -70,6 +72,8 @@ private:
     PtyLine m_line;
     DeviceLink m_link;
     SimControl m_control;
+    QString m_linkPath;
+    ControlSocket m_socket;
 };
 
 } // namespace kestrava::sim
