@@ -84,28 +84,6 @@ def test_ranger_falling_silent_leaves_a_plain_move_to_the_encoders(sim, robot):
     assert pose(sim)[1] == pytest.approx(130, abs=1)
 
 
-BAD_MOVES = {
-    "forward -1 cm": lambda r: r.forward(-1),
-    "speed 0": lambda r: r.forward(10, speed=0),
-    "faster than the wheels": lambda r: r.backward(10, speed=100),
-    "stop_within 0": lambda r: r.forward(10, stop_within=0),
-    "turn not a number": lambda r: r.turn(math.nan),
-    "turn_to 360.5": lambda r: r.turn_to(360.5),
-    "turn_to text": lambda r: r.turn_to("north"),
-    "move turning too fast": lambda r: r.move(0, 1000),
-    "ranges together 1": lambda r: r.ranges(together=1),
-}
-
-
-@pytest.mark.parametrize("call", BAD_MOVES.values(), ids=BAD_MOVES.keys())
-def test_bad_move_sends_nothing(robot, monkeypatch, call):
-    sent = []
-    monkeypatch.setattr(robot._server, "_send", sent.append)
-    with pytest.raises(ValueError):
-        call(robot)
-    assert sent == []
-
-
 def test_move_keeps_going_and_distance_counts_it(sim, robot):
     assert sim("pose 300 100 0") == "ok"
     robot.reset_distance()

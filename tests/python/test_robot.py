@@ -86,6 +86,16 @@ BAD_CALLS = {
     "a fraction of a speed": lambda r: r.drive(128.5, 128),
     "speed True": lambda r: r.drive(True, 128),
     "10001 ms": lambda r: r.drive(128, 128, ms=10001),
+    # The drive base's moves.
+    "forward -1 cm": lambda r: r.forward(-1),
+    "speed 0": lambda r: r.forward(10, speed=0),
+    "faster than the wheels": lambda r: r.backward(10, speed=100),
+    "stop_within 0": lambda r: r.forward(10, stop_within=0),
+    "turn not a number": lambda r: r.turn(math.nan),
+    "turn_to 360.5": lambda r: r.turn_to(360.5),
+    "turn_to text": lambda r: r.turn_to("north"),
+    "move turning too fast": lambda r: r.move(0, 1000),
+    "ranges together 1": lambda r: r.ranges(together=1),
 }
 
 
