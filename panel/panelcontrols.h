@@ -53,30 +53,13 @@ private:
 
 struct MotorControls // FrmMD23
 {
-    Control<QPushButton> Command2;
-    Control<QPushButton> Command3;
-    Control<QPushButton> CmdStopOff;
-    Control<QPushButton> CmdStopOn;
-    Control<QPushButton> CmdAcel10;
-    Control<QPushButton> CmdAcel5;
-    Control<QPushButton> CmdAcel1;
-    Control<QPushButton> CmdModo2;
-    Control<QPushButton> CmdModo0;
-    Control<QPushButton> CmdAutoOn;
-    Control<QPushButton> CmdAutoOff;
-    Control<QPushButton> CmdResetCounter;
-    Control<QPushButton> CmdLeerDatos;
+    Control<QPushButton> Command2, Command3, CmdStopOff, CmdStopOn, CmdAcel10, CmdAcel5, CmdAcel1, CmdModo2,
+        CmdModo0, CmdAutoOn, CmdAutoOff, CmdResetCounter, CmdLeerDatos;
     Control<QLabel> Label9;  // the pad's speed
     Control<QLabel> Label10; // the pad's turn
     Control<PadImage> Image1;
-    Control<QLabel> LblConta1;
-    Control<QLabel> LblConta2;
-    Control<QLabel> LblCon1;
-    Control<QLabel> LblCon2;
-    Control<QLabel> LblBateria;
-    Control<QLabel> LblVersionMD23;
-    ControlArray<QPushButton> CmdAdelante1;
-    ControlArray<QPushButton> CmdGiro;
+    Control<QLabel> LblConta1, LblConta2, LblCon1, LblCon2, LblBateria, LblVersionMD23;
+    ControlArray<QPushButton> CmdAdelante1, CmdGiro;
 };
 
 struct RangerControls // FrmSRF02
@@ -89,8 +72,7 @@ struct CompassControls // FrmCMPS03
 {
     Control<CompassPicture> Picture1;
     Control<QPushButton> CmdBrujula;
-    Control<QLabel> LblBrujula;
-    Control<QLabel> LblVersionCMPS03;
+    Control<QLabel> LblBrujula, LblVersionCMPS03;
 };
 
 struct ThermalControls // FrmTPA81
@@ -101,8 +83,7 @@ struct ThermalControls // FrmTPA81
 
 struct GeneralControls // FrmGeneral
 {
-    Control<QLineEdit> TxtActDir;
-    Control<QLineEdit> TxtNueDir;
+    Control<QLineEdit> TxtActDir, TxtNueDir;
     Control<QPushButton> CmdDireccion;
     Control<PortCombo> ComboCom;
 };
@@ -110,22 +91,15 @@ struct GeneralControls // FrmGeneral
 struct RelayControls // Frame3, the RLY08
 {
     ControlArray<QLabel> ImgRele;
-    ControlArray<QPushButton> ReleOn;
-    ControlArray<QPushButton> ReleOff;
+    ControlArray<QPushButton> ReleOn, ReleOff;
     Control<QLineEdit> TxtStatus;
-    Control<QPushButton> CmdTodoOn;
-    Control<QPushButton> CmdTodoOff;
+    Control<QPushButton> CmdTodoOn, CmdTodoOff;
 };
 
 struct DisplayControls // Frame2, the LCD03
 {
     Control<QLineEdit> TxtLCD03;
-    Control<QPushButton> CmdLCD03_2;
-    Control<QPushButton> CmdLCD03_3;
-    Control<QPushButton> CmdLCD03_1;
-    Control<QPushButton> CmdLCD03_5;
-    Control<QPushButton> CmdLCD03_4;
-    Control<QPushButton> CmdLCD03_6;
+    Control<QPushButton> CmdLCD03_2, CmdLCD03_3, CmdLCD03_1, CmdLCD03_5, CmdLCD03_4, CmdLCD03_6;
 };
 
 struct ServoControls // Frame1, the SD21

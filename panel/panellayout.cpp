@@ -88,20 +88,6 @@ void decorate(QWidget &container, std::initializer_list<ControlDesign> rows)
 const Range ServoRange{500, 2500, 1500, 10, 1};
 const Range SpeedRange{0, 255, 0, 1, 1};
 
-// The top-level members, made before any frame's controls.
-struct Frames
-{
-    QWidget &md23;
-    QWidget &srf02;
-    QWidget &cmps03;
-    QWidget &tpa81;
-    QWidget &general;
-    QWidget &rly08;
-    QWidget &lcd03;
-    QWidget &sd21;
-    QLabel &banner;
-};
-
 // Each frame's controls: first those its struct holds, each row filling its member,
 // then the rest. The rows mark their captions for translation in the window's
 // context, in which createControl() translates them.
@@ -109,7 +95,7 @@ struct Layout
 {
     Q_DECLARE_TR_FUNCTIONS(kestrava::ControlPanel)
 public:
-    static Frames frames(QWidget &client);
+    static PanelControls build(QWidget &client);
     static MotorControls motor(QWidget &in);
     static RangerControls rangers(QWidget &in);
     static CompassControls compass(QWidget &in);
@@ -122,19 +108,20 @@ public:
 
 using K = ControlKind;
 
-Frames Layout::frames(QWidget &client)
+// The frames and the banner come before any frame's controls.
+PanelControls Layout::build(QWidget &client)
 {
-    return {
-        .md23 = place(client, frame("FrmMD23", "MD23", 120, 120, 6255, 8895)),
-        .srf02 = place(client, frame("FrmSRF02", "SRF02", 6480, 120, 4215, 3135)),
-        .cmps03 = place(client, frame("FrmCMPS03", "CMPS03", 10800, 120, 3375, 3135)),
-        .tpa81 = place(client, frame("FrmTPA81", "TPA81", 6480, 3360, 4215, 1935)),
-        .general = place(client, frame("FrmGeneral", QT_TR_NOOP("General"), 10800, 3360, 3375, 1935)),
-        .rly08 = place(client, frame("Frame3", "RLY08", 6480, 5400, 4215, 2655)),
-        .lcd03 = place(client, frame("Frame2", "LCD03", 10800, 5400, 3375, 1695)),
-        .sd21 = place(client, frame("Frame1", "SD21", 120, 9000, 14055, 2655)),
-        .banner = place(client, other<QLabel>(K::Banner, "Picture2", 7080, 8040, 6495, 975)),
-    };
+    QWidget &FrmMD23 = place(client, frame("FrmMD23", "MD23", 120, 120, 6255, 8895));
+    QWidget &FrmSRF02 = place(client, frame("FrmSRF02", "SRF02", 6480, 120, 4215, 3135));
+    QWidget &FrmCMPS03 = place(client, frame("FrmCMPS03", "CMPS03", 10800, 120, 3375, 3135));
+    QWidget &FrmTPA81 = place(client, frame("FrmTPA81", "TPA81", 6480, 3360, 4215, 1935));
+    QWidget &FrmGeneral = place(client, frame("FrmGeneral", QT_TR_NOOP("General"), 10800, 3360, 3375, 1935));
+    QWidget &Frame3 = place(client, frame("Frame3", "RLY08", 6480, 5400, 4215, 2655));
+    QWidget &Frame2 = place(client, frame("Frame2", "LCD03", 10800, 5400, 3375, 1695));
+    QWidget &Frame1 = place(client, frame("Frame1", "SD21", 120, 9000, 14055, 2655));
+    QLabel &Picture2 = place(client, other<QLabel>(K::Banner, "Picture2", 7080, 8040, 6495, 975));
+    return {motor(FrmMD23), rangers(FrmSRF02), compass(FrmCMPS03), thermal(FrmTPA81), general(FrmGeneral),
+            relays(Frame3), display(Frame2), servos(Frame1), Picture2};
 }
 
 MotorControls Layout::motor(QWidget &in)
@@ -351,10 +338,7 @@ std::vector<PlacedControl> placeRow(const ControlDesign &design)
 
 PanelControls buildControls(QWidget &client)
 {
-    const Frames frames = Layout::frames(client);
-    return {Layout::motor(frames.md23),   Layout::rangers(frames.srf02), Layout::compass(frames.cmps03),
-            Layout::thermal(frames.tpa81), Layout::general(frames.general), Layout::relays(frames.rly08),
-            Layout::display(frames.lcd03), Layout::servos(frames.sd21),    frames.banner};
+    return Layout::build(client);
 }
 
 } // namespace kestrava
