@@ -43,17 +43,43 @@ Row<QLineEdit> textBox(const char *name, const char *text, int l, int t, int w, 
 {
     return row<QLineEdit>(ControlKind::TextBox, name, QString::fromUtf8(text), l, t, w, h);
 }
-template <class Widget = QWidget>
-Row<Widget> other(ControlKind kind, const char *name, int l, int t, int w, int h)
+// The kinds made as a class of their own: each helper fixes the kind and the class together.
+Row<QLabel> banner(const char *name, int l, int t, int w, int h)
 {
-    return row<Widget>(kind, name, {}, l, t, w, h);
+    return row<QLabel>(ControlKind::Banner, name, {}, l, t, w, h);
+}
+Row<QLabel> lamp(const char *name, int l, int t, int w, int h)
+{
+    return row<QLabel>(ControlKind::Lamp, name, {}, l, t, w, h);
+}
+Row<PadImage> padImage(const char *name, int l, int t, int w, int h)
+{
+    return row<PadImage>(ControlKind::PadImage, name, {}, l, t, w, h);
+}
+Row<CompassPicture> compassPicture(const char *name, int l, int t, int w, int h)
+{
+    return row<CompassPicture>(ControlKind::CompassPicture, name, {}, l, t, w, h);
+}
+Row<PortCombo> portCombo(const char *name, int l, int t, int w, int h)
+{
+    return row<PortCombo>(ControlKind::ComboBox, name, {}, l, t, w, h);
+}
+Row<QScrollBar> scrollBar(Qt::Orientation orientation, const char *name, int l, int t, int w, int h)
+{
+    const ControlKind kind = orientation == Qt::Vertical ? ControlKind::VScrollBar : ControlKind::HScrollBar;
+    return row<QScrollBar>(kind, name, {}, l, t, w, h);
+}
+// A circle, an oval or a line: drawn, never read.
+Row<QWidget> figure(ControlKind kind, const char *name, int l, int t, int w, int h)
+{
+    return row<QWidget>(kind, name, {}, l, t, w, h);
 }
 Row<QWidget> line(const char *name, int x1, int y1, int x2, int y2)
 {
-    return other(ControlKind::Line, name, x1, y1, x2 - x1, y2 - y1);
+    return figure(ControlKind::Line, name, x1, y1, x2 - x1, y2 - y1);
 }
 
-// A row's helper gives it a kind that createControl() makes as the row's Widget.
+// The row's helper gave it a kind that createControl() makes as the row's Widget.
 template <class Widget>
 Widget &place(QWidget &container, const Row<Widget> &design)
 {
@@ -119,7 +145,7 @@ PanelControls Layout::build(QWidget &client)
     QWidget &Frame3 = place(client, frame("Frame3", "RLY08", 6480, 5400, 4215, 2655));
     QWidget &Frame2 = place(client, frame("Frame2", "LCD03", 10800, 5400, 3375, 1695));
     QWidget &Frame1 = place(client, frame("Frame1", "SD21", 120, 9000, 14055, 2655));
-    QLabel &Picture2 = place(client, other<QLabel>(K::Banner, "Picture2", 7080, 8040, 6495, 975));
+    QLabel &Picture2 = place(client, banner("Picture2", 7080, 8040, 6495, 975));
     return {motor(FrmMD23), rangers(FrmSRF02), compass(FrmCMPS03), thermal(FrmTPA81), general(FrmGeneral),
             relays(Frame3), display(Frame2), servos(Frame1), Picture2};
 }
@@ -142,7 +168,7 @@ MotorControls Layout::motor(QWidget &in)
         .CmdLeerDatos = place(in, button("CmdLeerDatos", QT_TR_NOOP("Leer Datos"), 240, 6120, 1815, 375)),
         .Label9 = place(in, valueBox("Label9", "", 3360, 360, 615, 255)),
         .Label10 = place(in, valueBox("Label10", "", 5400, 360, 615, 255)),
-        .Image1 = place(in, other<PadImage>(K::PadImage, "Image1", 2280, 720, 3870, 3870)),
+        .Image1 = place(in, padImage("Image1", 2280, 720, 3870, 3870)),
         .LblConta1 = place(in, valueBox("LblConta1", "", 1200, 6600, 1095, 255)),
         .LblConta2 = place(in, valueBox("LblConta2", "", 1200, 6960, 1095, 255)),
         .LblCon1 = place(in, valueBox("LblCon1", "", 1200, 7320, 1095, 255)),
@@ -174,7 +200,7 @@ MotorControls Layout::motor(QWidget &in)
         label("Label16", QT_TR_NOOP("Consumo M2:"), 240, 7680, 975, 255),
         label("Label12", QT_TR_NOOP("V Batería:"), 240, 8040, 975, 255),
         label("Label14", QT_TR_NOOP("Versión:"), 240, 8400, 615, 255),
-        other(K::Oval, "Shape2", 2760, 6600, 3135, 1935), // drawn around the turn buttons
+        figure(K::Oval, "Shape2", 2760, 6600, 3135, 1935), // drawn around the turn buttons
     });
     return made;
 }
@@ -210,7 +236,7 @@ RangerControls Layout::rangers(QWidget &in)
 // Everything sits on the drawing surface Picture1.
 CompassControls Layout::compass(QWidget &in)
 {
-    CompassPicture &picture = place(in, other<CompassPicture>(K::CompassPicture, "Picture1", 120, 360, 3015, 2655));
+    CompassPicture &picture = place(in, compassPicture("Picture1", 120, 360, 3015, 2655));
     const CompassControls made{
         .Picture1 = picture,
         .CmdBrujula = place(picture, button("CmdBrujula", QT_TR_NOOP("Leer Brújula"), 720, 2280, 1575, 375)),
@@ -218,7 +244,7 @@ CompassControls Layout::compass(QWidget &in)
         .LblVersionCMPS03 = place(picture, label("LblVersionCMPS03", "", 2280, 1920, 615, 255).withFill(Fill::White)),
     };
     decorate(picture, {
-        other(K::Circle, "Shape1", 720, 240, 1455, 1455),
+        figure(K::Circle, "Shape1", 720, 240, 1455, 1455),
         label("Label28", QT_TR_NOOP("N"), 1340, 0, 225, 225).centredText().withFont(FontRole::CompassLetter),
         label("Label29", QT_TR_NOOP("S"), 1340, 1725, 225, 225).centredText().withFont(FontRole::CompassLetter),
         label("Label30", QT_TR_NOOP("E"), 2240, 840, 225, 225).centredText().withFont(FontRole::CompassLetter),
@@ -262,7 +288,7 @@ GeneralControls Layout::general(QWidget &in)
         .TxtActDir = place(in, textBox("TxtActDir", "E0", 1440, 480, 495, 285)),
         .TxtNueDir = place(in, textBox("TxtNueDir", "E2", 1440, 840, 495, 285)),
         .CmdDireccion = place(in, button("CmdDireccion", QT_TR_NOOP("Cambiar dirección"), 120, 1320, 1815, 375)),
-        .ComboCom = place(in, other<PortCombo>(K::ComboBox, "ComboCom", 2160, 1320, 855, 315)),
+        .ComboCom = place(in, portCombo("ComboCom", 2160, 1320, 855, 315)),
     };
     decorate(in, {
         label("Label5", QT_TR_NOOP("Dirección Actual"), 120, 480, 1335, 255),
@@ -274,7 +300,7 @@ GeneralControls Layout::general(QWidget &in)
 RelayControls Layout::relays(QWidget &in)
 {
     const RelayControls made{
-        .ImgRele = elements(in, {other<QLabel>(K::Lamp, "ImgRele", 360, 360, 165, 300).array(0, 7, 480, 0)}),
+        .ImgRele = elements(in, {lamp("ImgRele", 360, 360, 165, 300).array(0, 7, 480, 0)}),
         .ReleOn = elements(in, {button("ReleOn", QT_TR_NOOP("On"), 240, 840, 375, 255).array(0, 7, 480, 0)}),
         .ReleOff = elements(in, {button("ReleOff", QT_TR_NOOP("Off"), 240, 1560, 375, 255).array(0, 7, 480, 0)}),
         .TxtStatus = place(in, textBox("TxtStatus", "Text1", 720, 2040, 615, 285)),
@@ -308,9 +334,9 @@ ServoControls Layout::servos(QWidget &in)
 {
     const ServoControls made{
         .ServoVal = elements(in, {label("ServoVal", "15", 960, 240, 255, 255).array(0, 20, 360, 0)}),
-        .ServoScroll = elements(in, {other<QScrollBar>(K::VScrollBar, "ServoScroll", 960, 480, 255, 1815)
+        .ServoScroll = elements(in, {scrollBar(Qt::Vertical, "ServoScroll", 960, 480, 255, 1815)
                                          .array(0, 20, 360, 0).withRange(ServoRange)}),
-        .VeloScroll = place(in, other<QScrollBar>(K::HScrollBar, "VeloScroll", 8520, 1320, 1815, 255)
+        .VeloScroll = place(in, scrollBar(Qt::Horizontal, "VeloScroll", 8520, 1320, 1815, 255)
                                     .withRange(SpeedRange)),
     };
     decorate(in, {
