@@ -5,7 +5,6 @@
 #include <QRect>
 #include <QString>
 
-#include <initializer_list>
 #include <vector>
 
 class QWidget;
