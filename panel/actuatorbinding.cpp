@@ -3,7 +3,6 @@
 #include "actuators/display.h"
 #include "actuators/relays.h"
 #include "actuators/servos.h"
-#include "panel/controlnames.h"
 #include "panel/eventhandlers.h"
 
 #include <QApplication>
@@ -17,21 +16,23 @@ namespace kestrava {
 namespace {
 
 // ServoScroll_Change: the bars are the only record of what was sent.
-void moveServo(const ModuleContext &context, qint16 index)
+void moveServo(const ModuleContext &context, const ServoControls &servos, qint16 index)
 {
-    if (index < 0 || index >= sd21::ServoCount)
+    const QScrollBar *bar = servos.ServoScroll.at(index);
+    QLabel *caption = servos.ServoVal.at(index);
+    if (!bar || !caption || index >= sd21::ServoCount)
         return;
-    const QScrollBar &bar = context.control<QScrollBar>(QLatin1String(controls::ServoScroll), index);
-    writeServoPosition(context.engine, index, quint16(qBound(0, bar.value(), 0xFFFF)));
+    writeServoPosition(context.engine, index, quint16(qBound(0, bar->value(), 0xFFFF)));
     // The bar may have moved while the answers were awaited; the caption follows the bar.
-    context.control<QLabel>(QStringLiteral("ServoVal"), index).setText(servoCaption(bar.value()));
+    caption->setText(servoCaption(bar->value()));
 }
 
 } // namespace
 
-RelayPanel::RelayPanel(const ModuleContext &context, QObject *parent)
+RelayPanel::RelayPanel(const ModuleContext &context, const RelayControls &controls, QObject *parent)
     : QObject(parent)
     , m_context(context)
+    , m_controls(controls)
 {
 }
 
@@ -40,8 +41,9 @@ void RelayPanel::switchTo(quint8 pattern)
     m_relayState = pattern;
     writeRelays(m_context.engine, m_relayState);
     for (int index = 0; index < rly08::RelayCount; ++index)
-        m_context.control<QLabel>(QStringLiteral("ImgRele"), index).setVisible((m_relayState >> index) & 1);
-    m_context.control<QLineEdit>(QStringLiteral("TxtStatus")).setText(QString::number(m_relayState));
+        if (QLabel *lamp = m_controls.ImgRele.at(index))
+            lamp->setVisible((m_relayState >> index) & 1);
+    m_controls.TxtStatus->setText(QString::number(m_relayState));
 }
 
 void RelayPanel::change(quint8 (*rule)(quint8, int), qint16 index)
@@ -50,9 +52,9 @@ void RelayPanel::change(quint8 (*rule)(quint8, int), qint16 index)
         switchTo(rule(m_relayState, index));
 }
 
-KeypadButton::KeypadButton(const ModuleContext &context, QObject *parent)
+KeypadButton::KeypadButton(const ModuleContext &context, QLineEdit &codeBox, QObject *parent)
     : QObject(parent)
-    , m_codeBox(context.control<QLineEdit>(QStringLiteral("TxtLCD03")))
+    , m_codeBox(codeBox)
     , m_keypad(context.engine, context.gate, &QApplication::beep)
 {
     context.panel.installEventFilter(this);
@@ -75,12 +77,12 @@ bool KeypadButton::eventFilter(QObject *, QEvent *event)
 
 void EventHandlers::ServoScroll_Change(qint16 index)
 {
-    moveServo(m_context, index);
+    moveServo(m_context, m_controls, index);
 }
 
 void EventHandlers::VeloScroll_Change()
 {
-    writeServoSpeeds(m_context.engine, [this] { return quint8(qBound(0, m_servoSpeed.value(), 0xFF)); });
+    writeServoSpeeds(m_context.engine, [this] { return quint8(qBound(0, m_controls.VeloScroll->value(), 0xFF)); });
 }
 
 void EventHandlers::ReleOn_Click(qint16 index) { m_relays.change(withRelayOn, index); }
@@ -88,7 +90,7 @@ void EventHandlers::ReleOff_Click(qint16 index) { m_relays.change(withRelayOff, 
 void EventHandlers::CmdTodoOn_Click() { m_relays.switchTo(0xFF); }
 void EventHandlers::CmdTodoOff_Click() { m_relays.switchTo(0x00); }
 
-void EventHandlers::CmdLCD03_1_Click() { writeDisplayText(m_context.engine, m_displayText.text()); }
+void EventHandlers::CmdLCD03_1_Click() { writeDisplayText(m_context.engine, m_controls.TxtLCD03->text()); }
 void EventHandlers::CmdLCD03_2_Click() { writeDisplayCommand(m_context.engine, ClearScreen); }
 void EventHandlers::CmdLCD03_3_Click() { writeDisplayCommand(m_context.engine, CarriageReturn); }
 void EventHandlers::CmdLCD03_4_Click() { writeDisplayCommand(m_context.engine, BacklightOn); }

@@ -2,6 +2,7 @@
 
 #include "actuators/keypaddialogue.h"
 #include "panel/modulecontext.h"
+#include "panel/panelcontrols.h"
 
 #include <QObject>
 
@@ -15,13 +16,14 @@ namespace kestrava {
 class RelayPanel : public QObject
 {
 public:
-    RelayPanel(const ModuleContext &context, QObject *parent);
+    RelayPanel(const ModuleContext &context, const RelayControls &controls, QObject *parent);
     void switchTo(quint8 pattern);
     // ReleOn and ReleOff: one relay of the recorded pattern changed.
     void change(quint8 (*rule)(quint8, int), qint16 index);
 
 private:
     ModuleContext m_context;
+    const RelayControls &m_controls;
     quint8 m_relayState = 0;
 };
 
@@ -30,7 +32,7 @@ private:
 class KeypadButton : public QObject
 {
 public:
-    KeypadButton(const ModuleContext &context, QObject *parent);
+    KeypadButton(const ModuleContext &context, QLineEdit &codeBox, QObject *parent);
     void press();
 
 protected:

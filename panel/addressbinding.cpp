@@ -30,7 +30,7 @@ void changeModuleAddress(TransactionEngine &engine, QLineEdit &currentBox, QLine
 
 void EventHandlers::CmdDireccion_Click()
 {
-    changeModuleAddress(m_context.engine, m_currentAddress, m_newAddress);
+    changeModuleAddress(m_context.engine, *m_controls.TxtActDir, *m_controls.TxtNueDir);
 }
 
 } // namespace kestrava

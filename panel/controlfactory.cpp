@@ -199,22 +199,13 @@ bool takesFocusOnClick(ControlKind kind)
     }
 }
 
-QWidget &containerFor(QWidget &window, const ControlDesign &design)
-{
-    if (design.container.isEmpty())
-        return window;
-    QWidget *container = window.findChild<QWidget *>(design.container);
-    Q_ASSERT_X(container, "createControl", "containers come before their children");
-    return container ? *container : window;
-}
-
 } // namespace
 
-QWidget *createControl(QWidget &window, const ControlDesign &design, const PlacedControl &placed)
+QWidget *createControl(QWidget &container, const ControlDesign &design, const PlacedControl &placed)
 {
     const QString caption = captionOf(design, placed);
     QWidget *widget = makeWidget(design, caption);
-    widget->setParent(&containerFor(window, design));
+    widget->setParent(&container);
     widget->setObjectName(placed.objectName);
     widget->setFont(panelFont(design.font));
     const QRect pixels = pixelsFromTwips(placed.twips);

@@ -19,9 +19,8 @@ void shrinkFontToFit(QWidget &widget, const QString &caption, int room);
 // The room a fixed caption has: a label's whole width, a button's contents.
 int captionRoom(const QWidget &widget);
 
-// Creates one control (or one element of an array) of `design` inside its container,
-// which must already exist in `window`.
-QWidget *createControl(QWidget &window, const ControlDesign &design, const PlacedControl &placed);
+// Creates one control (or one element of an array) of `design` inside `container`.
+QWidget *createControl(QWidget &container, const ControlDesign &design, const PlacedControl &placed);
 
 // Twips to device-independent pixels.
 QRect pixelsFromTwips(const QRect &twips);

@@ -1,6 +1,5 @@
 #include "panel/controlpanel.h"
 
-#include "panel/controlnames.h"
 #include "panel/eventtable.h"
 #include "panel/modulecontext.h"
 #include "panel/panellayout.h"
@@ -50,11 +49,9 @@ BannerLine bannerLineFor(const SerialLine &line, bool simulatedBus)
 
 // The controls sit at their designed places in a client of the designed size,
 // which scrolls when the screen is too small for it.
-QScrollArea *scrollingClient()
+QScrollArea *scrollingClient(QWidget *client)
 {
-    auto *client = new QWidget;
     client->setFixedSize(ClientWidthTwips / TwipsPerPixel, ClientHeightTwips / TwipsPerPixel);
-    buildControls(*client);
     auto *area = new QScrollArea;
     area->setFrameShape(QFrame::NoFrame);
     area->setWidget(client);
@@ -68,7 +65,9 @@ ControlPanel::ControlPanel(PortSelector::ShowMessage showMessage, QWidget *paren
 {
     setObjectName(QStringLiteral("ControlPanel"));
     setWindowTitle(tr("Control de periféricos I2C"));
-    m_scrollArea = scrollingClient();
+    auto *client = new QWidget;
+    m_controls = std::make_unique<PanelControls>(buildControls(*client));
+    m_scrollArea = scrollingClient(client);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins({});
     layout->addWidget(m_scrollArea);
@@ -80,15 +79,11 @@ ControlPanel::ControlPanel(PortSelector::ShowMessage showMessage, QWidget *paren
         " left: 5px; padding: 0px 1px; }"));
     fitScreen();
 
-    m_comboCom = findChild<PortCombo *>(QLatin1String(controls::ComboCom));
-    m_portSelector = std::make_unique<PortSelector>(m_line, *m_comboCom, std::move(showMessage));
+    m_portSelector = std::make_unique<PortSelector>(m_line, *m_controls->ComboCom, std::move(showMessage));
     const ModuleContext context{m_engine, m_gate, *this,
                                 [this](const Reading &reading) { emit readingShown(reading); }};
-    m_handlers = std::make_unique<EventHandlers>(context, *m_portSelector);
-    // A control left dead by a faulty row is said on standard error; the window
-    // tests click every control and catch it.
-    for (const QString &fault : wireEventTable(*this, *m_handlers, m_gate))
-        qWarning("kestrava: %s", qPrintable(fault));
+    m_handlers = std::make_unique<EventHandlers>(context, *m_controls, *m_portSelector);
+    wireEventTable(*m_controls, *m_handlers, m_gate);
 
     connect(&m_gate, &EventGate::idle, this, [this] {
         if (m_closeWhenIdle)
@@ -104,7 +99,7 @@ ControlPanel::~ControlPanel()
     // The controls go first: a control that reports its last event while it is
     // destroyed (a drag ended by hiding the pad, focus leaving ComboCom) must still
     // find the gate, the engine and the handlers alive.
-    qDeleteAll(findChildren<QWidget *>(Qt::FindDirectChildrenOnly));
+    delete m_scrollArea;
 }
 
 void ControlPanel::setSimulatedBus(bool simulated)
@@ -136,13 +131,11 @@ void ControlPanel::showPortState(PortState state)
 
 void ControlPanel::showBanner()
 {
-    auto *banner = findChild<QLabel *>(QStringLiteral("Picture2"));
-    if (!banner)
-        return;
+    QLabel &banner = *m_controls->Picture2;
     const BannerLine line = bannerLineFor(m_line, m_simulatedBus);
-    banner->setPixmap(bannerPicture(line.text, line.tone));
-    banner->setAccessibleName(line.text);
-    banner->setToolTip(line.text);
+    banner.setPixmap(bannerPicture(line.text, line.tone));
+    banner.setAccessibleName(line.text);
+    banner.setToolTip(line.text);
 }
 
 // Where the screen has room, the window is exactly its designed size; where it has

@@ -2,6 +2,7 @@
 
 #include "link/eventgate.h"
 #include "panel/eventhandlers.h"
+#include "panel/panelcontrols.h"
 #include "panel/portselector.h"
 #include "link/reading.h"
 #include "link/serialline.h"
@@ -15,8 +16,6 @@ class QScrollArea;
 #include <memory>
 
 namespace kestrava {
-
-class PortCombo;
 
 // The one window. It owns the serial line, the engine and the gate, builds every
 // control and wires the event table to its handlers.
@@ -56,8 +55,8 @@ private:
     SerialLine m_line;
     TransactionEngine m_engine{m_line};
     EventGate m_gate;
+    std::unique_ptr<PanelControls> m_controls;
     std::unique_ptr<EventHandlers> m_handlers;
-    PortCombo *m_comboCom = nullptr;
     std::unique_ptr<PortSelector> m_portSelector;
     bool m_closeWhenIdle = false;
     bool m_simulatedBus = false;

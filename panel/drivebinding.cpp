@@ -25,13 +25,13 @@ void runTimedMoveAt(TransactionEngine &engine, quint8 reg, const std::array<md23
 }
 
 // Image1_MouseDown and Image1_MouseMove: the two values are shown, then sent.
-void padUpdate(const ModuleContext &context, const MouseArgs &mouse)
+void padUpdate(const ModuleContext &context, const MotorControls &shown, const MouseArgs &mouse)
 {
     if (mouse.button != LeftButtonAlone)
         return;
     const PadSpeeds speeds = padSpeeds(mouse.x, mouse.y);
-    context.control<QLabel>(QStringLiteral("Label10")).setText(QString::number(speeds.turn));
-    context.control<QLabel>(QStringLiteral("Label9")).setText(QString::number(speeds.speed));
+    shown.Label10->setText(QString::number(speeds.turn));
+    shown.Label9->setText(QString::number(speeds.speed));
     driveMotors(context.engine, speeds.speed, speeds.turn);
 }
 
@@ -67,12 +67,12 @@ void EventHandlers::CmdLeerDatos_Click()
 
 void EventHandlers::Image1_MouseDown(const MouseArgs &mouse)
 {
-    padUpdate(m_context, mouse);
+    padUpdate(m_context, m_controls, mouse);
 }
 
 void EventHandlers::Image1_MouseMove(const MouseArgs &mouse)
 {
-    padUpdate(m_context, mouse);
+    padUpdate(m_context, m_controls, mouse);
 }
 
 void EventHandlers::Image1_MouseUp(const MouseArgs &)

@@ -1,11 +1,9 @@
 #pragma once
 
 #include "panel/modulecontext.h"
+#include "panel/panelcontrols.h"
 
 #include <QtGlobal>
-
-class QLineEdit;
-class QScrollBar;
 
 namespace kestrava {
 
@@ -29,7 +27,7 @@ struct MouseArgs
 class EventHandlers
 {
 public:
-    EventHandlers(const ModuleContext &context, PortSelector &ports);
+    EventHandlers(const ModuleContext &context, const PanelControls &controls, PortSelector &ports);
 
     void ComboCom_LostFocus();
     void CmdDireccion_Click();
@@ -79,11 +77,8 @@ private:
     void showSequence(Outcome (*sequence)(TransactionEngine &, const ReadingSink &));
 
     ModuleContext m_context;
+    const PanelControls &m_controls;
     PortSelector &m_ports;
-    QLineEdit &m_currentAddress;
-    QLineEdit &m_newAddress;
-    QScrollBar &m_servoSpeed;
-    QLineEdit &m_displayText;
     RelayPanel &m_relays;
     KeypadButton &m_keypad;
 };

@@ -1,12 +1,10 @@
 #include "panel/eventtable.h"
 
 #include "link/eventgate.h"
-#include "panel/controlnames.h"
 #include "panel/padimage.h"
 #include "panel/portcombo.h"
 
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -17,86 +15,81 @@ namespace {
 
 using E = ControlEvent;
 using H = EventHandlers;
+using C = PanelControls;
 
 constexpr EventRow EventTable[] = {
-    {controls::ComboCom, E::LostFocus, &H::ComboCom_LostFocus},
-    {controls::CmdDireccion, E::Click, &H::CmdDireccion_Click},
+    {&C::ComboCom, E::LostFocus, &H::ComboCom_LostFocus},
+    {&C::CmdDireccion, E::Click, &H::CmdDireccion_Click},
     // MD23
-    {controls::Command2, E::Click, &H::Command2_Click},
-    {controls::Command3, E::Click, &H::Command3_Click},
-    {controls::CmdStopOff, E::Click, &H::CmdStopOff_Click},
-    {controls::CmdStopOn, E::Click, &H::CmdStopOn_Click},
-    {controls::CmdAcel10, E::Click, &H::CmdAcel10_Click},
-    {controls::CmdAcel5, E::Click, &H::CmdAcel5_Click},
-    {controls::CmdAcel1, E::Click, &H::CmdAcel1_Click},
-    {controls::CmdModo2, E::Click, &H::CmdModo2_Click},
-    {controls::CmdModo0, E::Click, &H::CmdModo0_Click},
-    {controls::CmdAutoOn, E::Click, &H::CmdAutoOn_Click},
-    {controls::CmdAutoOff, E::Click, &H::CmdAutoOff_Click},
-    {controls::CmdResetCounter, E::Click, &H::CmdResetCounter_Click},
-    {controls::CmdAdelante1, E::Click, &H::CmdAdelante1_Click},
-    {controls::CmdGiro, E::Click, &H::CmdGiro_Click},
-    {controls::CmdLeerDatos, E::Click, &H::CmdLeerDatos_Click},
-    {controls::Image1, E::MouseDown, &H::Image1_MouseDown},
-    {controls::Image1, E::MouseMove, &H::Image1_MouseMove, true},
-    {controls::Image1, E::MouseUp, &H::Image1_MouseUp},
+    {&C::Command2, E::Click, &H::Command2_Click},
+    {&C::Command3, E::Click, &H::Command3_Click},
+    {&C::CmdStopOff, E::Click, &H::CmdStopOff_Click},
+    {&C::CmdStopOn, E::Click, &H::CmdStopOn_Click},
+    {&C::CmdAcel10, E::Click, &H::CmdAcel10_Click},
+    {&C::CmdAcel5, E::Click, &H::CmdAcel5_Click},
+    {&C::CmdAcel1, E::Click, &H::CmdAcel1_Click},
+    {&C::CmdModo2, E::Click, &H::CmdModo2_Click},
+    {&C::CmdModo0, E::Click, &H::CmdModo0_Click},
+    {&C::CmdAutoOn, E::Click, &H::CmdAutoOn_Click},
+    {&C::CmdAutoOff, E::Click, &H::CmdAutoOff_Click},
+    {&C::CmdResetCounter, E::Click, &H::CmdResetCounter_Click},
+    {&C::CmdAdelante1, E::Click, &H::CmdAdelante1_Click},
+    {&C::CmdGiro, E::Click, &H::CmdGiro_Click},
+    {&C::CmdLeerDatos, E::Click, &H::CmdLeerDatos_Click},
+    {&C::Image1, E::MouseDown, &H::Image1_MouseDown},
+    {&C::Image1, E::MouseMove, &H::Image1_MouseMove, true},
+    {&C::Image1, E::MouseUp, &H::Image1_MouseUp},
     // SD21, RLY08, LCD03
-    {controls::ServoScroll, E::Change, &H::ServoScroll_Change},
-    {controls::VeloScroll, E::Change, &H::VeloScroll_Change},
-    {controls::ReleOn, E::Click, &H::ReleOn_Click},
-    {controls::ReleOff, E::Click, &H::ReleOff_Click},
-    {controls::CmdTodoOn, E::Click, &H::CmdTodoOn_Click},
-    {controls::CmdTodoOff, E::Click, &H::CmdTodoOff_Click},
-    {controls::CmdLCD03_1, E::Click, &H::CmdLCD03_1_Click},
-    {controls::CmdLCD03_2, E::Click, &H::CmdLCD03_2_Click},
-    {controls::CmdLCD03_3, E::Click, &H::CmdLCD03_3_Click},
-    {controls::CmdLCD03_4, E::Click, &H::CmdLCD03_4_Click},
-    {controls::CmdLCD03_5, E::Click, &H::CmdLCD03_5_Click},
-    {controls::CmdLCD03_6, E::Click, &H::CmdLCD03_6_Click},
+    {&C::ServoScroll, E::Change, &H::ServoScroll_Change},
+    {&C::VeloScroll, E::Change, &H::VeloScroll_Change},
+    {&C::ReleOn, E::Click, &H::ReleOn_Click},
+    {&C::ReleOff, E::Click, &H::ReleOff_Click},
+    {&C::CmdTodoOn, E::Click, &H::CmdTodoOn_Click},
+    {&C::CmdTodoOff, E::Click, &H::CmdTodoOff_Click},
+    {&C::CmdLCD03_1, E::Click, &H::CmdLCD03_1_Click},
+    {&C::CmdLCD03_2, E::Click, &H::CmdLCD03_2_Click},
+    {&C::CmdLCD03_3, E::Click, &H::CmdLCD03_3_Click},
+    {&C::CmdLCD03_4, E::Click, &H::CmdLCD03_4_Click},
+    {&C::CmdLCD03_5, E::Click, &H::CmdLCD03_5_Click},
+    {&C::CmdLCD03_6, E::Click, &H::CmdLCD03_6_Click},
     // Sensors
-    {controls::CmdBrujula, E::Click, &H::CmdBrujula_Click},
-    {controls::CmdTPA81, E::Click, &H::CmdTPA81_Click},
-    {controls::CmdDistancia, E::Click, &H::CmdDistancia_Click},
+    {&C::CmdBrujula, E::Click, &H::CmdBrujula_Click},
+    {&C::CmdTPA81, E::Click, &H::CmdTPA81_Click},
+    {&C::CmdDistancia, E::Click, &H::CmdDistancia_Click},
 };
 
-constexpr bool takesMouse(const EventRow &row)
+template <class... Kinds>
+constexpr bool isOneOf(const EventRow::Source &control)
 {
-    const bool mouseEvent = row.event == E::MouseDown || row.event == E::MouseMove || row.event == E::MouseUp;
-    return mouseEvent == std::holds_alternative<EventRow::Mouse>(row.handler);
+    return (std::holds_alternative<Kinds>(control) || ...);
 }
-static_assert(std::ranges::all_of(EventTable, takesMouse),
-              "a mouse event takes a handler of the mouse arguments, and only a mouse event does");
 
-struct Element
+// The event each kind of control raises.
+constexpr bool eventFits(const EventRow &row)
 {
-    QWidget *widget;
-    qint16 index; // -1 for a control that is not in an array
-};
-
-std::vector<Element> elementsNamed(QWidget &window, const QString &name)
-{
-    static const QRegularExpression arrayName(QStringLiteral(R"(^(.+)\((\d+)\)$)"));
-    std::vector<Element> found;
-    for (QWidget *widget : window.findChildren<QWidget *>()) {
-        const QString objectName = widget->objectName();
-        if (objectName == name) {
-            found.push_back({widget, -1});
-            continue;
-        }
-        const QRegularExpressionMatch match = arrayName.match(objectName);
-        if (match.hasMatch() && match.captured(1) == name)
-            found.push_back({widget, qint16(match.captured(2).toInt())});
+    switch (row.event) {
+    case E::Click: return isOneOf<EventRow::Button, EventRow::Buttons>(row.control);
+    case E::Change: return isOneOf<EventRow::Bar, EventRow::Bars>(row.control);
+    case E::LostFocus: return isOneOf<EventRow::Combo>(row.control);
+    case E::MouseDown:
+    case E::MouseMove:
+    case E::MouseUp: return isOneOf<EventRow::Pad>(row.control);
     }
-    return found;
+    return false;
 }
 
-// Whether the row's handler takes what this element's event delivers.
-bool fits(const EventRow &row, qint16 index)
+constexpr bool handlerFits(const EventRow &row)
 {
-    if (std::holds_alternative<EventRow::Mouse>(row.handler))
-        return true; // the table holds mouse handlers to mouse events
-    return std::holds_alternative<EventRow::Indexed>(row.handler) == (index >= 0);
+    if (isOneOf<EventRow::Pad>(row.control))
+        return std::holds_alternative<EventRow::Mouse>(row.handler);
+    if (isOneOf<EventRow::Buttons, EventRow::Bars>(row.control))
+        return std::holds_alternative<EventRow::Indexed>(row.handler);
+    return std::holds_alternative<EventRow::Plain>(row.handler);
 }
+
+static_assert(std::ranges::all_of(EventTable, eventFits), "each row's event is one its control raises");
+static_assert(std::ranges::all_of(EventTable, handlerFits),
+              "an array's handler takes the element's index, the pad's the mouse arguments, any other none");
 
 // Runs the row's handler as its control's event does: through the gate, so that it
 // waits its turn behind a running operation.
@@ -110,67 +103,70 @@ void fire(EventHandlers &handlers, EventGate &gate, const EventRow &row, qint16 
     else
         operation = [&handlers, call = std::get<EventRow::Mouse>(row.handler), mouse] { (handlers.*call)(mouse); };
     if (row.mergesDeferred)
-        gate.runMerging(QLatin1String(row.control) + QLatin1Char('.') + QString::number(int(row.event)),
-                        std::move(operation));
+        gate.runMerging(QStringLiteral("row %1").arg(&row - std::begin(EventTable)), std::move(operation));
     else
         gate.run(std::move(operation));
 }
 
 using Fire = std::function<void(const MouseArgs &)>;
 
-bool connectEvent(QWidget *widget, ControlEvent event, const Fire &fire)
+void connectEvent(QPushButton &button, ControlEvent, const Fire &fire)
 {
-    const auto plain = [fire] { fire({}); };
-    switch (event) {
-    case ControlEvent::Click:
-        if (auto *button = qobject_cast<QPushButton *>(widget))
-            return bool(QObject::connect(button, &QPushButton::clicked, button, plain));
-        break;
-    case ControlEvent::Change:
-        if (auto *bar = qobject_cast<QScrollBar *>(widget))
-            return bool(QObject::connect(bar, &QScrollBar::valueChanged, bar, plain));
-        break;
-    case ControlEvent::LostFocus:
-        if (auto *combo = qobject_cast<PortCombo *>(widget))
-            return bool(QObject::connect(combo, &PortCombo::lostFocus, combo, plain));
-        break;
-    case ControlEvent::MouseDown:
-    case ControlEvent::MouseMove:
-    case ControlEvent::MouseUp:
-        if (auto *pad = qobject_cast<PadImage *>(widget)) {
-            const auto signal = event == ControlEvent::MouseDown ? &PadImage::mouseDown
-                : event == ControlEvent::MouseMove               ? &PadImage::mouseMove
-                                                                 : &PadImage::mouseUp;
-            return bool(QObject::connect(pad, signal, pad, fire));
-        }
-        break;
-    }
-    return false;
+    QObject::connect(&button, &QPushButton::clicked, &button, [fire] { fire({}); });
 }
+
+void connectEvent(QScrollBar &bar, ControlEvent, const Fire &fire)
+{
+    QObject::connect(&bar, &QScrollBar::valueChanged, &bar, [fire] { fire({}); });
+}
+
+void connectEvent(PortCombo &combo, ControlEvent, const Fire &fire)
+{
+    QObject::connect(&combo, &PortCombo::lostFocus, &combo, [fire] { fire({}); });
+}
+
+void connectEvent(PadImage &pad, ControlEvent event, const Fire &fire)
+{
+    const auto signal = event == ControlEvent::MouseDown ? &PadImage::mouseDown
+        : event == ControlEvent::MouseMove               ? &PadImage::mouseMove
+                                                         : &PadImage::mouseUp;
+    QObject::connect(&pad, signal, &pad, fire);
+}
+
+struct Wiring
+{
+    EventHandlers &handlers;
+    EventGate &gate;
+    const EventRow &row;
+
+    Fire fireFor(qint16 index) const
+    {
+        return [&handlers = handlers, &gate = gate, &row = row, index](const MouseArgs &mouse) {
+            kestrava::fire(handlers, gate, row, index, mouse);
+        };
+    }
+    template <class T>
+    void connect(const Control<T> &control) const
+    {
+        connectEvent(*control, row.event, fireFor(-1));
+    }
+    template <class T>
+    void connect(const ControlArray<T> &array) const
+    {
+        for (qint16 index = 0; index < array.size(); ++index)
+            if (T *element = array.at(index))
+                connectEvent(*element, row.event, fireFor(index));
+    }
+};
 
 } // namespace
 
-QStringList wireEventTable(QWidget &window, EventHandlers &handlers, EventGate &gate)
+void wireEventTable(const PanelControls &controls, EventHandlers &handlers, EventGate &gate)
 {
-    QStringList unwired;
     for (const EventRow &row : EventTable) {
-        const std::vector<Element> elements = elementsNamed(window, QLatin1String(row.control));
-        if (elements.empty())
-            unwired.append(QStringLiteral("no control %1").arg(QLatin1String(row.control)));
-        for (const Element &element : elements) {
-            const QString name = element.widget->objectName();
-            if (!fits(row, element.index)) {
-                unwired.append(QStringLiteral("%1 is %2 array").arg(name, element.index < 0 ? "not an" : "an"));
-                continue;
-            }
-            const Fire fire = [&handlers, &gate, &row, index = element.index](const MouseArgs &mouse) {
-                kestrava::fire(handlers, gate, row, index, mouse);
-            };
-            if (!connectEvent(element.widget, row.event, fire))
-                unwired.append(QStringLiteral("%1 has no such event").arg(name));
-        }
+        const Wiring wiring{handlers, gate, row};
+        std::visit([&](auto member) { wiring.connect(controls.*member); }, row.control);
     }
-    return unwired;
 }
 
 } // namespace kestrava

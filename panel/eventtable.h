@@ -1,12 +1,9 @@
 #pragma once
 
 #include "panel/eventhandlers.h"
-
-#include <QStringList>
+#include "panel/panelcontrols.h"
 
 #include <variant>
-
-class QWidget;
 
 namespace kestrava {
 
@@ -15,8 +12,11 @@ class EventGate;
 enum class ControlEvent { Click, Change, MouseDown, MouseMove, MouseUp, LostFocus };
 
 // One row of the event table: which event of which control (or of every element
-// of a control array) runs which handler. A mouse event takes a handler of the
-// mouse arguments, an array's event one of the element's index.
+// of a control array) runs which handler. The control is a member of the
+// layout's PanelControls and the handler one of EventHandlers, so that a row
+// naming either wrongly fails the build; so does a row whose event the control
+// does not raise, or whose handler does not take what the event delivers (an
+// array's event the element's index, a mouse event the mouse arguments).
 struct EventRow
 {
     using Plain = void (EventHandlers::*)();
@@ -24,7 +24,15 @@ struct EventRow
     using Mouse = void (EventHandlers::*)(const MouseArgs &mouse);
     using Handler = std::variant<Plain, Indexed, Mouse>;
 
-    const char *control;
+    using Button = Control<QPushButton> PanelControls::*;
+    using Buttons = ControlArray<QPushButton> PanelControls::*;
+    using Bar = Control<QScrollBar> PanelControls::*;
+    using Bars = ControlArray<QScrollBar> PanelControls::*;
+    using Combo = Control<PortCombo> PanelControls::*;
+    using Pad = Control<PadImage> PanelControls::*;
+    using Source = std::variant<Button, Buttons, Bar, Bars, Combo, Pad>;
+
+    Source control;
     ControlEvent event;
     Handler handler;
     // An event deferred behind a running operation replaces the latest deferred
@@ -32,9 +40,7 @@ struct EventRow
     bool mergesDeferred = false;
 };
 
-// Connects every row to its handler through the gate. Returns what could not be
-// wired (a control missing from the layout, or an array row on a single control
-// and the other way round): such a control stays dead, and the window says so.
-QStringList wireEventTable(QWidget &window, EventHandlers &handlers, EventGate &gate);
+// Connects every row to its handler through the gate.
+void wireEventTable(const PanelControls &controls, EventHandlers &handlers, EventGate &gate);
 
 } // namespace kestrava

@@ -9,8 +9,9 @@
 namespace kestrava {
 
 // What a module's code gets from the window: the engine for its transactions, the
-// gate for safe points, the window to find its controls in, and who else hears of
-// every reading the window shows.
+// gate for safe points, the window whose closing ends a long operation, and who
+// else hears of every reading the window shows. Its controls come apart, typed,
+// from the layout (panel/panelcontrols.h).
 struct ModuleContext
 {
     TransactionEngine &engine;
@@ -18,20 +19,6 @@ struct ModuleContext
     QWidget &panel;
     ReadingSink onShown = {};
 
-    // The control named `name`, or the element `name(index)` of a control array.
-    template <class T>
-    T &control(const QString &name) const
-    {
-        T *found = panel.findChild<T *>(name);
-        if (!found)
-            qFatal("no control %s", qPrintable(name));
-        return *found;
-    }
-    template <class T>
-    T &control(const QString &name, int index) const
-    {
-        return control<T>(QStringLiteral("%1(%2)").arg(name).arg(index));
-    }
 };
 
 } // namespace kestrava

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "panel/panelcontrols.h"
+
 #include <QRect>
 #include <QString>
 
@@ -33,8 +35,8 @@ struct Range
 };
 
 // One row of the layout: a control, or a whole control array. Left, Top, Width
-// and Height are twips from the client origin of the container (the window when
-// the container is empty). A line runs from (left, top) to (left + width, top + height).
+// and Height are twips from the client origin of its container. A line runs from
+// (left, top) to (left + width, top + height).
 //
 // An array row makes the elements first..last, named "Name(i)", the element i at
 // Left + stepLeft·(i − first), Top + stepTop·(i − first).
@@ -42,7 +44,6 @@ struct ControlDesign
 {
     ControlKind kind;
     QString name;
-    QString container;
     QString text;
     int left = 0;
     int top = 0;
@@ -59,18 +60,37 @@ struct ControlDesign
     Range range = {};
 
     bool isArray() const { return first >= 0; }
-
-    ControlDesign array(int firstIndex, int lastIndex, int dLeft = 0, int dTop = 0) const;
-    ControlDesign element(int index) const { return array(index, index); }
-    ControlDesign numberedCaptions() const;
-    ControlDesign centredText() const;
-    ControlDesign withFont(FontRole role) const;
-    ControlDesign withFill(Fill colour) const;
-    ControlDesign withRange(Range r) const;
 };
 
-// Every frame and control of the window, containers before their children.
-const std::vector<ControlDesign> &panelLayout();
+// A row of a control made as a `Widget`: the row's kind is one that makes it.
+template <class Widget>
+struct Row : ControlDesign
+{
+    Row array(int firstIndex, int lastIndex, int dLeft = 0, int dTop = 0) const
+    {
+        Row copy = *this;
+        copy.first = firstIndex;
+        copy.last = lastIndex;
+        copy.stepLeft = dLeft;
+        copy.stepTop = dTop;
+        return copy;
+    }
+    Row element(int index) const { return array(index, index); }
+    Row numberedCaptions() const { return with(&ControlDesign::numbered, true); }
+    Row centredText() const { return with(&ControlDesign::centred, true); }
+    Row withFont(FontRole role) const { return with(&ControlDesign::font, role); }
+    Row withFill(Fill colour) const { return with(&ControlDesign::fill, colour); }
+    Row withRange(Range r) const { return with(&ControlDesign::range, r); }
+
+private:
+    template <class T>
+    Row with(T ControlDesign::*field, T value) const
+    {
+        Row copy = *this;
+        copy.*field = value;
+        return copy;
+    }
+};
 
 // The element names ("Name(i)", or the plain name) and twip rectangles of one row.
 struct PlacedControl
@@ -81,7 +101,8 @@ struct PlacedControl
 };
 std::vector<PlacedControl> placeRow(const ControlDesign &design);
 
-// Creates every control of panelLayout() inside `window`.
-void buildControls(QWidget &window);
+// Creates every control of the window inside `client`, and hands back those the
+// code uses.
+PanelControls buildControls(QWidget &client);
 
 } // namespace kestrava

@@ -4,11 +4,11 @@
 
 namespace kestrava {
 struct ModuleContext;
+struct PanelControls;
 
 // The sink through which the window shows the sequences' readings: each in its
 // caption (the bearing also as the needle on Picture1) at the moment it is
 // complete, then passed on to the context's onShown with that caption in `shown`.
-// Every caption it needs must exist.
-ReadingSink showReadings(const ModuleContext &context);
+ReadingSink showReadings(const ModuleContext &context, const PanelControls &controls);
 
 } // namespace kestrava
