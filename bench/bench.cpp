@@ -144,7 +144,7 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    sim::SimulatedBus simulator;
+    launcher::SimulatedBus simulator;
     if (!simulator.start(QStringLiteral(KESTRAVA_SIM_BINARY))) { // wire-time emulation on
         std::fprintf(stderr, "kestrava-bench: %s\n", qPrintable(simulator.errorString()));
         return 1;
@@ -171,7 +171,7 @@ int main(int argc, char *argv[])
     measureKeypadPolling();
 
     // Answers at once, so that many operations take little time.
-    sim::SimulatedBus fastSimulator;
+    launcher::SimulatedBus fastSimulator;
     if (!fastSimulator.start(QStringLiteral(KESTRAVA_SIM_BINARY), {QStringLiteral("--fast")})) {
         std::fprintf(stderr, "kestrava-bench: %s\n", qPrintable(fastSimulator.errorString()));
         return 1;

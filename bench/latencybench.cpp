@@ -102,7 +102,7 @@ void printTiming(const QString &what, const Timing &timing)
               .arg(Runs));
 }
 
-bool startSimulator(sim::SimulatedBus &simulator, const QStringList &arguments)
+bool startSimulator(launcher::SimulatedBus &simulator, const QStringList &arguments)
 {
     if (!simulator.start(QStringLiteral(KESTRAVA_SIM_BINARY), arguments)) {
         print(QStringLiteral("(kestrava-sim did not start: %1)").arg(simulator.errorString()));
@@ -121,7 +121,7 @@ void pointComOneAt(const QString &device)
 
 void measureLatencyTimer(int timerMs)
 {
-    sim::SimulatedBus simulator;
+    launcher::SimulatedBus simulator;
     if (!startSimulator(simulator, {QStringLiteral("--latency-timer"), QString::number(timerMs)}))
         return;
     pointComOneAt(simulator.devicePath());
@@ -133,7 +133,7 @@ void measureLatencyTimer(int timerMs)
 
 void measureTelemetryReadOuts(int timerMs)
 {
-    sim::SimulatedBus simulator;
+    launcher::SimulatedBus simulator;
     const QStringList timer{QStringLiteral("--latency-timer"), QString::number(timerMs)};
     if (!startSimulator(simulator, timerMs > 0 ? timer : QStringList()))
         return;
@@ -184,7 +184,7 @@ void measureRemotePath()
         print(QStringLiteral("remote path: ser2net or socat is missing; figure skipped"));
         return;
     }
-    sim::SimulatedBus simulator;
+    launcher::SimulatedBus simulator;
     QTemporaryDir folder;
     test::RemotePath remote(folder.path());
     if (!startSimulator(simulator, {}))

@@ -46,7 +46,7 @@ double shareOver(qint64 pid, const std::function<void()> &work)
 Figures measure(const QStringList &arguments)
 {
     Figures figures;
-    sim::SimulatedBus simulator;
+    launcher::SimulatedBus simulator;
     if (!simulator.start(QStringLiteral(KESTRAVA_SIM_BINARY), arguments)) {
         print(QStringLiteral("robot view: %1").arg(simulator.errorString()));
         return figures;

@@ -200,13 +200,13 @@ Settings settingsFrom(const Options &o, const Request &request)
 
 // Waits `ms` in the event loop, or less when the program is asked to end or the
 // device is lost: a drive must not go on waiting for a robot it can no longer stop.
-void waitUnlessInterrupted(int ms, const bool &interrupted, sim::SignalWatcher &watcher, SerialLine &line)
+void waitUnlessInterrupted(int ms, const bool &interrupted, process::SignalWatcher &watcher, SerialLine &line)
 {
     if (interrupted || !line.isOpen())
         return;
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    QObject::connect(&watcher, &sim::SignalWatcher::terminationRequested, &loop, &QEventLoop::quit);
+    QObject::connect(&watcher, &process::SignalWatcher::terminationRequested, &loop, &QEventLoop::quit);
     QObject::connect(&line, &SerialLine::deviceLost, &loop, &QEventLoop::quit);
     loop.exec();
 }
@@ -278,12 +278,12 @@ private:
     Options m_options;
     QTextStream m_out{stdout};
     QTextStream m_err{stderr};
-    sim::SignalWatcher m_signals;
+    process::SignalWatcher m_signals;
     bool m_interrupted = false;
     bool m_simulatorView = false; // --simulate=view
     bool m_warnedOfSlowPass = false;
     QString m_openError; // why the port did not open
-    sim::SimulatedBus m_simulator; // before the line: ends after the port is closed
+    launcher::SimulatedBus m_simulator; // before the line: ends after the port is closed
     SerialLine m_line;
     TransactionEngine m_engine{m_line};
     InStepLink m_link{m_engine};
@@ -307,7 +307,7 @@ bool Program::openPort(const Settings &settings)
             arguments << QStringLiteral("--seed") << QString::number(*parseNumber(p.value(m_options.seed)));
         if (m_simulatorView)
             arguments << QStringLiteral("--view");
-        if (!m_simulator.start(sim::SimulatedBus::programBesideApplication(), arguments)) {
+        if (!m_simulator.start(launcher::SimulatedBus::programBesideApplication(), arguments)) {
             m_openError = QStringLiteral("cannot start the simulated bus: ") + m_simulator.errorString();
             m_err << "error: " << m_openError << '\n';
             return false;
@@ -337,10 +337,10 @@ Server::SimulatorCommands Program::simulatorCommands()
 {
     if (simulated())
         return [this](const QString &line, QString &) { return m_simulator.command(line); };
-    const QString socket = sim::controlSocketBeside(deviceForComPort(m_line.commPort()));
+    const QString socket = launcher::controlSocketBeside(deviceForComPort(m_line.commPort()));
     if (socket.isEmpty())
         return {};
-    return [socket](const QString &line, QString &error) { return sim::commandOverSocket(socket, line, error); };
+    return [socket](const QString &line, QString &error) { return launcher::commandOverSocket(socket, line, error); };
 }
 
 int Program::controlSimulator(const Settings &settings, const Request &request)
@@ -377,8 +377,8 @@ void Program::keepViewOpen()
     m_err << "kestrava-cli: the robot view stays open with the run's result; close it to end\n";
     m_err.flush();
     QEventLoop loop;
-    QObject::connect(&m_simulator, &sim::SimulatedBus::ended, &loop, &QEventLoop::quit);
-    QObject::connect(&m_signals, &sim::SignalWatcher::terminationRequested, &loop, &QEventLoop::quit);
+    QObject::connect(&m_simulator, &launcher::SimulatedBus::ended, &loop, &QEventLoop::quit);
+    QObject::connect(&m_signals, &process::SignalWatcher::terminationRequested, &loop, &QEventLoop::quit);
     if (m_simulator.isRunning() && !m_interrupted)
         loop.exec();
 }
@@ -407,7 +407,7 @@ int Program::run(QCoreApplication &app)
         return usage(error.message);
     }
     request.together = !p.isSet(m_options.oneByOne);
-    QObject::connect(&m_signals, &sim::SignalWatcher::terminationRequested, &app, [this] { m_interrupted = true; });
+    QObject::connect(&m_signals, &process::SignalWatcher::terminationRequested, &app, [this] { m_interrupted = true; });
     if (p.isSet(m_options.trace) && !m_trace.open(p.value(m_options.trace)))
         m_err << "warning: cannot write the trace file " << p.value(m_options.trace) << '\n';
     m_engine.setTrace(&m_trace);
@@ -444,7 +444,7 @@ int Program::serve(const Settings &settings)
         server.setPortError(m_openError);
     else
         server.setSimulator(simulatorCommands());
-    QObject::connect(&m_signals, &sim::SignalWatcher::terminationRequested, &server, &Server::requestEnd);
+    QObject::connect(&m_signals, &process::SignalWatcher::terminationRequested, &server, &Server::requestEnd);
     if (opened)
         m_link.start();
     return server.run();

@@ -11,7 +11,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-namespace kestrava::sim {
+namespace kestrava::launcher {
 
 namespace {
 
@@ -97,4 +97,4 @@ QStringList commandOverSocket(const QString &socketPath, const QString &line, QS
     return {};
 }
 
-} // namespace kestrava::sim
+} // namespace kestrava::launcher

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace kestrava::sim {
+namespace kestrava::launcher {
 
 // A running kestrava-sim takes control commands on a local socket beside its --link.
 
@@ -15,4 +15,4 @@ QString controlSocketBeside(const QString &device);
 // when the simulator cannot be reached or does not answer in time.
 QStringList commandOverSocket(const QString &socketPath, const QString &line, QString &error, int timeoutMs = 3000);
 
-} // namespace kestrava::sim
+} // namespace kestrava::launcher

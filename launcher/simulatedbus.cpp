@@ -8,7 +8,7 @@
 
 #include <cstdio>
 
-namespace kestrava::sim {
+namespace kestrava::launcher {
 
 namespace {
 
@@ -136,4 +136,4 @@ std::optional<QString> SimulatedBus::readLine(int timeoutMs)
     return QString::fromUtf8(m_process.readLine()).trimmed();
 }
 
-} // namespace kestrava::sim
+} // namespace kestrava::launcher

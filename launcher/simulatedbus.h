@@ -7,7 +7,7 @@
 
 #include <optional>
 
-namespace kestrava::sim {
+namespace kestrava::launcher {
 
 // Runs kestrava-sim as a child process: starts it, learns its device path, points
 // the COM ports at it, passes control commands, and ends it. Used by
@@ -62,4 +62,4 @@ private:
     int m_unansweredPosts = 0;
 };
 
-} // namespace kestrava::sim
+} // namespace kestrava::launcher

@@ -23,17 +23,17 @@ constexpr int PanelWidthOnScreen = kestrava::ClientWidthTwips / kestrava::TwipsP
 
 // --simulate: kestrava-sim runs beside the window, with its robot view unless headless,
 // and every COM port leads to it through a link that follows the view's "plug in".
-bool startSimulatedBus(kestrava::sim::SimulatedBus &bus, const QTemporaryDir &folder, bool headless,
-                       const QString &arena, kestrava::Language language)
+bool startSimulatedBus(kestrava::launcher::SimulatedBus &bus, const QTemporaryDir &folder, bool headless,
+                       const QString &arena, kestrava::process::Language language)
 {
     const QString link = folder.filePath(QStringLiteral("adapter"));
     QStringList arguments{QStringLiteral("--link"), link};
     if (!headless) // the view takes the screen right of the window, which goes to the left; it speaks its language
         arguments << QStringLiteral("--view") << QStringLiteral("--beside") << QString::number(PanelWidthOnScreen)
-                  << QStringLiteral("--lang") << kestrava::languageCode(language);
+                  << QStringLiteral("--lang") << kestrava::process::languageCode(language);
     if (!arena.isEmpty())
         arguments << QStringLiteral("--arena") << arena;
-    if (!folder.isValid() || !bus.start(kestrava::sim::SimulatedBus::programBesideApplication(), arguments)) {
+    if (!folder.isValid() || !bus.start(kestrava::launcher::SimulatedBus::programBesideApplication(), arguments)) {
         qWarning("kestrava: %s", qPrintable(bus.errorString()));
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kestrava"),
                         QCoreApplication::translate("kestrava::ControlPanel", "No se pudo iniciar el bus simulado: %1")
@@ -63,7 +63,7 @@ struct Options
     QCommandLineOption quitAfter{QStringLiteral("quit-after"),
         QStringLiteral("Close the window <ms> milliseconds after it is first shown (scripted runs, measurements)."),
         QStringLiteral("ms")};
-    QCommandLineOption language = kestrava::languageOption();
+    QCommandLineOption language = kestrava::process::languageOption();
     QCommandLineParser parser;
 
     Options()
@@ -108,16 +108,16 @@ int kestrava::runKestrava(int argc, char *argv[])
         QCoreApplication helpOnly(argc, argv);
         Options().parser.process(helpOnly); // prints the help and ends the program
     }
-    kestrava::sim::dropSizeHintWarnings();
+    kestrava::process::dropSizeHintWarnings();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrava"));
     QApplication::setOrganizationName(QStringLiteral("Kestrava"));
 
     // A request to end the program (SIGTERM, SIGINT, SIGHUP) closes the windows as the operator
     // would, including a message box shown during start-up; the window is then not shown at all.
-    kestrava::sim::SignalWatcher terminationSignals;
+    kestrava::process::SignalWatcher terminationSignals;
     bool terminationRequested = false;
-    QObject::connect(&terminationSignals, &kestrava::sim::SignalWatcher::terminationRequested, &app, [&] {
+    QObject::connect(&terminationSignals, &kestrava::process::SignalWatcher::terminationRequested, &app, [&] {
         terminationRequested = true;
         QApplication::closeAllWindows();
     });
@@ -142,13 +142,13 @@ int kestrava::runKestrava(int argc, char *argv[])
                  qPrintable(readingLog.errorString()));
 
     QString languageError;
-    const std::optional<kestrava::Language> language = kestrava::chosenLanguage(parser.value(options.language),
+    const std::optional<kestrava::process::Language> language = kestrava::process::chosenLanguage(parser.value(options.language),
                                                                                 languageError);
     if (!language) {
         qWarning("kestrava: %s", qPrintable(languageError));
         return 2;
     }
-    kestrava::speak(QStringLiteral("panel"), *language);
+    kestrava::process::speak(QStringLiteral("panel"), *language);
 
     int quitAfterMs = -1;
     if (parser.isSet(options.quitAfter)) {
@@ -162,7 +162,7 @@ int kestrava::runKestrava(int argc, char *argv[])
 
     // Declared before the window, so it ends only after the window has closed the port.
     const QTemporaryDir simulatorFolder;
-    kestrava::sim::SimulatedBus simulatedBus;
+    kestrava::launcher::SimulatedBus simulatedBus;
     if (parser.isSet(options.simulate)
         && !startSimulatedBus(simulatedBus, simulatorFolder, headless, parser.value(options.arena), *language))
         return 1;

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-namespace kestrava {
+namespace kestrava::process {
 
 namespace {
 
@@ -65,4 +65,4 @@ void speak(const QString &catalogue, Language language)
         installed.insert(catalogue, translator);
 }
 
-} // namespace kestrava
+} // namespace kestrava::process

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-namespace kestrava {
+namespace kestrava::process {
 
 // The language of what a person reads in the windows. The panel's captions are
 // Spanish by design, so Spanish is the default whatever the system's locale; the
@@ -28,4 +28,4 @@ QString languageCode(Language language);
 // source is written in. Replaces what an earlier call installed for the catalogue.
 void speak(const QString &catalogue, Language language);
 
-} // namespace kestrava
+} // namespace kestrava::process

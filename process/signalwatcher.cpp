@@ -6,7 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace kestrava::sim {
+namespace kestrava::process {
 
 namespace {
 
@@ -57,4 +57,4 @@ void SignalWatcher::drain()
     emit terminationRequested();
 }
 
-} // namespace kestrava::sim
+} // namespace kestrava::process

@@ -6,7 +6,7 @@
 
 class QSocketNotifier;
 
-namespace kestrava::sim {
+namespace kestrava::process {
 
 // Turns SIGTERM, SIGINT and SIGHUP into a Qt signal delivered by the event loop, so
 // that a request to end the program runs the same tidy path as a normal exit.
@@ -27,4 +27,4 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
 
-} // namespace kestrava::sim
+} // namespace kestrava::process

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-namespace kestrava::sim {
+namespace kestrava::process {
 
 namespace {
 
@@ -33,4 +33,4 @@ void dropSizeHintWarnings()
     Q_UNUSED(installed);
 }
 
-} // namespace kestrava::sim
+} // namespace kestrava::process

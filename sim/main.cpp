@@ -4,6 +4,6 @@
 
 int main(int argc, char *argv[])
 {
-    kestrava::sim::dropSizeHintWarnings();
+    kestrava::process::dropSizeHintWarnings();
     return kestrava::sim::runSimulator(argc, argv, &kestrava::simview::robotViewFrontEnd());
 }

@@ -6,7 +6,7 @@
 
 #include <csignal>
 
-using kestrava::sim::SimulatedBus;
+using kestrava::launcher::SimulatedBus;
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include <csignal>
 
-using kestrava::sim::SimulatedBus;
+using kestrava::launcher::SimulatedBus;
 
 // kestrava-cli serve against the simulator: every method's result against the
 // simulated modules' own registers, every error, and the motors stopped with the

@@ -17,6 +17,7 @@
 
 using namespace kestrava;
 using namespace kestrava::sim;
+using kestrava::launcher::SimulatedBus;
 using namespace std::chrono_literals;
 
 // The simulated adapter in process, and kestrava-sim as a program of its own.

@@ -15,6 +15,7 @@
 #include <QTimer>
 
 using namespace kestrava;
+using namespace kestrava::process;
 using kestrava::test::SimulatedPanel;
 using kestrava::test::WireEvent;
 

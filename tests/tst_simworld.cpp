@@ -51,7 +51,7 @@ class SimWorldTest : public QObject
 
 private slots:
     // The view's English plural forms ("1 byte", "2 bytes") come from its translation.
-    void initTestCase() { kestrava::speak(QStringLiteral("view"), kestrava::Language::English); }
+    void initTestCase() { kestrava::process::speak(QStringLiteral("view"), kestrava::process::Language::English); }
     void init()
     {
         bus = SimBus();

@@ -16,6 +16,7 @@
 #include <QTimer>
 
 using namespace kestrava;
+using namespace kestrava::process;
 using kestrava::test::SimulatedPanel;
 
 namespace {

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 using namespace kestrava::sim;
+using kestrava::process::SignalWatcher;
 
 namespace {
 

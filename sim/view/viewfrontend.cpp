@@ -16,7 +16,7 @@ const QCommandLineOption Beside(QStringLiteral("beside"),
                                 QStringLiteral("With --view: leave the screen's left <pixels> to another window "
                                                "(kestrava --simulate passes its panel's width)."),
                                 QStringLiteral("pixels"));
-const QCommandLineOption LanguageChoice = languageOption();
+const QCommandLineOption LanguageChoice = process::languageOption();
 constexpr int WidestView = 1280;
 
 // Right of the window beside it, or on the right half of the screen: the whole
@@ -41,14 +41,14 @@ const sim::SimulatorFrontEnd &robotViewFrontEnd()
         },
         [](sim::SimulatorThread &simulator, const QCommandLineParser &parser) -> std::unique_ptr<QObject> {
             QString error;
-            const std::optional<kestrava::Language> language = chosenLanguage(parser.value(LanguageChoice), error);
+            const std::optional<kestrava::process::Language> language = process::chosenLanguage(parser.value(LanguageChoice), error);
             if (!language) {
                 qWarning("kestrava-sim: %s", qPrintable(error));
                 // No window, and the program ends as soon as its loop runs.
                 QTimer::singleShot(0, [] { QCoreApplication::exit(2); });
                 return nullptr;
             }
-            speak(QStringLiteral("view"), *language);
+            process::speak(QStringLiteral("view"), *language);
             auto view = std::make_unique<RobotView>(simulator);
             const QRect screen = view->screen()->availableGeometry();
             const int beside = parser.value(Beside).toInt(); // 0 when left out or not a number

@@ -38,7 +38,7 @@ void SimulatedPanel::prepareProgram()
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(settingsHome.path()));
     QLocale::setDefault(QLocale::c());
     QApplication::setQuitOnLastWindowClosed(false);
-    sim::dropSizeHintWarnings();
+    process::dropSizeHintWarnings();
 }
 
 QString SimulatedPanel::settingsFile()
@@ -68,7 +68,7 @@ bool SimulatedPanel::startAdapter()
 
 bool SimulatedPanel::startSimulator(const QStringList &arguments, const QString &link)
 {
-    m_sim = std::make_unique<sim::SimulatedBus>();
+    m_sim = std::make_unique<launcher::SimulatedBus>();
     QStringList all = arguments;
     if (!link.isEmpty())
         all << QStringLiteral("--link") << link;

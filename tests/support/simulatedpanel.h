@@ -52,7 +52,7 @@ public:
     }
 
     ControlPanel &panel() { return *m_panel; }
-    sim::SimulatedBus &simulator() { return *m_sim; }
+    launcher::SimulatedBus &simulator() { return *m_sim; }
     ScriptedAdapter &adapter() { return *m_adapter; }
     PseudoTerminal &pty() { return *m_pty; }
     QStringList messages;
@@ -112,7 +112,7 @@ private:
     void record(WireEvent::Kind kind, const QByteArray &bytes);
 
     QElapsedTimer m_clock;
-    std::unique_ptr<sim::SimulatedBus> m_sim;
+    std::unique_ptr<launcher::SimulatedBus> m_sim;
     std::unique_ptr<PseudoTerminal> m_pty;
     std::unique_ptr<ScriptedAdapter> m_adapter;
     std::unique_ptr<ControlPanel> m_panel;
