@@ -1,5 +1,6 @@
 #include "cli/server.h"
 
+#include "cli/commands.h"
 #include "cli/session.h"
 
 #include "sensors/compass.h"
@@ -77,13 +78,6 @@ std::optional<QJsonObject> poseOf(const QStringList &world)
             return QJsonObject{{"x", words[2].toDouble()}, {"y", words[3].toDouble()}, {"heading", words[5].toDouble()}};
     }
     return std::nullopt;
-}
-
-QString methodName(Command command)
-{
-    const auto &all = rpc::methods();
-    const auto found = std::find_if(all.begin(), all.end(), [command](const rpc::Method &m) { return m.command == command; });
-    return QLatin1String(found->name);
 }
 
 bool covers(const Request &request, quint8 reg)
@@ -234,8 +228,12 @@ Result Server::carryOut(const Request &request)
     case Command::SimulatorArena:
     case Command::SimulatorCandle:
     case Command::SimulatorPose: return simulator(request);
-    default: return actuate(request);
+    case Command::Relays:
+    case Command::Servo:
+    case Command::Display: return actuate(request);
+    case Command::Dump: case Command::Probe: case Command::Serve: case Command::Sim: break; // no methods
     }
+    return rpc::Error{rpc::MethodNotFound, QStringLiteral("not a method of the server")};
 }
 
 Result Server::readings(const Request &request)
@@ -352,7 +350,7 @@ Result Server::simulator(const Request &request)
     if (lines.isEmpty())
         return rpc::Error{rpc::Simulator, error.isEmpty() ? QStringLiteral("the simulator did not answer") : error};
     if (lines.last().startsWith(QLatin1String("error: ")))
-        return rpc::Error{rpc::Simulator, methodName(request.command) + QStringLiteral(": ") + lines.last().mid(7)};
+        return rpc::Error{rpc::Simulator, QLatin1String(rowOf(request.command).method) + QStringLiteral(": ") + lines.last().mid(7)};
     if (request.command == Command::SimulatorRun)
         return runOf(lines.last());
     if (request.command == Command::SimulatorPose) {

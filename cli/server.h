@@ -105,7 +105,7 @@ private:
     QTimer m_watchdog;
     QTimer m_timedStop;                       // a drive with "wait": false
     std::optional<QDeadlineTimer> m_stopDue;  // set while such a drive runs
-    std::chrono::milliseconds m_watchdogTime{1000};
+    std::chrono::milliseconds m_watchdogTime{DefaultWatchdogMs};
     QString m_portError; // why the port could not be opened; empty when it was
     SimulatorCommands m_simulator; // empty on a real adapter
     bool m_busy = false;

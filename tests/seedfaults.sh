@@ -38,7 +38,7 @@ faults=(
     'link/instep.cpp ~ s/if (answer.outcome == Outcome::TimedOut)/if (false)/ ~ after a time-out the next frame goes out at once'
     'cli/session.cpp ~ s/return worseOf(driven, stopMotors());/return stopMotors(), driven;/ ~ the command line hides a stop that failed'
     'cli/cli.cpp ~ s/pass >= settings.count/pass > settings.count/ ~ --count takes one reading more'
-    'cli/cli.cpp ~ s/QStringLiteral("ms"), QStringLiteral("1000")}/QStringLiteral("ms"), QStringLiteral("0")}/ ~ the server'"'"'s watchdog off by default'
+    'cli/limits.h ~ s/DefaultWatchdogMs = 1000;/DefaultWatchdogMs = 0;/ ~ the server'"'"'s watchdog off by default'
     'cli/request.cpp ~ s/value < 0x02 || value % 2 != 0/value % 2 != 0/ ~ address 00 accepted'
     'cli/server.cpp ~ s/} else if (m_motors.moving() \&\& m_motors.stop()/} else if (!m_motors.moving() \&\& m_motors.stop()/ ~ a server whose input ends leaves the motors running'
     'drive/md23.h ~ s/{139, 28},/{139, 31},/ ~ the right "90" turn runs three ticks longer'

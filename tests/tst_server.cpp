@@ -1,3 +1,4 @@
+#include "cli/commands.h"
 #include "cli/rpc.h"
 #include "launcher/simulatedbus.h"
 
@@ -313,13 +314,39 @@ private slots:
             documented << match.captured(1) + '(' + params.join(u',') + ')';
         }
         QStringList served;
-        for (const kestrava::cli::rpc::Method &method : kestrava::cli::rpc::methods()) {
+        for (const kestrava::cli::CommandRow &row : kestrava::cli::commands()) {
+            if (!row.method)
+                continue;
             QStringList params;
-            for (const char *name : method.params)
+            for (const char *name : row.params)
                 params << QLatin1String(name);
-            served << QLatin1String(method.name) + '(' + params.join(u',') + ')';
+            served << QLatin1String(row.method) + '(' + params.join(u',') + ')';
         }
         QCOMPARE(documented, served);
+    }
+
+    // The man page's COMMANDS give every command of the table with its usage, in its order.
+    void theManPageListsEveryCommandWithItsUsage()
+    {
+        QFile page(QStringLiteral(KESTRAVA_SOURCE_DIR "/packaging/man/kestrava-cli.1"));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(page.readAll());
+        const QString body = text.mid(text.indexOf(".SH COMMANDS")).section(QStringLiteral("\n.SH "), 0, 0);
+        QStringList documented;
+        auto entries = QRegularExpression(QStringLiteral(R"(^\.TP\n\.B (.*)$)"), QRegularExpression::MultilineOption)
+                           .globalMatch(body);
+        while (entries.hasNext()) {
+            // "telemetry\fR, \fBranges" names two commands; "\-" is a plain hyphen.
+            QString usages = entries.next().captured(1);
+            usages.remove(QStringLiteral("\\fR")).remove(QStringLiteral("\\fB")).replace(QStringLiteral("\\-"), QStringLiteral("-"));
+            documented << usages.split(QStringLiteral(", "));
+        }
+        QStringList usages;
+        for (const kestrava::cli::CommandRow &row : kestrava::cli::commands()) {
+            if (row.name)
+                usages << QLatin1String(row.usage);
+        }
+        QCOMPARE(documented, usages);
     }
 
     void aLostDeviceEndsTheServerWithStatus4()
