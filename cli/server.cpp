@@ -368,7 +368,25 @@ QJsonValue Server::hello() const
                        {"port", QStringLiteral("COM%1 (%2)").arg(engine.commPort()).arg(deviceForComPort(engine.commPort()))},
                        {"open", engine.isOpen()},
                        {"simulator", bool(m_simulator)},
-                       {"error", m_portError}};
+                       {"error", m_portError},
+                       {"limits", limits()},
+                       {"codes", codes()}};
+}
+
+// The bounds and codes of cli/limits.h and rpc.h, so that a client's own copies can be held to them.
+QJsonObject Server::limits()
+{
+    return {{"default_watchdog_ms", DefaultWatchdogMs}, {"longest_wait_ms", LongestWaitMs}, {"drive_ms", MaxDriveMs},
+            {"servo_position", QJsonArray{MinServoPosition, MaxServoPosition}}, {"servos", ServoCount},
+            {"read_count", MaxReadCount}, {"text_length", MaxTextLength}};
+}
+
+QJsonObject Server::codes()
+{
+    return {{"parse_error", rpc::ParseError}, {"invalid_request", rpc::InvalidRequest},
+            {"method_not_found", rpc::MethodNotFound}, {"invalid_params", rpc::InvalidParams},
+            {"no_answer", rpc::NoAnswer}, {"port_not_opened", rpc::PortNotOpened}, {"device_lost", rpc::DeviceLost},
+            {"simulator", rpc::Simulator}};
 }
 
 rpc::Error Server::failure(Outcome outcome, quint8 address, quint8 reg)

@@ -4,6 +4,7 @@
 
 #include "link/transactionengine.h"
 
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QDeadlineTimer>
 #include <QObject>
@@ -84,6 +85,8 @@ private:
     std::variant<QJsonValue, rpc::Error> motors(const Request &request);
     std::variant<QJsonValue, rpc::Error> simulator(const Request &request);
     QJsonValue hello() const;
+    static QJsonObject limits();
+    static QJsonObject codes();
     rpc::Error failure(Outcome outcome, quint8 address, quint8 reg);
     rpc::Error motorFailure(const QString &what);
     rpc::Error lostDevice();
