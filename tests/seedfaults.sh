@@ -40,7 +40,7 @@ faults=(
     'cli/cli.cpp ~ s/pass >= settings.count/pass > settings.count/ ~ --count takes one reading more'
     'cli/limits.h ~ s/DefaultWatchdogMs = 1000;/DefaultWatchdogMs = 0;/ ~ the server'"'"'s watchdog off by default'
     'cli/request.cpp ~ s/value < 0x02 || value % 2 != 0/value % 2 != 0/ ~ address 00 accepted'
-    'cli/server.cpp ~ s/} else if (m_motors.moving() \&\& m_motors.stop()/} else if (!m_motors.moving() \&\& m_motors.stop()/ ~ a server whose input ends leaves the motors running'
+    'cli/safety.cpp ~ s/if (m_motors.moving() \&\& m_motors.stop()/if (!m_motors.moving() \&\& m_motors.stop()/ ~ a server whose input ends leaves the motors running'
     'drive/md23.h ~ s/{139, 28},/{139, 31},/ ~ the right "90" turn runs three ticks longer'
     'drive/drivepad.cpp ~ s/DeadBandHigh = 135/DeadBandHigh = 136/ ~ the pad dead band one step wider'
     'drive/drivepad.cpp ~ s/DeadBandHigh = 135/DeadBandHigh = 134/ ~ the pad creeps forward at pixel 151'
