@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kestrava::cli {
@@ -33,7 +34,16 @@ QString Words::text(qsizetype i, const char *what, int longest) const
     return m_words[i];
 }
 
-long Params::number(const char *name, long least, long most) const
+// The row's own Param; a name missing from it is a slip in the table, refused by every call of the method.
+const Param &Params::param(const char *name) const
+{
+    const auto found = std::find_if(m_params.begin(), m_params.end(), [name](const Param &p) { return qstrcmp(p.name, name) == 0; });
+    if (found == m_params.end())
+        throw Refusal{QStringLiteral("\"%1\" is not in the method's row").arg(QLatin1String(name))};
+    return *found;
+}
+
+long Params::whole(const char *name, long least, long most) const
 {
     const QJsonValue value = m_object.value(QLatin1String(name));
     const double number = value.toDouble(-1);
@@ -43,20 +53,27 @@ long Params::number(const char *name, long least, long most) const
     return long(number);
 }
 
+long Params::number(const char *name) const
+{
+    const Param &p = param(name);
+    return whole(name, p.least, p.most);
+}
+
 quint8 Params::address(const char *name) const
 {
-    const long value = number(name, 0x02, 0xFE);
+    const long value = number(name);
     if (value % 2 != 0)
         throw Refusal{QStringLiteral("\"%1\" must be an even bus address (192 for 0xC0)").arg(QLatin1String(name))};
     return quint8(value);
 }
 
-std::vector<quint8> Params::bytes(const char *name, int most) const
+std::vector<quint8> Params::bytes(const char *name) const
 {
+    const Param &p = param(name);
     const QJsonValue value = m_object.value(QLatin1String(name));
     const QJsonArray array = value.toArray();
-    if (!value.isArray() || array.isEmpty() || array.size() > most)
-        throw Refusal{QStringLiteral("\"%1\" must be a list of 1 to %2 bytes").arg(QLatin1String(name)).arg(most)};
+    if (!value.isArray() || array.size() < p.least || array.size() > p.most)
+        throw Refusal{QStringLiteral("\"%1\" must be a list of %2 to %3 bytes").arg(QLatin1String(name)).arg(p.least).arg(p.most)};
     std::vector<quint8> bytes;
     for (const QJsonValue &element : array) {
         const double byte = element.toDouble(-1);
@@ -77,26 +94,34 @@ bool Params::flag(const char *name, bool byDefault) const
     return value.toBool();
 }
 
-QString Params::text(const char *name, int longest) const
+QString Params::string(const char *name) const
 {
     const QJsonValue value = m_object.value(QLatin1String(name));
     if (!value.isString())
         throw Refusal{QStringLiteral("\"%1\" must be a string").arg(QLatin1String(name))};
-    if (longest >= 0 && value.toString().toUcs4().size() > longest)
-        throw Refusal{QStringLiteral("\"%1\" holds at most %2 characters").arg(QLatin1String(name)).arg(longest)};
     return value.toString();
+}
+
+QString Params::text(const char *name) const
+{
+    const QString value = string(name);
+    if (value.toUcs4().size() > param(name).most)
+        throw Refusal{QStringLiteral("\"%1\" holds at most %2 characters").arg(QLatin1String(name)).arg(param(name).most)};
+    return value;
 }
 
 QString Params::oneLine(const char *name) const
 {
-    const QString value = text(name);
-    if (value.trimmed().isEmpty() || value.size() > 1024 || value.contains(u'\n') || value.contains(u'\r'))
+    const QString value = string(name);
+    if (value.trimmed().isEmpty() || value.size() > param(name).most || value.contains(u'\n') || value.contains(u'\r'))
         throw Refusal{QStringLiteral("\"%1\" must be a name or a path on one line").arg(QLatin1String(name))};
     return value;
 }
 
-double Params::decimal(const char *name, double least, double most) const
+double Params::decimal(const char *name) const
 {
+    const Param &p = param(name);
+    const double least = double(p.least), most = double(p.most);
     const QJsonValue value = m_object.value(QLatin1String(name));
     const double number = value.toDouble(least - 1);
     if (!value.isDouble() || !(number >= least && number <= most))

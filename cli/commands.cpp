@@ -14,15 +14,15 @@ void noParams(Request &, const Params &) {}
 // The simulator checks the place against its arena; here only that they are numbers.
 void candleFromParams(Request &r, const Params &p)
 {
-    const double x = p.decimal("x", 0, 100000), y = p.decimal("y", 0, 100000);
+    const double x = p.decimal("x"), y = p.decimal("y");
     r.text = QStringLiteral("candle %1 %2").arg(x, 0, 'f', 1).arg(y, 0, 'f', 1);
 }
 
 void driveFromParams(Request &r, const Params &p)
 {
-    r.speed1 = quint8(p.number("speed1", 0, 255));
-    r.speed2 = quint8(p.number("speed2", 0, 255));
-    r.milliseconds = p.has("ms") ? int(p.number("ms", 0, MaxDriveMs)) : Request::NoTime;
+    r.speed1 = quint8(p.number("speed1"));
+    r.speed2 = quint8(p.number("speed2"));
+    r.milliseconds = p.has("ms") ? int(p.number("ms")) : Request::NoTime;
     r.waitForEnd = p.flag("wait", true);
     if (!r.waitForEnd && r.milliseconds == Request::NoTime)
         throw Refusal{QStringLiteral("\"wait\" goes with \"ms\"")};
@@ -70,20 +70,22 @@ const std::vector<CommandRow> &commands()
              r.firstRegister = quint8(a.number(1, "REG", 0, 255));
              r.count = a.size() > 2 ? int(a.number(2, "COUNT", 1, MaxReadCount)) : 1;
          },
-         .method = "read", .params = {"address", "register", "count"},
+         .method = "read", .params = {{"address", Param::Address, 0x02, 0xFE}, {"register", Param::Whole, 0, 255},
+                                          {"count", Param::Whole, 1, MaxReadCount}},
          .fromParams = [](Request &r, const Params &p) {
              r.addresses = {p.address("address")};
-             r.firstRegister = quint8(p.number("register", 0, 255));
-             r.count = p.has("count") ? int(p.number("count", 1, MaxReadCount)) : 1;
+             r.firstRegister = quint8(p.number("register"));
+             r.count = p.has("count") ? int(p.number("count")) : 1;
          },
          .reads = true},
         {.command = Command::Write, .name = "write", .usage = "write ADDR REG BYTE...", .example = "kestrava-cli write B0 15 2",
          .least = 3, .most = -1, .fromWords = writeFromWords,
-         .method = "write", .params = {"address", "register", "bytes"},
+         .method = "write", .params = {{"address", Param::Address, 0x02, 0xFE}, {"register", Param::Whole, 0, 255},
+                                           {"bytes", Param::Bytes, 1, MaxReadCount}},
          .fromParams = [](Request &r, const Params &p) {
              r.addresses = {p.address("address")};
-             r.firstRegister = quint8(p.number("register", 0, 255));
-             r.bytes = p.bytes("bytes", MaxReadCount);
+             r.firstRegister = quint8(p.number("register"));
+             r.bytes = p.bytes("bytes");
          }},
         {.command = Command::Dump, .name = "dump", .usage = "dump ADDR [FIRST [COUNT]]", .example = "kestrava-cli dump C0 0 16",
          .least = 1, .most = 3, .fromWords = dumpFromWords, .reads = true},
@@ -95,7 +97,7 @@ const std::vector<CommandRow> &commands()
          .method = "telemetry", .fromParams = noParams, .reads = true},
         {.command = Command::Ranges, .name = "ranges", .usage = "ranges", .example = "kestrava-cli ranges --json",
          .fromWords = noValues, // --one-by-one says how they measure
-         .method = "ranges", .params = {"together"},
+         .method = "ranges", .params = {{"together", Param::Flag}},
          .fromParams = [](Request &r, const Params &p) { r.together = p.flag("together", true); }, .reads = true},
         {.command = Command::Bearing, .name = "bearing", .usage = "bearing", .example = "kestrava-cli bearing",
          .fromWords = noValues, .method = "bearing", .fromParams = noParams, .reads = true},
@@ -104,24 +106,25 @@ const std::vector<CommandRow> &commands()
         {.command = Command::Relays, .name = "relays", .usage = "relays PATTERN", .example = "kestrava-cli relays 0x81",
          .least = 1, .most = 1,
          .fromWords = [](Request &r, const Words &a) { r.bytes = {quint8(a.number(0, "PATTERN", 0, 255))}; },
-         .method = "relays", .params = {"pattern"},
-         .fromParams = [](Request &r, const Params &p) { r.bytes = {quint8(p.number("pattern", 0, 255))}; }},
+         .method = "relays", .params = {{"pattern", Param::Whole, 0, 255}},
+         .fromParams = [](Request &r, const Params &p) { r.bytes = {quint8(p.number("pattern"))}; }},
         {.command = Command::Servo, .name = "servo", .usage = "servo N POSITION", .example = "kestrava-cli servo 1 1500",
          .least = 2, .most = 2,
          .fromWords = [](Request &r, const Words &a) {
              r.servo = int(a.number(0, "N", 1, ServoCount)) - 1;
              r.position = quint16(a.number(1, "POSITION", MinServoPosition, MaxServoPosition));
          },
-         .method = "servo", .params = {"channel", "position"},
+         .method = "servo", .params = {{"channel", Param::Whole, 1, ServoCount},
+                                           {"position", Param::Whole, MinServoPosition, MaxServoPosition}},
          .fromParams = [](Request &r, const Params &p) {
-             r.servo = int(p.number("channel", 1, ServoCount)) - 1;
-             r.position = quint16(p.number("position", MinServoPosition, MaxServoPosition));
+             r.servo = int(p.number("channel")) - 1;
+             r.position = quint16(p.number("position"));
          }},
         {.command = Command::Display, .name = "display", .usage = "display TEXT", .example = "kestrava-cli display \"Hola\"",
          .least = 1, .most = 1,
          .fromWords = [](Request &r, const Words &a) { r.text = a.text(0, "TEXT", MaxTextLength); },
-         .method = "display", .params = {"text"},
-         .fromParams = [](Request &r, const Params &p) { r.text = p.text("text", MaxTextLength); }},
+         .method = "display", .params = {{"text", Param::Text, 0, MaxTextLength}},
+         .fromParams = [](Request &r, const Params &p) { r.text = p.text("text"); }},
         {.command = Command::Keys, .method = "keys", .fromParams = noParams, .reads = true},
         {.command = Command::Drive, .name = "drive", .usage = "drive SPEED1 SPEED2 MS",
          .example = "kestrava-cli drive 150 128 2000", .least = 3, .most = 3,
@@ -130,7 +133,9 @@ const std::vector<CommandRow> &commands()
              r.speed2 = quint8(a.number(1, "SPEED2", 0, 255));
              r.milliseconds = int(a.number(2, "MS", 0, MaxDriveMs));
          },
-         .method = "drive", .params = {"speed1", "speed2", "ms", "wait"}, .fromParams = driveFromParams},
+         .method = "drive", .params = {{"speed1", Param::Whole, 0, 255}, {"speed2", Param::Whole, 0, 255},
+                                       {"ms", Param::Whole, 0, MaxDriveMs}, {"wait", Param::Flag}},
+         .fromParams = driveFromParams},
         {.command = Command::Stop, .method = "stop", .fromParams = noParams},
         {.command = Command::Serve, .name = "serve", .usage = "serve",
          .example = "kestrava-cli --simulate serve   (JSON-RPC 2.0 on stdin/stdout)", .fromWords = noValues},
@@ -143,9 +148,9 @@ const std::vector<CommandRow> &commands()
          .fromParams = [](Request &r, const Params &) { r.text = QStringLiteral("run"); }},
         {.command = Command::SimulatorStart, .method = "simulator.start",
          .fromParams = [](Request &r, const Params &) { r.text = QStringLiteral("start"); }},
-        {.command = Command::SimulatorArena, .method = "simulator.arena", .params = {"arena"},
+        {.command = Command::SimulatorArena, .method = "simulator.arena", .params = {{"arena", Param::OneLine, 1, 1024}},
          .fromParams = [](Request &r, const Params &p) { r.text = QStringLiteral("arena ") + p.oneLine("arena"); }},
-        {.command = Command::SimulatorCandle, .method = "simulator.candle", .params = {"x", "y"},
+        {.command = Command::SimulatorCandle, .method = "simulator.candle", .params = {{"x", Param::Decimal, 0, 100000}, {"y", Param::Decimal, 0, 100000}},
          .fromParams = candleFromParams},
         {.command = Command::SimulatorPose, .method = "simulator.pose",
          .fromParams = [](Request &r, const Params &) { r.text = QStringLiteral("world"); }},

@@ -25,7 +25,7 @@ struct CommandRow
     void (*fromWords)(Request &, const Words &) = nullptr;
     // On the server; method nullptr: the command line's only.
     const char *method = nullptr;
-    std::vector<const char *> params = {}; // in their order by position
+    std::vector<Param> params = {}; // in their order by position
     void (*fromParams)(Request &, const Params &) = nullptr;
     bool reads = false; // only reads: --every may repeat it
 };

@@ -119,15 +119,15 @@ std::variant<QJsonObject, Error> byName(const CommandRow &method, const QJsonArr
 {
     if (values.size() > qsizetype(method.params.size())) {
         QStringList names;
-        for (const char *name : method.params)
-            names << QLatin1String(name);
+        for (const Param &param : method.params)
+            names << QLatin1String(param.name);
         return Error{InvalidParams, QStringLiteral("\"%1\" takes at most %2 params by position: %3")
                                         .arg(QLatin1String(method.method)).arg(method.params.size())
                                         .arg(names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", ")))};
     }
     QJsonObject object;
     for (qsizetype i = 0; i < values.size(); ++i)
-        object.insert(QLatin1String(method.params[size_t(i)]), values[i]);
+        object.insert(QLatin1String(method.params[size_t(i)].name), values[i]);
     return object;
 }
 
@@ -147,7 +147,7 @@ std::variant<Request, Error> requestFor(const QString &name, const QJsonValue &p
     Request request;
     request.command = found->command;
     try {
-        found->fromParams(request, Params(std::get<QJsonObject>(named)));
+        found->fromParams(request, Params(std::get<QJsonObject>(named), found->params));
     } catch (const Refusal &bad) {
         return Error{InvalidParams, bad.message};
     }
