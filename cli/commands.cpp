@@ -71,7 +71,7 @@ const std::vector<CommandRow> &commands()
              r.count = a.size() > 2 ? int(a.number(2, "COUNT", 1, MaxReadCount)) : 1;
          },
          .method = "read", .params = {{"address", Param::Address, 0x02, 0xFE}, {"register", Param::Whole, 0, 255},
-                                          {"count", Param::Whole, 1, MaxReadCount}},
+                                      {"count", Param::Whole, 1, MaxReadCount}},
          .fromParams = [](Request &r, const Params &p) {
              r.addresses = {p.address("address")};
              r.firstRegister = quint8(p.number("register"));
@@ -81,7 +81,7 @@ const std::vector<CommandRow> &commands()
         {.command = Command::Write, .name = "write", .usage = "write ADDR REG BYTE...", .example = "kestrava-cli write B0 15 2",
          .least = 3, .most = -1, .fromWords = writeFromWords,
          .method = "write", .params = {{"address", Param::Address, 0x02, 0xFE}, {"register", Param::Whole, 0, 255},
-                                           {"bytes", Param::Bytes, 1, MaxReadCount}},
+                                       {"bytes", Param::Bytes, 1, MaxReadCount}},
          .fromParams = [](Request &r, const Params &p) {
              r.addresses = {p.address("address")};
              r.firstRegister = quint8(p.number("register"));
@@ -115,7 +115,7 @@ const std::vector<CommandRow> &commands()
              r.position = quint16(a.number(1, "POSITION", MinServoPosition, MaxServoPosition));
          },
          .method = "servo", .params = {{"channel", Param::Whole, 1, ServoCount},
-                                           {"position", Param::Whole, MinServoPosition, MaxServoPosition}},
+                                       {"position", Param::Whole, MinServoPosition, MaxServoPosition}},
          .fromParams = [](Request &r, const Params &p) {
              r.servo = int(p.number("channel")) - 1;
              r.position = quint16(p.number("position"));
@@ -148,9 +148,11 @@ const std::vector<CommandRow> &commands()
          .fromParams = [](Request &r, const Params &) { r.text = QStringLiteral("run"); }},
         {.command = Command::SimulatorStart, .method = "simulator.start",
          .fromParams = [](Request &r, const Params &) { r.text = QStringLiteral("start"); }},
-        {.command = Command::SimulatorArena, .method = "simulator.arena", .params = {{"arena", Param::OneLine, 1, 1024}},
+        {.command = Command::SimulatorArena, .method = "simulator.arena",
+         .params = {{"arena", Param::OneLine, 1, 1024}}, // a name or a path, at most 1024 characters
          .fromParams = [](Request &r, const Params &p) { r.text = QStringLiteral("arena ") + p.oneLine("arena"); }},
-        {.command = Command::SimulatorCandle, .method = "simulator.candle", .params = {{"x", Param::Decimal, 0, 100000}, {"y", Param::Decimal, 0, 100000}},
+        {.command = Command::SimulatorCandle, .method = "simulator.candle",
+         .params = {{"x", Param::Decimal, 0, 100000}, {"y", Param::Decimal, 0, 100000}},
          .fromParams = candleFromParams},
         {.command = Command::SimulatorPose, .method = "simulator.pose",
          .fromParams = [](Request &r, const Params &) { r.text = QStringLiteral("world"); }},
