@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "cli/commands.h"
 #include "cli/server.h"
 #include "cli/session.h"
 
@@ -32,29 +33,15 @@ constexpr int ProbeTimeoutMs = 60;
 // Set by kestrava-judge: every command of the trial's program reaches the trial's simulator
 // at this link, whatever port its options name.
 constexpr char TrialVariable[] = "KESTRAVA_TRIAL";
-constexpr int LongestWaitMs = 60000;
 
 const char *const Description =
     "Reads and writes the robot's I2C modules through the USB-to-I2C adapter, without the window.\n"
     "ADDR is an even bus address in hexadecimal (B0 or 0xB0); REG and BYTE are decimal, or\n"
     "hexadecimal after 0x.\n"
     "\n"
-    "Commands, with an example each:\n"
-    "  read ADDR REG [COUNT]        kestrava-cli read B0 13\n"
-    "  write ADDR REG BYTE...       kestrava-cli write B0 15 2\n"
-    "  dump ADDR [FIRST [COUNT]]    kestrava-cli dump C0 0 16\n"
-    "  probe [ADDR...]              kestrava-cli probe E0 E2 E4 E6 E8 F0 F2\n"
-    "  telemetry                    kestrava-cli telemetry --csv --every 1000 --count 60\n"
-    "  ranges                       kestrava-cli ranges --json\n"
-    "  bearing                      kestrava-cli bearing\n"
-    "  thermal                      kestrava-cli thermal\n"
-    "  relays PATTERN               kestrava-cli relays 0x81\n"
-    "  servo N POSITION             kestrava-cli servo 1 1500\n"
-    "  display TEXT                 kestrava-cli display \"Hola\"\n"
-    "  drive SPEED1 SPEED2 MS       kestrava-cli drive 150 128 2000\n"
-    "  serve                        kestrava-cli --simulate serve   (JSON-RPC 2.0 on stdin/stdout)\n"
-    "  sim COMMAND...               kestrava-cli --device /tmp/kestrava-adapter sim run\n"
-    "                               (a control command to the kestrava-sim whose --link is the device)\n"
+    "Commands, with an example each:\n";
+// Then commandList(), then:
+const char *const DescriptionAfterCommands =
     "\n"
     "drive's speeds are the raw register values of the motor controller's mode, which is\n"
     "read first: 128 stops in modes 0 and 2, 0 in modes 1 and 3. The drive ends with the\n"
@@ -89,8 +76,8 @@ struct Options
                             QStringLiteral("n")};
     QCommandLineOption watchdog{QStringLiteral("watchdog"),
                                 QStringLiteral("serve: stop the motors when no request comes for <ms> while they "
-                                               "move (default 1000; 0 turns it off)."),
-                                QStringLiteral("ms"), QStringLiteral("1000")};
+                                               "move (default %1; 0 turns it off).").arg(DefaultWatchdogMs),
+                                QStringLiteral("ms"), QString::number(DefaultWatchdogMs)};
     QCommandLineOption keepView{QStringLiteral("keep-view"),
                                 QStringLiteral("With --simulate=view: when the command or the server ends, the motors "
                                                "stopped, leave the robot view open with the run's result until it is closed.")};
@@ -115,7 +102,8 @@ struct Options
 
     Options()
     {
-        parser.setApplicationDescription(QString::fromLatin1(Description));
+        parser.setApplicationDescription(QString::fromLatin1(Description) + commandList()
+                                         + QString::fromLatin1(DescriptionAfterCommands));
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addOptions({com, device, simulate, arena, seed, keepView, trace, timeout, every, count, oneByOne, csv, json,
@@ -134,7 +122,7 @@ struct Settings
     int everyMs = -1;  // -1: once
     int count = 0;     // 0: until interrupted
     Format format = Format::Plain;
-    int watchdogMs = 1000;
+    int watchdogMs = DefaultWatchdogMs;
 };
 
 struct UsageError

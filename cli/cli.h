@@ -1,11 +1,10 @@
 #pragma once
 
+#include "cli/limits.h"
+
 namespace kestrava::cli {
 
-// Exit statuses.
-enum Status { AllAnswered = 0, NoAnswer = 1, Usage = 2, PortNotOpened = 3, DeviceLost = 4 };
-
-// The kestrava-cli program. Returns its exit status.
+// The kestrava-cli program. Returns its exit status (a Status).
 int runCli(int argc, char *argv[]);
 
 } // namespace kestrava::cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/limits.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -9,6 +11,7 @@
 
 namespace kestrava::cli {
 
+// Each has its row in the table of commands (cli/commands.cpp).
 enum class Command {
     Read, Write, Dump, Probe, Telemetry, Ranges, Bearing, Thermal, Relays, Servo, Display, Drive,
     Serve, // the command line's own: a JSON-RPC server on standard input and output
@@ -36,12 +39,6 @@ struct Request
     bool waitForEnd = true;         // the server's timed drive: false answers at once and stops by itself
     static constexpr int NoTime = -1;
 };
-
-// The bounds the command line and its server both hold a request to.
-inline constexpr int MaxDriveMs = 10000;
-inline constexpr int MinServoPosition = 500;
-inline constexpr int MaxServoPosition = 2500;
-inline constexpr int MaxReadCount = 255;
 
 // Whether a command only reads, so that --every may repeat it.
 bool isReading(Command command);

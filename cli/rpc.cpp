@@ -1,14 +1,11 @@
 #include "cli/rpc.h"
 
-#include "actuators/lcd03.h"
-#include "actuators/sd21.h"
+#include "cli/commands.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
 
-#include <algorithm>
-#include <cmath>
 
 namespace kestrava::cli::rpc {
 
@@ -99,147 +96,6 @@ QByteArray rawId(QByteArrayView request, const QJsonValue &id)
     return raw;
 }
 
-// Thrown by the checks below and caught once in requestFor.
-struct BadParams
-{
-    QString message;
-};
-
-class Params
-{
-public:
-    explicit Params(const QJsonObject &object)
-        : m_object(object)
-    {
-    }
-
-    bool has(const char *name) const { return m_object.contains(QLatin1String(name)); }
-
-    long number(const char *name, long least, long most) const
-    {
-        const QJsonValue value = m_object.value(QLatin1String(name));
-        const double number = value.toDouble(-1);
-        if (!value.isDouble() || number != std::floor(number) || number < least || number > most)
-            throw BadParams{QStringLiteral("\"%1\" must be a whole number from %2 to %3")
-                                .arg(QLatin1String(name)).arg(least).arg(most)};
-        return long(number);
-    }
-
-    quint8 address(const char *name) const
-    {
-        const long value = number(name, 0x02, 0xFE);
-        if (value % 2 != 0)
-            throw BadParams{QStringLiteral("\"%1\" must be an even bus address (192 for 0xC0)").arg(QLatin1String(name))};
-        return quint8(value);
-    }
-
-    std::vector<quint8> bytes(const char *name) const
-    {
-        const QJsonValue value = m_object.value(QLatin1String(name));
-        const QJsonArray array = value.toArray();
-        if (!value.isArray() || array.isEmpty() || array.size() > MaxReadCount)
-            throw BadParams{QStringLiteral("\"%1\" must be a list of 1 to %2 bytes").arg(QLatin1String(name)).arg(MaxReadCount)};
-        std::vector<quint8> bytes;
-        for (const QJsonValue &element : array) {
-            const double byte = element.toDouble(-1);
-            if (!element.isDouble() || byte != std::floor(byte) || byte < 0 || byte > 255)
-                throw BadParams{QStringLiteral("\"%1\" must hold whole numbers from 0 to 255").arg(QLatin1String(name))};
-            bytes.push_back(quint8(byte));
-        }
-        return bytes;
-    }
-
-    bool flag(const char *name, bool byDefault) const
-    {
-        const QJsonValue value = m_object.value(QLatin1String(name));
-        if (value.isUndefined())
-            return byDefault;
-        if (!value.isBool())
-            throw BadParams{QStringLiteral("\"%1\" must be true or false").arg(QLatin1String(name))};
-        return value.toBool();
-    }
-
-    QString text(const char *name) const
-    {
-        const QJsonValue value = m_object.value(QLatin1String(name));
-        if (!value.isString())
-            throw BadParams{QStringLiteral("\"%1\" must be a string").arg(QLatin1String(name))};
-        return value.toString();
-    }
-
-    // A word or path for one line of a control command: no line breaks to smuggle a second command in.
-    QString oneLine(const char *name) const
-    {
-        const QString value = text(name);
-        if (value.trimmed().isEmpty() || value.size() > 1024 || value.contains(u'\n') || value.contains(u'\r'))
-            throw BadParams{QStringLiteral("\"%1\" must be a name or a path on one line").arg(QLatin1String(name))};
-        return value;
-    }
-
-    double decimal(const char *name, double least, double most) const
-    {
-        const QJsonValue value = m_object.value(QLatin1String(name));
-        const double number = value.toDouble(least - 1);
-        if (!value.isDouble() || !(number >= least && number <= most))
-            throw BadParams{QStringLiteral("\"%1\" must be a number from %2 to %3").arg(QLatin1String(name)).arg(least).arg(most)};
-        return number;
-    }
-
-private:
-    QJsonObject m_object;
-};
-
-void fill(Request &request, const Params &p)
-{
-    switch (request.command) {
-    case Command::Read:
-        request.addresses = {p.address("address")};
-        request.firstRegister = quint8(p.number("register", 0, 255));
-        request.count = p.has("count") ? int(p.number("count", 1, MaxReadCount)) : 1;
-        break;
-    case Command::Write:
-        request.addresses = {p.address("address")};
-        request.firstRegister = quint8(p.number("register", 0, 255));
-        request.bytes = p.bytes("bytes");
-        break;
-    case Command::Ranges:
-        request.together = p.flag("together", true);
-        break;
-    case Command::Relays:
-        request.bytes = {quint8(p.number("pattern", 0, 255))};
-        break;
-    case Command::Servo:
-        request.servo = int(p.number("channel", 1, sd21::ServoCount)) - 1;
-        request.position = quint16(p.number("position", MinServoPosition, MaxServoPosition));
-        break;
-    case Command::Display:
-        request.text = p.text("text");
-        if (request.text.toUcs4().size() > lcd03::TextLimit)
-            throw BadParams{QStringLiteral("\"text\" holds at most %1 characters").arg(lcd03::TextLimit)};
-        break;
-    case Command::Drive:
-        request.speed1 = quint8(p.number("speed1", 0, 255));
-        request.speed2 = quint8(p.number("speed2", 0, 255));
-        request.milliseconds = p.has("ms") ? int(p.number("ms", 0, MaxDriveMs)) : Request::NoTime;
-        request.waitForEnd = p.flag("wait", true);
-        if (!request.waitForEnd && request.milliseconds == Request::NoTime)
-            throw BadParams{QStringLiteral("\"wait\" goes with \"ms\"")};
-        break;
-    case Command::SimulatorRun: request.text = QStringLiteral("run"); break;
-    case Command::SimulatorStart: request.text = QStringLiteral("start"); break;
-    case Command::SimulatorPose: request.text = QStringLiteral("world"); break;
-    case Command::SimulatorArena: request.text = QStringLiteral("arena ") + p.oneLine("arena"); break;
-    case Command::SimulatorCandle: {
-        // The simulator checks the place against its arena; here only that they are numbers.
-        const double x = p.decimal("x", 0, 100000), y = p.decimal("y", 0, 100000);
-        request.text = QStringLiteral("candle %1 %2").arg(x, 0, 'f', 1).arg(y, 0, 'f', 1);
-        break;
-    }
-    default:
-        break;
-    }
-}
-
 Call callOf(const QJsonValue &element, QByteArrayView text)
 {
     const QJsonObject object = element.toObject();
@@ -259,54 +115,28 @@ Call callOf(const QJsonValue &element, QByteArrayView text)
 }
 
 // Params by position, named in the order of the method's list.
-std::variant<QJsonObject, Error> byName(const Method &method, const QJsonArray &values)
+std::variant<QJsonObject, Error> byName(const CommandRow &method, const QJsonArray &values)
 {
     if (values.size() > qsizetype(method.params.size())) {
         QStringList names;
-        for (const char *name : method.params)
-            names << QLatin1String(name);
+        for (const Param &param : method.params)
+            names << QLatin1String(param.name);
         return Error{InvalidParams, QStringLiteral("\"%1\" takes at most %2 params by position: %3")
-                                        .arg(QLatin1String(method.name)).arg(method.params.size())
+                                        .arg(QLatin1String(method.method)).arg(method.params.size())
                                         .arg(names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", ")))};
     }
     QJsonObject object;
     for (qsizetype i = 0; i < values.size(); ++i)
-        object.insert(QLatin1String(method.params[size_t(i)]), values[i]);
+        object.insert(QLatin1String(method.params[size_t(i)].name), values[i]);
     return object;
 }
 
 } // namespace
 
-const std::vector<Method> &methods()
-{
-    static const std::vector<Method> all{
-        {"hello", Command::Hello, {}},
-        {"bearing", Command::Bearing, {}},
-        {"thermal", Command::Thermal, {}},
-        {"telemetry", Command::Telemetry, {}},
-        {"ranges", Command::Ranges, {"together"}},
-        {"read", Command::Read, {"address", "register", "count"}},
-        {"write", Command::Write, {"address", "register", "bytes"}},
-        {"relays", Command::Relays, {"pattern"}},
-        {"servo", Command::Servo, {"channel", "position"}},
-        {"display", Command::Display, {"text"}},
-        {"keys", Command::Keys, {}},
-        {"drive", Command::Drive, {"speed1", "speed2", "ms", "wait"}},
-        {"stop", Command::Stop, {}},
-        {"simulator.run", Command::SimulatorRun, {}},
-        {"simulator.start", Command::SimulatorStart, {}},
-        {"simulator.arena", Command::SimulatorArena, {"arena"}},
-        {"simulator.candle", Command::SimulatorCandle, {"x", "y"}},
-        {"simulator.pose", Command::SimulatorPose, {}},
-    };
-    return all;
-}
-
 std::variant<Request, Error> requestFor(const QString &name, const QJsonValue &params)
 {
-    const auto found = std::find_if(methods().begin(), methods().end(),
-                                    [&name](const Method &method) { return name == QLatin1String(method.name); });
-    if (found == methods().end())
+    const CommandRow *found = methodNamed(name);
+    if (!found)
         return Error{MethodNotFound, QStringLiteral("no method \"%1\"").arg(name.left(64))};
     if (!params.isUndefined() && !params.isObject() && !params.isArray())
         return Error{InvalidRequest, QStringLiteral("params must be an object or an array")};
@@ -317,8 +147,8 @@ std::variant<Request, Error> requestFor(const QString &name, const QJsonValue &p
     Request request;
     request.command = found->command;
     try {
-        fill(request, Params(std::get<QJsonObject>(named)));
-    } catch (const BadParams &bad) {
+        found->fromParams(request, Params(std::get<QJsonObject>(named), found->params));
+    } catch (const Refusal &bad) {
         return Error{InvalidParams, bad.message};
     }
     return request;

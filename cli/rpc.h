@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/limits.h"
 #include "cli/request.h"
 
 #include <QByteArray>
@@ -20,9 +21,9 @@ enum Code {
     InvalidRequest = -32600,
     MethodNotFound = -32601,
     InvalidParams = -32602,
-    NoAnswer = 1,      // no answer, or the line out of step; data: address, register
-    PortNotOpened = 3,
-    DeviceLost = 4,
+    NoAnswer = cli::NoAnswer, // no answer, or the line out of step; data: address, register
+    PortNotOpened = cli::PortNotOpened,
+    DeviceLost = cli::DeviceLost,
     Simulator = 5,     // not a simulated robot, or the simulator refused or did not answer
 };
 
@@ -34,16 +35,6 @@ struct Error
     QString message;
     QJsonValue data = QJsonValue::Undefined;
 };
-
-// A method as the server knows it: its params in their order by position. The one
-// list of them serves the requests, the params by position and the check of the docs.
-struct Method
-{
-    const char *name;
-    Command command;
-    std::vector<const char *> params;
-};
-const std::vector<Method> &methods();
 
 // One call of a message: the request it asks for, or why it cannot be carried out.
 struct Call

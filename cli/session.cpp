@@ -19,7 +19,7 @@ namespace kestrava::cli {
 
 namespace {
 
-constexpr int RowLength = 16;
+constexpr int RowLength = DumpRowLength;
 const QString NotRead = QStringLiteral("--");
 
 QString hexByte(quint8 byte)
@@ -78,8 +78,15 @@ Outcome Session::run(const Request &request, double t)
     case Command::Bearing: return sequence(readCompassAtOnce, t);
     case Command::Thermal: return sequence(readThermalAtOnce, t);
     case Command::Drive: return drive(request);
-    default: return actuate(request);
+    case Command::Relays:
+    case Command::Servo:
+    case Command::Display: return actuate(request);
+    // The command line's own, and the server's: carried out by the program and the server.
+    case Command::Serve: case Command::Sim: case Command::Keys: case Command::Stop: case Command::Hello:
+    case Command::SimulatorRun: case Command::SimulatorStart: case Command::SimulatorArena:
+    case Command::SimulatorCandle: case Command::SimulatorPose: break;
     }
+    return Outcome::NotSent;
 }
 
 Outcome Session::complain(Outcome outcome, quint8 address, quint8 reg)
@@ -183,14 +190,15 @@ Outcome Session::sequence(Outcome (*run)(InStepLink &, const ReadingSink &), dou
 
 std::vector<QByteArray> actuatorFrames(const Request &request)
 {
-    switch (request.command) {
-    case Command::Relays: return {relayPatternFrame(request.bytes.front())};
-    case Command::Servo: {
+    if (request.command == Command::Relays)
+        return {relayPatternFrame(request.bytes.front())};
+    if (request.command == Command::Servo) {
         const auto frames = servoPositionFrames(request.servo, request.position);
         return {frames.begin(), frames.end()};
     }
-    default: return {displayTextFrame(request.text)};
-    }
+    if (request.command == Command::Display)
+        return {displayTextFrame(request.text)};
+    return {}; // nothing else writes frames of its own
 }
 
 Outcome Session::actuate(const Request &request)

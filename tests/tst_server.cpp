@@ -1,7 +1,9 @@
+#include "cli/commands.h"
 #include "cli/rpc.h"
 #include "launcher/simulatedbus.h"
 
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <QJsonArray>
@@ -303,6 +305,7 @@ private slots:
         QVERIFY(text.contains(section));
         const QString body = text.mid(text.indexOf(section)).section(QRegularExpression(QStringLiteral("\n(## |\\.SH )")), 0, 0);
         QStringList documented;
+        QHash<QString, QString> texts; // a method's params as the reference words them
         auto entries = QRegularExpression(entry, QRegularExpression::MultilineOption).globalMatch(body);
         while (entries.hasNext()) {
             const auto match = entries.next();
@@ -311,15 +314,51 @@ private slots:
             while (names.hasNext())
                 params << names.next().captured(1);
             documented << match.captured(1) + '(' + params.join(u',') + ')';
+            texts.insert(match.captured(1), match.captured(2));
         }
         QStringList served;
-        for (const kestrava::cli::rpc::Method &method : kestrava::cli::rpc::methods()) {
+        for (const kestrava::cli::CommandRow &row : kestrava::cli::commands()) {
+            if (!row.method)
+                continue;
             QStringList params;
-            for (const char *name : method.params)
-                params << QLatin1String(name);
-            served << QLatin1String(method.name) + '(' + params.join(u',') + ')';
+            for (const kestrava::cli::Param &p : row.params) {
+                params << QLatin1String(p.name);
+                // Each param's range, in the words after its name.
+                using Param = kestrava::cli::Param;
+                const QString range = p.type == Param::Text ? QStringLiteral("up to %1").arg(p.most)
+                                    : p.type == Param::Flag || p.type == Param::OneLine ? QString()
+                                                                                        : QStringLiteral("%1 to %2").arg(p.least).arg(p.most);
+                const QString text = texts.value(QLatin1String(row.method));
+                const QString after = text.mid(text.indexOf(QRegularExpression(QString(param).replace(QStringLiteral("(\\w+)"), QLatin1String(p.name)))));
+                QVERIFY2(after.contains(range), qPrintable(QLatin1String(row.method) + ": " + QLatin1String(p.name) + " " + range));
+            }
+            served << QLatin1String(row.method) + '(' + params.join(u',') + ')';
         }
         QCOMPARE(documented, served);
+    }
+
+    // The man page's COMMANDS give every command of the table with its usage, in its order.
+    void theManPageListsEveryCommandWithItsUsage()
+    {
+        QFile page(QStringLiteral(KESTRAVA_SOURCE_DIR "/packaging/man/kestrava-cli.1"));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(page.readAll());
+        const QString body = text.mid(text.indexOf(".SH COMMANDS")).section(QStringLiteral("\n.SH "), 0, 0);
+        QStringList documented;
+        auto entries = QRegularExpression(QStringLiteral(R"(^\.TP\n\.B (.*)$)"), QRegularExpression::MultilineOption)
+                           .globalMatch(body);
+        while (entries.hasNext()) {
+            // "telemetry\fR, \fBranges" names two commands; "\-" is a plain hyphen.
+            QString usages = entries.next().captured(1);
+            usages.remove(QStringLiteral("\\fR")).remove(QStringLiteral("\\fB")).replace(QStringLiteral("\\-"), QStringLiteral("-"));
+            documented << usages.split(QStringLiteral(", "));
+        }
+        QStringList usages;
+        for (const kestrava::cli::CommandRow &row : kestrava::cli::commands()) {
+            if (row.name)
+                usages << QLatin1String(row.usage);
+        }
+        QCOMPARE(documented, usages);
     }
 
     void aLostDeviceEndsTheServerWithStatus4()

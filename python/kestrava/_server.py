@@ -16,6 +16,7 @@ from pathlib import Path
 from typing import Any
 
 from .errors import DeviceLost, KestravaError, NoAnswer, PortError
+from .limits import DEVICE_LOST, INVALID_PARAMS, NO_ANSWER, PORT_NOT_OPENED
 
 PROGRAM = "kestrava-cli"
 # Replies are a few hundred bytes; a line longer than this means the other side is not the server.
@@ -24,11 +25,6 @@ LONGEST_REPLY = 1 << 20
 END_SECONDS = 5.0
 STDERR_LINES_KEPT = 20
 
-# JSON-RPC error codes the server answers with.
-_BAD_PARAMETERS = -32602
-_NO_ANSWER = 1
-_PORT_NOT_OPENED = 3
-_DEVICE_LOST = 4
 
 
 def find_program() -> str:
@@ -196,9 +192,9 @@ class Server:
         self._closed = True
         self._stderr_reader.join(1.0)  # its last line says why
         said = " ".join(self._stderr_tail) or "nothing"
-        if status == _DEVICE_LOST:
+        if status == DEVICE_LOST:
             self._gone = DeviceLost(said)
-        elif status == _PORT_NOT_OPENED:
+        elif status == PORT_NOT_OPENED:
             self._gone = PortError(said)
         else:
             self._gone = KestravaError(f"{PROGRAM} ended (status {status}) and said: {said}")
@@ -234,12 +230,12 @@ def _error_of(error: Any) -> Exception:
         return KestravaError(f"{PROGRAM} answered with a malformed error: {error!r}")
     code, message = error.get("code"), str(error.get("message", "no message"))
     data = error.get("data") if isinstance(error.get("data"), dict) else {}
-    if code == _NO_ANSWER:
+    if code == NO_ANSWER:
         return NoAnswer(message, int(data.get("address", 0)), int(data.get("register", 0)))
-    if code == _DEVICE_LOST:
+    if code == DEVICE_LOST:
         return DeviceLost(message)
-    if code == _PORT_NOT_OPENED:
+    if code == PORT_NOT_OPENED:
         return PortError(message)
-    if code == _BAD_PARAMETERS:
+    if code == INVALID_PARAMS:
         return ValueError(message)
     return KestravaError(f"{message} (code {code})")

@@ -4,6 +4,7 @@ from __future__ import annotations
 
 import argparse
 
+from .limits import DEFAULT_WATCHDOG_MS
 from .robot import Robot
 
 
@@ -29,7 +30,7 @@ def argument_parser(description: str) -> argparse.ArgumentParser:
     parser.add_argument("--arena", metavar="NAME", help="with --simulate: the arena to load (a name or a file)")
     parser.add_argument("--seed", type=int, metavar="N",
                         help="with --simulate: picks the candle's place among the arena's places")
-    parser.add_argument("--watchdog", type=int, default=1000, metavar="MS",
+    parser.add_argument("--watchdog", type=int, default=DEFAULT_WATCHDOG_MS, metavar="MS",
                         help="stop the motors when the program is silent this long while they run (0: never)")
     return parser
 

@@ -11,12 +11,11 @@ from typing import Any, Literal
 from ._server import Server, find_program
 from .drivebase import MODE_REGISTER, MOTORS, DriveBase, DrivingMoves
 from .errors import KestravaError, PortError
+from .limits import (DEFAULT_WATCHDOG_MS, LONGEST_DRIVE_MS, LONGEST_TEXT, LONGEST_WAIT_MS, READ_COUNT,
+                     SERVO_POSITIONS, SERVOS)
 from .readings import Telemetry, Thermal
 from .simulator import Simulator
 
-LONGEST_DRIVE_MS = 10000
-LONGEST_TEXT = 40
-SERVOS = 21
 RELAYS = 8
 # A reply comes within one bus wait per frame; this leaves room for a slow, loaded machine.
 REPLY_SECONDS = 30.0
@@ -50,7 +49,7 @@ class Robot(DrivingMoves):
     """
 
     def __init__(self, device: str | None = None, com: int | None = None,
-                 simulate: bool | Literal["view"] = False, watchdog: int = 1000,
+                 simulate: bool | Literal["view"] = False, watchdog: int = DEFAULT_WATCHDOG_MS,
                  arena: str | None = None, trace: str | None = None, timeout: int | None = None,
                  seed: int | None = None, wheel_diameter: float = 10, axle_track: float = 13.7) -> None:
         """Opens the port and checks that it answers.
@@ -79,11 +78,11 @@ class Robot(DrivingMoves):
         """
         self._drive_base = DriveBase(self, wheel_diameter, axle_track)
         options = _port_options(device, com, simulate, arena, seed)
-        options += ["--watchdog", str(_whole("watchdog", watchdog, 0, 60000))]
+        options += ["--watchdog", str(_whole("watchdog", watchdog, 0, LONGEST_WAIT_MS))]
         if trace is not None:
             options += ["--trace", str(trace)]
         if timeout is not None:
-            options += ["--timeout", str(_whole("timeout", timeout, 1, 60000))]
+            options += ["--timeout", str(_whole("timeout", timeout, 1, LONGEST_WAIT_MS))]
         self._relay_pattern = 0
         lingers = "--keep-view" in options
         self._server = Server(find_program(), options, lingers=lingers)
@@ -174,7 +173,7 @@ class Robot(DrivingMoves):
         b'\\x0e'
         """
         params = {"address": _address(address), "register": _whole("register", register, 0, 255),
-                  "count": _whole("count", count, 1, 255)}
+                  "count": _whole("count", count, 1, READ_COUNT)}
         return bytes(self._call("read", params, "bytes")["bytes"])
 
     def write(self, address: int, register: int, data: bytes | Iterable[int] | int) -> int:
@@ -186,8 +185,8 @@ class Robot(DrivingMoves):
         1
         """
         values = [data] if isinstance(data, int) else list(data)
-        if not 1 <= len(values) <= 255:
-            raise ValueError(f"data must hold 1 to 255 bytes, not {len(values)}")
+        if not 1 <= len(values) <= READ_COUNT:
+            raise ValueError(f"data must hold 1 to {READ_COUNT} bytes, not {len(values)}")
         if address == MOTORS and register <= MODE_REGISTER < register + len(values):
             self._drive_base.forget_mode()
         params = {"address": _address(address), "register": _whole("register", register, 0, 255),
@@ -213,7 +212,7 @@ class Robot(DrivingMoves):
     def servo(self, channel: int, position: int) -> None:
         """Moves servo `channel` (1 to 21) to `position`, a pulse of 500 to 2500 microseconds (1500 is the middle)."""
         self._call("servo", {"channel": _whole("channel", channel, 1, SERVOS),
-                             "position": _whole("position", position, 500, 2500)})
+                             "position": _whole("position", position, *SERVO_POSITIONS)})
 
     def display(self, text: str) -> None:
         """Shows `text` (at most 40 characters) on the display, from its top left corner."""

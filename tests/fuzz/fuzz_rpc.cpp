@@ -1,7 +1,7 @@
 // Any bytes on the server's standard input cut into bounded lines, and every line
 // parses into calls that are each a checked request or an error, never a crash.
 #include "cli/rpc.h"
-#include "cli/server.h"
+#include "cli/framing.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -175,3 +175,18 @@ def test_seed_picks_the_candles_place(tmp_path, seed, warm):
     with kestrava.Robot(simulate=True, arena=str(arena), seed=seed) as robot:
         reading = robot.thermal()
     assert (max(reading.pixels) - reading.ambient >= 30) == warm
+
+
+def test_the_packages_limits_and_codes_are_the_servers():
+    """The package checks arguments and reads errors by its own copies of the server's numbers."""
+    from kestrava import limits
+    hello = subprocess.run([CLI, "--device", "/nonexistent/tty", "serve"], capture_output=True, text=True, timeout=30,
+                           input='{"jsonrpc": "2.0", "id": 1, "method": "hello"}\n')
+    result = json.loads(hello.stdout)["result"]
+    assert result["limits"] == {
+        "default_watchdog_ms": limits.DEFAULT_WATCHDOG_MS, "longest_wait_ms": limits.LONGEST_WAIT_MS,
+        "drive_ms": limits.LONGEST_DRIVE_MS, "servo_position": list(limits.SERVO_POSITIONS),
+        "servos": limits.SERVOS, "read_count": limits.READ_COUNT, "text_length": limits.LONGEST_TEXT}
+    codes = result["codes"]
+    assert (codes["invalid_params"], codes["no_answer"], codes["port_not_opened"], codes["device_lost"]) == (
+        limits.INVALID_PARAMS, limits.NO_ANSWER, limits.PORT_NOT_OPENED, limits.DEVICE_LOST)
