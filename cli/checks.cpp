@@ -1,6 +1,6 @@
 #include "cli/checks.h"
 
-#include "cli/request.h"
+#include "numbers/commandnumbers.h"
 
 #include <QJsonArray>
 
@@ -9,33 +9,7 @@
 
 namespace kestrava::cli {
 
-long Words::number(qsizetype i, const char *what, long least, long most) const
-{
-    const std::optional<long> value = parseNumber(m_words[i]);
-    if (!value || *value < least || *value > most)
-        throw Refusal{QStringLiteral("%1 must be a number from %2 to %3, not \"%4\"")
-                          .arg(QLatin1String(what)).arg(least).arg(most).arg(m_words[i])};
-    return *value;
-}
-
-quint8 Words::address(qsizetype i) const
-{
-    const std::optional<quint8> address = parseAddress(m_words[i]);
-    if (!address)
-        throw Refusal{QStringLiteral("ADDR must be an even bus address from 02 to FE in hexadecimal, not \"%1\"")
-                          .arg(m_words[i])};
-    return *address;
-}
-
-QString Words::text(qsizetype i, const char *what, int longest) const
-{
-    if (m_words[i].toUcs4().size() > longest)
-        throw Refusal{QStringLiteral("%1 holds at most %2 characters").arg(QLatin1String(what)).arg(longest)};
-    return m_words[i];
-}
-
-// The row's own Param; a name missing from it is a slip in the table, refused by every call of the method.
-const Param &Params::param(const char *name) const
+const Param &Values::param(const char *name) const
 {
     const auto found = std::find_if(m_params.begin(), m_params.end(), [name](const Param &p) { return qstrcmp(p.name, name) == 0; });
     if (found == m_params.end())
@@ -43,20 +17,95 @@ const Param &Params::param(const char *name) const
     return *found;
 }
 
-long Params::whole(const char *name, long least, long most) const
+Refusal Values::notGiven(const char *name)
 {
+    return Refusal{QStringLiteral("\"%1\" cannot be given this way").arg(QLatin1String(name))};
+}
+
+// Words -----------------------------------------------------------------------------
+
+// Among the Params that have a word; past the end when the row gives it none.
+qsizetype Words::position(const char *name) const
+{
+    const Param &wanted = param(name);
+    if (!wanted.word)
+        return m_words.size();
+    return std::count_if(params().begin(), params().end(), [&wanted](const Param &p) { return p.word && &p < &wanted; });
+}
+
+long Words::numberAt(qsizetype i, const char *word, long least, long most) const
+{
+    const std::optional<long> value = parseNumber(m_words[i]);
+    if (!value || *value < least || *value > most)
+        throw Refusal{QStringLiteral("%1 must be a number from %2 to %3, not \"%4\"")
+                          .arg(QLatin1String(word)).arg(least).arg(most).arg(m_words[i])};
+    return *value;
+}
+
+long Words::number(const char *name, long most) const
+{
+    const Param &p = param(name);
+    return numberAt(position(name), p.word, p.least, most);
+}
+
+quint8 Words::addressAt(qsizetype i, const Param &p) const
+{
+    const std::optional<quint8> address = parseAddress(m_words[i]);
+    if (!address || *address < p.least || *address > p.most)
+        throw Refusal{QStringLiteral("%1 must be an even bus address from %2 to %3 in hexadecimal, not \"%4\"")
+                          .arg(QLatin1String(p.word), addressText(quint8(p.least)), addressText(quint8(p.most)), m_words[i])};
+    return *address;
+}
+
+quint8 Words::address(const char *name) const
+{
+    return addressAt(position(name), param(name));
+}
+
+std::vector<quint8> Words::addresses(const char *name) const
+{
+    std::vector<quint8> addresses;
+    for (qsizetype i = position(name); i < m_words.size(); ++i)
+        addresses.push_back(addressAt(i, param(name)));
+    return addresses;
+}
+
+std::vector<quint8> Words::bytes(const char *name) const
+{
+    const Param &p = param(name);
+    std::vector<quint8> bytes;
+    for (qsizetype i = position(name); i < m_words.size(); ++i)
+        bytes.push_back(quint8(numberAt(i, p.word, 0, 255)));
+    if (qsizetype(bytes.size()) > p.most)
+        throw Refusal{QStringLiteral("at most %1 bytes go in one frame").arg(p.most)};
+    return bytes;
+}
+
+QString Words::text(const char *name) const
+{
+    const Param &p = param(name);
+    const QString &word = m_words[position(name)];
+    if (word.toUcs4().size() > p.most)
+        throw Refusal{QStringLiteral("%1 holds at most %2 characters").arg(QLatin1String(p.word)).arg(p.most)};
+    return word;
+}
+
+QString Words::oneLine(const char *name) const
+{
+    return m_words.mid(position(name)).join(u' ');
+}
+
+// Params ----------------------------------------------------------------------------
+
+long Params::number(const char *name, long most) const
+{
+    const long least = param(name).least;
     const QJsonValue value = m_object.value(QLatin1String(name));
     const double number = value.toDouble(-1);
     if (!value.isDouble() || number != std::floor(number) || number < least || number > most)
         throw Refusal{QStringLiteral("\"%1\" must be a whole number from %2 to %3")
                           .arg(QLatin1String(name)).arg(least).arg(most)};
     return long(number);
-}
-
-long Params::number(const char *name) const
-{
-    const Param &p = param(name);
-    return whole(name, p.least, p.most);
 }
 
 quint8 Params::address(const char *name) const

@@ -2,7 +2,8 @@
 
 #include "cli/commands.h"
 #include "cli/server.h"
-#include "cli/session.h"
+#include "cli/executor.h"
+#include "cli/output.h"
 
 #include "link/instep.h"
 #include "drive/motion.h"
@@ -260,7 +261,8 @@ private:
     int controlSimulator(const Settings &settings, const Request &request);
     void keepViewOpen();
     int serve(const Settings &settings);
-    int repeat(Session &session, const Request &request, const Settings &settings);
+    int repeat(Printer &printer, const Request &request, const Settings &settings);
+    void pause(int ms) { waitUnlessInterrupted(ms, m_interrupted, m_signals, m_line); }
     void warnOfSlowPass(qint64 passMs, int everyMs);
 
     Options m_options;
@@ -276,6 +278,7 @@ private:
     TransactionEngine m_engine{m_line};
     InStepLink m_link{m_engine};
     Motors m_motors{m_link};
+    Executor m_executor{m_link, m_motors, [this](int ms) { pause(ms); }};
     Trace m_trace;
 };
 
@@ -409,11 +412,9 @@ int Program::run(QCoreApplication &app)
     }
     if (!openPort(settings))
         return PortNotOpened;
-    Printer printer(m_out, settings.format);
-    Session session(m_link, m_motors, printer, m_err);
-    session.setDriveWait([this](int ms) { waitUnlessInterrupted(ms, m_interrupted, m_signals, m_line); });
+    Printer printer(m_out, m_err, settings.format);
     m_link.start();
-    const int status = repeat(session, request, settings);
+    const int status = repeat(printer, request, settings);
     m_link.finish();
     keepViewOpen();
     return status;
@@ -426,7 +427,7 @@ int Program::serve(const Settings &settings)
     const bool opened = openPort(settings);
     m_err.flush();
     ::signal(SIGPIPE, SIG_IGN); // a reader gone away is an end like any other, with the motors stopped
-    Server server(m_link, m_motors, [this](int ms) { waitUnlessInterrupted(ms, m_interrupted, m_signals, m_line); });
+    Server server(m_link, m_motors, [this](int ms) { pause(ms); });
     server.setWatchdog(std::chrono::milliseconds(settings.watchdogMs));
     if (!opened)
         server.setPortError(m_openError);
@@ -438,14 +439,16 @@ int Program::serve(const Settings &settings)
     return server.run();
 }
 
-int Program::repeat(Session &session, const Request &request, const Settings &settings)
+int Program::repeat(Printer &printer, const Request &request, const Settings &settings)
 {
     QElapsedTimer clock;
     clock.start();
     Outcome worst = Outcome::Taken;
     for (int pass = 1;; ++pass) {
         const qint64 started = clock.elapsed();
-        const Outcome outcome = session.run(request, double(started) / 1000.0);
+        const Result result = m_executor.carryOut(request);
+        printer.print(result, double(started) / 1000.0);
+        const Outcome outcome = result.outcome;
         warnOfSlowPass(clock.elapsed() - started, settings.everyMs);
         worst = worseOf(worst, outcome);
         if (outcome == Outcome::NotSent || outcome == Outcome::Lost) {
@@ -456,7 +459,7 @@ int Program::repeat(Session &session, const Request &request, const Settings &se
             break;
         // The next reading is due `every` after this one was due, not after it ended.
         const qint64 due = qint64(pass) * settings.everyMs;
-        waitUnlessInterrupted(int(qMax<qint64>(0, due - clock.elapsed())), m_interrupted, m_signals, m_line);
+        pause(int(qMax<qint64>(0, due - clock.elapsed())));
         if (m_interrupted)
             break;
     }

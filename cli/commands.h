@@ -8,9 +8,8 @@
 #include <vector>
 
 // The one table of commands: each command of kestrava-cli and each method of its server,
-// with its arguments or params, their checks, and what it reads. A new command is a row
-// here and its handler (Session::run for the command line, Dispatcher::carryOut for the
-// server), whose switches have no default so that a missing case fails the build.
+// with its values, their types and ranges, and what it reads. A new command is a row here
+// and its case in Executor::carryOut (cli/executor.cpp), which carries it out for both.
 namespace kestrava::cli {
 
 struct CommandRow
@@ -22,18 +21,19 @@ struct CommandRow
     const char *example = nullptr; // --help's example; a line break goes on under it
     int least = 0;                 // arguments after the name
     int most = 0;                  // -1: no limit
-    void (*fromWords)(Request &, const Words &) = nullptr;
     // On the server; method nullptr: the command line's only.
     const char *method = nullptr;
-    std::vector<Param> params = {}; // in their order by position
-    void (*fromParams)(Request &, const Params &) = nullptr;
+    // Its values, in their order by position (as words, those with a word), each
+    // checked by its type and range whether it comes as a word or as a param.
+    std::vector<Param> params = {};
+    void (*fill)(Request &, const Values &) = nullptr;
     bool reads = false; // only reads: --every may repeat it
 };
 
 const std::vector<CommandRow> &commands();
 const CommandRow *commandNamed(const QString &name);
 const CommandRow *methodNamed(const QString &method);
-const CommandRow &rowOf(Command command);
+const CommandRow &tableRow(Command command);
 
 // --help's list of commands, each with an example.
 QString commandList();

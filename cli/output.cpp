@@ -1,5 +1,8 @@
 #include "cli/output.h"
 
+#include "drive/md23.h"
+#include "numbers/commandnumbers.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -49,10 +52,37 @@ QList<CsvCell> csvCells(const Row &row)
 
 } // namespace
 
-Printer::Printer(QTextStream &out, Format format)
+Printer::Printer(QTextStream &out, QTextStream &errors, Format format)
     : m_out(out)
+    , m_errors(errors)
     , m_format(format)
 {
+}
+
+void Printer::print(const Result &result, double secondsSinceStart)
+{
+    for (const auto &part : result.parts) {
+        if (const Row *row = std::get_if<Row>(&part))
+            print(*row, secondsSinceStart);
+        else
+            complain(std::get<Complaint>(part));
+    }
+    if (result.stopUnsent)
+        m_errors << "error: the port is gone; the stop to " << addressText(md23::Address)
+                 << " registers 0 and 1 could not be sent" << Qt::endl;
+    if (!result.footer.isEmpty())
+        printFooter(result.footer);
+}
+
+// A register whose answer came too late or out of step; one the line never carried
+// is said once, by the caller, of the whole pass.
+void Printer::complain(const Complaint &complaint)
+{
+    const Unanswered &where = complaint.where;
+    if (where.outcome == Outcome::TimedOut || where.outcome == Outcome::OutOfStep)
+        m_errors << "error: " << complaintText(where.outcome, where.address, where.reg) << Qt::endl;
+    if (!complaint.why.isEmpty())
+        m_errors << "error: " << complaint.why << Qt::endl;
 }
 
 void Printer::print(const Row &row, double secondsSinceStart)

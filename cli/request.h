@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/limits.h"
+#include "numbers/commandnumbers.h"
 
 #include <QString>
 #include <QStringList>
@@ -45,12 +46,5 @@ bool isReading(Command command);
 
 // The request for the positional arguments, or the message that says what is wrong.
 std::variant<Request, QString> parseRequest(const QStringList &arguments);
-
-// ADDR: an even bus address in hexadecimal, "B0" or "0xB0".
-std::optional<quint8> parseAddress(const QString &text);
-// REG, BYTE and other numbers: decimal, or hexadecimal after "0x".
-std::optional<long> parseNumber(const QString &text);
-// "B0".
-QString addressText(quint8 address);
 
 } // namespace kestrava::cli

@@ -147,7 +147,7 @@ std::variant<Request, Error> requestFor(const QString &name, const QJsonValue &p
     Request request;
     request.command = found->command;
     try {
-        found->fromParams(request, Params(std::get<QJsonObject>(named), found->params));
+        found->fill(request, Params(std::get<QJsonObject>(named), found->params));
     } catch (const Refusal &bad) {
         return Error{InvalidParams, bad.message};
     }
