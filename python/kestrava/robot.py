@@ -251,10 +251,10 @@ class Robot:
     def wheels(self, left: int, right: int) -> None:
         """Sets each wheel's speed in steps from the stop, -127 to 127 (0 stops, positive goes forwards).
 
-        Each step is 8 encoder counts a second, about 0.7 cm/s. The motor controller is put
-        in mode 0 first if it is in another, in one frame with both wheels at its stop. Like
-        ``drive()`` without `ms`, the wheels keep going: the program must keep sending
-        requests (the watchdog) and end with ``stop()``.
+        Each step is 8 encoder counts a second, about 0.7 cm/s on 10 cm wheels. The motor
+        controller is put in mode 0 first if it is in another, in one frame with both wheels
+        at its stop. Like ``drive()`` without `ms`, the wheels keep going: the program must
+        keep sending requests (the watchdog) and end with ``stop()``.
         """
         self._call("wheels", {"left": _whole("left", left, *WHEEL_STEPS), "right": _whole("right", right, *WHEEL_STEPS)})
 
