@@ -16,7 +16,8 @@ enum class Command {
     Read, Write, Dump, Probe, Telemetry, Ranges, Bearing, Thermal, Relays, Servo, Display, Drive,
     Serve, // the command line's own: a JSON-RPC server on standard input and output
     Sim,   // the command line's own: one control command to a running simulator
-    Keys, Stop, Hello, Wheels, // the server's only
+    Wheels, // the server's only: each wheel's steps, for the drive base
+    Keys, Stop, Hello, // the server's only
     SimulatorRun, SimulatorStart, SimulatorArena, SimulatorCandle, SimulatorPose, // the server's, on a simulator
 };
 

@@ -75,8 +75,8 @@ likely() {
     link/event*) echo tst_engine tst_window tst_endtoend ;;
     link/instep* | cli/*) echo tst_cli tst_server tst_instep ;;
     panel/*) echo tst_window tst_operations tst_startup tst_endtoend ;;
+    python/kestrava/readings* | python/kestrava/drivebase*) echo python_drivebase python ;;
     sim/*) echo tst_simulator tst_simworld tst_latency ;;
-    python/*) echo python python_drivebase ;;
     *) echo tst_arithmetic tst_latency tst_engine tst_keypad tst_operations ;;
     esac
 }
