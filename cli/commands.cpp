@@ -114,6 +114,12 @@ const std::vector<CommandRow> &commands()
          .params = {{"speed1", Param::Whole, 0, 255, "SPEED1"}, {"speed2", Param::Whole, 0, 255, "SPEED2"},
                     {"ms", Param::Whole, 0, MaxDriveMs, "MS"}, {"wait", Param::Flag}},
          .fill = driveFrom},
+        {.command = Command::Wheels, .method = "wheels",
+         .params = {{"left", Param::Whole, -MaxWheelStep, MaxWheelStep}, {"right", Param::Whole, -MaxWheelStep, MaxWheelStep}},
+         .fill = [](Request &r, const Values &v) {
+             r.left = int(v.number("left"));
+             r.right = int(v.number("right"));
+         }},
         {.command = Command::Stop, .method = "stop", .fill = noValues},
         {.command = Command::Serve, .name = "serve", .usage = "serve",
          .example = "kestrava-cli --simulate serve   (JSON-RPC 2.0 on stdin/stdout)", .fill = noValues},

@@ -2,19 +2,9 @@
 
 #include "cli/safety.h"
 
-#include "drive/md23.h"
 #include "drive/motion.h"
 
 namespace kestrava::cli {
-
-namespace {
-
-bool covers(const Request &request, quint8 reg)
-{
-    return request.firstRegister <= reg && reg < request.firstRegister + request.bytes.size();
-}
-
-} // namespace
 
 Dispatcher::Dispatcher(InStepLink &link, Motors &motors, MotorSafety &safety, Pause pause)
     : m_motors(motors)
@@ -36,14 +26,15 @@ std::optional<QByteArray> Dispatcher::answer(const rpc::Call &call)
 }
 
 // The safety's part around a call: the latest motor request decides the timed stop, a
-// drive that answers at once gets one, and a write behind the motors' back is noted.
+// drive that answers at once gets one, and a raw write is told to the motors' owner.
 Dispatcher::Reply Dispatcher::carryOut(const Request &request)
 {
-    const bool motors = request.command == Command::Drive || request.command == Command::Stop;
+    const bool motors = request.command == Command::Drive || request.command == Command::Wheels
+                        || request.command == Command::Stop;
     if (motors)
         m_safety.cancelTimedStop();
     if (request.command == Command::Write)
-        noteWrite(request);
+        m_motors.noteRawWrite(request.addresses.front(), request.firstRegister, qsizetype(request.bytes.size()));
     const Result result = m_executor.carryOut(request);
     const Reply reply = replyOf(request, result);
     const bool runsOn = request.milliseconds != Request::NoTime && !request.waitForEnd;
@@ -76,18 +67,6 @@ Dispatcher::Reply Dispatcher::replyOf(const Request &request, const Result &resu
     if (request.command == Command::Hello)
         object.insert(QStringLiteral("codes"), codes());
     return object;
-}
-
-// A write behind the motors' back: a new mode must be read again before the next
-// stop, and speeds written by hand are stopped like any drive.
-void Dispatcher::noteWrite(const Request &request)
-{
-    if (request.addresses.front() != md23::Address)
-        return;
-    if (covers(request, md23::Mode))
-        m_motors.forgetMode();
-    if (covers(request, md23::Speed1) || covers(request, md23::Speed2Turn))
-        m_motors.noteMoving();
 }
 
 // The codes of rpc.h, so that a client's own copies can be held to them.

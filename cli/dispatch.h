@@ -42,7 +42,6 @@ private:
     static QJsonObject codes();
     rpc::Error failure(Outcome outcome, quint8 address, quint8 reg);
     rpc::Error lostDevice();
-    void noteWrite(const Request &request);
 
     Motors &m_motors;
     MotorSafety &m_safety;

@@ -97,6 +97,7 @@ Row columnsOf(const QJsonObject &object)
 QJsonObject limits()
 {
     return {{"default_watchdog_ms", DefaultWatchdogMs}, {"longest_wait_ms", LongestWaitMs}, {"drive_ms", MaxDriveMs},
+            {"wheel_steps", QJsonArray{-MaxWheelStep, MaxWheelStep}},
             {"servo_position", QJsonArray{MinServoPosition, MaxServoPosition}}, {"servos", ServoCount},
             {"read_count", MaxReadCount}, {"text_length", MaxTextLength}};
 }
@@ -127,6 +128,7 @@ Result Executor::carryOut(const Request &request)
     case Command::Display: actuate(request, result); break;
     case Command::Keys: keys(result); break;
     case Command::Drive: drive(request, result); break;
+    case Command::Wheels: wheels(request, result); break;
     case Command::Stop: stopMotors(result); break;
     case Command::Hello: hello(result); break;
     case Command::SimulatorRun:
@@ -270,6 +272,14 @@ void Executor::drive(const Request &request, Result &result)
     if (!lineGone(driven) && m_pause)
         m_pause(request.milliseconds);
     stopMotors(result);
+}
+
+// The wheels run on until a stop: the server's safety sees to it.
+void Executor::wheels(const Request &request, Result &result)
+{
+    const Outcome driven = m_motors.wheels(request.left, request.right);
+    complainOfMotors(driven, QStringLiteral("not driving"), result);
+    result.outcome = worseOf(result.outcome, driven);
 }
 
 // Whatever happened before, the motors are told to stop, with their mode's stop.

@@ -43,6 +43,7 @@ private:
     void actuate(const Request &request, Result &result);
     void keys(Result &result);
     void drive(const Request &request, Result &result);
+    void wheels(const Request &request, Result &result);
     void stopMotors(Result &result);
     void complainOfMotors(Outcome outcome, const QString &what, Result &result);
     void simulator(const Request &request, Result &result);
