@@ -53,7 +53,7 @@ QString SimControl::commandHelp()
         "\"ok\" (sometimes followed by a result) or \"error: <reason>\"; list, screen and help\n"
         "print their lines before the ok. ADDR is a module's even bus address in hexadecimal\n"
         "(B0 or 0xB0). REG, VALUE, COUNT and BYTE are decimal, or hexadecimal with 0x.\n"
-        "Blank lines and lines starting with # are ignored.")};
+        "Blank lines and lines starting with # do nothing and answer ok.")};
     for (const ControlCommand &command : allCommands()) {
         for (const Usage &usage : command.usage)
             lines << usageLines(usage);
@@ -77,7 +77,7 @@ QStringList SimControl::execute(const QString &line, SimTime now)
     static const QRegularExpression blanks(QStringLiteral("\\s+"));
     QStringList words = line.split(blanks, Qt::SkipEmptyParts);
     if (words.isEmpty() || words.first().startsWith(QLatin1Char('#')))
-        return {};
+        return ok(); // nothing to do, and said so: a program waits for one answer to each line
     const QString name = words.takeFirst().toLower();
     if (const ControlCommand *command = commandNamed(name))
         return carryOut(*command, words, now);

@@ -1,6 +1,7 @@
 #include "sim/program/simprogram.h"
 
 #include "sim/world/arena.h"
+#include "sim/program/controllines.h"
 #include "sim/program/latencytimer.h"
 #include "process/signalwatcher.h"
 #include "sim/program/simulator.h"
@@ -38,13 +39,10 @@ bool inputIsAProgram()
     return ::fstat(STDIN_FILENO, &input) == 0 && (S_ISFIFO(input.st_mode) || S_ISSOCK(input.st_mode));
 }
 
-// Reads control commands from standard input a line at a time. Lines longer than
-// the limit are refused whole, so a runaway writer cannot grow the buffer.
+// Reads control commands from standard input and prints each one's answer.
 class CommandReader : public QObject
 {
 public:
-    static constexpr qsizetype MaxLine = 4096;
-
     explicit CommandReader(Simulator &simulator)
         : QObject(&simulator), m_simulator(simulator), m_notifier(STDIN_FILENO, QSocketNotifier::Read)
     {
@@ -64,32 +62,17 @@ private:
                 emit m_simulator.quitRequested();
             return; // otherwise the control socket and the signals remain
         }
-        for (ssize_t i = 0; i < got; ++i)
-            take(buffer[i]);
-    }
-
-    void take(char byte)
-    {
-        if (byte != '\n') {
-            if (m_pending.size() < MaxLine)
-                m_pending.append(byte);
-            else
-                m_tooLong = true;
-            return;
+        for (const ControlLine &line : m_lines.take(QByteArrayView(buffer, got))) {
+            const QStringList answer = line.tooLong ? QStringList{ControlLines::tooLongAnswer()}
+                                                    : m_simulator.execute(line.text);
+            for (const QString &answerLine : answer)
+                printLine(answerLine);
         }
-        if (m_tooLong)
-            printLine(QStringLiteral("error: line longer than %1 characters").arg(MaxLine));
-        else
-            for (const QString &line : m_simulator.execute(QString::fromUtf8(m_pending)))
-                printLine(line);
-        m_pending.clear();
-        m_tooLong = false;
     }
 
     Simulator &m_simulator;
     QSocketNotifier m_notifier;
-    QByteArray m_pending;
-    bool m_tooLong = false;
+    ControlLines m_lines;
 };
 
 bool asksFor(const QCommandLineOption &option, int argc, char *argv[])
