@@ -9,6 +9,7 @@
 
 #include "link/serialline.h"
 #include "process/signalwatcher.h"
+#include "launcher/controlanswer.h"
 #include "launcher/controlsocket.h"
 #include "launcher/simulatedbus.h"
 #include "link/trace.h"
@@ -353,7 +354,8 @@ int Program::controlSimulator(const Settings &settings, const Request &request)
     }
     for (const QString &line : lines)
         m_out << line << '\n';
-    return lines.last().startsWith(QLatin1String("error: ")) ? NoAnswer : AllAnswered;
+    const std::optional<launcher::ControlAnswer> answer = launcher::answerOf(lines);
+    return answer && answer->ok ? AllAnswered : NoAnswer;
 }
 
 // The motors are stopped; the run's result stays in the view until the user closes it

@@ -116,6 +116,21 @@ def test_control_socket(tmp_path, options, writes, answers):
         simulator.quit()
 
 
+# (the words after "sim", the exit status, what it prints): one command over the socket.
+CLI_SIM = {
+    "a command": (["run"], 0, "ok not started\n"),
+    "a refused one": (["fly"], 1, 'error: unknown command "fly" (try help)\n'),
+    "a comment": (["#", "note"], 0, "ok\n"),
+    "a blank line": ([""], 0, "ok\n"),
+}
+
+
+@pytest.mark.parametrize("words, status, output", CLI_SIM.values(), ids=CLI_SIM.keys())
+def test_one_command_from_the_command_line(sim, words, status, output):
+    done = subprocess.run([CLI, "--device", sim.link, "sim", *words], capture_output=True, text=True, timeout=30)
+    assert (done.returncode, done.stdout) == (status, output)
+
+
 def test_two_programs_never_mix(sim):
     path = sim.link + ".control"
     with socket.socket(socket.AF_UNIX) as first, socket.socket(socket.AF_UNIX) as second:
