@@ -225,8 +225,13 @@ Dispatcher::Result Dispatcher::simulator(const Request &request)
 QJsonValue Dispatcher::hello() const
 {
     const TransactionEngine &engine = m_link.engine();
+    const QString device = deviceForComPort(engine.commPort());
+    const QString port = QStringLiteral("COM%1 (%2)").arg(engine.commPort()).arg(device);
+    // "port" stays as scripts read it; a simulated robot is no COM port to a person.
+    const QString connection = m_simulator ? QStringLiteral("the simulated robot (%1)").arg(device) : port;
     return QJsonObject{{"version", QStringLiteral(KESTRAVA_VERSION)},
-                       {"port", QStringLiteral("COM%1 (%2)").arg(engine.commPort()).arg(deviceForComPort(engine.commPort()))},
+                       {"port", port},
+                       {"connection", connection},
                        {"open", engine.isOpen()},
                        {"simulator", bool(m_simulator)},
                        {"error", m_portError},

@@ -44,7 +44,10 @@ ControlSocket::~ControlSocket()
         close(*connection);
     if (m_listener >= 0) {
         ::close(m_listener);
-        QFile::remove(m_path);
+        // A simulator started on the same link as this one ended may own the path by now.
+        struct stat there{};
+        if (::lstat(QFile::encodeName(m_path).constData(), &there) == 0 && there.st_ino == m_inode)
+            QFile::remove(m_path);
     }
 }
 
@@ -78,6 +81,8 @@ bool ControlSocket::listen(const QString &path, QString &error)
         m_listener = -1;
         return false;
     }
+    struct stat made{};
+    m_inode = ::lstat(name.constData(), &made) == 0 ? made.st_ino : 0;
     m_path = path;
     m_accepting = std::make_unique<QSocketNotifier>(m_listener, QSocketNotifier::Read);
     connect(m_accepting.get(), &QSocketNotifier::activated, this, &ControlSocket::accept);

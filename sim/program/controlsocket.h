@@ -50,6 +50,7 @@ private:
     bool m_judged;
     QString m_path;
     int m_listener = -1;
+    unsigned long m_inode = 0; // of the socket's file, so that only our own is removed
     std::unique_ptr<QSocketNotifier> m_accepting;
     std::vector<std::unique_ptr<Connection>> m_connections;
 };
