@@ -70,7 +70,7 @@ faults=(
     'process/language.cpp ~ /fromEnvironment.isEmpty()/{n;s/Spanish/English/} ~ with neither --lang nor KESTRAVA_LANG, both windows in English'
     'process/language.cpp ~ s/if (!flagValue.isEmpty()) {/if (!flagValue.isEmpty() \&\& qEnvironmentVariable("KESTRAVA_LANG").isEmpty()) {/ ~ KESTRAVA_LANG beats --lang'
     'process/language.cpp ~ s/    return std::nullopt;/    return Language::Spanish;/ ~ --lang fr taken silently as Spanish'
-    'python/kestrava/drivebase.py ~ s/registers\[0:2\] = bytes(\[STOP, STOP\])/pass/ ~ the switch to mode 0 keeps mode 1'"'"'s stop, full speed backwards'
+    'drive/motion.cpp ~ s/registers\[md23::Speed1\] = registers\[md23::Speed2Turn\] = char(md23::stopFor(md23::WheelsMode));// ~ the switch to mode 0 keeps mode 1'"'"'s stop, full speed backwards'
     'python/kestrava/robot.py ~ s/if seed is not None else \[\]/if seed else []/ ~ Robot(simulate=True, seed=0) drops its seed'
     'sim/view/placement.cpp ~ s/frameNow.expandedTo(LeastFrame)/frameNow/ ~ the view sized to the screen'"'"'s height before it is framed: its bottom off the screen'
     'sim/view/buspanel.cpp ~ s/ModulesPerRow = 1;/ModulesPerRow = 2;/ ~ the view beside the panel on a laptop scrolls sideways'

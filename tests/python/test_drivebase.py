@@ -43,15 +43,6 @@ MOVES = {
 }
 
 
-@pytest.mark.parametrize("mode", [1, 3])
-def test_the_switch_to_mode_0_leaves_both_wheels_at_its_stop(sim, robot, mode):
-    """Modes 1 and 3 stop at 0, full speed backwards in mode 0: the switch itself must write 128 to both."""
-    robot.write(0xB0, 15, mode)
-    robot.drive(0, 0)  # that mode's stop
-    robot.distance()  # the base's first touch of the controller sets its mode
-    assert (sim("get B0 15"), sim("get B0 0 2")) == ("ok 00", "ok 80 80")
-
-
 @pytest.mark.parametrize("setup, move, travel, turned, returns", MOVES.values(), ids=MOVES.keys())
 def test_move_ends_where_asked(sim, robot, setup, move, travel, turned, returns):
     for command in setup:
