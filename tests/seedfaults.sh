@@ -47,6 +47,8 @@ faults=(
     'drive/drivepad.cpp ~ s/DeadBandLow = 121/DeadBandLow = 120/ ~ the pad dead band starts one step early'
     'drive/motion.cpp ~ s/engine.writeRegister(md23::Address, reg, md23::Stop)/engine.writeRegister(md23::Address, md23::Speed1, md23::Stop)/ ~ a turn is stopped on the speed register'
     'drive/telemetry.cpp ~ /engine.discardInput();/d ~ the telemetry click keeps late bytes'
+    'drive/motion.cpp ~ s/if (m_mode == md23::WheelsMode)/if (m_mode)/ ~ the wheels run in mode 3 when its stop was sent before'
+    'python/kestrava/readings.py ~ s/cm_per_count(self.wheel_diameter)/cm_per_count(WHEEL_DIAMETER_CM)/ ~ travelled_since counts 10 cm wheels whatever the robot'"'"'s'
     'actuators/servos.cpp ~ s/quint8(position % 256)),/quint8(position \/ 256)),/ ~ a servo frame carries the high byte twice'
     'actuators/relays.cpp ~ s/pattern | (1u << index)/pattern ^ (1u << index)/ ~ "On" pressed again turns the relay off'
     'actuators/keypaddialogue.cpp ~ /++m_silentReads;/{n;s/return std::nullopt;/return m_engine.reply(0);/} ~ an unanswered keypad reading taken as a key'
@@ -65,6 +67,13 @@ faults=(
     'sim/world/geometry.cpp ~ s/return {std::sin(radians), std::cos(radians)};/return {std::cos(radians), std::sin(radians)};/ ~ the simulated robot drives east for north'
     'sim/world/world.h ~ s/RangerReachCm = 600/RangerReachCm = 6000/ ~ the simulated rangers echo beyond their reach'
     'sim/program/latencytimer.h ~ s/PacketPayload = 62/PacketPayload = 64/ ~ the emulated latency timer holds two bytes more'
+    'process/language.cpp ~ /fromEnvironment.isEmpty()/{n;s/Spanish/English/} ~ with neither --lang nor KESTRAVA_LANG, both windows in English'
+    'process/language.cpp ~ s/if (!flagValue.isEmpty()) {/if (!flagValue.isEmpty() \&\& qEnvironmentVariable("KESTRAVA_LANG").isEmpty()) {/ ~ KESTRAVA_LANG beats --lang'
+    'process/language.cpp ~ s/    return std::nullopt;/    return Language::Spanish;/ ~ --lang fr taken silently as Spanish'
+    'drive/motion.cpp ~ s/registers\[md23::Speed1\] = registers\[md23::Speed2Turn\] = char(md23::stopFor(md23::WheelsMode));// ~ the switch to mode 0 keeps mode 1'"'"'s stop, full speed backwards'
+    'python/kestrava/robot.py ~ s/if seed is not None else \[\]/if seed else []/ ~ Robot(simulate=True, seed=0) drops its seed'
+    'sim/view/placement.cpp ~ s/frameNow.expandedTo(LeastFrame)/frameNow/ ~ the view sized to the screen'"'"'s height before it is framed: its bottom off the screen'
+    'sim/view/buspanel.cpp ~ s/ModulesPerRow = 1;/ModulesPerRow = 2;/ ~ the view beside the panel on a laptop scrolls sideways'
 )
 
 # The tests tried first for a file's faults, the likeliest to catch them; the rest follow.
@@ -73,6 +82,7 @@ likely() {
     link/event*) echo tst_engine tst_window tst_endtoend ;;
     link/instep* | cli/*) echo tst_cli tst_server tst_instep ;;
     panel/*) echo tst_window tst_operations tst_startup tst_endtoend ;;
+    python/kestrava/readings* | python/kestrava/drivebase*) echo python_drivebase python ;;
     sim/*) echo tst_simulator tst_simworld tst_latency ;;
     *) echo tst_arithmetic tst_latency tst_engine tst_keypad tst_operations ;;
     esac

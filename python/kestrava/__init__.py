@@ -14,11 +14,12 @@ it through a pipe, so the same program drives the simulated robot and the real o
 """
 
 from .arguments import argument_parser, robot_from_arguments
+from .drivebase import DriveBase
 from .errors import DeviceLost, KestravaError, NoAnswer, PortError, Stalled
 from .readings import Telemetry, Thermal
 from .robot import Robot
 from .simulator import Pose, Run, Simulator
 
 __version__ = "0.1"
-__all__ = ["Robot", "Simulator", "Run", "Pose", "argument_parser", "robot_from_arguments", "Thermal", "Telemetry",
+__all__ = ["Robot", "DriveBase", "Simulator", "Run", "Pose", "argument_parser", "robot_from_arguments", "Thermal", "Telemetry",
            "KestravaError", "NoAnswer", "DeviceLost", "PortError", "Stalled"]

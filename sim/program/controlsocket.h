@@ -35,6 +35,8 @@ public:
 
     // Listens at `path`; a stale socket there is replaced, any other file refused.
     bool listen(const QString &path, QString &error);
+    // Takes no more connections and removes the socket's file; those taken still get their answers.
+    void close() { m_server.close(); }
 
 private:
     void accept();

@@ -3,6 +3,7 @@
 import json
 import math
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -43,6 +44,9 @@ METHODS = {
     "drive keeps going": ([], lambda r: r.drive(150, 100), None, "get B0 0 2", "ok 96 64"),
     "timed drive, mode 1": (["write B0 15 1"], lambda r: r.drive(20, 20, ms=200), None, "get B0 0 2", "ok 00 00"),
     "stop, mode 3": (["write B0 15 3"], lambda r: r.drive(20, 9) or r.stop(), None, "get B0 0 2", "ok 00 00"),
+    "wheels, each its own way": ([], lambda r: r.wheels(127, -127), None, "get B0 0 2", "ok ff 01"),
+    "wheels leave mode 3, known by a stop, for 0": (["write B0 15 3"], lambda r: r.stop() or r.wheels(20, -20), None,
+                                                     "get B0 15", "ok 00"),
     "silent compass": (["silence C0"], lambda r: r.bearing(), NoAnswer(".", 0xC0, 0), None, None),
     "silent motors": (["silence B0"], lambda r: r.telemetry(), NoAnswer(".", 0xB0, 2), None, None),
     "late keypad": (["delay C6 600"], lambda r: r.keys(), NoAnswer(".", 0xC6, 1), None, None),
@@ -86,6 +90,8 @@ BAD_CALLS = {
     "a fraction of a speed": lambda r: r.drive(128.5, 128),
     "speed True": lambda r: r.drive(True, 128),
     "10001 ms": lambda r: r.drive(128, 128, ms=10001),
+    "wheel step -128": lambda r: r.wheels(-128, 0),
+    "a fraction of a wheel step": lambda r: r.wheels(0, 0.5),
     # The drive base's moves.
     "forward -1 cm": lambda r: r.forward(-1),
     "speed 0": lambda r: r.forward(10, speed=0),
@@ -166,12 +172,13 @@ def test_a_checkout_finds_its_own_build(tmp_path):
     assert shown.stdout.split() == [str(checkout / "build" / "bin" / "kestrava-cli"), "9"], shown.stderr
 
 
-@pytest.mark.parametrize("seed, warm", [(None, True), (2, False)], ids=["no seed: the first place", "seed 2"])
+@pytest.mark.parametrize("seed, warm", [(None, True), (0, False), (2, False)],
+                         ids=["no seed: the first place", "seed 0 is a seed too", "seed 2"])
 def test_seed_picks_the_candles_place(tmp_path, seed, warm):
     arena = tmp_path / "seeds.json"
-    # The first place is straight ahead of the start, 88 cm from the array; seed 2 picks the other.
+    # The first place is straight ahead of the start, 88 cm from the array; seeds 0 and 2 pick the second.
     arena.write_text(json.dumps({"name": "seeds", "size": [300, 300], "start": [100, 50, 0],
-                                 "candles": [[100, 150], [280, 20]]}))
+                                 "candles": [[100, 150], [280, 20], [20, 20]]}))
     with kestrava.Robot(simulate=True, arena=str(arena), seed=seed) as robot:
         reading = robot.thermal()
     assert (max(reading.pixels) - reading.ambient >= 30) == warm
@@ -185,8 +192,42 @@ def test_the_packages_limits_and_codes_are_the_servers():
     result = json.loads(hello.stdout)["result"]
     assert result["limits"] == {
         "default_watchdog_ms": limits.DEFAULT_WATCHDOG_MS, "longest_wait_ms": limits.LONGEST_WAIT_MS,
-        "drive_ms": limits.LONGEST_DRIVE_MS, "servo_position": list(limits.SERVO_POSITIONS),
+        "drive_ms": limits.LONGEST_DRIVE_MS, "wheel_steps": list(limits.WHEEL_STEPS), "servo_position": list(limits.SERVO_POSITIONS),
         "servos": limits.SERVOS, "read_count": limits.READ_COUNT, "text_length": limits.LONGEST_TEXT}
     codes = result["codes"]
     assert (codes["invalid_params"], codes["no_answer"], codes["port_not_opened"], codes["device_lost"]) == (
         limits.INVALID_PARAMS, limits.NO_ANSWER, limits.PORT_NOT_OPENED, limits.DEVICE_LOST)
+
+
+EXAMPLE = str(Path(PACKAGE).parent / "examples" / "square.py")
+# A program run from the shell as a newcomer runs it: (its arguments, status, its first line on
+# standard output, its whole standard error). Usage mistakes are one line saying what to do.
+PROGRAMS = {
+    "hello names the simulated robot": (["-m", "kestrava", "--simulate"], 0,
+                                        r"kestrava-cli \S+ on the simulated robot \(/dev/pts/\d+\)", ""),
+    "a seed without the simulator": (["-m", "kestrava", "--seed", "3"], 2, "",
+                                     "python3 -m kestrava: error: --seed goes with --simulate: add --simulate "
+                                     "(or --simulate=view) (see --help)\n"),
+    "an arena without the simulator": ([EXAMPLE, "--arena", "house"], 2, "",
+                                       "square.py: error: --arena goes with --simulate: add --simulate "
+                                       "(or --simulate=view) (see --help)\n"),
+    "a misspelt arena": ([EXAMPLE, "--simulate", "--arena", "House"], 1, "",
+                         "error: cannot start the simulated bus: kestrava-sim: House: no such file, nor a bundled "
+                         "arena (open, house, corridor)\n"),
+    "a COM port past 16": ([EXAMPLE, "--com", "17"], 2, "", "error: com must be a whole number from 1 to 16, not 17\n"),
+}
+
+
+@pytest.mark.parametrize("arguments, status, first_line, errors", PROGRAMS.values(), ids=PROGRAMS.keys())
+def test_program_messages(arguments, status, first_line, errors):
+    ran = subprocess.run([sys.executable, *arguments], capture_output=True, text=True, timeout=60,
+                         env=dict(os.environ, PYTHONPATH=PACKAGE))
+    assert (ran.returncode, ran.stderr) == (status, errors)
+    assert re.fullmatch(first_line, ran.stdout.split("\n")[0])
+
+
+def test_the_speed_limit_is_the_one_the_docs_give(robot):
+    with pytest.raises(ValueError, match=r"speed must be a number from 0.5 to 88.66, not 90"):
+        robot.forward(100, speed=90)
+    docs = (Path(PACKAGE).parent / "docs" / "programming.md").read_text()
+    assert "0.5 to 88.66" in docs and "| −88.66 to 88.66 cm/s |" in docs

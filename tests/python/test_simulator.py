@@ -147,34 +147,33 @@ def test_two_programs_never_mix(sim):
             assert received.decode().startswith("arena open") and received.count(b"ok\n") == 1
 
 
-README = "{sim} --link {link} &\nsleep 1\n{cli} --device {link} relays 0x81\n{cli} --device {link} sim get 70 1\nkill %1\n"
+# With no wait between the lines: --background returns once the link is there. Twice over, so
+# that a simulator started on the link the last one has just left finds it free.
+README = ("{sim} --link {link} --background\n{cli} --device {link} relays 0x81\n{cli} --device {link} sim get 70 1\n"
+          "{cli} --device {link} sim quit\n") * 2
 
 
-@pytest.mark.parametrize("interactive", [False, True], ids=["script", "terminal"])
-def test_readme_lines(tmp_path, interactive):
-    """In a script the simulator's input is /dev/null; in a terminal it is a background job's."""
+def test_readme_lines_in_a_terminal(tmp_path):
+    """The simulator in the background from a terminal's shell, ended by its own line; the README's
+    console check runs the same lines in a script."""
     script = README.format(sim=SIM, cli=CLI, link=tmp_path / "adapter")
-    if not interactive:
-        done = subprocess.run(["bash", "-c", script], capture_output=True, text=True, timeout=30)
-        output = done.stdout
-    else:
-        pid, terminal = pty.fork()
-        if pid == 0:
-            os.execvp("bash", ["bash", "--norc", "-i", "-c", script])
-        time.sleep(0.5)
-        os.write(terminal, b"typed at the shell\n")  # what a background job must not try to read
-        output = b""
-        while True:
-            try:
-                chunk = os.read(terminal, 4096)
-            except OSError:
-                break
-            if not chunk:
-                break
-            output += chunk
-        os.waitpid(pid, 0)
-        output = output.decode(errors="replace")
-    assert "81" in output and "ok 81" in output and "Stopped" not in output
+    pid, terminal = pty.fork()
+    if pid == 0:
+        os.execvp("bash", ["bash", "--norc", "-i", "-c", script])
+    os.write(terminal, b"typed at the shell\n")  # what a background simulator must not try to read
+    output = b""
+    while True:
+        try:
+            chunk = os.read(terminal, 4096)
+        except OSError:
+            break
+        if not chunk:
+            break
+        output += chunk
+    os.waitpid(pid, 0)
+    output = output.decode(errors="replace")
+    assert output.count("ok 81") == 2 and output.count("end it with") == 2 and "Stopped" not in output, output
+    assert not (tmp_path / "adapter").exists() and not (tmp_path / "adapter.control").exists()
 
 
 def test_view_kept_open_until_closed():
