@@ -67,6 +67,13 @@ faults=(
     'sim/world/geometry.cpp ~ s/return {std::sin(radians), std::cos(radians)};/return {std::cos(radians), std::sin(radians)};/ ~ the simulated robot drives east for north'
     'sim/world/world.h ~ s/RangerReachCm = 600/RangerReachCm = 6000/ ~ the simulated rangers echo beyond their reach'
     'sim/program/latencytimer.h ~ s/PacketPayload = 62/PacketPayload = 64/ ~ the emulated latency timer holds two bytes more'
+    'process/language.cpp ~ /fromEnvironment.isEmpty()/{n;s/Spanish/English/} ~ with neither --lang nor KESTRAVA_LANG, both windows in English'
+    'process/language.cpp ~ s/if (!flagValue.isEmpty()) {/if (!flagValue.isEmpty() \&\& qEnvironmentVariable("KESTRAVA_LANG").isEmpty()) {/ ~ KESTRAVA_LANG beats --lang'
+    'process/language.cpp ~ s/    return std::nullopt;/    return Language::Spanish;/ ~ --lang fr taken silently as Spanish'
+    'drive/motion.cpp ~ s/registers\[md23::Speed1\] = registers\[md23::Speed2Turn\] = char(md23::stopFor(md23::WheelsMode));// ~ the switch to mode 0 keeps mode 1'"'"'s stop, full speed backwards'
+    'python/kestrava/robot.py ~ s/if seed is not None else \[\]/if seed else []/ ~ Robot(simulate=True, seed=0) drops its seed'
+    'sim/view/placement.cpp ~ s/frameNow.expandedTo(LeastFrame)/frameNow/ ~ the view sized to the screen'"'"'s height before it is framed: its bottom off the screen'
+    'sim/view/buspanel.cpp ~ s/ModulesPerRow = 1;/ModulesPerRow = 2;/ ~ the view beside the panel on a laptop scrolls sideways'
 )
 
 # The tests tried first for a file's faults, the likeliest to catch them; the rest follow.
