@@ -156,6 +156,8 @@ const std::vector<CommandRow> &commands()
          .fromParams = candleFromParams},
         {.command = Command::SimulatorPose, .method = "simulator.pose",
          .fromParams = [](Request &r, const Params &) { r.text = QStringLiteral("world"); }},
+        {.command = Command::SimulatorPath, .method = "simulator.path",
+         .fromParams = [](Request &r, const Params &) { r.text = QStringLiteral("path"); }},
     };
     return all;
 }

@@ -108,7 +108,8 @@ Dispatcher::Result Dispatcher::carryOut(const Request &request)
     case Command::SimulatorStart:
     case Command::SimulatorArena:
     case Command::SimulatorCandle:
-    case Command::SimulatorPose: return simulator(request);
+    case Command::SimulatorPose:
+    case Command::SimulatorPath: return simulator(request);
     case Command::Relays:
     case Command::Servo:
     case Command::Display: return actuate(request);
@@ -219,6 +220,8 @@ Dispatcher::Result Dispatcher::simulator(const Request &request)
             return *pose;
         return rpc::Error{rpc::Simulator, QStringLiteral("the simulator's world did not say where the robot is")};
     }
+    if (request.command == Command::SimulatorPath) // the simulator's own lines, read by the package's one parser
+        return QJsonObject{{"lines", QJsonArray::fromStringList(lines.mid(0, lines.size() - 1))}};
     return QJsonObject{};
 }
 

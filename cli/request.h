@@ -17,7 +17,7 @@ enum class Command {
     Serve, // the command line's own: a JSON-RPC server on standard input and output
     Sim,   // the command line's own: one control command to a running simulator
     Keys, Stop, Hello, // the server's only
-    SimulatorRun, SimulatorStart, SimulatorArena, SimulatorCandle, SimulatorPose, // the server's, on a simulator
+    SimulatorRun, SimulatorStart, SimulatorArena, SimulatorCandle, SimulatorPose, SimulatorPath, // the server's, on a simulator
 };
 
 // One command line's work, checked: every value is in range.

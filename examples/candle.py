@@ -12,17 +12,19 @@ robot's front and 20 degrees of its heading.
 """
 
 import sys
+import time
 
 import kestrava
 
 START_X = 30           # cm along the hall, where the robot starts facing east
 EAST = 90
 DOORWAYS = [(65, 0), (85, 180), (175, 180), (195, 0)]  # (x along the hall, the bearing into the room)
-ROOM_DEPTH = 60        # how far into a room the robot goes to look round
+ROOM_DEPTH = 35        # how far into a room the robot goes to look round: clear of the doorway, short of a candle behind it
 SPEED = 60             # cm/s
 SWEEP_RATE = 90        # degrees a second while looking
 PIXEL_DEGREES = 41 / 8
 SEEN = 6               # degrees above ambient that count as the candle
+BLOW_SECONDS = 1.2     # the flame needs 1 s of the fan within its reach
 NEAR = 55              # above ambient: within about 55 cm of the array
 
 
@@ -61,9 +63,11 @@ def put_out(robot: kestrava.Robot, fan: int) -> bool:
                 robot.turn(offset)
             if excess < NEAR:  # beyond 50 cm the array tells how far: 60 x 50 / distance
                 robot.forward(max(5.0, 3000 / excess - 35), speed=SPEED, stop_within=12)
-            else:
+            elif not blowing:  # within 50 cm: blow from here first, it may be in reach already
                 robot.relay(fan, True)
                 blowing = True
+                time.sleep(BLOW_SECONDS)
+            else:
                 robot.forward(4, speed=8, stop_within=8)
         return False
     finally:

@@ -26,7 +26,7 @@ namespace {
 bool allowedWhenJudged(const QString &line)
 {
     const QString name = line.trimmed().section(QLatin1Char(' '), 0, 0).toLower();
-    return name == QLatin1String("run");
+    return name == QLatin1String("run") || name == QLatin1String("path");
 }
 
 } // namespace
@@ -138,7 +138,7 @@ void ControlSocket::answer(Connection &connection, const QByteArray &line)
         send(connection, {QStringLiteral("error: line longer than %1 characters").arg(MaxLine)});
     else if (m_judged && !command.trimmed().isEmpty() && !command.trimmed().startsWith(QLatin1Char('#'))
              && !allowedWhenJudged(command))
-        send(connection, {QStringLiteral("error: not during a judged trial: only run is allowed")});
+        send(connection, {QStringLiteral("error: not during a judged trial: only run and path are allowed")});
     else
         send(connection, m_execute(command));
 }

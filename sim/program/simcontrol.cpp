@@ -152,7 +152,8 @@ const SimControl::Command SimControl::commands[] = {
     {"bearing", &SimControl::bearing},     {"temp", &SimControl::temp},           {"noise", &SimControl::noise},
     {"range", &SimControl::range},         {"pose", &SimControl::pose},           {"start", &SimControl::start},
     {"candle", &SimControl::candle},       {"obstacle", &SimControl::obstacle},   {"world", &SimControl::world, true},
-    {"arena", &SimControl::arena},         {"run", &SimControl::run, true},
+    {"arena", &SimControl::arena},         {"run", &SimControl::run, true},       {"end", &SimControl::end},
+    {"path", &SimControl::path, true},
 };
 
 QString SimControl::commandHelp()
@@ -202,6 +203,10 @@ QString SimControl::commandHelp()
         "  arena NAME|FILE             change the arena: open, house, corridor or a file\n"
         "  run                         the run: ok time 41.2 contacts 2 candle out,\n"
         "                              ok running time 12.3 contacts 1 or ok not started\n"
+        "  end                         end the run now: its clock stops, nothing moves\n"
+        "                              or counts until start (then run: ok ended ...)\n"
+        "  path                        the run's path, one line a point:\n"
+        "                              t 1.2 x 30.0 y 125.0 heading 90.0 [fan] [contact]\n"
         "When ADDR is left out, the command goes to the module of that kind with the\n"
         "lowest address. A value set by hand holds until released with world or until\n"
         "the robot is placed with pose or start.");
@@ -576,7 +581,7 @@ QStringList SimControl::arena(Args &args, SimTime)
     const ArenaLoad load = loadArena(nameOrPath);
     if (!load.arena)
         refuse(load.error);
-    m_bus.world().setArena(*load.arena, candlePlace(load.arena->candles.size(), m_seed));
+    m_bus.world().setArena(*load.arena, m_seed);
     return ok();
 }
 
@@ -586,11 +591,37 @@ QStringList SimControl::run(Args &args, SimTime now)
     const Run &run = m_bus.world().run();
     switch (run.phase) {
     case Run::Phase::Running:
+        if (const std::optional<SimTime> ended = m_bus.world().runEndedAt())
+            return ok(QStringLiteral("ended time %1 contacts %2").arg(seconds(*ended - run.startedAt)).arg(run.contacts));
         return ok(QStringLiteral("running time %1 contacts %2").arg(seconds(now - run.startedAt)).arg(run.contacts));
     case Run::Phase::Finished:
         return ok(QStringLiteral("time %1 contacts %2 candle out").arg(seconds(run.endedAt - run.startedAt)).arg(run.contacts));
     default: return ok(QStringLiteral("not started"));
     }
+}
+
+} // namespace kestrava::sim
+
+namespace kestrava::sim {
+
+QStringList SimControl::end(Args &args, SimTime now)
+{
+    expectNoMore(args);
+    m_bus.world().endRun(now);
+    return run(args, now);
+}
+
+QStringList SimControl::path(Args &args, SimTime)
+{
+    expectNoMore(args);
+    QStringList lines;
+    for (const PathPoint &point : m_bus.world().path())
+        lines << QStringLiteral("t %1 x %2 y %3 heading %4%5%6")
+                     .arg(point.seconds, 0, 'f', 2)
+                     .arg(centimetres(point.pose.x), centimetres(point.pose.y), centimetres(point.pose.heading))
+                     .arg(point.fanOn ? QStringLiteral(" fan") : QString())
+                     .arg(point.contact ? QStringLiteral(" contact") : QString());
+    return lines + ok(QStringLiteral("%1 points").arg(lines.size()));
 }
 
 } // namespace kestrava::sim

@@ -73,6 +73,8 @@ private:
     QStringList world(Args &, SimTime);
     QStringList arena(Args &, SimTime);
     QStringList run(Args &, SimTime);
+    QStringList end(Args &, SimTime);
+    QStringList path(Args &, SimTime);
 
     SimModule &moduleAt(Args &args);
     template<typename Kind>

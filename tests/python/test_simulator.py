@@ -78,7 +78,7 @@ SOCKET = {
                                ["ok not started", 'error: unknown command "bogus" (try help)', "ok 00"]),
     "too long a line": ([], b"x" * 5000 + b"\nrun\n", ["error: line longer than 4096 characters", "ok not started"]),
     "judged: the run only": (["--judged"], b"run\npose 50 50 0\nstart\narena open\ncandle 10 10\nworld\nwrite 70 0 100\n",
-                             ["ok not started"] + ["error: not during a judged trial: only run is allowed"] * 6),
+                             ["ok not started"] + ["error: not during a judged trial: only run and path are allowed"] * 6),
 }
 
 
