@@ -82,12 +82,12 @@ class Trial:
     fan_seconds: float = 0.0      # how long the fan's relay was on during the run
     path: list[list] = field(default_factory=list, repr=False)  # [t, x, y, heading, fan, contact], for --report
 
-    def reason(self) -> str:
-        if self.result == "crashed":
-            return f"status {self.status}: {self.error}" if self.error else f"status {self.status}"
-        if self.result == "ended":
-            return f"status {self.status}" + (f": {self.output[-1]}" if self.output else "")
-        return ""
+    def reason(self, status: str = "status") -> str:
+        """Why a program that did not put the candle out ended: its status, and its error or last line."""
+        if self.result not in ("crashed", "ended"):
+            return ""
+        said = self.error if self.result == "crashed" else self.output[-1] if self.output else ""
+        return f"{status} {self.status}" + (f": {said}" if said else "")
 
 
 @dataclass
@@ -239,7 +239,8 @@ def _signal_group(group: int, sent: int) -> bool:
 
 
 def program_environment(link: str) -> dict[str, str]:
-    environment = dict(os.environ, KESTRAVA_TRIAL=link)
+    # Unbuffered, a Python program's prints keep their order with its errors in the last lines kept.
+    environment = dict(os.environ, KESTRAVA_TRIAL=link, PYTHONUNBUFFERED="1")
     # The program's `import kestrava` is this package, wherever the judge was started from.
     package_parent = str(Path(__file__).resolve().parent.parent)
     environment["PYTHONPATH"] = os.pathsep.join(filter(None, [package_parent, os.environ.get("PYTHONPATH")]))

@@ -5,6 +5,7 @@ from __future__ import annotations
 
 import argparse
 import html
+import math
 import os
 import tempfile
 
@@ -18,7 +19,8 @@ TEXTS = {
         "rule": "Puntuación: la suma de los tiempos de las pruebas; una prueba sin la vela apagada cuenta el "
                 "tiempo límite ({limit:g} s); más {penalty:g} s por contacto. Gana la más baja.",
         "candle out": "vela apagada", "time limit": "tiempo límite", "crashed": "el programa falló",
-        "ended": "el programa terminó", "legend": "salida ○, recorrido, contactos ✕, final ●, vela 🔥",
+        "ended": "el programa terminó", "legend": "○ salida, — recorrido, ✕ contacto, ● dónde acabó el robot (con su rumbo), vela: naranja "
+                  "encendida, gris apagada", "status": "estado de salida",
     },
     "en": {
         "title": "Kestrava: the class's results", "rank": "rank", "program": "program", "out": "out",
@@ -27,7 +29,8 @@ TEXTS = {
         "rule": "Score: the sum of the trials' times, a trial that did not put the candle out counting the time "
                 "limit ({limit:g} s), plus {penalty:g} s per contact; lower is better.",
         "candle out": "candle out", "time limit": "time limit", "crashed": "the program crashed",
-        "ended": "the program ended", "legend": "start ○, path, contacts ✕, end ●, candle 🔥",
+        "ended": "the program ended", "legend": "○ start, — path, ✕ contact, ● where the robot ended (with its heading), candle: orange lit, "
+                  "grey out", "status": "exit status",
     },
 }
 
@@ -79,8 +82,11 @@ def trial_map(trial, arena: simanswers.WorldAnswer, start) -> str:
     parts += [f'<path class="contact" d="M{p[1] - 4:.1f},{h - p[2] - 4:.1f}l8,8m0,-8l-8,8" stroke="#e03131" '
               f'stroke-width="2"/>' for p in trial.path if p[5]]
     if trial.pose:
-        parts.append(f'<circle class="end" cx="{trial.pose[0]:.1f}" cy="{h - trial.pose[1]:.1f}" r="15" '
-                     f'fill="#1c7ed6" fill-opacity="0.35"/>')
+        x, y, heading = trial.pose
+        tip = (x + 15 * math.sin(math.radians(heading)), y + 15 * math.cos(math.radians(heading)))
+        parts.append(f'<circle class="end" cx="{x:.1f}" cy="{h - y:.1f}" r="15" fill="#1c7ed6" fill-opacity="0.35"/>'
+                     f'<line x1="{x:.1f}" y1="{h - y:.1f}" x2="{tip[0]:.1f}" y2="{h - tip[1]:.1f}" stroke="#0b3d91" '
+                     'stroke-width="2"/>')
     return "".join(parts) + "</svg>"
 
 
@@ -91,7 +97,7 @@ def trial_figure(trial, arena, start, say) -> str:
              f'{say["contacts"]} {trial.contacts}, {say["fan"]} {trial.fan_seconds:.1f} s'
              + ("" if trial.closest is None else f', {say["closest"]} {trial.closest:g} cm')]
     if trial.reason():
-        facts.append(html.escape(trial.reason()))
+        facts.append(html.escape(trial.reason(say["status"])))
     lines = "\n".join(trial.output)
     output = f'<pre title="{say["output"]}">{html.escape(lines)}</pre>' if lines else ""
     return (f'<figure class="trial">{trial_map(trial, arena, start)}<figcaption>{"<br>".join(facts)}{output}'
