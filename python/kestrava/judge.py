@@ -557,9 +557,9 @@ def main(argv: list[str] | None = None) -> int:
         else:
             if not options.program:
                 raise UsageError("name one PROGRAM or more, or a folder of them (their arguments go after --)")
+            seeds = parse_seeds(options.seeds)
             programs = programs_named(options.program)
             commands = {program: command_for(program, argv[split + 1:]) for program in programs}
-            seeds = parse_seeds(options.seeds)
             adopt_orphans()
             trials = run_all(commands, seeds, options)
         if options.report:

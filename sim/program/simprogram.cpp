@@ -130,7 +130,7 @@ struct Options
                        "0.573 ms each way, as at 19200 baud with 8 data bits and 2 stop bits.")};
     const QCommandLineOption empty{QStringLiteral("empty"), QStringLiteral("Start with no module on the bus.")};
     const QCommandLineOption judged{QStringLiteral("judged"),
-        QStringLiteral("A judged trial: the control socket beside the link answers run only.")};
+        QStringLiteral("A judged trial: the control socket beside the link answers run and path only.")};
     const QCommandLineOption latency{QStringLiteral("latency-timer"),
         QStringLiteral("Answers wait as in a USB serial chip: until <ms> ms after the first waiting byte, "
                        "or until 62 bytes wait (0 to %1; 0, the default, turns it off).").arg(LatencyTimer::MaxMs),
