@@ -65,6 +65,10 @@ faults=(
     'sim/world/geometry.cpp ~ s/return {std::sin(radians), std::cos(radians)};/return {std::cos(radians), std::sin(radians)};/ ~ the simulated robot drives east for north'
     'sim/world/world.h ~ s/RangerReachCm = 600/RangerReachCm = 6000/ ~ the simulated rangers echo beyond their reach'
     'sim/program/latencytimer.h ~ s/PacketPayload = 62/PacketPayload = 64/ ~ the emulated latency timer holds two bytes more'
+    'sim/world/world.cpp ~ s/if (m_endedAt) { \/\/ the run was ended/if (false) { \/\/ the run was ended/ ~ a judged run goes on after its end'
+    'python/kestrava/judge.py ~ s/result, seconds = "time limit", limit/result, seconds = "time limit", run.time/ ~ a trial ended by the limit shows the run'"'"'s clock'
+    'python/kestrava/judge.py ~ s/return USAGE if leaving.code else 0/return 0 if leaving.code else USAGE/ ~ --help and an unknown option swap their statuses'
+    'python/kestrava/judge.py ~ s/return \[future.result() for future in futures\]/return [f.result() for f in concurrent.futures.as_completed(futures)]/ ~ the trials listed in the order they finished'
 )
 
 # The tests tried first for a file's faults, the likeliest to catch them; the rest follow.
@@ -74,6 +78,7 @@ likely() {
     link/instep* | cli/*) echo tst_cli tst_server tst_instep ;;
     panel/*) echo tst_window tst_operations tst_startup tst_endtoend ;;
     sim/*) echo tst_simulator tst_simworld tst_latency ;;
+    python/kestrava/judge*) echo python_judge ;;
     *) echo tst_arithmetic tst_latency tst_engine tst_keypad tst_operations ;;
     esac
 }
