@@ -43,9 +43,9 @@ GRACE_SECONDS = 3.0
 PR_SET_CHILD_SUBREAPER = 36
 OUTPUT_LINES_KEPT = 8
 OUTPUT_LINE_CHARACTERS = 200
-# What one trial of examples/candle.py costs: 1.2 s of processor time in 13.2 s (./dev.sh bench
-# measures it). The trials wait on simulated time, so a core carries this many side by side
-# and stays two-thirds idle, which keeps each trial's time within 2 % of a trial alone.
+# What one trial of examples/candle.py costs: 1.2 s of processor time in 11 to 13 s (./dev.sh bench
+# measures it, and the trials' times side by side against alone). The trials wait on the
+# simulator's real time, so a core carries several side by side and stays about half idle.
 TRIAL_PROCESSOR_SHARE = 0.09
 CORE_SHARE_USED = 0.55
 DEFAULT_JOBS = max(1, math.floor((os.cpu_count() or 1) * CORE_SHARE_USED / TRIAL_PROCESSOR_SHARE))
