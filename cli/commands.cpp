@@ -136,6 +136,12 @@ const std::vector<CommandRow> &commands()
          .method = "drive", .params = {{"speed1", Param::Whole, 0, 255}, {"speed2", Param::Whole, 0, 255},
                                        {"ms", Param::Whole, 0, MaxDriveMs}, {"wait", Param::Flag}},
          .fromParams = driveFromParams},
+        {.command = Command::Wheels, .method = "wheels",
+         .params = {{"left", Param::Whole, -MaxWheelStep, MaxWheelStep}, {"right", Param::Whole, -MaxWheelStep, MaxWheelStep}},
+         .fromParams = [](Request &r, const Params &p) {
+             r.left = int(p.number("left"));
+             r.right = int(p.number("right"));
+         }},
         {.command = Command::Stop, .method = "stop", .fromParams = noParams},
         {.command = Command::Serve, .name = "serve", .usage = "serve",
          .example = "kestrava-cli --simulate serve   (JSON-RPC 2.0 on stdin/stdout)", .fromWords = noValues},

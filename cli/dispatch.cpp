@@ -64,11 +64,6 @@ std::optional<QJsonObject> poseOf(const QStringList &world)
     return std::nullopt;
 }
 
-bool covers(const Request &request, quint8 reg)
-{
-    return request.firstRegister <= reg && reg < request.firstRegister + request.bytes.size();
-}
-
 } // namespace
 
 Dispatcher::Dispatcher(InStepLink &link, Motors &motors, MotorSafety &safety, Pause pause)
@@ -102,6 +97,7 @@ Dispatcher::Result Dispatcher::carryOut(const Request &request)
     case Command::Write: return registers(request);
     case Command::Keys: return keys();
     case Command::Drive:
+    case Command::Wheels:
     case Command::Stop: return motors(request);
     case Command::Hello: return hello();
     case Command::SimulatorRun:
@@ -146,24 +142,12 @@ Dispatcher::Result Dispatcher::registers(const Request &request)
             return failure(answer.outcome, address, request.firstRegister);
         return QJsonObject{{"bytes", numbersOf(answer.bytes)}};
     }
-    noteWrite(request);
+    m_motors.noteRawWrite(address, request.firstRegister, qsizetype(request.bytes.size()));
     const QByteArray data(reinterpret_cast<const char *>(request.bytes.data()), qsizetype(request.bytes.size()));
     const Answer answer = m_link.writeRegisters(address, request.firstRegister, data);
     if (!answer.taken())
         return failure(answer.outcome, address, request.firstRegister);
     return QJsonObject{{"answer", quint8(answer.bytes[0])}};
-}
-
-// A write behind the motors' back: a new mode must be read again before the next
-// stop, and speeds written by hand are stopped like any drive.
-void Dispatcher::noteWrite(const Request &request)
-{
-    if (request.addresses.front() != md23::Address)
-        return;
-    if (covers(request, md23::Mode))
-        m_motors.forgetMode();
-    if (covers(request, md23::Speed1) || covers(request, md23::Speed2Turn))
-        m_motors.noteMoving();
 }
 
 Dispatcher::Result Dispatcher::actuate(const Request &request)
@@ -187,6 +171,11 @@ Dispatcher::Result Dispatcher::keys()
 Dispatcher::Result Dispatcher::motors(const Request &request)
 {
     m_safety.cancelTimedStop(); // the latest motor request decides
+    if (request.command == Command::Wheels) {
+        if (m_motors.wheels(request.left, request.right) != Outcome::Taken)
+            return motorFailure(QStringLiteral("not driving"));
+        return QJsonObject{};
+    }
     if (request.command == Command::Drive) {
         if (m_motors.drive(request.speed1, request.speed2) != Outcome::Taken)
             return motorFailure(QStringLiteral("not driving"));
@@ -241,6 +230,7 @@ QJsonValue Dispatcher::hello() const
 QJsonObject Dispatcher::limits()
 {
     return {{"default_watchdog_ms", DefaultWatchdogMs}, {"longest_wait_ms", LongestWaitMs}, {"drive_ms", MaxDriveMs},
+            {"wheel_steps", QJsonArray{-MaxWheelStep, MaxWheelStep}},
             {"servo_position", QJsonArray{MinServoPosition, MaxServoPosition}}, {"servos", ServoCount},
             {"read_count", MaxReadCount}, {"text_length", MaxTextLength}};
 }

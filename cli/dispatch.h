@@ -56,7 +56,6 @@ private:
     rpc::Error failure(Outcome outcome, quint8 address, quint8 reg);
     rpc::Error motorFailure(const QString &what);
     rpc::Error lostDevice();
-    void noteWrite(const Request &request);
 
     InStepLink &m_link;
     Motors &m_motors;

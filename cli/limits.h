@@ -2,6 +2,7 @@
 
 #include "actuators/lcd03.h"
 #include "actuators/sd21.h"
+#include "drive/md23.h"
 
 // The bounds, defaults and statuses the command line and its server both hold to, each
 // written once. The server tells them in hello's "limits" and "codes", so that the
@@ -14,6 +15,7 @@ enum Status { AllAnswered = 0, NoAnswer = 1, Usage = 2, PortNotOpened = 3, Devic
 inline constexpr int DefaultWatchdogMs = 1000;
 inline constexpr int LongestWaitMs = 60000; // --timeout and --watchdog
 inline constexpr int MaxDriveMs = 10000;
+inline constexpr int MaxWheelStep = md23::FullestStep; // a wheel's speed, steps either side of the stop
 inline constexpr int MinServoPosition = 500;
 inline constexpr int MaxServoPosition = 2500;
 inline constexpr int ServoCount = sd21::ServoCount;

@@ -16,6 +16,7 @@ enum class Command {
     Read, Write, Dump, Probe, Telemetry, Ranges, Bearing, Thermal, Relays, Servo, Display, Drive,
     Serve, // the command line's own: a JSON-RPC server on standard input and output
     Sim,   // the command line's own: one control command to a running simulator
+    Wheels, // the server's only: each wheel's steps, for the drive base
     Keys, Stop, Hello, // the server's only
     SimulatorRun, SimulatorStart, SimulatorArena, SimulatorCandle, SimulatorPose, SimulatorPath, // the server's, on a simulator
 };
@@ -34,6 +35,8 @@ struct Request
     QString text;                  // display; sim and the simulator methods: the control command
     quint8 speed1 = 128;
     quint8 speed2 = 128;
+    int left = 0;                   // wheels: each wheel's steps from the stop, positive forwards
+    int right = 0;
     bool together = true;           // ranges: fired together, read after one measuring time
     int milliseconds = 0;           // drive; the server's drive without a time: NoTime
     bool waitForEnd = true;         // the server's timed drive: false answers at once and stops by itself

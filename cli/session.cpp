@@ -82,7 +82,7 @@ Outcome Session::run(const Request &request, double t)
     case Command::Servo:
     case Command::Display: return actuate(request);
     // The command line's own, and the server's: carried out by the program and the server.
-    case Command::Serve: case Command::Sim: case Command::Keys: case Command::Stop: case Command::Hello:
+    case Command::Serve: case Command::Sim: case Command::Keys: case Command::Stop: case Command::Wheels: case Command::Hello:
     case Command::SimulatorRun: case Command::SimulatorStart: case Command::SimulatorArena:
     case Command::SimulatorCandle: case Command::SimulatorPose: case Command::SimulatorPath: break;
     }

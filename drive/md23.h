@@ -59,6 +59,12 @@ constexpr quint8 stopFor(quint8 mode)
     return mode == 1 || mode == 3 ? 0 : Stop;
 }
 
+// The mode the wheels are driven in one by one: the controller's own at power-up,
+// speed 1 the left wheel and speed 2 the right, each up to FullestStep steps either
+// side of the stop (1 to 255).
+inline constexpr quint8 WheelsMode = 0;
+inline constexpr int FullestStep = 127;
+
 // A button that writes one register once and forgets it.
 struct SettingButton
 {

@@ -5,6 +5,8 @@
 #include "link/frames.h"
 #include "link/instep.h"
 
+#include <algorithm>
+
 namespace kestrava {
 
 Outcome writeSetting(TransactionEngine &engine, md23::SettingButton setting)
@@ -47,6 +49,16 @@ Outcome Motors::drive(quint8 speed1, quint8 speed2)
     return writeSpeeds(speed1, speed2);
 }
 
+Outcome Motors::wheels(int left, int right)
+{
+    if (!enterWheelsMode())
+        return m_failure ? m_failure->outcome : Outcome::Refused;
+    const auto speed = [](int steps) { return char(md23::Stop + std::clamp(steps, -md23::FullestStep, md23::FullestStep)); };
+    const std::array<char, 2> speeds{speed(left), speed(right)};
+    m_moving = true;
+    return writeFrame(md23::Speed1, QByteArrayView(speeds.data(), speeds.size()));
+}
+
 Outcome Motors::stop()
 {
     if (!knowMode())
@@ -58,10 +70,24 @@ Outcome Motors::stop()
     return outcome;
 }
 
-bool Motors::knowMode()
+void Motors::noteRawWrite(quint8 address, quint8 firstRegister, qsizetype count)
+{
+    const auto covers = [&](quint8 reg) { return address == md23::Address && firstRegister <= reg && reg < firstRegister + count; };
+    if (covers(md23::Mode))
+        m_mode.reset();
+    if (covers(md23::Speed1) || covers(md23::Speed2Turn))
+        m_moving = true;
+}
+
+void Motors::forgetFailure()
 {
     m_failure.reset();
     m_refusal.clear();
+}
+
+bool Motors::knowMode()
+{
+    forgetFailure();
     if (m_mode)
         return true;
     const Answer answer = m_link.readRegisters(md23::Address, md23::Mode, 1);
@@ -79,20 +105,50 @@ bool Motors::knowMode()
     return true;
 }
 
+// The registers from the speeds to the mode go back as they were read, but for the mode
+// and both speeds at its stop; the read-only ones between ignore the write.
+bool Motors::enterWheelsMode()
+{
+    forgetFailure();
+    if (m_mode == md23::WheelsMode)
+        return true;
+    const Answer answer = m_link.readRegisters(md23::Address, md23::Speed1, md23::Mode + 1);
+    if (!answer.taken()) {
+        m_failure = Unanswered{md23::Address, md23::Speed1, answer.outcome};
+        return false;
+    }
+    QByteArray registers = answer.bytes;
+    if (quint8(registers[md23::Mode]) != md23::WheelsMode) {
+        m_mode.reset(); // until the switch is answered, the mode is not known
+        registers[md23::Speed1] = registers[md23::Speed2Turn] = char(md23::stopFor(md23::WheelsMode));
+        registers[md23::Mode] = char(md23::WheelsMode);
+        if (writeFrame(md23::Speed1, registers) != Outcome::Taken)
+            return false;
+    }
+    m_mode = md23::WheelsMode;
+    return true;
+}
+
 Outcome Motors::writeSpeeds(quint8 speed1, quint8 speed2)
 {
     Outcome result = Outcome::Taken;
-    const std::array<std::pair<quint8, quint8>, 2> writes{{{md23::Speed1, speed1}, {md23::Speed2Turn, speed2}}};
-    for (const auto &[reg, value] : writes) {
+    for (const auto &[reg, value] : {std::pair{md23::Speed1, speed1}, std::pair{md23::Speed2Turn, speed2}}) {
         const char byte = char(value);
-        const Outcome outcome = m_link.writeRegisters(md23::Address, reg, QByteArrayView(&byte, 1)).outcome;
-        if (outcome != Outcome::Taken && !m_failure)
-            m_failure = Unanswered{md23::Address, reg, outcome};
+        const Outcome outcome = writeFrame(reg, QByteArrayView(&byte, 1));
         result = worseOf(result, outcome);
         if (outcome == Outcome::NotSent || outcome == Outcome::Lost)
             break;
     }
     return result;
+}
+
+// One frame from firstRegister on; the first register to go unanswered is the failure.
+Outcome Motors::writeFrame(quint8 firstRegister, QByteArrayView bytes)
+{
+    const Outcome outcome = m_link.writeRegisters(md23::Address, firstRegister, bytes).outcome;
+    if (outcome != Outcome::Taken && !m_failure)
+        m_failure = Unanswered{md23::Address, firstRegister, outcome};
+    return outcome;
 }
 
 } // namespace kestrava

@@ -22,7 +22,8 @@ Outcome driveMotors(TransactionEngine &engine, quint8 speed1, quint8 speed2);
 Outcome stopMotors(TransactionEngine &engine);
 
 // The motors as the command line and the server drive them, over a link kept in
-// step. The controller's mode is read before the first speed frame, so that every
+// step: the one owner of the controller's mode, of whether the wheels run, and of
+// how to stop them. The mode is read before the first speed frame, so that every
 // stop is the stop of that mode: a stop of 128 in modes 1 and 3 would be full reverse.
 class Motors
 {
@@ -32,22 +33,30 @@ public:
     // Speed 1 then speed 2, the raw register values of the controller's mode.
     // Refused, with nothing sent, when the mode cannot be read or is not 0 to 3.
     Outcome drive(quint8 speed1, quint8 speed2);
+    // Each wheel's steps from the stop (positive forwards, at most md23::FullestStep
+    // either way), both in one frame, in md23::WheelsMode. Another mode is left first in
+    // one frame that also puts both speeds at the stop of WheelsMode, since they keep
+    // their values across the change and mode 1's stop is full reverse in mode 0.
+    // Refused, with nothing sent, when the registers cannot be read.
+    Outcome wheels(int left, int right);
     // Both registers to the stop of the mode.
     Outcome stop();
     // Set when a speed frame went out, until a stop is answered.
     bool moving() const { return m_moving; }
-    // The mode may have been written behind this object's back.
-    void forgetMode() { m_mode.reset(); }
-    // So may the speeds: from then on the motors are taken to be moving.
-    void noteMoving() { m_moving = true; }
+    // A raw write to the bus, behind this object's back (a register poked by hand): a new
+    // mode is read again before the next stop, and speeds written by hand are taken to run.
+    void noteRawWrite(quint8 address, quint8 firstRegister, qsizetype count);
 
     // What the last call met: the register that went unanswered, or why it refused.
     const std::optional<Unanswered> &failure() const { return m_failure; }
     const QString &refusal() const { return m_refusal; }
 
 private:
+    void forgetFailure();
     bool knowMode();
+    bool enterWheelsMode();
     Outcome writeSpeeds(quint8 speed1, quint8 speed2);
+    Outcome writeFrame(quint8 firstRegister, QByteArrayView bytes);
 
     InStepLink &m_link;
     std::optional<quint8> m_mode;

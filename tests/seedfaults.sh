@@ -47,6 +47,8 @@ faults=(
     'drive/drivepad.cpp ~ s/DeadBandLow = 121/DeadBandLow = 120/ ~ the pad dead band starts one step early'
     'drive/motion.cpp ~ s/engine.writeRegister(md23::Address, reg, md23::Stop)/engine.writeRegister(md23::Address, md23::Speed1, md23::Stop)/ ~ a turn is stopped on the speed register'
     'drive/telemetry.cpp ~ /engine.discardInput();/d ~ the telemetry click keeps late bytes'
+    'drive/motion.cpp ~ s/if (m_mode == md23::WheelsMode)/if (m_mode)/ ~ the wheels run in mode 3 when its stop was sent before'
+    'python/kestrava/readings.py ~ s/cm_per_count(self.wheel_diameter)/cm_per_count(WHEEL_DIAMETER_CM)/ ~ travelled_since counts 10 cm wheels whatever the robot'"'"'s'
     'actuators/servos.cpp ~ s/quint8(position % 256)),/quint8(position \/ 256)),/ ~ a servo frame carries the high byte twice'
     'actuators/relays.cpp ~ s/pattern | (1u << index)/pattern ^ (1u << index)/ ~ "On" pressed again turns the relay off'
     'actuators/keypaddialogue.cpp ~ /++m_silentReads;/{n;s/return std::nullopt;/return m_engine.reply(0);/} ~ an unanswered keypad reading taken as a key'
@@ -77,6 +79,7 @@ likely() {
     link/event*) echo tst_engine tst_window tst_endtoend ;;
     link/instep* | cli/*) echo tst_cli tst_server tst_instep ;;
     panel/*) echo tst_window tst_operations tst_startup tst_endtoend ;;
+    python/kestrava/readings* | python/kestrava/drivebase*) echo python_drivebase python ;;
     sim/*) echo tst_simulator tst_simworld tst_latency ;;
     python/kestrava/judge*) echo python_judge ;;
     *) echo tst_arithmetic tst_latency tst_engine tst_keypad tst_operations ;;

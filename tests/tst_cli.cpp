@@ -3,6 +3,8 @@
 
 #include <QFile>
 #include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -299,6 +301,50 @@ private slots:
         QCOMPARE(finish(3000), 0); // the drive would have lasted another 7.8 s
         const QByteArray stopLast = QByteArray::fromHex("55b10f01 55b00001c8 55b0010164 55b0000180 55b0010180");
         QCOMPARE(rig->pty.received().toHex(), stopLast.toHex());
+    }
+
+    // The server's wheels: both speeds in one frame in mode 0, which another mode leaves
+    // in one frame with both speeds at mode 0's stop; bad params send nothing.
+    void theServersWheelsRunInMode0_data()
+    {
+        QTest::addColumn<QString>("registers"); // B0's from the speeds to the mode, as their read is answered
+        QTest::addColumn<QStringList>("calls");  // each call's params
+        QTest::addColumn<QString>("answers");    // "ok", or the error's code
+        QTest::addColumn<QString>("frames");
+        const QString inMode0 = "8080 00000100 ffffff59 79050007 0500";
+        QTest::newRow("in mode 0, the speeds alone, then the end's stop")
+            << inMode0 << QStringList{R"({"left":20,"right":-20})"} << "ok" << "55b10010 55b00002946c 55b0000180 55b0010180";
+        QTest::newRow("mode 1 left once, with mode 0's stop, for the whole way")
+            << "1414 00000100 ffffff59 79050007 0501" << QStringList{R"([127,-127])", R"({"left":0,"right":1})"} << "ok ok"
+            << "55b10010 55b00010 8080 00000100 ffffff59 79050007 0500 55b00002ff01 55b000028081 55b0000180 55b0010180";
+        QTest::newRow("a silent controller") << "" << QStringList{R"({"left":20,"right":20})"} << "1" << "55b10010";
+        for (const char *params : {R"({"left":128,"right":0})", R"({"left":0,"right":-128})", R"({"left":1.5,"right":0})",
+                                   R"({"right":0})", R"({"left":"1","right":0})", R"([1,2,3])"})
+            QTest::addRow("params %s", params) << inMode0 << QStringList{params} << "-32602" << "";
+    }
+    void theServersWheelsRunInMode0()
+    {
+        QFETCH(QString, registers);
+        QFETCH(QStringList, calls);
+        QFETCH(QString, answers);
+        QFETCH(QString, frames);
+        rig->adapter.setResponder([registers](const QByteArray &frame) {
+            return frame == QByteArray::fromHex("55b10010") ? QByteArray::fromHex(registers.toLatin1()) : answer(frame);
+        });
+        start({"--timeout", "50", "serve"});
+        for (const QString &params : calls)
+            rig->cli.write(R"({"jsonrpc":"2.0","id":1,"method":"wheels","params":)" + params.toUtf8() + "}\n");
+        rig->cli.closeWriteChannel();
+        QCOMPARE(finish(), 0);
+        QTest::qWait(20);
+        QStringList got;
+        for (const QString &line : output().split(u'\n', Qt::SkipEmptyParts)) {
+            const QJsonObject reply = QJsonDocument::fromJson(line.toUtf8()).object();
+            got << (reply.contains(QStringLiteral("result")) ? QStringLiteral("ok")
+                                                             : QString::number(reply[QStringLiteral("error")][QStringLiteral("code")].toInt()));
+        }
+        QCOMPARE(got.join(u' '), answers);
+        QCOMPARE(rig->pty.received().toHex(), QByteArray::fromHex(frames.toLatin1()).toHex());
     }
 
     void aDeviceLostWhileLoggingEndsWithStatus4()

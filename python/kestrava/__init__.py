@@ -14,6 +14,7 @@ it through a pipe, so the same program drives the simulated robot and the real o
 """
 
 from .arguments import argument_parser, robot_from_arguments
+from .drivebase import DriveBase
 from .errors import DeviceLost, KestravaError, NoAnswer, PortError, Stalled
 from .readings import Telemetry, Thermal
 from .robot import Robot
@@ -21,5 +22,5 @@ from .simanswers import PathPoint
 from .simulator import Pose, Run, Simulator
 
 __version__ = "0.1"
-__all__ = ["Robot", "Simulator", "Run", "Pose", "PathPoint", "argument_parser", "robot_from_arguments", "Thermal", "Telemetry",
+__all__ = ["Robot", "DriveBase", "Simulator", "Run", "Pose", "PathPoint", "argument_parser", "robot_from_arguments", "Thermal", "Telemetry",
            "KestravaError", "NoAnswer", "DeviceLost", "PortError", "Stalled"]

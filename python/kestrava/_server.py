@@ -73,7 +73,6 @@ class Server:
         self._selector.register(self._process.stdout, selectors.EVENT_READ)
         self._pending = bytearray()
         self._next_id = 1
-        self.moving = False       # the motors were set moving and not stopped since
         self._interrupted = False  # a request was cut short (Ctrl-C): its reply may still come
         self._closed = False       # no more requests: closed, or the server has gone
         self._finished = False     # the process has been waited for and its pipes closed
@@ -109,18 +108,15 @@ class Server:
         return reply["result"]
 
     def close(self) -> None:
-        """Leaves the motors stopped and ends the server. Safe to call more than once."""
+        """Ends the server, which leaves the motors stopped with the stop of the controller's mode.
+
+        Safe to call more than once.
+        """
         if self._finished:
             return
-        if not self._closed and self._process.poll() is None:
-            if self._interrupted:
-                # The server may be in the middle of a timed drive: its own stop on SIGINT is at once.
-                self._process.send_signal(signal.SIGINT)
-            elif self.moving:
-                try:
-                    self.call("stop")
-                except KestravaError:
-                    pass  # the server stops the motors again when its input closes
+        if not self._closed and self._process.poll() is None and self._interrupted:
+            # The server may be in the middle of a timed drive: its own stop on SIGINT is at once.
+            self._process.send_signal(signal.SIGINT)
         self._closed = self._finished = True
         self._end_process()
         self._selector.close()

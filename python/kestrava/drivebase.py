@@ -1,27 +1,25 @@
 """The drive base: moves in centimetres and degrees, closed on the wheel encoders and the compass.
 
-It drives the motor controller in mode 0, the mode it powers up in: each wheel from its
-own speed register, 128 stops, above goes forwards. Every move is two wheel speeds.
+It is composed from a robot and uses only the robot's public methods: it reads the encoders,
+the compass and the ranger ahead, and sets the two wheels' speeds with ``wheels()``, which
+puts the motor controller in the mode it needs.
 """
 
 from __future__ import annotations
 
 import math
 import time
-from typing import TYPE_CHECKING
+from collections.abc import Iterable
+from typing import Protocol
 
 from .errors import NoAnswer, Stalled
-
-if TYPE_CHECKING:
-    from .robot import Robot
+from .limits import WHEEL_STEPS
+from .readings import AXLE_TRACK_CM, WHEEL_DIAMETER_CM, cm_per_count
 
 MOTORS, RANGER_AHEAD = 0xB0, 0xE4
-MODE_REGISTER, MODE, STOP = 15, 0, 128
-COUNTS_PER_TURN = 360
-# The controller's speed register: each step is 8 encoder counts a second (127, full
-# speed, is about 1000 counts a second, some 170 turns a minute).
+# Each step of a wheel's speed is 8 encoder counts a second (127, full speed, is about
+# 1000 counts a second, some 170 turns a minute).
 COUNTS_PER_SECOND_PER_STEP = 8
-FULLEST_STEP = 127
 RANGER_CM, RANGER_MEASURES_S = 0x51, 0.07  # measure in cm; the result is ready after 65 ms
 
 # How the moves close their loops.
@@ -46,20 +44,54 @@ TIME_MARGIN = 3.0
 TIME_SPARE_S = 3.0
 
 
-class DriveBase:
-    """Moves of a two-wheeled robot in cm and degrees; used through :class:`kestrava.Robot`."""
+class Wheeled(Protocol):
+    """What the drive base uses of a robot: these public methods of :class:`kestrava.Robot`, nothing else."""
 
-    def __init__(self, robot: Robot, wheel_diameter: float, axle_track: float) -> None:
+    def read(self, address: int, register: int, count: int = 1) -> bytes: ...
+
+    def write(self, address: int, register: int, data: bytes | Iterable[int] | int) -> int: ...
+
+    def bearing(self) -> float: ...
+
+    def wheels(self, left: int, right: int) -> None: ...
+
+    def stop(self) -> None: ...
+
+
+class DriveBase:
+    """Moves of a two-wheeled robot in cm and degrees, on the wheel encoders and the compass.
+
+    Every :class:`kestrava.Robot` has one, whose moves it offers as its own
+    (``robot.forward(40)``), built with the robot's ``wheel_diameter`` and ``axle_track``.
+    Another can be composed from a robot: ``DriveBase(robot, wheel_diameter=10, axle_track=13.7)``.
+
+    Each blocking move feeds the watchdog while it runs and ends with the motors stopped,
+    also on Ctrl-C or an error. Bad arguments raise ValueError before anything moves; a
+    move that cannot go on raises :class:`kestrava.Stalled` after stopping the motors.
+    """
+
+    def __init__(self, robot: Wheeled, wheel_diameter: float = WHEEL_DIAMETER_CM,
+                 axle_track: float = AXLE_TRACK_CM) -> None:
+        """`wheel_diameter`: the wheels' diameter in cm; `axle_track`: the distance between them in cm."""
         self._robot = robot
-        self._cm_per_count = math.pi * _positive("wheel_diameter", wheel_diameter) / COUNTS_PER_TURN
+        self._wheel_diameter = _positive("wheel_diameter", wheel_diameter)
+        self._cm_per_count = cm_per_count(self._wheel_diameter)
         self._track = _positive("axle_track", axle_track)
-        self._mode_set = False
         self._zero: tuple[int, int] | None = None
         self._goal: float | None = None  # the bearing the last move aimed at
+
+    @property
+    def wheel_diameter(self) -> float:
+        """The wheels' diameter in cm, which turns encoder counts into cm."""
+        return self._wheel_diameter
 
     # What the docs promise, checked before anything moves.
 
     def forward(self, cm: float, speed: float = 20, stop_within: float | None = None) -> float:
+        """Drives `cm` forwards at `speed` cm/s on the heading it starts on, then stops; returns the cm covered.
+
+        With `stop_within`, stops early once the ranger straight ahead reads under that many cm.
+        """
         _check(cm, "cm", 0, 10000)
         _check(speed, "speed", 0.5, self.fastest_cm_s())
         if stop_within is not None:
@@ -67,19 +99,30 @@ class DriveBase:
         return self._guarded(lambda: self._straight(cm, speed, stop_within))
 
     def backward(self, cm: float, speed: float = 20) -> float:
+        """Drives `cm` backwards at `speed` cm/s on the heading it starts on, then stops; returns the cm covered."""
         _check(cm, "cm", 0, 10000)
         _check(speed, "speed", 0.5, self.fastest_cm_s())
         return -self._guarded(lambda: self._straight(-cm, speed, None))
 
     def turn(self, degrees: float) -> float:
+        """Turns on the spot by `degrees`, clockwise as the compass counts (negative: anticlockwise).
+
+        Returns the degrees turned, by the compass.
+        """
         _check(degrees, "degrees", -3600, 3600)
         return self._guarded(lambda: self._turn(lambda start, now: degrees + _signed(start - now)))
 
     def turn_to(self, bearing: float) -> float:
+        """Turns on the spot to a compass `bearing` (0 north, 90 east) the short way round; returns the degrees turned."""
         _check(bearing, "bearing", 0, 360)
         return self._guarded(lambda: self._turn(lambda start, now: _signed(bearing - now)))
 
     def move(self, speed: float = 0, turn_rate: float = 0) -> None:
+        """Sets the robot going at `speed` cm/s (negative: backwards) turning `turn_rate` degrees/s clockwise.
+
+        Like ``drive()``, it keeps going: the program must keep sending requests (the
+        watchdog) and end with ``stop()``.
+        """
         fastest = self.fastest_cm_s()
         _check(speed, "speed", -fastest, fastest)
         _check(turn_rate, "turn_rate", -self.fastest_turn_dps(), self.fastest_turn_dps())
@@ -87,21 +130,19 @@ class DriveBase:
         self._wheels(speed, turn_rate)
 
     def distance(self) -> float:
+        """The cm covered since the last ``reset_distance()`` (or the first move), the mean of both wheels; signed."""
         self._ready()
         return self._covered(self._zero)
 
     def reset_distance(self) -> None:
+        """Counts ``distance()`` from here."""
         self._zero = self._counts()
 
     def fastest_cm_s(self) -> float:
-        return FULLEST_STEP * COUNTS_PER_SECOND_PER_STEP * self._cm_per_count
+        return WHEEL_STEPS[1] * COUNTS_PER_SECOND_PER_STEP * self._cm_per_count
 
     def fastest_turn_dps(self) -> float:
         return math.degrees(2 * self.fastest_cm_s() / self._track)
-
-    def forget_mode(self) -> None:
-        """The mode register was written behind the base's back: set it again before the next move."""
-        self._mode_set = False
 
     # The loops.
 
@@ -197,35 +238,16 @@ class DriveBase:
             raise
 
     def _ready(self) -> None:
-        if not self._mode_set:
-            self._set_mode()
-            self._mode_set = True
         if self._zero is None:
             self._zero = self._counts()
-
-    def _set_mode(self) -> None:
-        """Mode 0 with both wheels at its stop, in one frame.
-
-        The speed registers keep their values across a change of mode, and the stop of
-        modes 1 and 3 (0) is full speed backwards in mode 0; written one after the other,
-        the wheels would start for a moment. The read-only registers between get back
-        what they hold.
-        """
-        registers = bytearray(self._robot.read(MOTORS, 0, MODE_REGISTER + 1))
-        if registers[MODE_REGISTER] == MODE:
-            return
-        registers[0:2] = bytes([STOP, STOP])
-        registers[MODE_REGISTER] = MODE
-        self._robot.write(MOTORS, 0, registers)
 
     def _wheels(self, cm_s: float, degrees_s: float) -> None:
         difference = math.radians(degrees_s) * self._track / 2
         self._wheel_steps(self._steps(cm_s + difference), self._steps(cm_s - difference))
 
     def _wheel_steps(self, left: float, right: float) -> None:
-        values = [STOP + round(max(-FULLEST_STEP, min(FULLEST_STEP, steps))) for steps in (left, right)]
-        self._robot._server.moving = True  # stopped on close, also when this write fails half-way
-        self._robot.write(MOTORS, 0, values)
+        least, most = WHEEL_STEPS
+        self._robot.wheels(*(round(max(least, min(most, steps))) for steps in (left, right)))
 
     def _steps(self, cm_s: float) -> float:
         return cm_s / self._cm_per_count / COUNTS_PER_SECOND_PER_STEP
@@ -310,7 +332,7 @@ class _Ahead:
     against a wall: they turn, but the distance ahead stays the same.
     """
 
-    def __init__(self, robot: Robot, stop_within: float | None) -> None:
+    def __init__(self, robot: Wheeled, stop_within: float | None) -> None:
         self._robot, self._stop_within = robot, stop_within
         self._fired: tuple[float, float] | None = None  # (when, cm covered then)
         self._last: tuple[float, int] | None = None  # (cm covered, cm ahead) of the last measurement
@@ -383,53 +405,3 @@ def _positive(name: str, value: object) -> float:
 def _in_time(deadline: float, what: str) -> None:
     if time.monotonic() > deadline:
         raise Stalled(f"{what} did not get there in time: the robot is held back or its wheels slip")
-
-
-class DrivingMoves:
-    """The drive base's moves on :class:`kestrava.Robot`, in cm and degrees.
-
-    Each move sets the motor controller to mode 0 (if it is not in it), feeds the watchdog while it
-    runs, and ends with the motors stopped, also on Ctrl-C or an error. Bad arguments
-    raise ValueError before anything moves; a move that cannot go on raises
-    :class:`kestrava.Stalled` after stopping the motors.
-    """
-
-    _drive_base: DriveBase
-
-    def forward(self, cm: float, speed: float = 20, stop_within: float | None = None) -> float:
-        """Drives `cm` forwards at `speed` cm/s on the heading it starts on, then stops; returns the cm covered.
-
-        With `stop_within`, stops early once the ranger straight ahead reads under that many cm.
-        """
-        return self._drive_base.forward(cm, speed, stop_within)
-
-    def backward(self, cm: float, speed: float = 20) -> float:
-        """Drives `cm` backwards at `speed` cm/s on the heading it starts on, then stops; returns the cm covered."""
-        return self._drive_base.backward(cm, speed)
-
-    def turn(self, degrees: float) -> float:
-        """Turns on the spot by `degrees`, clockwise as the compass counts (negative: anticlockwise).
-
-        Returns the degrees turned, by the compass.
-        """
-        return self._drive_base.turn(degrees)
-
-    def turn_to(self, bearing: float) -> float:
-        """Turns on the spot to a compass `bearing` (0 north, 90 east) the short way round; returns the degrees turned."""
-        return self._drive_base.turn_to(bearing)
-
-    def move(self, speed: float = 0, turn_rate: float = 0) -> None:
-        """Sets the robot going at `speed` cm/s (negative: backwards) turning `turn_rate` degrees/s clockwise.
-
-        Like ``drive()``, it keeps going: the program must keep sending requests (the
-        watchdog) and end with ``stop()``.
-        """
-        self._drive_base.move(speed, turn_rate)
-
-    def distance(self) -> float:
-        """The cm covered since the last ``reset_distance()`` (or the first move), the mean of both wheels; signed."""
-        return self._drive_base.distance()
-
-    def reset_distance(self) -> None:
-        """Counts ``distance()`` from here."""
-        self._drive_base.reset_distance()

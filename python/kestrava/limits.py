@@ -8,6 +8,7 @@ They are written once on the server's side (cli/limits.h); the server tells them
 DEFAULT_WATCHDOG_MS = 1000
 LONGEST_WAIT_MS = 60000  # watchdog and timeout
 LONGEST_DRIVE_MS = 10000
+WHEEL_STEPS = (-127, 127)  # a wheel's speed, steps either side of the stop
 SERVO_POSITIONS = (500, 2500)
 SERVOS = 21
 READ_COUNT = 255  # registers read, or bytes written, in one frame

@@ -1,12 +1,18 @@
-"""Readings that hold more than one number."""
+"""Readings that hold more than one number, and the wheels that turn encoder counts into cm."""
 
 from __future__ import annotations
 
 import math
 from dataclasses import dataclass
 
-# The robot's wheels are 10 cm across and their encoders count 360 a turn.
-CM_PER_COUNT = math.pi * 10 / 360
+# The robot's wheels as built, unless a program says otherwise: 10 cm across, 13.7 cm
+# apart, and their encoders count 360 a turn.
+WHEEL_DIAMETER_CM, AXLE_TRACK_CM, COUNTS_PER_TURN = 10, 13.7, 360
+
+
+def cm_per_count(wheel_diameter: float) -> float:
+    """The cm a wheel of that diameter rolls for one encoder count."""
+    return math.pi * wheel_diameter / COUNTS_PER_TURN
 
 
 @dataclass(frozen=True)
@@ -35,6 +41,8 @@ class Telemetry:
         current1: motor 1's current, in amperes.
         current2: motor 2's current, in amperes.
         version: the controller's software version.
+        wheel_diameter: the diameter in cm of the wheels that turned the encoders, for
+            ``travelled_since()``: the ``wheel_diameter`` of the robot that read it.
     """
 
     encoder1: int
@@ -43,6 +51,7 @@ class Telemetry:
     current1: float
     current2: float
     version: int
+    wheel_diameter: float = WHEEL_DIAMETER_CM
 
     def travelled_since(self, earlier: Telemetry) -> float:
         """How far the robot has gone since the `earlier` reading, in cm: the mean of both wheels.
@@ -51,7 +60,7 @@ class Telemetry:
         controller's 32-bit counts may wrap on a long run; the difference is still right.
         """
         counts = (_since(self.encoder1, earlier.encoder1) + _since(self.encoder2, earlier.encoder2)) / 2
-        return counts * CM_PER_COUNT
+        return counts * cm_per_count(self.wheel_diameter)
 
 
 def _since(count: int, earlier: int) -> int:

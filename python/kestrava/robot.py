@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import functools
 import os
 import sys
 import weakref
@@ -9,19 +10,28 @@ from collections.abc import Iterable
 from typing import Any, Literal
 
 from ._server import Server, find_program
-from .drivebase import MODE_REGISTER, MOTORS, DriveBase, DrivingMoves
+from .drivebase import DriveBase
 from .errors import KestravaError, PortError
 from .limits import (DEFAULT_WATCHDOG_MS, LONGEST_DRIVE_MS, LONGEST_TEXT, LONGEST_WAIT_MS, READ_COUNT,
-                     SERVO_POSITIONS, SERVOS)
-from .readings import Telemetry, Thermal
+                     SERVO_POSITIONS, SERVOS, WHEEL_STEPS)
+from .readings import AXLE_TRACK_CM, WHEEL_DIAMETER_CM, Telemetry, Thermal
 from .simulator import Simulator
 
 RELAYS = 8
 # A reply comes within one bus wait per frame; this leaves room for a slow, loaded machine.
 REPLY_SECONDS = 30.0
+TELEMETRY_FIELDS = ("encoder1", "encoder2", "battery", "current1", "current2", "version")
 
 
-class Robot(DrivingMoves):
+def _of_drive_base(move):
+    """A move of the robot's drive base, offered on the robot with the move's own signature and docstring."""
+    @functools.wraps(move)
+    def on_robot(self, *args, **kwargs):
+        return move(self._drive_base, *args, **kwargs)
+    return on_robot
+
+
+class Robot:
     """The robot, reached through ``kestrava-cli serve``.
 
     Open it in a ``with`` block, so that the motors are stopped and the port closed
@@ -44,14 +54,16 @@ class Robot(DrivingMoves):
     and a :class:`kestrava.KestravaError` when the robot does not answer:
     :class:`kestrava.NoAnswer` (a module was silent), :class:`kestrava.DeviceLost`
     (the adapter went away) or :class:`kestrava.PortError` (the port would not open).
-    Speeds, positions and patterns are the modules' own register values, except in the
-    drive base's moves (``forward``, ``turn``, ``move``...), which take cm and degrees.
+    Speeds, positions and patterns are the modules' own register values, except in
+    ``wheels()``, which takes each wheel's steps from the stop, and in the drive base's
+    moves (``forward``, ``turn``, ``move``...), which take cm and degrees.
     """
 
     def __init__(self, device: str | None = None, com: int | None = None,
                  simulate: bool | Literal["view"] = False, watchdog: int = DEFAULT_WATCHDOG_MS,
                  arena: str | None = None, trace: str | None = None, timeout: int | None = None,
-                 seed: int | None = None, wheel_diameter: float = 10, axle_track: float = 13.7) -> None:
+                 seed: int | None = None, wheel_diameter: float = WHEEL_DIAMETER_CM,
+                 axle_track: float = AXLE_TRACK_CM) -> None:
         """Opens the port and checks that it answers.
 
         Args:
@@ -69,7 +81,7 @@ class Robot(DrivingMoves):
                 by default the window's own wait.
             seed: picks the candle's place among the arena's places (0 to 4294967295);
                 only with ``simulate``.
-            wheel_diameter: the wheels' diameter in cm, for the drive base.
+            wheel_diameter: the wheels' diameter in cm, for the drive base and ``travelled_since()``.
             axle_track: the distance between the two wheels in cm, for the drive base's turns.
 
         Raises:
@@ -143,9 +155,10 @@ class Robot(DrivingMoves):
 
     def telemetry(self) -> Telemetry:
         """Both encoder counts, the battery voltage and the motor currents, read at one moment."""
-        reply = self._call("telemetry", (), *Telemetry.__dataclass_fields__)
+        reply = self._call("telemetry", (), *TELEMETRY_FIELDS)
         return Telemetry(int(reply["encoder1"]), int(reply["encoder2"]), float(reply["battery"]),
-                         float(reply["current1"]), float(reply["current2"]), int(reply["version"]))
+                         float(reply["current1"]), float(reply["current2"]), int(reply["version"]),
+                         self._drive_base.wheel_diameter)
 
     def ranges(self, together: bool = True) -> list[int]:
         """The five rangers' distances in cm: right, front right, ahead, front left, left.
@@ -187,8 +200,6 @@ class Robot(DrivingMoves):
         values = [data] if isinstance(data, int) else list(data)
         if not 1 <= len(values) <= READ_COUNT:
             raise ValueError(f"data must hold 1 to {READ_COUNT} bytes, not {len(values)}")
-        if address == MOTORS and register <= MODE_REGISTER < register + len(values):
-            self._drive_base.forget_mode()
         params = {"address": _address(address), "register": _whole("register", register, 0, 255),
                   "bytes": [_whole("each byte", value, 0, 255) for value in values]}
         return int(self._call("write", params, "answer")["answer"])
@@ -235,14 +246,31 @@ class Robot(DrivingMoves):
         params = {"speed1": _whole("speed1", speed1, 0, 255), "speed2": _whole("speed2", speed2, 0, 255)}
         if ms is not None:
             params["ms"] = _whole("ms", ms, 0, LONGEST_DRIVE_MS)
-        self._server.moving = True  # also when the request fails half-way
         self._call("drive", params, seconds=REPLY_SECONDS + (ms or 0) / 1000)
-        self._server.moving = ms is None
+
+    def wheels(self, left: int, right: int) -> None:
+        """Sets each wheel's speed in steps from the stop, -127 to 127 (0 stops, positive goes forwards).
+
+        Each step is 8 encoder counts a second, about 0.7 cm/s on 10 cm wheels. The motor
+        controller is put in mode 0 first if it is in another, in one frame with both wheels
+        at its stop. Like ``drive()`` without `ms`, the wheels keep going: the program must
+        keep sending requests (the watchdog) and end with ``stop()``.
+        """
+        self._call("wheels", {"left": _whole("left", left, *WHEEL_STEPS), "right": _whole("right", right, *WHEEL_STEPS)})
 
     def stop(self) -> None:
         """Stops both motors, with the stop of the controller's mode (128 in modes 0 and 2, 0 in 1 and 3)."""
         self._call("stop")
-        self._server.moving = False
+
+    # The drive base's moves, in cm and degrees
+
+    forward = _of_drive_base(DriveBase.forward)
+    backward = _of_drive_base(DriveBase.backward)
+    turn = _of_drive_base(DriveBase.turn)
+    turn_to = _of_drive_base(DriveBase.turn_to)
+    move = _of_drive_base(DriveBase.move)
+    distance = _of_drive_base(DriveBase.distance)
+    reset_distance = _of_drive_base(DriveBase.reset_distance)
 
     def _call(self, method: str, params: dict[str, Any] | tuple = (), *fields: str,
               seconds: float = REPLY_SECONDS) -> dict[str, Any]:

@@ -84,14 +84,23 @@ def test_ranger_falling_silent_leaves_a_plain_move_to_the_encoders(sim, robot):
     assert pose(sim)[1] == pytest.approx(130, abs=1)
 
 
-def test_move_keeps_going_and_distance_counts_it(sim, robot):
+SIMULATED_WHEEL_DIAMETER = 10  # the simulated robot's own
+
+
+@pytest.mark.parametrize("wheel_diameter", [10, 5])
+def test_move_keeps_going_and_both_distances_count_it_on_the_robots_wheels(sim, wheel_diameter):
+    """A robot told its wheels are 5 cm takes every count for half the simulator's cm, in both readings."""
     assert sim("pose 300 100 0") == "ok"
-    robot.reset_distance()
-    robot.move(speed=20)
-    time.sleep(1)
-    robot.stop()
-    time.sleep(0.3)
-    assert robot.distance() == pytest.approx(pose(sim)[1] - 100, abs=0.5)
+    with kestrava.Robot(device=sim.link, timeout=100, watchdog=0, wheel_diameter=wheel_diameter) as robot:
+        robot.reset_distance()
+        start = robot.telemetry()
+        robot.move(speed=20)
+        time.sleep(1)
+        robot.stop()
+        time.sleep(0.3)
+        believed = (pose(sim)[1] - 100) * wheel_diameter / SIMULATED_WHEEL_DIAMETER
+        assert robot.distance() == pytest.approx(believed, abs=0.5)
+        assert robot.telemetry().travelled_since(start) == pytest.approx(believed, abs=0.5)
     assert sim("get B0 15") == "ok 00"
 
 

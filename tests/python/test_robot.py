@@ -43,6 +43,9 @@ METHODS = {
     "drive keeps going": ([], lambda r: r.drive(150, 100), None, "get B0 0 2", "ok 96 64"),
     "timed drive, mode 1": (["write B0 15 1"], lambda r: r.drive(20, 20, ms=200), None, "get B0 0 2", "ok 00 00"),
     "stop, mode 3": (["write B0 15 3"], lambda r: r.drive(20, 9) or r.stop(), None, "get B0 0 2", "ok 00 00"),
+    "wheels, each its own way": ([], lambda r: r.wheels(127, -127), None, "get B0 0 2", "ok ff 01"),
+    "wheels leave mode 3, known by a stop, for 0": (["write B0 15 3"], lambda r: r.stop() or r.wheels(20, -20), None,
+                                                     "get B0 15", "ok 00"),
     "silent compass": (["silence C0"], lambda r: r.bearing(), NoAnswer(".", 0xC0, 0), None, None),
     "silent motors": (["silence B0"], lambda r: r.telemetry(), NoAnswer(".", 0xB0, 2), None, None),
     "late keypad": (["delay C6 600"], lambda r: r.keys(), NoAnswer(".", 0xC6, 1), None, None),
@@ -86,6 +89,8 @@ BAD_CALLS = {
     "a fraction of a speed": lambda r: r.drive(128.5, 128),
     "speed True": lambda r: r.drive(True, 128),
     "10001 ms": lambda r: r.drive(128, 128, ms=10001),
+    "wheel step -128": lambda r: r.wheels(-128, 0),
+    "a fraction of a wheel step": lambda r: r.wheels(0, 0.5),
     # The drive base's moves.
     "forward -1 cm": lambda r: r.forward(-1),
     "speed 0": lambda r: r.forward(10, speed=0),
@@ -185,7 +190,7 @@ def test_the_packages_limits_and_codes_are_the_servers():
     result = json.loads(hello.stdout)["result"]
     assert result["limits"] == {
         "default_watchdog_ms": limits.DEFAULT_WATCHDOG_MS, "longest_wait_ms": limits.LONGEST_WAIT_MS,
-        "drive_ms": limits.LONGEST_DRIVE_MS, "servo_position": list(limits.SERVO_POSITIONS),
+        "drive_ms": limits.LONGEST_DRIVE_MS, "wheel_steps": list(limits.WHEEL_STEPS), "servo_position": list(limits.SERVO_POSITIONS),
         "servos": limits.SERVOS, "read_count": limits.READ_COUNT, "text_length": limits.LONGEST_TEXT}
     codes = result["codes"]
     assert (codes["invalid_params"], codes["no_answer"], codes["port_not_opened"], codes["device_lost"]) == (
