@@ -19,8 +19,9 @@ log="$build/dev.log"
 # GNU parallel spreads kestrava-judge's trials in the documented example, which a test runs.
 # Chromium opens kestrava-judge's report headless in its test, as a reader's browser would.
 # python3-venv and python3-pip install the package as the docs tell a newcomer to.
-# Qt Linguist's lupdate and lrelease build the windows' translations into the programs.
-packages=(cmake g++ make libgl-dev qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-l10n-tools
+# Qt Linguist's lupdate and lrelease build the windows' translations into the programs;
+# qt6-translations-l10n holds Qt's own texts (a message box's buttons) in Spanish.
+packages=(cmake g++ make libgl-dev qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
           fonts-dejavu-core fonts-dejavu-extra ser2net socat python3-pytest python3-venv python3-pip parallel
           chromium)
 # Packing (dpkg-shlibdeps finds the dependencies; file tells it which files are programs)
@@ -79,6 +80,19 @@ build_targets() { # build-dir, targets... (none: everything)
         cmake --build "$dir" -j"$jobs" "${targets[@]}"
 }
 
+# Qt wants XDG_RUNTIME_DIR, a private folder of the user's; a root shell or a bare login
+# (su, a container, ssh without a session) has none and Qt warns that it made its own.
+runtime_folder() {
+    [ -n "${XDG_RUNTIME_DIR:-}" ] && [ -d "$XDG_RUNTIME_DIR" ] && return 0
+    local folder="${TMPDIR:-/tmp}/kestrava-runtime-$(id -u)"
+    mkdir -p -m 0700 "$folder" 2>/dev/null || true
+    # Someone else's folder, or one that others may read, is no private folder: make another.
+    if [ ! -O "$folder" ] || [ "$(stat -c %a "$folder")" != 700 ]; then
+        folder="$(mktemp -d)"
+    fi
+    export XDG_RUNTIME_DIR="$folder"
+}
+
 run_tests() { # build-dir
     say "testing…"
     (cd "$1" && QT_QPA_PLATFORM=offscreen ctest -j"$jobs" --output-on-failure --timeout 300)
@@ -94,6 +108,7 @@ run)
     configure "$build"
     build_targets "$build" kestrava kestrava-sim kestrava-cli
     say "the programs are in $build/bin: kestrava, kestrava-sim, kestrava-cli (try: $build/bin/kestrava-cli --simulate ranges)"
+    runtime_folder
     exec "$build/bin/kestrava" --simulate "$@"
     ;;
 test)

@@ -9,6 +9,7 @@
 
 #include "link/serialline.h"
 #include "process/signalwatcher.h"
+#include "launcher/controlanswer.h"
 #include "launcher/controlsocket.h"
 #include "launcher/simulatedbus.h"
 #include "link/trace.h"
@@ -207,6 +208,14 @@ bool isLinkWithoutTarget(const QString &path)
     return info.isSymLink() && !info.exists();
 }
 
+// A --device outside /dev that is not there at all is no adapter left unplugged: most
+// often it is a simulator's --link, asked for before that simulator made it.
+bool isSimulatorLinkNotYetMade(const QString &device, OpenFailure failure)
+{
+    return !device.isEmpty() && failure == OpenFailure::NoDevice && !QFileInfo(device).absoluteFilePath().startsWith(u"/dev/")
+        && !QFileInfo::exists(device);
+}
+
 // One line that names the device as the user gave it (the COM port when none was
 // given), what is wrong with it and the ways forward.
 QString cannotOpen(const SerialLine &line, bool simulated, const QString &device)
@@ -219,6 +228,11 @@ QString cannotOpen(const SerialLine &line, bool simulated, const QString &device
         reason = QStringLiteral("a link to %1, which is gone: the simulator behind it has ended")
                      .arg(QFileInfo(device).symLinkTarget());
         ways << QStringLiteral("start it again with kestrava-sim --link %1").arg(device) << elsewhere;
+    } else if (isSimulatorLinkNotYetMade(device, line.lastOpenFailure())) {
+        reason = QStringLiteral("no such file");
+        ways << QStringLiteral("if it is a simulator's link, start the simulator first and let it get ready "
+                               "(kestrava-sim --link %1 --background returns then)").arg(device)
+             << elsewhere;
     } else {
         switch (line.lastOpenFailure()) {
         case OpenFailure::NoDevice: ways << QStringLiteral("plug the adapter in") << elsewhere; break;
@@ -353,7 +367,8 @@ int Program::controlSimulator(const Settings &settings, const Request &request)
     }
     for (const QString &line : lines)
         m_out << line << '\n';
-    return lines.last().startsWith(QLatin1String("error: ")) ? NoAnswer : AllAnswered;
+    const std::optional<launcher::ControlAnswer> answer = launcher::answerOf(lines);
+    return answer && answer->ok ? AllAnswered : NoAnswer;
 }
 
 // The motors are stopped; the run's result stays in the view until the user closes it

@@ -9,6 +9,7 @@
 #include "drive/md23.h"
 #include "drive/motion.h"
 #include "drive/telemetry.h"
+#include "launcher/controlanswer.h"
 #include "link/instep.h"
 #include "link/serialline.h"
 #include "link/transactionengine.h"
@@ -38,30 +39,13 @@ QJsonArray numbersOf(QByteArrayView bytes)
     return array;
 }
 
-// "ok time 41.2 contacts 2 candle out", "ok running time 3.0 contacts 1" or "ok not started".
-QJsonObject runOf(const QString &answer)
+QJsonObject runObject(const launcher::RunAnswer &run)
 {
-    const QStringList words = answer.split(u' ', Qt::SkipEmptyParts);
-    const qsizetype time = words.indexOf(QStringLiteral("time")), contacts = words.indexOf(QStringLiteral("contacts"));
-    const bool finished = answer.endsWith(QLatin1String("candle out"));
-    const QString state = finished ? QStringLiteral("finished")
-                          : words.value(1) == QLatin1String("running") ? QStringLiteral("running")
-                                                                       : QStringLiteral("not started");
-    return {{"state", state},
-            {"time", time > 0 ? words.value(time + 1).toDouble() : 0.0},
-            {"contacts", contacts > 0 ? words.value(contacts + 1).toInt() : 0},
-            {"candle_out", finished}};
-}
-
-// From the world's line "robot at 30.0 125.0 heading 90.0".
-std::optional<QJsonObject> poseOf(const QStringList &world)
-{
-    for (const QString &line : world) {
-        const QStringList words = line.split(u' ', Qt::SkipEmptyParts);
-        if (words.size() == 6 && words[0] == QLatin1String("robot") && words[4] == QLatin1String("heading"))
-            return QJsonObject{{"x", words[2].toDouble()}, {"y", words[3].toDouble()}, {"heading", words[5].toDouble()}};
-    }
-    return std::nullopt;
+    static const char *const states[] = {"not started", "running", "finished"};
+    return {{"state", QLatin1String(states[int(run.state)])},
+            {"time", run.seconds},
+            {"contacts", run.contacts},
+            {"candle_out", run.state == launcher::RunAnswer::State::Finished}};
 }
 
 } // namespace
@@ -198,15 +182,19 @@ Dispatcher::Result Dispatcher::simulator(const Request &request)
         return rpc::Error{rpc::Simulator, QStringLiteral("not a simulated robot: there is no simulator to ask")};
     QString error;
     const QStringList lines = m_simulator(request.text, error);
-    if (lines.isEmpty())
+    const std::optional<launcher::ControlAnswer> answer = launcher::answerOf(lines);
+    if (!answer)
         return rpc::Error{rpc::Simulator, error.isEmpty() ? QStringLiteral("the simulator did not answer") : error};
-    if (lines.last().startsWith(QLatin1String("error: ")))
-        return rpc::Error{rpc::Simulator, QLatin1String(rowOf(request.command).method) + QStringLiteral(": ") + lines.last().mid(7)};
-    if (request.command == Command::SimulatorRun)
-        return runOf(lines.last());
+    if (!answer->ok)
+        return rpc::Error{rpc::Simulator, QLatin1String(rowOf(request.command).method) + QStringLiteral(": ") + answer->detail};
+    if (request.command == Command::SimulatorRun) {
+        if (const std::optional<launcher::RunAnswer> run = launcher::runOf(*answer))
+            return runObject(*run);
+        return rpc::Error{rpc::Simulator, QStringLiteral("the simulator's answer did not say how the run stands")};
+    }
     if (request.command == Command::SimulatorPose) {
-        if (const std::optional<QJsonObject> pose = poseOf(lines))
-            return *pose;
+        if (const std::optional<launcher::PoseAnswer> pose = launcher::poseOf(*answer))
+            return QJsonObject{{"x", pose->x}, {"y", pose->y}, {"heading", pose->heading}};
         return rpc::Error{rpc::Simulator, QStringLiteral("the simulator's world did not say where the robot is")};
     }
     if (request.command == Command::SimulatorPath) // the simulator's own lines, read by the package's one parser
@@ -217,8 +205,13 @@ Dispatcher::Result Dispatcher::simulator(const Request &request)
 QJsonValue Dispatcher::hello() const
 {
     const TransactionEngine &engine = m_link.engine();
+    const QString device = deviceForComPort(engine.commPort());
+    const QString port = QStringLiteral("COM%1 (%2)").arg(engine.commPort()).arg(device);
+    // "port" stays as scripts read it; a simulated robot is no COM port to a person.
+    const QString connection = m_simulator ? QStringLiteral("the simulated robot (%1)").arg(device) : port;
     return QJsonObject{{"version", QStringLiteral(KESTRAVA_VERSION)},
-                       {"port", QStringLiteral("COM%1 (%2)").arg(engine.commPort()).arg(deviceForComPort(engine.commPort()))},
+                       {"port", port},
+                       {"connection", connection},
                        {"open", engine.isOpen()},
                        {"simulator", bool(m_simulator)},
                        {"error", m_portError},

@@ -1,5 +1,7 @@
 #include "launcher/simulatedbus.h"
 
+#include "launcher/controlanswer.h"
+
 #include "link/serialline.h"
 
 #include <QCoreApplication>
@@ -9,16 +11,6 @@
 #include <cstdio>
 
 namespace kestrava::launcher {
-
-namespace {
-
-bool isLastLine(const QString &line)
-{
-    return line == QLatin1String("ok") || line.startsWith(QLatin1String("ok "))
-        || line.startsWith(QLatin1String("error: "));
-}
-
-} // namespace
 
 SimulatedBus::SimulatedBus(QObject *parent)
     : QObject(parent)
@@ -82,7 +74,7 @@ QStringList SimulatedBus::command(const QString &line, int timeoutMs)
     const QDeadlineTimer deadline(timeoutMs);
     QStringList lines;
     while (std::optional<QString> answer = readLine(int(deadline.remainingTime()))) {
-        if (!isLastLine(*answer)) {
+        if (!endsAnswer(*answer)) {
             lines << *answer;
             continue;
         }

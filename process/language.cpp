@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QHash>
+#include <QLibraryInfo>
 #include <QTranslator>
 
 #include <memory>
@@ -52,17 +53,31 @@ QString languageCode(Language language)
     return language == Language::English ? QStringLiteral("en") : QStringLiteral("es");
 }
 
-void speak(const QString &catalogue, Language language)
+namespace {
+
+// Replaces what was installed under `key` with the catalogue in `file`, or with none when
+// there is no such file (a catalogue's source language: its strings are used as written).
+void install(const QString &key, const QString &file)
 {
     static QHash<QString, std::shared_ptr<QTranslator>> installed;
-    if (const std::shared_ptr<QTranslator> earlier = installed.take(catalogue))
+    if (const std::shared_ptr<QTranslator> earlier = installed.take(key))
         QCoreApplication::removeTranslator(earlier.get());
-    const QString file = QStringLiteral(":/i18n/%1_%2.qm").arg(catalogue, languageCode(language));
     if (!QFile::exists(file))
-        return; // the catalogue's source language: its strings are used as written
+        return;
     auto translator = std::make_shared<QTranslator>();
     if (translator->load(file) && QCoreApplication::installTranslator(translator.get()))
-        installed.insert(catalogue, translator);
+        installed.insert(key, translator);
+}
+
+} // namespace
+
+void speak(const QString &catalogue, Language language)
+{
+    install(catalogue, QStringLiteral(":/i18n/%1_%2.qm").arg(catalogue, languageCode(language)));
+    // Qt's own texts (a message box's buttons, a text field's menu) from the catalogue Qt ships
+    // (Debian's qt6-translations-l10n); without it they stay English.
+    install(QStringLiteral("qtbase"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)
+                                          + QStringLiteral("/qtbase_%1.qm").arg(languageCode(language)));
 }
 
 } // namespace kestrava::process

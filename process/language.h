@@ -25,7 +25,8 @@ QString languageCode(Language language);
 
 // Makes `catalogue` ("panel" or "view") speak `language`: installs its translation
 // from the program's own resources, or none where the language is the one its
-// source is written in. Replaces what an earlier call installed for the catalogue.
+// source is written in, and Qt's own catalogue from Qt's translations folder.
+// Replaces what an earlier call installed for the catalogue.
 void speak(const QString &catalogue, Language language);
 
 } // namespace kestrava::process

@@ -189,11 +189,18 @@ private slots:
                 "--every takes a number of milliseconds from 0 to 86400000, not \"200ms\"");
         refused("missing argument", {"write", "B0", "0"}, "usage: kestrava-cli write ADDR REG BYTE...");
         // One line each, with the way forward.
-        QTest::newRow("no such device") << QStringList{"--device", "nonexistent/tty", "read", "B0", "0"} << 3 << quiet
-                                        << "error: cannot open nonexistent/tty: no such device; plug the "
+        QTest::newRow("no such device") << QStringList{"--device", "/dev/ttyUSB97", "read", "B0", "0"} << 3 << quiet
+                                        << "error: cannot open /dev/ttyUSB97: no such device; plug the "
                                            "adapter in, name the adapter's device with --device PATH or "
                                            "KESTRAVA_COM1=PATH, or try the simulated robot with --simulate\n"
                                         << "";
+        // Most often a simulator's link asked for before that simulator has made it: no adapter to plug in.
+        QTest::newRow("a link not made yet") << QStringList{"--device", "not-yet/adapter", "read", "B0", "0"} << 3 << quiet
+            << "error: cannot open not-yet/adapter: no such file; if it is a simulator's link, start the simulator "
+               "first and let it get ready (kestrava-sim --link not-yet/adapter --background returns then), name "
+               "the adapter's device with --device PATH or KESTRAVA_COM1=PATH, or try the simulated robot with "
+               "--simulate\n"
+            << "";
         QTest::newRow("not a serial port") << QStringList{"--device", "/etc/hostname", "read", "B0", "0"} << 3 << quiet
                                            << "error: cannot open /etc/hostname: not a serial port; name the "
                                               "adapter's device with --device PATH or KESTRAVA_COM1=PATH, or try the "

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 #include "cli/rpc.h"
+#include "launcher/controlanswer.h"
 #include "launcher/simulatedbus.h"
 
 #include <QFile>
@@ -67,6 +68,44 @@ private slots:
         }
         server.reset();
         sim.reset();
+    }
+
+    // The simulator's answers as the server reads them, once, into what they say.
+    void theSimulatorsAnswersAreReadIntoWhatTheySay_data()
+    {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("read");
+        QTest::newRow("not started") << QStringList{"ok not started"} << "ok \"not started\" after 0; run 0 0 0";
+        QTest::newRow("running") << QStringList{"ok running time 12.3 contacts 1"}
+                                 << "ok \"running time 12.3 contacts 1\" after 0; run 1 12.3 1";
+        QTest::newRow("finished") << QStringList{"ok time 41.2 contacts 2 candle out"}
+                                  << "ok \"time 41.2 contacts 2 candle out\" after 0; run 2 41.2 2";
+        QTest::newRow("a run garbled") << QStringList{"ok time soon contacts 2 candle out"}
+                                       << "ok \"time soon contacts 2 candle out\" after 0";
+        QTest::newRow("a run cut short") << QStringList{"ok running time 3.0"} << "ok \"running time 3.0\" after 0";
+        QTest::newRow("refused") << QStringList{"error: nowhere: no such file"} << "error \"nowhere: no such file\" after 0";
+        QTest::newRow("the world") << QStringList{"arena house, 250 x 250 cm, fan on relay 1", "robot at 30.0 125.0 heading 90.5",
+                                                  "candle at 215.0 225.0, lit", "ok"}
+                                   << "ok \"\" after 3; pose 30 125 90.5";
+        QTest::newRow("a world with no robot") << QStringList{"robot at home", "ok"} << "ok \"\" after 1";
+        QTest::newRow("no last line") << QStringList{"robot at 30.0 125.0 heading 90.0"} << "no answer";
+        QTest::newRow("okay is no ok") << QStringList{"okay"} << "no answer";
+        QTest::newRow("nothing") << QStringList{} << "no answer";
+    }
+    void theSimulatorsAnswersAreReadIntoWhatTheySay()
+    {
+        QFETCH(QStringList, lines);
+        using namespace kestrava::launcher;
+        const std::optional<ControlAnswer> answer = answerOf(lines);
+        QString read = QStringLiteral("no answer");
+        if (answer) {
+            read = QStringLiteral("%1 \"%2\" after %3").arg(answer->ok ? "ok" : "error", answer->detail).arg(answer->lines.size());
+            if (const std::optional<RunAnswer> run = runOf(*answer))
+                read += QStringLiteral("; run %1 %2 %3").arg(int(run->state)).arg(run->seconds).arg(run->contacts);
+            if (const std::optional<PoseAnswer> pose = poseOf(*answer))
+                read += QStringLiteral("; pose %1 %2 %3").arg(pose->x).arg(pose->y).arg(pose->heading);
+        }
+        QTEST(read, "read");
     }
 
     // The reply to each method, and what the simulated modules hold afterwards.

@@ -1,6 +1,7 @@
 #include "sim/view/arenapanel.h"
 #include "sim/view/keypadpanel.h"
 #include "sim/view/modulepanels.h"
+#include "sim/view/placement.h"
 #include "sim/view/robotview.h"
 #include "sim/view/runpanel.h"
 #include "process/language.h"
@@ -8,9 +9,12 @@
 #include "sim/program/simulatorthread.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QWheelEvent>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -196,7 +200,9 @@ private slots:
         QTest::newRow("1366 x 768, house, in Spanish") << QSize(1366, 768) << "house" << true << true;
         QTest::newRow("1920 x 1080, open") << QSize(1920, 1080) << "open" << true << false;
         QTest::newRow("1920 x 1080, corridor") << QSize(1920, 1080) << "corridor" << true << false;
-        QTest::newRow("beside the panel on 1366 x 768") << QSize(400, 740) << "open" << false << false;
+        // The screen's height less a title bar; the width the panel leaves, in both languages.
+        QTest::newRow("beside the panel on 1366 x 768") << QSize(400, 736) << "open" << false << false;
+        QTest::newRow("beside the panel on 1366 x 768, in Spanish") << QSize(400, 736) << "house" << false << true;
         QTest::newRow("beside the panel on 1920 x 1080, in Spanish") << QSize(953, 1040) << "house" << false << true;
     }
     void theViewFitsTheWindow()
@@ -239,11 +245,87 @@ private slots:
             }
         }
         QVERIFY(view->rect().contains(QRect(panel->mapTo(view.get(), QPoint()), panel->size())));
+        for (const QScrollArea *area : view->findChildren<QScrollArea *>()) // scrolled down, never sideways
+            QVERIFY2(!area->horizontalScrollBar()->isVisible(),
+                     qPrintable(QStringLiteral("%1 wide in %2").arg(area->widget()->minimumSizeHint().width())
+                                    .arg(area->viewport()->width())));
         const QRectF floor = panel->floorRect();
         QVERIFY2(floor.width() >= 0.9 * panel->width() && floor.height() >= 0.9 * panel->height(),
                  qPrintable(QStringLiteral("%1 x %2 in %3 x %4").arg(floor.width()).arg(floor.height())
                                 .arg(panel->width()).arg(panel->height())));
         QVERIFY(std::abs(floor.width() / floor.height() - panel->state()->size.width() / panel->state()->size.height()) < 0.01);
+    }
+
+    // Both windows choose alike: the flag, else KESTRAVA_LANG, else Spanish whatever the
+    // system's locale; a language neither of them speaks is refused with a message.
+    void theLanguageIsTheFlagsThenTheVariablesThenSpanish_data()
+    {
+        QTest::addColumn<QString>("flag");
+        QTest::addColumn<QByteArray>("variable"); // empty: not set
+        QTest::addColumn<QString>("chosen");      // "es" or "en"; empty: refused
+        QTest::addColumn<QString>("error");
+        QTest::newRow("neither: Spanish") << "" << QByteArray() << "es" << "";
+        QTest::newRow("the variable alone") << "" << QByteArray("en") << "en" << "";
+        QTest::newRow("the flag beats the variable") << "es" << QByteArray("en") << "es" << "";
+        QTest::newRow("the flag, the variable Spanish") << "en" << QByteArray("es") << "en" << "";
+        QTest::newRow("--lang fr") << "fr" << QByteArray() << "" << "--lang takes es or en, not \"fr\"";
+        QTest::newRow("KESTRAVA_LANG=fr") << "" << QByteArray("fr") << "" << "KESTRAVA_LANG takes es or en, not \"fr\"";
+    }
+    void theLanguageIsTheFlagsThenTheVariablesThenSpanish()
+    {
+        QFETCH(QString, flag);
+        QFETCH(QByteArray, variable);
+        if (variable.isEmpty())
+            qunsetenv("KESTRAVA_LANG");
+        else
+            qputenv("KESTRAVA_LANG", variable);
+        const QLocale system = QLocale();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); // not the system's to decide
+        QString error;
+        const std::optional<Language> chosen = chosenLanguage(flag, error);
+        QLocale::setDefault(system);
+        qunsetenv("KESTRAVA_LANG");
+        QTEST(chosen ? languageCode(*chosen) : QString(), "chosen");
+        QTEST(error, "error");
+    }
+
+    // Qt's own texts (a message box's buttons, a text field's menu) speak the windows' language.
+    void qtsOwnTextsFollowTheLanguage()
+    {
+        const auto okAndPaste = [](Language language) {
+            speak(QStringLiteral("view"), language);
+            const QDialogButtonBox buttons(QDialogButtonBox::Ok);
+            return QStringList{buttons.button(QDialogButtonBox::Ok)->text().remove(QLatin1Char('&')),
+                               QCoreApplication::translate("QLineEdit", "&Paste")};
+        };
+        QCOMPARE(okAndPaste(Language::Spanish), (QStringList{"Aceptar", "&Pegar"}));
+        QCOMPARE(okAndPaste(Language::English), (QStringList{"OK", "&Paste"}));
+    }
+
+    // The window, frame and title bar included, within the screen beside the panel: before a
+    // window manager has framed it (no frame yet) a title bar's worth is kept.
+    void theViewLeavesRoomForItsTitleBar_data()
+    {
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<int>("beside");
+        QTest::addColumn<QSize>("frameNow");
+        QTest::addColumn<QRect>("place");
+        QTest::addColumn<QSize>("view");
+        QTest::newRow("beside the panel on 1366 x 768, not framed yet")
+            << QRect(0, 0, 1366, 768) << 951 << QSize(0, 0) << QRect(951, 0, 415, 768) << QSize(407, 736);
+        QTest::newRow("alone on 1920 x 1080 under a top bar, framed") << QRect(0, 27, 1920, 1053) << 0 << QSize(10, 40)
+            << QRect(960, 27, 960, 1053) << QSize(950, 1013);
+        QTest::newRow("a panel wider than the screen leaves") << QRect(0, 0, 1024, 600) << 951 << QSize(0, 0)
+                                                              << QRect(624, 0, 400, 600) << QSize(392, 568);
+    }
+    void theViewLeavesRoomForItsTitleBar()
+    {
+        QFETCH(QRect, screen);
+        QFETCH(int, beside);
+        QFETCH(QSize, frameNow);
+        const QRect place = simview::placement(screen, beside, QSize(400, 480));
+        QTEST(place, "place");
+        QTEST(simview::sizeInsideFrame(place.size(), frameNow), "view");
     }
 
     void theViewShowsTheRunAndTheCandleGoingOut()

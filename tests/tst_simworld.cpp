@@ -1,6 +1,7 @@
 #include "sim/world/arena.h"
 #include "sim/world/candleplaces.h"
 #include "sim/world/geometry.h"
+#include "sim/program/controllines.h"
 #include "sim/program/modulekinds.h"
 #include "sim/program/simbus.h"
 #include "sim/program/simcontrol.h"
@@ -334,7 +335,7 @@ private slots:
                "0 55410001 = ff; 0 delay 40 250; 0 55410001 = ff after 250 ms; 0 write E0 0 0xa0; "
                "0 write E0 0 0xaa; 0 write E0 0 0xa5; 0 write E0 0 0xf0; 0 range F0 77; 0 55f0000151; "
                "70 55f10202 = 00 4d; 70 bearing 359.9; 70 get C0 2 2 = ok 0e 0f; 70 remove 40; 70 55410001 = -; "
-               "70   # a comment =";
+               "70   # a comment = ok";
     }
     void theModulesAnswerFramesAndCommandsInTime()
     {
@@ -481,6 +482,39 @@ private slots:
         QTEST(run(command), "error");
         QCOMPARE(run(QStringLiteral("world")).section(u'\n', 1, 2),
                  QStringLiteral("robot at 100.0 80.0 heading 0.0\ncandle at 140.0 300.0, lit"));
+    }
+
+    // What comes on standard input or the socket, write by write, and the answers' lines.
+    void everyLineGetsOneAnswerInAnyPieces_data()
+    {
+        QTest::addColumn<QByteArrayList>("writes");
+        QTest::addColumn<QStringList>("answers");
+        const QByteArray longest = "#" + QByteArray(4095, 'x');
+        QTest::newRow("blank and comment lines") << QByteArrayList{"\n  \t \n# a note\n   #indented\nrun\n"}
+                                                 << QStringList{"ok", "ok", "ok", "ok", "ok not started"};
+        QTest::newRow("several lines in one write") << QByteArrayList{"get 70 1\nbogus\nrun\n"}
+            << QStringList{"ok 00", "error: unknown command \"bogus\" (try help)", "ok not started"};
+        QTest::newRow("a line split across writes") << QByteArrayList{"ge", "t 70", " 1", "\nr", "un\n"}
+                                                    << QStringList{"ok 00", "ok not started"};
+        QTest::newRow("a line without its end waits for it") << QByteArrayList{"run\nget 70 1"}
+                                                              << QStringList{"ok not started"};
+        QTest::newRow("a carriage return is a blank") << QByteArrayList{"run\r\n\r\n"}
+                                                      << QStringList{"ok not started", "ok"};
+        QTest::newRow("the longest line is carried out") << QByteArrayList{longest + "\n"} << QStringList{"ok"};
+        QTest::newRow("one more is refused whole, the next carried out")
+            << QByteArrayList{longest, "x", "yz\nrun\n"}
+            << QStringList{"error: line longer than 4096 characters", "ok not started"};
+    }
+    void everyLineGetsOneAnswerInAnyPieces()
+    {
+        QFETCH(QByteArrayList, writes);
+        ControlLines lines;
+        QStringList answers;
+        for (const QByteArray &write : writes) {
+            for (const ControlLine &line : lines.take(write))
+                answers << (line.tooLong ? QStringList{ControlLines::tooLongAnswer()} : control->execute(line.text, {}));
+        }
+        QTEST(answers, "answers");
     }
 
     void aServoMovesAtItsSpeedFromWhereItIs()

@@ -11,7 +11,7 @@ def main() -> int:
     arguments = parser.parse_args()
     try:
         with robot_from_arguments(arguments) as robot:
-            print(f"kestrava-cli {robot.version} on {robot.port}")
+            print(f"kestrava-cli {robot.version} on {robot.connection}")
             for reading in (robot.bearing, robot.thermal, robot.telemetry, robot.ranges, robot.keys):
                 try:
                     print(f"{reading.__name__}: {reading()}")

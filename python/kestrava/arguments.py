@@ -3,7 +3,10 @@
 from __future__ import annotations
 
 import argparse
+import sys
+from typing import NoReturn
 
+from .errors import KestravaError
 from .limits import DEFAULT_WATCHDOG_MS
 from .robot import Robot
 
@@ -21,7 +24,7 @@ def argument_parser(description: str) -> argparse.ArgumentParser:
         with kestrava.robot_from_arguments(arguments) as robot:
             ...
     """
-    parser = argparse.ArgumentParser(description=description)
+    parser = _RobotArgumentParser(description=description)
     where = parser.add_mutually_exclusive_group()
     where.add_argument("--device", metavar="PATH", help="the adapter's device, such as /dev/ttyUSB0")
     where.add_argument("--com", type=int, metavar="N", help="COM port N (1 to 16), as in the window")
@@ -36,6 +39,35 @@ def argument_parser(description: str) -> argparse.ArgumentParser:
 
 
 def robot_from_arguments(arguments: argparse.Namespace) -> Robot:
-    """The robot the options of :func:`argument_parser` chose."""
-    return Robot(device=arguments.device, com=arguments.com, simulate=arguments.simulate,
-                 arena=arguments.arena, seed=arguments.seed, watchdog=arguments.watchdog)
+    """The robot the options of :func:`argument_parser` chose.
+
+    A robot that cannot be opened as asked ends the program with one line saying why, as a
+    command-line program should: status 2 for an option's value out of range (``--com 99``),
+    1 when the robot cannot be reached (a misspelt arena, a port that does not open).
+    """
+    try:
+        return Robot(device=arguments.device, com=arguments.com, simulate=arguments.simulate,
+                     arena=arguments.arena, seed=arguments.seed, watchdog=arguments.watchdog)
+    except ValueError as error:
+        print(f"error: {error}", file=sys.stderr)
+        raise SystemExit(2) from None
+    except KestravaError as error:
+        raise SystemExit(f"error: {error}") from None
+
+
+class _RobotArgumentParser(argparse.ArgumentParser):
+    """Refuses the simulator's options without --simulate as a usage mistake, before anything starts.
+
+    A usage mistake is one line that says what to do (status 2), not the whole usage.
+    """
+
+    def error(self, message: str) -> NoReturn:
+        self.exit(2, f"{self.prog}: error: {message} (see --help)\n")
+
+    def parse_known_args(self, args=None, namespace=None):  # type: ignore[no-untyped-def]
+        arguments, rest = super().parse_known_args(args, namespace)
+        if not arguments.simulate:
+            for option in ("arena", "seed"):
+                if getattr(arguments, option) is not None:
+                    self.error(f"--{option} goes with --simulate: add --simulate (or --simulate=view)")
+        return arguments, rest

@@ -393,7 +393,7 @@ def _signed(degrees: float) -> float:
 
 def _check(value: object, name: str, least: float, most: float) -> None:
     if isinstance(value, bool) or not isinstance(value, (int, float)) or not least <= value <= most:
-        raise ValueError(f"{name} must be a number from {least:g} to {most:g}, not {value!r}")
+        raise ValueError(f"{name} must be a number from {round(least, 2):g} to {round(most, 2):g}, not {value!r}")
 
 
 def _positive(name: str, value: object) -> float:

@@ -111,6 +111,7 @@ class Robot:
             raise PortError(hello.get("error") or f"{hello.get('port', 'the port')} could not be opened")
         self._server.pass_messages_on()
         self._port = str(hello.get("port", ""))
+        self._connection = str(hello.get("connection") or self._port)
         self._version = str(hello.get("version", ""))
         self._simulator = Simulator(self._server) if hello.get("simulator") else None
 
@@ -118,6 +119,11 @@ class Robot:
     def port(self) -> str:
         """The port in use, as ``kestrava-cli`` names it (``"COM1 (/dev/ttyUSB0)"``)."""
         return self._port
+
+    @property
+    def connection(self) -> str:
+        """What the robot is, for a person: ``"the simulated robot (/dev/pts/3)"``, or the port (``"COM1 (/dev/ttyUSB0)"``)."""
+        return self._connection
 
     @property
     def simulator(self) -> Simulator | None:
@@ -288,9 +294,9 @@ def _port_options(device: str | None, com: int | None, simulate: bool | str, are
     if sum(choice is not None and choice is not False for choice in (device, com, simulate)) > 1:
         raise ValueError("choose one of device, com and simulate")
     if arena is not None and not simulate:
-        raise ValueError("arena goes with simulate")
+        raise ValueError("arena goes with simulate: add simulate=True")
     if seed is not None and not simulate:
-        raise ValueError("seed goes with simulate")
+        raise ValueError("seed goes with simulate: add simulate=True")
     if device is not None:
         return ["--device", str(device)]
     if com is not None:

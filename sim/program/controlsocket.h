@@ -1,22 +1,23 @@
 #pragma once
 
-#include <QByteArray>
+#include "sim/program/controllines.h"
+
+#include <QLocalServer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-#include <memory>
-#include <vector>
+#include <map>
 
-class QSocketNotifier;
+class QLocalSocket;
 
 namespace kestrava::sim {
 
 // The control commands on a local socket beside the link, so that programs reach a
-// simulator whose standard input is not theirs. Only its user may connect (mode 0600).
-// Each connection sends one command per line and gets its answer, whose last line is
-// "ok..." or "error: ...". One line is carried out whole before the next is read,
+// simulator whose standard input is not theirs. Only its user may connect. Each
+// connection sends one command per line and gets one answer per line, whose last line
+// is "ok..." or "error: ...". One line is carried out whole before the next is read,
 // from any connection, so two programs never mix their commands.
 class ControlSocket : public QObject
 {
@@ -24,34 +25,30 @@ class ControlSocket : public QObject
 public:
     using Execute = std::function<QStringList(const QString &line)>;
 
-    static constexpr qsizetype MaxLine = 4096;
     static constexpr int MaxConnections = 8;
-    static constexpr qsizetype MaxUnsentBytes = 256 * 1024; // a client that never reads is dropped
+    static constexpr qint64 MaxUnsentBytes = 256 * 1024; // a client that never reads is dropped
 
     static QString besideLink(const QString &link) { return link + QStringLiteral(".control"); }
 
     // In a judged trial the program may look at its run and nothing else.
     ControlSocket(Execute execute, bool judged, QObject *parent = nullptr);
-    ~ControlSocket() override;
 
     // Listens at `path`; a stale socket there is replaced, any other file refused.
     bool listen(const QString &path, QString &error);
+    // Takes no more connections and removes the socket's file; those taken still get their answers.
+    void close() { m_server.close(); }
 
 private:
-    struct Connection;
     void accept();
-    void readFrom(Connection &connection);
-    void answer(Connection &connection, const QByteArray &line);
-    void send(Connection &connection, const QStringList &lines);
-    void flush(Connection &connection);
-    void close(Connection &connection);
+    void readFrom(QLocalSocket *client);
+    QStringList answer(const ControlLine &line) const;
 
     Execute m_execute;
     bool m_judged;
-    QString m_path;
-    int m_listener = -1;
-    std::unique_ptr<QSocketNotifier> m_accepting;
-    std::vector<std::unique_ptr<Connection>> m_connections;
+    // Each client's line being received. Declared before the server, whose clients
+    // leave it as they are destroyed, so that it outlives them.
+    std::map<QLocalSocket *, ControlLines> m_clients;
+    QLocalServer m_server;
 };
 
 } // namespace kestrava::sim

@@ -1,6 +1,7 @@
 #include "sim/program/simprogram.h"
 
 #include "sim/world/arena.h"
+#include "sim/program/controllines.h"
 #include "sim/program/latencytimer.h"
 #include "process/signalwatcher.h"
 #include "sim/program/simulator.h"
@@ -8,6 +9,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QSocketNotifier>
 
 #include <chrono>
@@ -15,7 +17,9 @@
 #include <csignal>
 #include <optional>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace kestrava::sim;
@@ -30,6 +34,24 @@ void printLine(const QString &line)
     std::fflush(stdout);
 }
 
+// With --background the device line goes to the starting process, which returns once it
+// has it. After that line the simulator lets go of the starter's output, so that a script
+// reading it (`device=$(kestrava-sim --background ...)`) is not held open by the simulator.
+bool g_inBackground = false;
+
+void announceDevice(const QString &device)
+{
+    printLine(device);
+    if (!g_inBackground)
+        return;
+    const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (nowhere >= 0) {
+        ::dup2(nowhere, STDOUT_FILENO);
+        ::dup2(nowhere, STDERR_FILENO);
+        ::close(nowhere);
+    }
+}
+
 // A pipe or a socket is a controlling program: when it closes, that program has gone.
 // A terminal, /dev/null or a file ending says nothing of the kind.
 bool inputIsAProgram()
@@ -38,13 +60,10 @@ bool inputIsAProgram()
     return ::fstat(STDIN_FILENO, &input) == 0 && (S_ISFIFO(input.st_mode) || S_ISSOCK(input.st_mode));
 }
 
-// Reads control commands from standard input a line at a time. Lines longer than
-// the limit are refused whole, so a runaway writer cannot grow the buffer.
+// Reads control commands from standard input and prints each one's answer.
 class CommandReader : public QObject
 {
 public:
-    static constexpr qsizetype MaxLine = 4096;
-
     explicit CommandReader(Simulator &simulator)
         : QObject(&simulator), m_simulator(simulator), m_notifier(STDIN_FILENO, QSocketNotifier::Read)
     {
@@ -64,32 +83,17 @@ private:
                 emit m_simulator.quitRequested();
             return; // otherwise the control socket and the signals remain
         }
-        for (ssize_t i = 0; i < got; ++i)
-            take(buffer[i]);
-    }
-
-    void take(char byte)
-    {
-        if (byte != '\n') {
-            if (m_pending.size() < MaxLine)
-                m_pending.append(byte);
-            else
-                m_tooLong = true;
-            return;
+        for (const ControlLine &line : m_lines.take(QByteArrayView(buffer, got))) {
+            const QStringList answer = line.tooLong ? QStringList{ControlLines::tooLongAnswer()}
+                                                    : m_simulator.execute(line.text);
+            for (const QString &answerLine : answer)
+                printLine(answerLine);
         }
-        if (m_tooLong)
-            printLine(QStringLiteral("error: line longer than %1 characters").arg(MaxLine));
-        else
-            for (const QString &line : m_simulator.execute(QString::fromUtf8(m_pending)))
-                printLine(line);
-        m_pending.clear();
-        m_tooLong = false;
     }
 
     Simulator &m_simulator;
     QSocketNotifier m_notifier;
-    QByteArray m_pending;
-    bool m_tooLong = false;
+    ControlLines m_lines;
 };
 
 bool asksFor(const QCommandLineOption &option, int argc, char *argv[])
@@ -129,6 +133,10 @@ struct Options
         QStringLiteral("No wire time: answers come at once (for tests). By default every byte takes "
                        "0.573 ms each way, as at 19200 baud with 8 data bits and 2 stop bits.")};
     const QCommandLineOption empty{QStringLiteral("empty"), QStringLiteral("Start with no module on the bus.")};
+    const QCommandLineOption background{QStringLiteral("background"),
+        QStringLiteral("Go on in the background and return once the device (and the --link) is ready, "
+                       "printing the device and how to end the simulator. Control commands then come "
+                       "on the socket beside the link only.")};
     const QCommandLineOption judged{QStringLiteral("judged"),
         QStringLiteral("A judged trial: the control socket beside the link answers run and path only.")};
     const QCommandLineOption latency{QStringLiteral("latency-timer"),
@@ -192,7 +200,7 @@ int runHeadless(QCoreApplication &app, const SimulatorOptions &options)
     QString error;
     if (!simulator.open(error))
         return fail(error);
-    printLine(simulator.devicePath());
+    announceDevice(simulator.devicePath());
     new CommandReader(simulator);
     QObject::connect(&simulator, &Simulator::quitRequested, &app, &QCoreApplication::quit);
     return app.exec();
@@ -207,7 +215,7 @@ int runWithFrontEnd(QCoreApplication &app, const SimulatorOptions &options, cons
     QString error;
     if (!simulator.start(options, error))
         return fail(error);
-    printLine(simulator.devicePath());
+    announceDevice(simulator.devicePath());
     simulator.call([](Simulator &core) { new CommandReader(core); });
     QObject::connect(&simulator, &SimulatorThread::quitRequested, &app, &QCoreApplication::quit);
     const int code = app.exec();
@@ -215,10 +223,81 @@ int runWithFrontEnd(QCoreApplication &app, const SimulatorOptions &options, cons
     return code;
 }
 
+bool asksForHelpOrVersion(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--help" || argument == "-h" || argument == "--version" || argument == "-v")
+            return true;
+    }
+    return false;
+}
+
+QString endingAdvice(pid_t simulator, int argc, char *argv[])
+{
+    QString link;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (QByteArray(argv[i]) == "--link")
+            link = QFile::decodeName(argv[i + 1]);
+    }
+    const QString kill = QStringLiteral("kill %1").arg(simulator);
+    return link.isEmpty() ? kill : QStringLiteral("kestrava-cli --device %1 sim quit (or %2)").arg(link, kill);
+}
+
+// The starting side of --background: the simulator goes on in a child of its own, in a
+// session of its own (a terminal's Ctrl-C or hang-up is not for it), with no input; this
+// side blocks until the child has printed its device, or has ended without one. Forked
+// before Qt starts, so the child has no threads to lose.
+std::optional<int> startInBackground(int argc, char *argv[])
+{
+    int ready[2];
+    if (::pipe(ready) != 0)
+        return fail(QStringLiteral("cannot start in the background: no pipe"));
+    const pid_t child = ::fork();
+    if (child < 0)
+        return fail(QStringLiteral("cannot start in the background: no process"));
+    if (child == 0) {
+        ::setsid();
+        const int nothing = ::open("/dev/null", O_RDONLY);
+        ::dup2(nothing, STDIN_FILENO);
+        ::dup2(ready[1], STDOUT_FILENO);
+        ::close(nothing);
+        ::close(ready[0]);
+        ::close(ready[1]);
+        g_inBackground = true;
+        return std::nullopt;
+    }
+    ::close(ready[1]);
+    QByteArray device;
+    char byte = 0;
+    ssize_t got = 0;
+    while ((got = ::read(ready[0], &byte, 1)) > 0 || (got < 0 && errno == EINTR)) {
+        if (got > 0 && byte == '\n')
+            break;
+        if (got > 0)
+            device.append(byte);
+    }
+    ::close(ready[0]);
+    if (got <= 0) { // it ended before its device was ready, and said why on standard error
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+    }
+    printLine(QString::fromLocal8Bit(device));
+    std::fprintf(stderr, "kestrava-sim: running in the background as process %d; end it with: %s\n", int(child),
+                 qPrintable(endingAdvice(child, argc, argv)));
+    return 0;
+}
+
 } // namespace
 
 int kestrava::sim::runSimulator(int argc, char *argv[], const SimulatorFrontEnd *frontEnd)
 {
+    const Options options;
+    if (asksFor(options.background, argc, argv) && !asksForHelpOrVersion(argc, argv)) {
+        if (const std::optional<int> started = startInBackground(argc, argv))
+            return *started;
+    }
     const bool withFrontEnd = frontEnd && asksFor(frontEnd->option, argc, argv);
     const std::unique_ptr<QCoreApplication> app =
         withFrontEnd ? frontEnd->makeApplication(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
@@ -231,9 +310,8 @@ int kestrava::sim::runSimulator(int argc, char *argv[], const SimulatorFrontEnd 
 
     QCommandLineParser parser;
     describe(parser, frontEnd);
-    const Options options;
     parser.addOptions({options.link, options.fast, options.empty, options.latency, options.arena, options.seed,
-                       options.judged});
+                       options.judged, options.background});
     parser.process(*app);
 
     SignalWatcher terminationSignals;

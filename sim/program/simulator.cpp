@@ -17,13 +17,15 @@ bool DeviceLink::pointAt(const QString &device, QString &error)
         error = QStringLiteral("cannot make the link %1 (is something else there?)").arg(m_path);
         return false;
     }
+    m_device = device;
     return true;
 }
 
 void DeviceLink::removeLink()
 {
-    if (!m_path.isEmpty() && !QFile::symLinkTarget(m_path).isEmpty())
+    if (!m_path.isEmpty() && !m_device.isEmpty() && QFile::symLinkTarget(m_path) == m_device)
         QFile::remove(m_path);
+    m_device.clear();
 }
 
 namespace {
@@ -51,7 +53,12 @@ Simulator::Simulator(const SimulatorOptions &options, QObject *parent)
               return wasOpen;
           },
           [this](QString &pathOrError) { return restore(pathOrError); },
-          [this] { emit quitRequested(); },
+          [this] {
+              // Gone before the answer, so that whoever asked may start another on the same path at once.
+              m_link.removeLink();
+              m_socket.close();
+              emit quitRequested();
+          },
       }, options.seed)
     , m_linkPath(options.link)
     , m_socket([this](const QString &line) { return execute(line); }, options.judged)

@@ -26,7 +26,9 @@ struct SimulatorOptions
 };
 
 // A symbolic link that follows the line: it is pointed at each new device and
-// removed at the end. Only a link (or nothing) is ever replaced, never a file.
+// removed at the end. Only a link (or nothing) is ever replaced, never a file, and
+// only our own link is removed: a simulator started on the same path as this one
+// ends may already have made its own.
 class DeviceLink
 {
 public:
@@ -36,11 +38,11 @@ public:
     DeviceLink &operator=(const DeviceLink &) = delete;
 
     bool pointAt(const QString &device, QString &error);
-
-private:
     void removeLink();
 
+private:
     QString m_path;
+    QString m_device;
 };
 
 // The simulated adapter with the robot behind it: bus, adapter, line, device link and

@@ -14,7 +14,8 @@ namespace kestrava::simview {
 
 namespace {
 
-constexpr int ModulesPerRow = 2;
+// One module a row: two side by side are wider than the view beside the panel on a laptop.
+constexpr int ModulesPerRow = 1;
 
 bool sameModules(const QList<ModuleFaultState> &a, const QList<ModuleFaultState> &b)
 {
@@ -39,7 +40,8 @@ TrafficPanel::TrafficPanel(QWidget *parent)
     : StatePanel({480, 200}, parent)
 {
     const QFontMetricsF metrics(trafficFont(font()));
-    setMinimumSize(int(metrics.horizontalAdvance(QLatin1Char('0')) * 52), int(lineHeight() * (LeastLines + 2) + 4));
+    // The columns and a few characters of the answer, which the view beside the panel has room for.
+    setMinimumSize(int(metrics.horizontalAdvance(QLatin1Char('0')) * 46), int(lineHeight() * (LeastLines + 2) + 4));
 }
 
 qreal TrafficPanel::lineHeight() const
@@ -93,14 +95,17 @@ BusPanel::BusPanel(QWidget *parent)
     plugIn->setObjectName(QStringLiteral("plugIn"));
     connect(unplug, &QPushButton::clicked, this, [this] { emit command(QStringLiteral("drop")); });
     connect(plugIn, &QPushButton::clicked, this, [this] { emit command(QStringLiteral("restore")); });
+    // The line's state above its buttons: side by side they would not fit the view beside the panel.
     auto *adapter = new QHBoxLayout;
-    adapter->addWidget(m_line, 1);
     adapter->addWidget(unplug);
     adapter->addWidget(plugIn);
+    adapter->addStretch(1);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_traffic, 1);
+    layout->addWidget(m_line);
     layout->addLayout(adapter);
     layout->addLayout(m_switches);
+    m_switches->setColumnStretch(3 * ModulesPerRow, 1); // the switches keep their own width, the room goes right
     layout->addWidget(m_outcome);
 }
 

@@ -61,11 +61,12 @@ void MotorPanel::paint(QPainter &painter, const MotorState &state) const
     QFont bold = painter.font();
     bold.setBold(true);
     painter.setFont(bold);
-    painter.drawText(QRectF(4, 0, 366, 20), Qt::AlignLeft | Qt::AlignVCenter, meaning[0]);
+    painter.drawText(QRectF(4, 0, 332, 20), Qt::AlignLeft | Qt::AlignVCenter, meaning[0]);
     painter.setFont(font());
-    painter.drawText(QRectF(4, 18, 366, 20), Qt::AlignLeft | Qt::AlignVCenter, meaning[1]);
-    paintSpeedBar(painter, {22, 46, 30, 90}, state.speed1, state.target1, tr("left"));
-    paintSpeedBar(painter, {84, 46, 30, 90}, state.speed2, state.target2, tr("right"));
+    // Two lines' room: narrow enough for the view beside the panel on a laptop, in either language.
+    painter.drawText(QRectF(4, 20, 332, 36), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, meaning[1]);
+    paintSpeedBar(painter, {22, 64, 30, 90}, state.speed1, state.target1, tr("left"));
+    paintSpeedBar(painter, {84, 64, 30, 90}, state.speed2, state.target2, tr("right"));
     const QStringList lines = {
         tr("acceleration %1").arg(state.acceleration),
         tr("regulation %1, auto-stop %2").arg(onOff(state.regulation), onOff(state.autoStop)),
@@ -74,7 +75,7 @@ void MotorPanel::paint(QPainter &painter, const MotorState &state) const
         tr("battery %1").arg(tenths(state.battery, "V")),
         tr("currents %1, %2").arg(tenths(state.current1, "A"), tenths(state.current2, "A")),
     };
-    painter.drawText(QRectF(140, 42, 230, 118), Qt::AlignLeft | Qt::AlignTop, lines.join(QLatin1Char('\n')));
+    painter.drawText(QRectF(130, 60, 206, 118), Qt::AlignLeft | Qt::AlignTop, lines.join(QLatin1Char('\n')));
 }
 
 void ServoPanel::paint(QPainter &painter, const ServoState &state) const

@@ -11,7 +11,7 @@ class MotorPanel : public StatePanel<MotorState>
 {
     Q_OBJECT
 public:
-    explicit MotorPanel(QWidget *parent = nullptr) : StatePanel({370, 160}, parent) {}
+    explicit MotorPanel(QWidget *parent = nullptr) : StatePanel({340, 178}, parent) {}
 protected:
     void paint(QPainter &painter, const MotorState &state) const override;
 };

@@ -1,5 +1,6 @@
 #include "sim/view/viewfrontend.h"
 
+#include "sim/view/placement.h"
 #include "sim/view/robotview.h"
 #include "process/language.h"
 
@@ -17,16 +18,6 @@ const QCommandLineOption Beside(QStringLiteral("beside"),
                                                "(kestrava --simulate passes its panel's width)."),
                                 QStringLiteral("pixels"));
 const QCommandLineOption LanguageChoice = process::languageOption();
-constexpr int WidestView = 1280;
-
-// Right of the window beside it, or on the right half of the screen: the whole
-// height, and never narrower than the view can be.
-QRect placement(const QRect &screen, int besideWidth, QSize least)
-{
-    const int left = besideWidth > 0 ? std::min(besideWidth, screen.width() - least.width()) : screen.width() / 2;
-    const int width = std::min(screen.width() - std::max(left, 0), WidestView);
-    return {screen.right() + 1 - width, screen.top(), width, screen.height()};
-}
 
 } // namespace
 
@@ -54,10 +45,7 @@ const sim::SimulatorFrontEnd &robotViewFrontEnd()
             const int beside = parser.value(Beside).toInt(); // 0 when left out or not a number
             const QRect place = placement(screen, beside, view->minimumSize());
             view->show();
-            // The frame's own size counts: the window and its title bar stay on the screen. A window
-            // manager may not have framed the window yet; a title bar's worth is kept then.
-            const QSize frame = (view->frameGeometry().size() - view->size()).expandedTo({8, 32});
-            view->resize(place.size() - frame);
+            view->resize(sizeInsideFrame(place.size(), view->frameGeometry().size() - view->size()));
             view->move(place.topLeft());
             return view;
         },

@@ -3,6 +3,7 @@
 import json
 import math
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -171,12 +172,13 @@ def test_a_checkout_finds_its_own_build(tmp_path):
     assert shown.stdout.split() == [str(checkout / "build" / "bin" / "kestrava-cli"), "9"], shown.stderr
 
 
-@pytest.mark.parametrize("seed, warm", [(None, True), (2, False)], ids=["no seed: the first place", "seed 2"])
+@pytest.mark.parametrize("seed, warm", [(None, True), (0, False), (2, False)],
+                         ids=["no seed: the first place", "seed 0 is a seed too", "seed 2"])
 def test_seed_picks_the_candles_place(tmp_path, seed, warm):
     arena = tmp_path / "seeds.json"
-    # The first place is straight ahead of the start, 88 cm from the array; seed 2 picks the other.
+    # The first place is straight ahead of the start, 88 cm from the array; seeds 0 and 2 pick the second.
     arena.write_text(json.dumps({"name": "seeds", "size": [300, 300], "start": [100, 50, 0],
-                                 "candles": [[100, 150], [280, 20]]}))
+                                 "candles": [[100, 150], [280, 20], [20, 20]]}))
     with kestrava.Robot(simulate=True, arena=str(arena), seed=seed) as robot:
         reading = robot.thermal()
     assert (max(reading.pixels) - reading.ambient >= 30) == warm
@@ -195,3 +197,37 @@ def test_the_packages_limits_and_codes_are_the_servers():
     codes = result["codes"]
     assert (codes["invalid_params"], codes["no_answer"], codes["port_not_opened"], codes["device_lost"]) == (
         limits.INVALID_PARAMS, limits.NO_ANSWER, limits.PORT_NOT_OPENED, limits.DEVICE_LOST)
+
+
+EXAMPLE = str(Path(PACKAGE).parent / "examples" / "square.py")
+# A program run from the shell as a newcomer runs it: (its arguments, status, its first line on
+# standard output, its whole standard error). Usage mistakes are one line saying what to do.
+PROGRAMS = {
+    "hello names the simulated robot": (["-m", "kestrava", "--simulate"], 0,
+                                        r"kestrava-cli \S+ on the simulated robot \(/dev/pts/\d+\)", ""),
+    "a seed without the simulator": (["-m", "kestrava", "--seed", "3"], 2, "",
+                                     "python3 -m kestrava: error: --seed goes with --simulate: add --simulate "
+                                     "(or --simulate=view) (see --help)\n"),
+    "an arena without the simulator": ([EXAMPLE, "--arena", "house"], 2, "",
+                                       "square.py: error: --arena goes with --simulate: add --simulate "
+                                       "(or --simulate=view) (see --help)\n"),
+    "a misspelt arena": ([EXAMPLE, "--simulate", "--arena", "House"], 1, "",
+                         "error: cannot start the simulated bus: kestrava-sim: House: no such file, nor a bundled "
+                         "arena (open, house, corridor)\n"),
+    "a COM port past 16": ([EXAMPLE, "--com", "17"], 2, "", "error: com must be a whole number from 1 to 16, not 17\n"),
+}
+
+
+@pytest.mark.parametrize("arguments, status, first_line, errors", PROGRAMS.values(), ids=PROGRAMS.keys())
+def test_program_messages(arguments, status, first_line, errors):
+    ran = subprocess.run([sys.executable, *arguments], capture_output=True, text=True, timeout=60,
+                         env=dict(os.environ, PYTHONPATH=PACKAGE))
+    assert (ran.returncode, ran.stderr) == (status, errors)
+    assert re.fullmatch(first_line, ran.stdout.split("\n")[0])
+
+
+def test_the_speed_limit_is_the_one_the_docs_give(robot):
+    with pytest.raises(ValueError, match=r"speed must be a number from 0.5 to 88.66, not 90"):
+        robot.forward(100, speed=90)
+    docs = (Path(PACKAGE).parent / "docs" / "programming.md").read_text()
+    assert "0.5 to 88.66" in docs and "| −88.66 to 88.66 cm/s |" in docs

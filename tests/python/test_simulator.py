@@ -55,45 +55,80 @@ def test_no_simulator_on_a_real_port():
         os.close(device)
 
 
-def exchange(path, data: bytes) -> list[str]:
-    """Sends bytes on the control socket and reads until the last command's answer has come."""
-    with socket.socket(socket.AF_UNIX) as connection:
-        connection.settimeout(5)
-        connection.connect(path)
-        connection.sendall(data)
-        received = b""
-        while received.count(b"\n") < data.count(b"\n") or not received.endswith(b"\n"):
-            chunk = connection.recv(65536)
-            assert chunk, f"the simulator closed after {received!r}"
-            received += chunk
-            lines = received.decode().splitlines()
-            if sum(line.startswith(("ok", "error:")) for line in lines) == data.count(b"\n"):
-                return lines
-    return received.decode().splitlines()
+def answers_to(connection, lines: int) -> list[str]:
+    """Reads until `lines` answers have come, and gives their last lines."""
+    received = b""
+    while True:
+        got = [line for line in received.decode().splitlines() if line.startswith(("ok", "error:"))]
+        if len(got) == lines and received.endswith(b"\n"):
+            return got
+        chunk = connection.recv(65536)
+        assert chunk, f"the simulator closed after {received!r}"
+        received += chunk
 
 
-# (simulator options, what is sent, the answers' last lines)
+def exchange(path, writes: list) -> list[str]:
+    """Sends each write in turn on the control socket, None ending a client that does not
+    wait for its answers and starting another; the last client's answers' last lines."""
+    clients = [[]]
+    for write in writes:
+        if write is None:
+            clients.append([])
+        else:
+            clients[-1].append(write)
+    for number, client in enumerate(clients, 1):
+        with socket.socket(socket.AF_UNIX) as connection:
+            connection.settimeout(5)
+            connection.connect(path)
+            for write in client:
+                connection.sendall(write)
+                time.sleep(0.05)  # so that the simulator reads each write apart
+            if number == len(clients):
+                return answers_to(connection, sum(write.count(b"\n") for write in client))
+
+
+# (simulator options, what is sent write by write (None: that client goes and another
+# comes), the answers' last lines)
 SOCKET = {
-    "one answer per command": ([], b"run\nbogus\nget 70 1\n",
+    "one answer per command": ([], [b"run\nbogus\nget 70 1\n"],
                                ["ok not started", 'error: unknown command "bogus" (try help)', "ok 00"]),
-    "too long a line": ([], b"x" * 5000 + b"\nrun\n", ["error: line longer than 4096 characters", "ok not started"]),
-    "judged: the run only": (["--judged"], b"run\npose 50 50 0\nstart\narena open\ncandle 10 10\nworld\nwrite 70 0 100\n",
-                             ["ok not started"] + ["error: not during a judged trial: only run and path are allowed"] * 6),
+    "blank and comment lines": ([], [b"\n   \n# a note\nrun\n"], ["ok", "ok", "ok", "ok not started"]),
+    "a line split across writes": ([], [b"ge", b"t 70", b" 1\nru", b"n\n"], ["ok 00", "ok not started"]),
+    "too long a line": ([], [b"x" * 5000 + b"\nrun\n"], ["error: line longer than 4096 characters", "ok not started"]),
+    "a client that goes mid-line": ([], [b"run\nbog", None, b"us\nrun\n"],
+                                    ['error: unknown command "us" (try help)', "ok not started"]),
+    "judged: the run only": (["--judged"],
+                             [b"run\npose 50 50 0\nstart\narena open\ncandle 10 10\nworld\nwrite 70 0 100\n# note\n"],
+                             ["ok not started"] + ["error: not during a judged trial: only run and path are allowed"] * 6 + ["ok"]),
 }
 
 
-@pytest.mark.parametrize("options, sent, answers", SOCKET.values(), ids=SOCKET.keys())
-def test_control_socket(tmp_path, options, sent, answers):
+@pytest.mark.parametrize("options, writes, answers", SOCKET.values(), ids=SOCKET.keys())
+def test_control_socket(tmp_path, options, writes, answers):
     from conftest import Simulator
     simulator = Simulator(tmp_path, "--fast", *options)
     try:
         path = simulator.link + ".control"
         assert os.stat(path).st_mode & 0o077 == 0  # its user's only
-        got = [line for line in exchange(path, sent) if line.startswith(("ok", "error:"))]
-        assert got == answers
+        assert exchange(path, writes) == answers
         assert simulator("get 70 1") == "ok 00"  # nothing a judged program asked for was done
     finally:
         simulator.quit()
+
+
+# (the words after "sim", the exit status, what it prints): one command over the socket.
+CLI_SIM = {
+    "a command": (["run"], 0, "ok not started\n"),
+    "a refused one": (["fly"], 1, 'error: unknown command "fly" (try help)\n'),
+    "a comment": (["#", "note"], 0, "ok\n"),
+    "a blank line": ([""], 0, "ok\n"),
+}
+
+
+@pytest.mark.parametrize("words, status, output", CLI_SIM.values(), ids=CLI_SIM.keys())
+def test_one_command_from_the_command_line(sim, words, status, output):
+    done = subprocess.run([CLI, "--device", sim.link, "sim", *words], capture_output=True, text=True, timeout=30)
+    assert (done.returncode, done.stdout) == (status, output)
 
 
 def test_two_programs_never_mix(sim):
@@ -112,34 +147,33 @@ def test_two_programs_never_mix(sim):
             assert received.decode().startswith("arena open") and received.count(b"ok\n") == 1
 
 
-README = "{sim} --link {link} &\nsleep 1\n{cli} --device {link} relays 0x81\n{cli} --device {link} sim get 70 1\nkill %1\n"
+# With no wait between the lines: --background returns once the link is there. Twice over, so
+# that a simulator started on the link the last one has just left finds it free.
+README = ("{sim} --link {link} --background\n{cli} --device {link} relays 0x81\n{cli} --device {link} sim get 70 1\n"
+          "{cli} --device {link} sim quit\n") * 2
 
 
-@pytest.mark.parametrize("interactive", [False, True], ids=["script", "terminal"])
-def test_readme_lines(tmp_path, interactive):
-    """In a script the simulator's input is /dev/null; in a terminal it is a background job's."""
+def test_readme_lines_in_a_terminal(tmp_path):
+    """The simulator in the background from a terminal's shell, ended by its own line; the README's
+    console check runs the same lines in a script."""
     script = README.format(sim=SIM, cli=CLI, link=tmp_path / "adapter")
-    if not interactive:
-        done = subprocess.run(["bash", "-c", script], capture_output=True, text=True, timeout=30)
-        output = done.stdout
-    else:
-        pid, terminal = pty.fork()
-        if pid == 0:
-            os.execvp("bash", ["bash", "--norc", "-i", "-c", script])
-        time.sleep(0.5)
-        os.write(terminal, b"typed at the shell\n")  # what a background job must not try to read
-        output = b""
-        while True:
-            try:
-                chunk = os.read(terminal, 4096)
-            except OSError:
-                break
-            if not chunk:
-                break
-            output += chunk
-        os.waitpid(pid, 0)
-        output = output.decode(errors="replace")
-    assert "81" in output and "ok 81" in output and "Stopped" not in output
+    pid, terminal = pty.fork()
+    if pid == 0:
+        os.execvp("bash", ["bash", "--norc", "-i", "-c", script])
+    os.write(terminal, b"typed at the shell\n")  # what a background simulator must not try to read
+    output = b""
+    while True:
+        try:
+            chunk = os.read(terminal, 4096)
+        except OSError:
+            break
+        if not chunk:
+            break
+        output += chunk
+    os.waitpid(pid, 0)
+    output = output.decode(errors="replace")
+    assert output.count("ok 81") == 2 and output.count("end it with") == 2 and "Stopped" not in output, output
+    assert not (tmp_path / "adapter").exists() and not (tmp_path / "adapter.control").exists()
 
 
 def test_view_kept_open_until_closed():

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "sim/program/controlwords.h"
+#include "sim/world/simtime.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+namespace kestrava::sim {
+
+class SimBus;
+class SimModule;
+
+// What the control commands can do to the line itself and to the program.
+struct LineActions
+{
+    std::function<bool()> drop;                         // false when already dropped
+    std::function<bool(QString &pathOrError)> restore;  // a fresh line, or why not
+    std::function<void()> quit;
+};
+
+// One command line being carried out: what it acts on, and its words after the name.
+struct ControlCall
+{
+    SimBus &bus;
+    const LineActions &actions;
+    std::optional<quint32> seed; // picks the candle's place in an arena the command loads
+    SimTime now;
+    ControlWords words;
+
+    SimModule &moduleAt(); // the module at the address that comes next
+};
+
+// One line of `help`: how the command is written, and what it does. A meaning of
+// several lines has them apart with '\n'.
+struct Usage
+{
+    const char *synopsis;
+    const char *meaning;
+};
+
+// A row of the control commands: its name, what carries it out, how it is written.
+struct ControlCommand
+{
+    const char *name;
+    QStringList (*carryOut)(ControlCall &call); // the lines of its answer, or throws CommandError
+    QList<Usage> usage;
+    bool onlyLooks = false; // shows state and changes nothing
+};
+using ControlCommands = QList<ControlCommand>;
+
+// The commands by subject, each in the order `help` shows them.
+const ControlCommands &registerCommands(); // the modules on the bus and their registers
+const ControlCommands &faultCommands();    // faults of the modules and of the line; the end
+const ControlCommands &sensorCommands();   // the display, the keypad and sensors set by hand
+const ControlCommands &worldCommands();    // the world, the arena and the run
+
+} // namespace kestrava::sim
