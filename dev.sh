@@ -17,11 +17,13 @@ log="$build/dev.log"
 # window falls back to a wider face. ser2net and socat carry the line to a robot out of
 # reach in the tests and the benchmark; python3-pytest runs the Python package's tests;
 # GNU parallel spreads kestrava-judge's trials in the documented example, which a test runs.
+# Chromium opens kestrava-judge's report headless in its test, as a reader's browser would.
 # python3-venv and python3-pip install the package as the docs tell a newcomer to.
 # Qt Linguist's lupdate and lrelease build the windows' translations into the programs;
 # qt6-translations-l10n holds Qt's own texts (a message box's buttons) in Spanish.
 packages=(cmake g++ make libgl-dev qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
-          fonts-dejavu-core fonts-dejavu-extra ser2net socat python3-pytest python3-venv python3-pip parallel)
+          fonts-dejavu-core fonts-dejavu-extra ser2net socat python3-pytest python3-venv python3-pip parallel
+          chromium)
 # Packing (dpkg-shlibdeps finds the dependencies; file tells it which files are programs)
 # and the checks CI runs on the package.
 packing=(dpkg-dev file lintian desktop-file-utils appstream)
@@ -145,6 +147,7 @@ bench)
     "$build/bin/kestrava-bench"
     KESTRAVA_CLI="$build/bin/kestrava-cli" PYTHONPATH="$here/python" python3 "$here/bench/python_bench.py"
     KESTRAVA_CLI="$build/bin/kestrava-cli" PYTHONPATH="$here/python" python3 "$here/bench/drivebase_bench.py"
+    KESTRAVA_CLI="$build/bin/kestrava-cli" PYTHONPATH="$here/python" python3 "$here/bench/judge_bench.py"
     ;;
 package)
     install_missing "${packages[@]}" "${packing[@]}"

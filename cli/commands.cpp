@@ -139,6 +139,8 @@ const std::vector<CommandRow> &commands()
          .params = {{"x", Param::Decimal, 0, 100000}, {"y", Param::Decimal, 0, 100000}}, .fill = candleFrom},
         {.command = Command::SimulatorPose, .method = "simulator.pose",
          .fill = [](Request &r, const Values &) { r.text = QStringLiteral("world"); }},
+        {.command = Command::SimulatorPath, .method = "simulator.path",
+         .fill = [](Request &r, const Values &) { r.text = QStringLiteral("path"); }},
     };
     return all;
 }

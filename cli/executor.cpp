@@ -119,7 +119,8 @@ Result Executor::carryOut(const Request &request)
     case Command::SimulatorStart:
     case Command::SimulatorArena:
     case Command::SimulatorCandle:
-    case Command::SimulatorPose: simulator(request, result); break;
+    case Command::SimulatorPose:
+    case Command::SimulatorPath: simulator(request, result); break;
     // The command line's ways of running, not commands: it serves, or passes a line on.
     case Command::Serve:
     case Command::Sim: result.outcome = Outcome::Refused; break;
@@ -306,6 +307,8 @@ void Executor::simulator(const Request &request, Result &result)
             return result.add(columnsOf({{"x", pose->x}, {"y", pose->y}, {"heading", pose->heading}}));
         return refuse(QStringLiteral("the simulator's world did not say where the robot is"));
     }
+    if (request.command == Command::SimulatorPath) // the simulator's own lines, read by the package's one parser
+        return result.add(columnsOf({{"lines", QJsonArray::fromStringList(answer->lines)}}));
     result.add(Row{});
 }
 

@@ -19,7 +19,7 @@ enum class Command {
     Sim,   // the command line's own: one control command to a running simulator
     Wheels, // the server's only: each wheel's steps, for the drive base
     Keys, Stop, Hello, // the server's only
-    SimulatorRun, SimulatorStart, SimulatorArena, SimulatorCandle, SimulatorPose, // the server's, on a simulator
+    SimulatorRun, SimulatorStart, SimulatorArena, SimulatorCandle, SimulatorPose, SimulatorPath, // the server's, on a simulator
 };
 
 // One command line's work, checked: every value is in range.

@@ -12,17 +12,20 @@ robot's front and 20 degrees of its heading.
 """
 
 import sys
+import time
 
 import kestrava
 
 START_X = 30           # cm along the hall, where the robot starts facing east
 EAST = 90
 DOORWAYS = [(65, 0), (85, 180), (175, 180), (195, 0)]  # (x along the hall, the bearing into the room)
-ROOM_DEPTH = 60        # how far into a room the robot goes to look round
+ROOM_DEPTH = 35        # how far into a room the robot goes to look round: clear of the doorway, short of a candle behind it
 SPEED = 60             # cm/s
 SWEEP_RATE = 90        # degrees a second while looking
 PIXEL_DEGREES = 41 / 8
 SEEN = 6               # degrees above ambient that count as the candle
+BLOW_SECONDS = 1.2     # the flame needs 1 s of the fan within its reach
+AIMED_BLOWS = 2        # blows from where the robot stands before it creeps closer
 NEAR = 55              # above ambient: within about 55 cm of the array
 
 
@@ -51,19 +54,21 @@ def sweep(robot: kestrava.Robot, degrees: float) -> bool:
 
 def put_out(robot: kestrava.Robot, fan: int) -> bool:
     """Drives at the candle, the fan on once near; True when the array no longer sees it warm."""
-    blowing = False
+    blows = 0
     try:
         for _ in range(20):  # every pass gets closer, or blows at it a little longer
             offset, excess = warmest(robot)
             if excess < SEEN:
-                return blowing  # out, or out of sight before the fan ever ran
+                return blows > 0  # out, or out of sight before the fan ever ran
             if abs(offset) > 3:
                 robot.turn(offset)
             if excess < NEAR:  # beyond 50 cm the array tells how far: 60 x 50 / distance
                 robot.forward(max(5.0, 3000 / excess - 35), speed=SPEED, stop_within=12)
-            else:
+            elif blows < AIMED_BLOWS:  # within 50 cm: blow from here, aimed anew, it may be in reach already
                 robot.relay(fan, True)
-                blowing = True
+                blows += 1
+                time.sleep(BLOW_SECONDS)
+            else:
                 robot.forward(4, speed=8, stop_within=8)
         return False
     finally:

@@ -30,8 +30,6 @@ SETUP = {"probe E0 E2": (_moved("E2", "F2"), _moved("F2", "E2"))}
 VARYING = [(re.compile(r"^/dev/pts/\d+$"), "/dev/pts/N"), (re.compile(r"^\d+\.\d{3},"), "T,"),
            (re.compile(r"\b(process|kill) \d+"), r"\1 N")]
 README_LINK = "/tmp/kestrava-adapter"
-# Lines the README shows that wait for another branch of work; each is left out, named, until it lands.
-PENDING = {"kestrava-judge --version"}
 
 
 def blocks(readme, link):
@@ -43,10 +41,6 @@ def blocks(readme, link):
                 steps.append([line[2:], []])
             elif steps:
                 steps[-1][1].append(line)
-        pending = [step for step in steps if step[0] in PENDING]
-        for step in pending:
-            print(f"pending: {step[0]}")
-            steps.remove(step)
         yield steps
 
 

@@ -74,6 +74,10 @@ faults=(
     'python/kestrava/robot.py ~ s/if seed is not None else \[\]/if seed else []/ ~ Robot(simulate=True, seed=0) drops its seed'
     'sim/view/placement.cpp ~ s/frameNow.expandedTo(LeastFrame)/frameNow/ ~ the view sized to the screen'"'"'s height before it is framed: its bottom off the screen'
     'sim/view/buspanel.cpp ~ s/ModulesPerRow = 1;/ModulesPerRow = 2;/ ~ the view beside the panel on a laptop scrolls sideways'
+    'sim/world/world.cpp ~ s/if (m_endedAt) { \/\/ the run was ended/if (false) { \/\/ the run was ended/ ~ a judged run goes on after its end'
+    'python/kestrava/judge.py ~ s/result, seconds = "time limit", limit/result, seconds = "time limit", run.time/ ~ a trial ended by the limit shows the run'"'"'s clock'
+    'python/kestrava/judge.py ~ s/return USAGE if leaving.code else 0/return 0 if leaving.code else USAGE/ ~ --help and an unknown option swap their statuses'
+    'python/kestrava/judge.py ~ s/return \[future.result() for future in futures\]/return [f.result() for f in concurrent.futures.as_completed(futures)]/ ~ the trials listed in the order they finished'
 )
 
 # The tests tried first for a file's faults, the likeliest to catch them; the rest follow.
@@ -84,6 +88,7 @@ likely() {
     panel/*) echo tst_window tst_operations tst_startup tst_endtoend ;;
     python/kestrava/readings* | python/kestrava/drivebase*) echo python_drivebase python ;;
     sim/*) echo tst_simulator tst_simworld tst_latency ;;
+    python/kestrava/judge*) echo python_judge ;;
     *) echo tst_arithmetic tst_latency tst_engine tst_keypad tst_operations ;;
     esac
 }

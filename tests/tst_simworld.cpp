@@ -1,4 +1,5 @@
 #include "sim/world/arena.h"
+#include "sim/world/candleplaces.h"
 #include "sim/world/geometry.h"
 #include "sim/program/controllines.h"
 #include "sim/program/modulekinds.h"
@@ -312,6 +313,19 @@ private slots:
                                                    "5000 world =~ 165.0, lit; 5000 get D0 2 8 = ok 16 16 16 16 16 16 16 16";
         QTest::newRow("the seventh relay is not the fan")
             << house + "0 candle 60 125; 0 5570010140; 5000 world =~ 125.0, lit";
+        // The judge ends a run when its program ends: the clock stops there and the fan, still
+        // on, no longer counts; the path holds the run up to then and no further.
+        QTest::newRow("an ended run stops its clock and nothing counts after")
+            << house + "0 candle 60 125; 0 55b0000180; 0 5570010101; 500 end = ok ended time 0.5 contacts 0; "
+                       "3000 run = ok ended time 0.5 contacts 0; 3000 world =~ candle at 60.0 125.0, lit; "
+                       "3000 path = t 0.00 x 30.0 y 125.0 heading 90.0\nt 0.00 x 30.0 y 125.0 heading 90.0 fan\n"
+                       "t 0.50 x 30.0 y 125.0 heading 90.0 fan\nok 3 points; "
+                       "3000 start; 3000 run = ok not started; 3000 path = ok 0 points";
+        QTest::newRow("an end before the run keeps it from starting")
+            << house + "0 end = ok not started; 100 55b0000190; 2000 run = ok not started; 2000 world =~ robot at 30.0 125.0";
+        QTest::newRow("the path marks a contact")
+            << house + "0 obstacle add 60 100 10 50; 0 55b000029090; 2000 55b000028080; 2000 run = ok running time 2.0 contacts 1; "
+                       "2000 path =~ contact";
         QTest::newRow("a bad arena file leaves the arena as it was")
             << "0 arena /nowhere.json = error: /nowhere.json: no such file, nor a bundled arena (open, house, corridor); "
                "0 world =~ arena open, 600 x 400 cm";
@@ -359,7 +373,7 @@ private slots:
         QTest::newRow("not JSON") << "size: 200 x 150" << "not JSON: illegal value at character 1";
         QTest::newRow("not an object") << "[1, 2]" << R"(expected one JSON object { "name": ..., "size": ..., ... })";
         QTest::newRow("unknown field") << file(R"("size": [200, 150], "box": [])")
-                                       << R"(unknown field "box" (the fields are name, size, walls, boxes, start, candles and fan_relay))";
+                                       << R"(unknown field "box" (the fields are name, size, walls, boxes, start, candles, rooms and fan_relay))";
         QTest::newRow("size of text") << file(R"("size": "big")") << R"(size: expected [width, height] in cm, not "big")";
         QTest::newRow("a wall of three numbers") << file(R"("size": [200, 150], "walls": [[1, 2, 3]])")
                                                  << "walls: wall 1 expected [x1, y1, x2, y2] in cm, not [1,2,3]";
@@ -377,6 +391,14 @@ private slots:
             << "start: the robot (30 cm across) does not fit at 100, 75: a wall, a box or the arena's edge is in the way";
         QTest::newRow("no candle") << QStringLiteral(R"({"name": "a", "size": [200, 150], "start": [50, 50, 0], "candles": []})")
                                    << "candles: expected one to 16 places [[x, y], ...], not []";
+        QTest::newRow("a room walled off from the start")
+            << file(R"("size": [200, 150], "walls": [[0, 75, 200, 75]], "rooms": [[0, 0, 200, 75], [0, 75, 200, 75]])")
+            << "rooms: room 2 has no place 30 cm clear of walls and boxes that the robot can reach from its start";
+        QTest::newRow("a room too small for a candle")
+            << file(R"("size": [200, 150], "rooms": [[0, 0, 25, 25]])")
+            << "rooms: room 1 has no place 30 cm clear of walls and boxes that the robot can reach from its start";
+        QTest::newRow("rooms and no candles")
+            << QStringLiteral(R"({"name": "a", "size": [200, 150], "start": [50, 50, 0], "rooms": [[0, 0, 200, 150]]})") << "";
         QTest::newRow("fan relay 9") << file(R"("size": [200, 150], "fan_relay": 9)") << "fan_relay: expected a relay from 1 to 8, not 9";
         QTest::newRow("too long") << QString(Arena::MaxFileBytes + 1, u' ') << "the file is larger than 256 KiB";
         QTest::newRow("no such file") << "/nowhere/house.json"
@@ -393,24 +415,35 @@ private slots:
             return;
         // A loaded arena puts the robot at its start with a lit candle at its first place.
         bus.world().setArena(*load.arena);
+        const Point candle = candlePlace(*load.arena, std::nullopt);
         QCOMPARE(run(QStringLiteral("world")).section(u'\n', 1, 2),
                  QStringLiteral("robot at %1 %2 heading %3\ncandle at %4 %5, lit")
                      .arg(load.arena->start.x, 0, 'f', 1).arg(load.arena->start.y, 0, 'f', 1)
-                     .arg(load.arena->start.heading, 0, 'f', 1).arg(load.arena->candles[0].x, 0, 'f', 1)
-                     .arg(load.arena->candles[0].y, 0, 'f', 1));
+                     .arg(load.arena->start.heading, 0, 'f', 1).arg(candle.x, 0, 'f', 1).arg(candle.y, 0, 'f', 1));
     }
 
-    // Without a seed a run uses the first place; each seed picks its place, always the same one,
-    // and the seeds between them reach every place.
-    void aSeedPicksTheCandlesPlace()
+    // In the house, seeds 1 to 8 put the candle in eight places, two in each room, each
+    // 30 cm clear of walls and the box (reachable: the candle example puts out every one).
+    // Without a seed the first fixed place stands; a file of fixed places keeps them.
+    void aSeedDrawsTheCandlesPlaceInARoom()
     {
-        QCOMPARE(candlePlace(4, std::nullopt), std::size_t(0));
-        std::set<std::size_t> reached;
-        for (quint32 seed = 0; seed < 100; ++seed) {
-            QCOMPARE(candlePlace(4, seed), candlePlace(4, seed));
-            reached.insert(candlePlace(4, seed));
+        const Arena house = *loadArena(QStringLiteral("house")).arena;
+        std::set<std::pair<double, double>> places;
+        std::vector<int> perRoom(house.rooms.size());
+        for (quint32 seed = 1; seed <= 8; ++seed) {
+            const Point at = candlePlace(house, seed);
+            QVERIFY(!collides(at, 30, house.width, house.height, house.boxes, house.walls));
+            const auto room = std::find_if(house.rooms.begin(), house.rooms.end(), [&](const Box &r) { return r.contains(at); });
+            QVERIFY(room != house.rooms.end());
+            ++perRoom[std::size_t(room - house.rooms.begin())];
+            places.insert({at.x, at.y});
+            QCOMPARE(candlePlace(house, seed).x, at.x);
         }
-        QCOMPARE(reached, (std::set<std::size_t>{0, 1, 2, 3}));
+        QCOMPARE(places.size(), std::size_t(8));
+        QCOMPARE(perRoom, (std::vector<int>{2, 2, 2, 2}));
+        QCOMPARE(candlePlace(house, std::nullopt).x, 215.0);
+        const Arena open = *loadArena(QStringLiteral("open")).arena;
+        QCOMPARE(candlePlace(open, 5).y, open.candles.front().y);
     }
 
     void badCommandsAreRefusedClearly_data()

@@ -18,8 +18,9 @@ from .drivebase import DriveBase
 from .errors import DeviceLost, KestravaError, NoAnswer, PortError, Stalled
 from .readings import Telemetry, Thermal
 from .robot import Robot
+from .simanswers import PathPoint
 from .simulator import Pose, Run, Simulator
 
 __version__ = "0.1"
-__all__ = ["Robot", "DriveBase", "Simulator", "Run", "Pose", "argument_parser", "robot_from_arguments", "Thermal", "Telemetry",
+__all__ = ["Robot", "DriveBase", "Simulator", "Run", "Pose", "PathPoint", "argument_parser", "robot_from_arguments", "Thermal", "Telemetry",
            "KestravaError", "NoAnswer", "DeviceLost", "PortError", "Stalled"]

@@ -6,7 +6,9 @@ from dataclasses import dataclass
 from pathlib import Path
 from typing import Literal
 
+from . import simanswers
 from ._server import Server
+from .simanswers import PathPoint
 
 REPLY_SECONDS = 10.0
 
@@ -38,7 +40,7 @@ class Simulator:
     """The simulator behind a simulated robot, as ``robot.simulator``.
 
     Every call asks the simulator itself, through ``kestrava-cli serve``. During a
-    judged trial (``kestrava-judge``) only :meth:`run` is allowed; the others raise
+    judged trial (``kestrava-judge``) only :meth:`run` and :meth:`path` are allowed; the others raise
     :class:`kestrava.KestravaError` saying so.
     """
 
@@ -69,6 +71,11 @@ class Simulator:
         """Where the robot is now."""
         reply = self._call("pose")
         return Pose(float(reply["x"]), float(reply["y"]), float(reply["heading"]))
+
+    def path(self) -> list[PathPoint]:
+        """The run's path so far: a :class:`PathPoint` every 0.1 s (t, x, y, heading, fan, contact), and at
+        each contact and fan switch; a long run keeps every other point."""
+        return simanswers.path(self._call("path")["lines"] + ["ok"])
 
     def _call(self, method: str, params: dict | None = None) -> dict:
         return self._server.call("simulator." + method, params, REPLY_SECONDS)

@@ -17,7 +17,7 @@ constexpr qsizetype LongestSocketPath = sizeof(sockaddr_un::sun_path) - 2;
 bool allowedWhenJudged(const QString &line)
 {
     const QString name = line.trimmed().section(QLatin1Char(' '), 0, 0).toLower();
-    return name.isEmpty() || name.startsWith(QLatin1Char('#')) || name == QLatin1String("run");
+    return name.isEmpty() || name.startsWith(QLatin1Char('#')) || name == QLatin1String("run") || name == QLatin1String("path");
 }
 
 // Left by a simulator that did not end tidily; anything else there is not ours to remove.
@@ -98,7 +98,7 @@ QStringList ControlSocket::answer(const ControlLine &line) const
     if (line.tooLong)
         return {ControlLines::tooLongAnswer()};
     if (m_judged && !allowedWhenJudged(line.text))
-        return {QStringLiteral("error: not during a judged trial: only run is allowed")};
+        return {QStringLiteral("error: not during a judged trial: only run and path are allowed")};
     return m_execute(line.text);
 }
 

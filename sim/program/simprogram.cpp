@@ -138,7 +138,7 @@ struct Options
                        "printing the device and how to end the simulator. Control commands then come "
                        "on the socket beside the link only.")};
     const QCommandLineOption judged{QStringLiteral("judged"),
-        QStringLiteral("A judged trial: the control socket beside the link answers run only.")};
+        QStringLiteral("A judged trial: the control socket beside the link answers run and path only.")};
     const QCommandLineOption latency{QStringLiteral("latency-timer"),
         QStringLiteral("Answers wait as in a USB serial chip: until <ms> ms after the first waiting byte, "
                        "or until 62 bytes wait (0 to %1; 0, the default, turns it off).").arg(LatencyTimer::MaxMs),

@@ -35,7 +35,7 @@ SimBus &filled(SimBus &bus, const SimulatorOptions &options)
     if (!options.empty)
         addRobot(bus);
     if (options.arena)
-        bus.world().setArena(*options.arena, candlePlace(options.arena->candles.size(), options.seed));
+        bus.world().setArena(*options.arena, options.seed);
     return bus;
 }
 

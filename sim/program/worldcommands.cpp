@@ -117,7 +117,7 @@ QStringList arena(ControlCall &call)
     const ArenaLoad load = loadArena(call.words.rest());
     if (!load.arena)
         refuse(load.error);
-    call.bus.world().setArena(*load.arena, candlePlace(load.arena->candles.size(), call.seed));
+    call.bus.world().setArena(*load.arena, call.seed);
     return ok();
 }
 
@@ -127,11 +127,32 @@ QStringList run(ControlCall &call)
     const Run &run = call.bus.world().run();
     switch (run.phase) {
     case Run::Phase::Running:
+        if (const std::optional<SimTime> ended = call.bus.world().runEndedAt())
+            return ok(QStringLiteral("ended time %1 contacts %2").arg(seconds(*ended - run.startedAt)).arg(run.contacts));
         return ok(QStringLiteral("running time %1 contacts %2").arg(seconds(call.now - run.startedAt)).arg(run.contacts));
     case Run::Phase::Finished:
         return ok(QStringLiteral("time %1 contacts %2 candle out").arg(seconds(run.endedAt - run.startedAt)).arg(run.contacts));
     default: return ok(QStringLiteral("not started"));
     }
+}
+
+QStringList end(ControlCall &call)
+{
+    call.bus.world().endRun(call.now);
+    return run(call);
+}
+
+QStringList path(ControlCall &call)
+{
+    call.words.noMore();
+    QStringList lines;
+    for (const PathPoint &point : call.bus.world().path())
+        lines << QStringLiteral("t %1 x %2 y %3 heading %4%5%6")
+                     .arg(point.seconds, 0, 'f', 2)
+                     .arg(centimetres(point.pose.x), centimetres(point.pose.y), centimetres(point.pose.heading))
+                     .arg(point.fanOn ? QStringLiteral(" fan") : QString())
+                     .arg(point.contact ? QStringLiteral(" contact") : QString());
+    return lines + ok(QStringLiteral("%1 points").arg(lines.size()));
 }
 
 } // namespace
@@ -151,6 +172,10 @@ const ControlCommands &worldCommands()
         {"arena", arena, {{"arena NAME|FILE", "change the arena: open, house, corridor or a file"}}},
         {"run", run, {{"run", "the run: ok time 41.2 contacts 2 candle out,\n"
                               "ok running time 12.3 contacts 1 or ok not started"}}, true},
+        {"end", end, {{"end", "end the run now: its clock stops, nothing moves\n"
+                              "or counts until start (then run: ok ended ...)"}}},
+        {"path", path, {{"path", "the run's path, one line a point:\n"
+                                "t 1.2 x 30.0 y 125.0 heading 90.0 [fan] [contact]"}}, true},
     };
     return commands;
 }

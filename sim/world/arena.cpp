@@ -1,5 +1,6 @@
 #include "sim/world/arena.h"
 
+#include "sim/world/candleplaces.h"
 #include "sim/world/world.h"
 
 #include <QFile>
@@ -7,7 +8,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRandomGenerator>
 
 #include <array>
 
@@ -17,7 +17,7 @@ using namespace geometry;
 
 namespace {
 
-const char *const Fields[] = {"name", "size", "walls", "boxes", "start", "candles", "fan_relay"};
+const char *const Fields[] = {"name", "size", "walls", "boxes", "start", "candles", "rooms", "fan_relay"};
 const char *const Bundled[] = {"open", "house", "corridor"};
 
 struct Refusal
@@ -104,6 +104,7 @@ public:
         readBoxes();
         readStart();
         readCandles();
+        readRooms();
         readFanRelay();
         return m_arena;
     }
@@ -114,7 +115,7 @@ private:
         for (const QString &key : m_file.keys()) {
             if (std::none_of(std::begin(Fields), std::end(Fields), [&](const char *f) { return key == QLatin1String(f); }))
                 throw Refusal{QStringLiteral("unknown field \"%1\" (the fields are name, size, walls, boxes, start, "
-                                             "candles and fan_relay)").arg(key.left(40))};
+                                             "candles, rooms and fan_relay)").arg(key.left(40))};
         }
     }
 
@@ -192,7 +193,7 @@ private:
     {
         const char *shape = "of places [[x, y], ...]";
         const QJsonArray places = takeList(m_file, "candles", shape, Arena::MaxCandles);
-        if (places.isEmpty())
+        if (places.isEmpty() && !m_file.contains(QLatin1String("rooms")))
             refuse("candles", QStringLiteral("expected one to %1 places [[x, y], ...], not %2")
                                   .arg(Arena::MaxCandles).arg(shown(required(m_file, "candles", shape))));
         for (qsizetype i = 0; i < places.size(); ++i) {
@@ -205,6 +206,29 @@ private:
                     refuse("candles", item + shown(places[i]) + QStringLiteral(" lies inside box %1").arg(box + 1));
             }
             m_arena.candles.push_back({x, y});
+        }
+    }
+
+    void readRooms()
+    {
+        const QJsonArray rooms = takeList(m_file, "rooms", "of rooms [[x, y, width, height], ...]", Arena::MaxRooms);
+        for (qsizetype i = 0; i < rooms.size(); ++i) {
+            const QString item = QStringLiteral("room %1 ").arg(i + 1);
+            const auto [x, y, width, height] = takeNumbers<4>("rooms", item, rooms[i], "[x, y, width, height] in cm");
+            if (!(width > 0 && height > 0))
+                refuse("rooms", item + shown(rooms[i]) + QStringLiteral(" needs a width and a height above 0"));
+            if (!inside({x, y}) || !inside({x + width, y + height}))
+                refuse("rooms", item + shown(rooms[i]) + QLatin1Char(' ') + outside());
+            m_arena.rooms.push_back({x, y, width, height});
+        }
+        if (m_file.contains(QLatin1String("rooms")) && rooms.isEmpty() && m_arena.candles.empty())
+            refuse("rooms", QStringLiteral("expected one to %1 rooms [[x, y, width, height], ...], or candles")
+                                .arg(Arena::MaxRooms));
+        const std::vector<std::vector<Point>> spots = candleSpots(m_arena);
+        for (std::size_t i = 0; i < spots.size(); ++i) {
+            if (spots[i].empty())
+                refuse("rooms", QStringLiteral("room %1 has no place %2 cm clear of walls and boxes that the robot "
+                                               "can reach from its start").arg(i + 1).arg(2 * World::RobotRadiusCm));
         }
     }
 
@@ -272,13 +296,6 @@ ArenaLoad loadArena(const QString &nameOrPath)
     if (!load.arena)
         load.error = QStringLiteral("%1: %2").arg(nameOrPath, load.error);
     return load;
-}
-
-std::size_t candlePlace(std::size_t places, std::optional<quint32> seed)
-{
-    if (!seed || places < 2)
-        return 0;
-    return QRandomGenerator(*seed).bounded(quint32(places));
 }
 
 } // namespace kestrava::sim

@@ -13,21 +13,22 @@ namespace kestrava::sim {
 
 // A room for the robot as an arena file gives it: centimetres and degrees, the origin
 // at the south-west corner, x east and y north. Teachers write these files, so the
-// field names are fixed: name, size, walls, boxes, start, candles, fan_relay.
+// field names are fixed: name, size, walls, boxes, start, candles, rooms, fan_relay.
 struct Arena
 {
     // What a file may ask for at most: no file can make the simulator slow or big.
     static constexpr qsizetype MaxFileBytes = 256 * 1024;
     static constexpr qsizetype MaxNameLength = 60;
     static constexpr double MinSideCm = 60, MaxSideCm = 2000;
-    static constexpr qsizetype MaxWalls = 256, MaxBoxes = 64, MaxCandles = 16;
+    static constexpr qsizetype MaxWalls = 256, MaxBoxes = 64, MaxCandles = 16, MaxRooms = 16;
 
     QString name;
     double width = 0, height = 0;
     std::vector<geometry::Segment> walls;
     std::vector<geometry::Box> boxes; // each by its south-west corner
     geometry::Pose start;             // heading as the compass reads it
-    std::vector<geometry::Point> candles; // the places a candle may stand, at least one
+    std::vector<geometry::Point> candles; // fixed places a candle may stand
+    std::vector<geometry::Box> rooms;     // areas a candle may stand anywhere in; candles or rooms, or both
     int fanRelay = 1;                 // the relay (1 to 8) that runs the fan
 };
 
@@ -44,8 +45,5 @@ ArenaLoad parseArena(QByteArrayView text);
 ArenaLoad loadArena(const QString &nameOrPath);
 // The arenas that come with the simulator: "open", "house", "corridor".
 QStringList bundledArenaNames();
-
-// Which of `places` candle places a run uses: the first, or one picked by a seed.
-std::size_t candlePlace(std::size_t places, std::optional<quint32> seed);
 
 } // namespace kestrava::sim

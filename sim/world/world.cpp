@@ -1,6 +1,7 @@
 #include "sim/world/world.h"
 
 #include "sim/modules/simmd23.h"
+#include "sim/world/candleplaces.h"
 
 #include <algorithm>
 
@@ -62,13 +63,12 @@ World::World()
     setArena(openArena());
 }
 
-void World::setArena(const Arena &arena, std::size_t candle)
+void World::setArena(const Arena &arena, std::optional<quint32> seed)
 {
     m_arena = arena;
     m_obstacles = arena.boxes;
     m_start = arena.start;
-    m_warmObject = arena.candles.empty() ? Point{arena.width / 2, arena.height / 2}
-                                         : arena.candles[std::min(candle, arena.candles.size() - 1)];
+    m_warmObject = candlePlace(arena, seed);
     rebuildSegments();
     returnToStart();
 }
@@ -133,6 +133,8 @@ bool World::returnToStart()
     if (!place(m_start))
         return false;
     m_run = {};
+    m_endedAt.reset();
+    m_path.clear();
     m_candleLit = true;
     m_fanBlown = {};
     markChanged();
@@ -158,34 +160,85 @@ bool World::fanReachesFlame() const
 
 void World::noteMotorCommand(SimTime now)
 {
-    if (m_run.phase != Run::Phase::Ready || !m_candleLit) // blown out before the run: nothing to time
+    if (m_run.phase != Run::Phase::Ready || !m_candleLit || m_endedAt) // blown out before the run: nothing to time
         return;
     m_run.phase = Run::Phase::Running;
     m_run.startedAt = now; // the frame or command that wrote tells of the change
+    m_path.clear();
+    m_pathEvery = PathEvery;
+    addPathPoint(false, false);
+}
+
+void World::endRun(SimTime now)
+{
+    if (m_endedAt)
+        return;
+    m_endedAt = std::max(now, m_run.startedAt);
+    if (m_run.phase == Run::Phase::Running && (m_path.empty() || m_path.back().seconds < seconds(m_time - m_run.startedAt)))
+        addPathPoint(m_pathFan, false);
+    markChanged();
 }
 
 void World::advanceTo(SimTime now, const std::vector<SimMd23 *> &motors, bool fanOn)
 {
+    if (m_endedAt) { // the run was ended: the world stands still
+        m_time = std::max(m_time, now);
+        return;
+    }
     while (m_time < now) {
-        if (!moving(motors)) { // nothing changes between ticks of a world at rest but the flame
-            blowFor(now - m_time, fanOn);
-            m_time = now;
-            return;
-        }
+        // The relay switched when the world last stood here: the bus advances it before every frame.
+        if (m_run.phase == Run::Phase::Running && fanOn != m_pathFan)
+            addPathPoint(fanOn, false);
+        const Run before = m_run;
+        // Nothing changes between ticks of a world at rest but the flame.
+        const bool atRest = !moving(motors);
         const SimTime nextTick = (m_time / Tick + 1) * Tick;
-        const SimTime end = std::min(nextTick, now);
+        const SimTime end = atRest ? now : std::min(nextTick, now);
         blowFor(end - m_time, fanOn);
-        runFor(end - m_time, motors);
+        if (!atRest)
+            runFor(end - m_time, motors);
         m_time = end;
-        if (end == nextTick) {
+        if (!atRest && end == nextTick) {
             for (SimMd23 *motor : motors)
                 motor->tick(end);
         }
+        followPath(before, fanOn);
     }
+}
+
+void World::followPath(const Run &before, bool fanOn)
+{
+    const bool finished = before.phase == Run::Phase::Running && m_run.phase == Run::Phase::Finished;
+    if (m_run.phase != Run::Phase::Running && !finished)
+        return;
+    const bool contact = m_run.contacts != before.contacts;
+    if (finished || contact || m_time >= m_nextPathPoint)
+        addPathPoint(fanOn, contact);
+}
+
+void World::addPathPoint(bool fanOn, bool contact)
+{
+    m_path.push_back({seconds(m_time - m_run.startedAt), m_pose, fanOn, contact});
+    m_pathFan = fanOn;
+    m_nextPathPoint = m_time + m_pathEvery;
+    if (qsizetype(m_path.size()) <= PathLength)
+        return;
+    // Every other point goes; a contact on one that goes stays marked on the one before.
+    std::vector<PathPoint> kept;
+    for (std::size_t i = 0; i < m_path.size(); ++i) {
+        if (i % 2 == 0 || i + 1 == m_path.size())
+            kept.push_back(m_path[i]);
+        else
+            kept.back().contact = kept.back().contact || m_path[i].contact;
+    }
+    m_path = std::move(kept);
+    m_pathEvery *= 2;
 }
 
 bool World::moving(const std::vector<SimMd23 *> &motors, bool fanOn) const
 {
+    if (m_endedAt)
+        return false;
     return (fanOn && fanReachesFlame())
         || std::any_of(motors.begin(), motors.end(), [](const SimMd23 *motor) { return !motor->atRest(); });
 }

@@ -68,6 +68,16 @@ struct Run
     bool operator==(const Run &) const = default;
 };
 
+// A point of the robot's path during a run: seconds since the run started, where the robot
+// was, whether the fan's relay was on, and whether a contact began since the point before.
+struct PathPoint
+{
+    double seconds = 0;
+    geometry::Pose pose;
+    bool fanOn = false;
+    bool contact = false;
+};
+
 // The robot's surroundings and where the robot is in them: an arena (a rectangle
 // with its origin at the south-west corner, x east and y north, in centimetres,
 // walls and boxes inside), a candle and the run at putting it out.
@@ -90,6 +100,10 @@ public:
     static constexpr qsizetype TrailLength = 2000;   // points kept, oldest dropped
     static constexpr double TrailSpacingCm = 2;      // a new point once the robot moved this far
     static constexpr qsizetype MaxObstacles = Arena::MaxBoxes;
+    // The run's path: a point this often, and at each contact and fan switch. A longer run
+    // keeps every other point and goes on at half the rate, so the path stays whole.
+    static constexpr SimTime PathEvery = std::chrono::milliseconds(100);
+    static constexpr qsizetype PathLength = 2000;
     // The fan blows from the robot's front; the flame goes out once it has blown at it
     // this long in all, within this reach and angle.
     static constexpr double FanReachCm = 30;
@@ -100,9 +114,9 @@ public:
     World();
 
     // ---- The arena ----
-    // Puts the robot at the arena's start and a lit candle at its place `candle`
-    // (an index into the arena's candles), and readies a run.
-    void setArena(const Arena &arena, std::size_t candle = 0);
+    // Puts the robot at the arena's start and a lit candle at the place the seed picks
+    // (see candlePlace()), and readies a run.
+    void setArena(const Arena &arena, std::optional<quint32> seed = std::nullopt);
     const Arena &arena() const { return m_arena; }
     double width() const { return m_arena.width; }
     double height() const { return m_arena.height; }
@@ -141,6 +155,12 @@ public:
     const Run &run() const { return m_run; }
     // A frame wrote to the motor controller: a ready run starts.
     void noteMotorCommand(SimTime now);
+    // Ends the run now, for whoever judges it: its clock stops, and until the robot is put
+    // back at its start nothing moves, the fan blows no more and nothing counts.
+    void endRun(SimTime now);
+    std::optional<SimTime> runEndedAt() const { return m_endedAt; }
+    // The run's path, from its first motor command to the candle going out or its end.
+    const std::vector<PathPoint> &path() const { return m_path; }
 
     // ---- Time ----
     SimTime time() const { return m_time; }
@@ -166,6 +186,8 @@ private:
     void blowFor(SimTime span, bool fanOn);
     void touch(bool blocked);
     void extendTrail();
+    void followPath(const Run &before, bool fanOn);
+    void addPathPoint(bool fanOn, bool contact);
     bool collides(geometry::Point centre) const;
     geometry::Point closestFreeAlong(const geometry::Pose &towards) const;
     bool inside(geometry::Point p) const;
@@ -182,6 +204,11 @@ private:
     Run m_run;
     bool m_touching = false; // the robot's last move was stopped by a wall or a box
     quint64 m_placements = 0;
+    std::optional<SimTime> m_endedAt;
+    std::vector<PathPoint> m_path;
+    SimTime m_pathEvery = PathEvery;
+    SimTime m_nextPathPoint{};
+    bool m_pathFan = false;
     quint64 m_revision = 0;
     SimTime m_time{};
     std::function<void()> m_listener;

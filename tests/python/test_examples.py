@@ -31,7 +31,7 @@ RUNS = {
     "warm_object reaches it, on the wire": ([], ["pose 135 215 330"], ["warm_object.py"], 0, front_reaches_candle),
     "warm_object gives up after a circle": (["--fast"], ["candle 230 80"], ["warm_object.py"], 1,  # behind the crate
                                             lambda sim: sim("get B0 0 2") == "ok 80 80"),
-    "candle in the north-west room": (["--fast", "--arena", "house", "--seed", "5"], [], ["candle.py"], 0,
+    "candle in the south-west room": (["--fast", "--arena", "house", "--seed", "5"], [], ["candle.py"], 0,
                                       lambda sim: sim("run").endswith("candle out")),
 }
 
