@@ -28,7 +28,7 @@ import time
 from dataclasses import asdict, dataclass, field, fields
 from pathlib import Path
 
-from . import __version__, simanswers
+from . import __version__, judgereport, simanswers
 from ._server import find_program
 from .errors import KestravaError
 
@@ -499,6 +499,24 @@ def run_all(commands: dict[str, list[str]], seeds: list[int], options: argparse.
             progress.close()
 
 
+def report(path: str, trials: list[Trial], options: argparse.Namespace) -> None:
+    standings = ranking(trials, options.limit, options.contact_penalty)
+    try:
+        judgereport.write_report(path, trials, standings, arena_of(options), options)
+    except OSError as error:
+        raise UsageError(f"{path}: {error.strerror}") from None
+
+
+def arena_of(options: argparse.Namespace) -> simanswers.WorldAnswer:
+    """The arena's walls and boxes, as a simulator of its own reads the file."""
+    with tempfile.TemporaryDirectory(prefix="kestrava-judge-") as folder:
+        simulator = TrialSimulator(folder, options.arena, 0, True, False)
+        try:
+            return simanswers.world(simulator.command("world"))
+        finally:
+            simulator.close()
+
+
 def argument_parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
         prog="kestrava-judge", usage="kestrava-judge PROGRAM... [OPTIONS] [-- ARGS...]",
@@ -563,8 +581,7 @@ def main(argv: list[str] | None = None) -> int:
             adopt_orphans()
             trials = run_all(commands, seeds, options)
         if options.report:
-            from .judgereport import write_report
-            write_report(options.report, trials, options)
+            report(options.report, trials, options)
     except UsageError as error:
         print(f"kestrava-judge: {error}", file=sys.stderr)
         return USAGE

@@ -7,7 +7,6 @@ import argparse
 import html
 import math
 import os
-import tempfile
 
 from . import simanswers
 
@@ -51,17 +50,6 @@ pre { font-size: 0.75em; background: #f2f2f2; padding: 0.3em; white-space: pre-w
 def language(options: argparse.Namespace) -> str:
     chosen = options.lang or os.environ.get("KESTRAVA_LANG", "")
     return chosen if chosen in TEXTS else "es"
-
-
-def arena_of(options: argparse.Namespace) -> simanswers.WorldAnswer:
-    """The arena's walls and boxes, as a simulator of its own reads the file."""
-    from .judge import TrialSimulator
-    with tempfile.TemporaryDirectory(prefix="kestrava-judge-") as folder:
-        simulator = TrialSimulator(folder, options.arena, 0, True, False)
-        try:
-            return simanswers.world(simulator.command("world"))
-        finally:
-            simulator.close()
 
 
 def trial_map(trial, arena: simanswers.WorldAnswer, start) -> str:
@@ -122,13 +110,9 @@ def page(trials, standings, arena, options, say) -> str:
             f'<p>{say["legend"]}</p>{"".join(sections)}</body></html>\n')
 
 
-def write_report(path: str, trials, options: argparse.Namespace) -> None:
-    from .judge import UsageError, ranking
+def write_report(path: str, trials, standings, arena: simanswers.WorldAnswer, options: argparse.Namespace) -> None:
+    """Raises OSError when the page cannot be written."""
     options.report_language = language(options)
-    standings = ranking(trials, options.limit, options.contact_penalty)
-    text = page(trials, standings, arena_of(options), options, TEXTS[options.report_language])
-    try:
-        with open(path, "w", encoding="utf-8") as out:
-            out.write(text)
-    except OSError as error:
-        raise UsageError(f"{path}: {error.strerror}") from None
+    text = page(trials, standings, arena, options, TEXTS[options.report_language])
+    with open(path, "w", encoding="utf-8") as out:
+        out.write(text)
