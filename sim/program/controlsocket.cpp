@@ -85,6 +85,8 @@ void ControlSocket::readFrom(QLocalSocket *client)
         for (const ControlLine &line : found->second.take(client->read(ControlLines::MaxLine))) {
             for (const QString &answerLine : answer(line))
                 client->write(answerLine.toUtf8() + '\n');
+            // Out now: after quit the event loop that would have sent it never runs again.
+            client->flush();
             if (client->bytesToWrite() > MaxUnsentBytes) {
                 client->abort();
                 return;

@@ -173,6 +173,7 @@ def test_readme_lines_in_a_terminal(tmp_path):
     os.waitpid(pid, 0)
     output = output.decode(errors="replace")
     assert output.count("ok 81") == 2 and output.count("end it with") == 2 and "Stopped" not in output, output
+    assert "error" not in output, output  # quit, too, is answered before the simulator goes
     assert not (tmp_path / "adapter").exists() and not (tmp_path / "adapter.control").exists()
 
 
