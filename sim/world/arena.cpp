@@ -162,16 +162,24 @@ private:
 
     void readBoxes()
     {
-        const QJsonArray boxes = takeList(m_file, "boxes", "of boxes [[x, y, width, height], ...]", Arena::MaxBoxes);
-        for (qsizetype i = 0; i < boxes.size(); ++i) {
-            const QString item = QStringLiteral("box %1 ").arg(i + 1);
-            const auto [x, y, width, height] = takeNumbers<4>("boxes", item, boxes[i], "[x, y, width, height] in cm");
+        m_arena.boxes = readRectangles("boxes", "of boxes [[x, y, width, height], ...]", "box", Arena::MaxBoxes);
+    }
+
+    // Rectangles by their south-west corner, each inside the arena: the boxes, and the rooms' areas.
+    std::vector<geometry::Box> readRectangles(const char *field, const char *shape, const char *noun, qsizetype most)
+    {
+        const QJsonArray list = takeList(m_file, field, shape, most);
+        std::vector<geometry::Box> rectangles;
+        for (qsizetype i = 0; i < list.size(); ++i) {
+            const QString item = QStringLiteral("%1 %2 ").arg(QLatin1String(noun)).arg(i + 1);
+            const auto [x, y, width, height] = takeNumbers<4>(field, item, list[i], "[x, y, width, height] in cm");
             if (!(width > 0 && height > 0))
-                refuse("boxes", item + shown(boxes[i]) + QStringLiteral(" needs a width and a height above 0"));
+                refuse(field, item + shown(list[i]) + QStringLiteral(" needs a width and a height above 0"));
             if (!inside({x, y}) || !inside({x + width, y + height}))
-                refuse("boxes", item + shown(boxes[i]) + QLatin1Char(' ') + outside());
-            m_arena.boxes.push_back({x, y, width, height});
+                refuse(field, item + shown(list[i]) + QLatin1Char(' ') + outside());
+            rectangles.push_back({x, y, width, height});
         }
+        return rectangles;
     }
 
     void readStart()
@@ -211,17 +219,8 @@ private:
 
     void readRooms()
     {
-        const QJsonArray rooms = takeList(m_file, "rooms", "of rooms [[x, y, width, height], ...]", Arena::MaxRooms);
-        for (qsizetype i = 0; i < rooms.size(); ++i) {
-            const QString item = QStringLiteral("room %1 ").arg(i + 1);
-            const auto [x, y, width, height] = takeNumbers<4>("rooms", item, rooms[i], "[x, y, width, height] in cm");
-            if (!(width > 0 && height > 0))
-                refuse("rooms", item + shown(rooms[i]) + QStringLiteral(" needs a width and a height above 0"));
-            if (!inside({x, y}) || !inside({x + width, y + height}))
-                refuse("rooms", item + shown(rooms[i]) + QLatin1Char(' ') + outside());
-            m_arena.rooms.push_back({x, y, width, height});
-        }
-        if (m_file.contains(QLatin1String("rooms")) && rooms.isEmpty() && m_arena.candles.empty())
+        m_arena.rooms = readRectangles("rooms", "of rooms [[x, y, width, height], ...]", "room", Arena::MaxRooms);
+        if (m_file.contains(QLatin1String("rooms")) && m_arena.rooms.empty() && m_arena.candles.empty())
             refuse("rooms", QStringLiteral("expected one to %1 rooms [[x, y, width, height], ...], or candles")
                                 .arg(Arena::MaxRooms));
         const std::vector<std::vector<Point>> spots = candleSpots(m_arena);
