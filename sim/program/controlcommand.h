@@ -12,6 +12,7 @@
 namespace kestrava::sim {
 
 class SimBus;
+class SimClock;
 class SimModule;
 
 // What the control commands can do to the line itself and to the program.
@@ -28,6 +29,7 @@ struct ControlCall
     SimBus &bus;
     const LineActions &actions;
     std::optional<quint32> seed; // picks the candle's place in an arena the command loads
+    SimClock &clock; // the time `now` was read from
     SimTime now;
     ControlWords words;
 
@@ -56,6 +58,6 @@ using ControlCommands = QList<ControlCommand>;
 const ControlCommands &registerCommands(); // the modules on the bus and their registers
 const ControlCommands &faultCommands();    // faults of the modules and of the line; the end
 const ControlCommands &sensorCommands();   // the display, the keypad and sensors set by hand
-const ControlCommands &worldCommands();    // the world, the arena and the run
+const ControlCommands &worldCommands();    // the world, the arena, the run and the clock
 
 } // namespace kestrava::sim

@@ -16,8 +16,11 @@ constexpr qsizetype LongestSocketPath = sizeof(sockaddr_un::sun_path) - 2;
 
 bool allowedWhenJudged(const QString &line)
 {
+    // The run as it stands, and the clock the program must wait on: nothing that changes the world.
+    static const QStringList allowed{QStringLiteral("run"), QStringLiteral("path"), QStringLiteral("clock"),
+                                     QStringLiteral("wait")};
     const QString name = line.trimmed().section(QLatin1Char(' '), 0, 0).toLower();
-    return name.isEmpty() || name.startsWith(QLatin1Char('#')) || name == QLatin1String("run") || name == QLatin1String("path");
+    return name.isEmpty() || name.startsWith(QLatin1Char('#')) || allowed.contains(name);
 }
 
 // Left by a simulator that did not end tidily; anything else there is not ours to remove.
@@ -100,7 +103,7 @@ QStringList ControlSocket::answer(const ControlLine &line) const
     if (line.tooLong)
         return {ControlLines::tooLongAnswer()};
     if (m_judged && !allowedWhenJudged(line.text))
-        return {QStringLiteral("error: not during a judged trial: only run and path are allowed")};
+        return {QStringLiteral("error: not during a judged trial: only run, path, clock and wait are allowed")};
     return m_execute(line.text);
 }
 

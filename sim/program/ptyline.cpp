@@ -25,9 +25,10 @@ std::optional<SimTime> earliest(std::optional<SimTime> a, std::optional<SimTime>
 
 } // namespace
 
-PtyLine::PtyLine(SimAdapter &adapter, QObject *parent)
+PtyLine::PtyLine(SimAdapter &adapter, SimClock &clock, QObject *parent)
     : QObject(parent)
     , m_adapter(adapter)
+    , m_clock(clock)
 {
     connect(&m_timer, &PreciseTimer::timeout, this, &PtyLine::pump);
 }
@@ -90,21 +91,40 @@ void PtyLine::readMaster()
     const ssize_t got = ::read(m_master, buffer, sizeof buffer);
     if (got <= 0)
         return;
-    m_adapter.receive(QByteArrayView(buffer, got), simNow());
-    pump();
+    m_adapter.receive(QByteArrayView(buffer, got), m_clock.now());
+    if (m_clock.stepped())
+        pumpStepped();
+    else
+        pump();
 }
 
 void PtyLine::pump()
 {
     if (!isOpen())
         return;
-    const SimTime now = simNow();
+    const SimTime now = m_clock.now();
     m_latency.hold(m_adapter.takeDue(now), now);
     writeMaster(m_latency.takeDue(now));
     if (const std::optional<SimTime> wake = earliest(m_adapter.nextWake(), m_latency.nextWake()))
         m_timer.startAt(*wake);
     else
         m_timer.stop();
+}
+
+// Every answer due is written now, the clock moved on to the last one; the clock stops at a
+// trial's limit, and what falls due after it is never written.
+void PtyLine::pumpStepped()
+{
+    QByteArray due;
+    for (;;) {
+        const SimTime now = m_clock.now();
+        m_latency.hold(m_adapter.takeDue(now), now);
+        due += m_latency.takeDue(now);
+        const std::optional<SimTime> wake = earliest(m_adapter.nextWake(), m_latency.nextWake());
+        if (!wake || !m_clock.advanceTo(*wake))
+            break;
+    }
+    writeMaster(due);
 }
 
 void PtyLine::writeMaster(const QByteArray &bytes)

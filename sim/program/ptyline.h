@@ -2,6 +2,7 @@
 
 #include "sim/program/latencytimer.h"
 #include "sim/program/precisetimer.h"
+#include "sim/world/simclock.h"
 
 #include <QObject>
 #include <QString>
@@ -16,12 +17,13 @@ class SimAdapter;
 
 // The simulator's end of the serial line: a pseudo-terminal in raw mode whose slave
 // device the panel opens as its COM port. What the panel writes goes to the adapter;
-// the adapter's answers are written back when their wire time has passed.
+// the adapter's answers are written back when their wire time has passed. On a stepped
+// clock that time is not waited for: the clock moves on to it and the answer goes out at once.
 class PtyLine : public QObject
 {
     Q_OBJECT
 public:
-    explicit PtyLine(SimAdapter &adapter, QObject *parent = nullptr);
+    PtyLine(SimAdapter &adapter, SimClock &clock, QObject *parent = nullptr);
     ~PtyLine() override;
 
     // Opens a fresh pseudo-terminal; false with errorString() when it cannot.
@@ -40,7 +42,10 @@ private:
     void pump();
     void writeMaster(const QByteArray &bytes);
 
+    void pumpStepped();
+
     SimAdapter &m_adapter;
+    SimClock &m_clock;
     int m_master = -1;
     // The simulator keeps the slave open itself, so the master never reads a hang-up
     // while no panel has the device open (which would wake the event loop without end).

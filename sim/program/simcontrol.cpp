@@ -65,8 +65,9 @@ QString SimControl::commandHelp()
     return lines.join(QLatin1Char('\n'));
 }
 
-SimControl::SimControl(SimBus &bus, LineActions actions, std::optional<quint32> seed)
+SimControl::SimControl(SimBus &bus, SimClock &clock, LineActions actions, std::optional<quint32> seed)
     : m_bus(bus)
+    , m_clock(clock)
     , m_actions(std::move(actions))
     , m_seed(seed)
 {
@@ -87,7 +88,7 @@ QStringList SimControl::execute(const QString &line, SimTime now)
 QStringList SimControl::carryOut(const ControlCommand &command, const QStringList &words, SimTime now)
 {
     m_bus.advanceTo(now); // not a bus access: the motors' automatic stop does not see it
-    ControlCall call{m_bus, m_actions, m_seed, now, ControlWords(words)};
+    ControlCall call{m_bus, m_actions, m_seed, m_clock, now, ControlWords(words)};
     try {
         QStringList answer = command.carryOut(call);
         if (!command.onlyLooks)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "sim/program/controlcommand.h"
-#include "sim/world/simtime.h"
+#include "sim/world/simclock.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,9 +18,11 @@ class SimControl
 {
 public:
     // `seed` picks the candle's place in an arena loaded by the `arena` command.
-    SimControl(SimBus &bus, LineActions actions, std::optional<quint32> seed = std::nullopt);
+    SimControl(SimBus &bus, SimClock &clock, LineActions actions, std::optional<quint32> seed = std::nullopt);
 
     QStringList execute(const QString &line, SimTime now);
+    // Now, on the simulator's clock.
+    QStringList execute(const QString &line) { return execute(line, m_clock.now()); }
 
     static QString commandHelp();
 
@@ -28,6 +30,7 @@ private:
     QStringList carryOut(const ControlCommand &command, const QStringList &words, SimTime now);
 
     SimBus &m_bus;
+    SimClock &m_clock;
     LineActions m_actions;
     std::optional<quint32> m_seed;
 };

@@ -144,6 +144,12 @@ struct Options
                        "or until 62 bytes wait (0 to %1; 0, the default, turns it off).").arg(LatencyTimer::MaxMs),
         QStringLiteral("ms"), QStringLiteral("0")};
 
+    const QCommandLineOption clock{QStringLiteral("clock"),
+        QStringLiteral("real (the default): time runs as on the wall. stepped: time stands still until "
+                       "the program on the line lets it go on, by a frame's wire and module time or by a "
+                       "wait (control command wait); it never runs while the program computes, and the "
+                       "same program gives the same world."),
+        QStringLiteral("real|stepped"), QStringLiteral("real")};
     const QCommandLineOption arena{QStringLiteral("arena"),
         QStringLiteral("The room the robot is in: a bundled arena (%1) or an arena file (JSON). "
                        "Default: open.").arg(bundledArenaNames().join(QStringLiteral(", "))),
@@ -168,6 +174,12 @@ struct Options
             return std::nullopt;
         }
         chosen.latencyTimer = std::chrono::milliseconds(latencyMs);
+        const QString clockKind = parser.value(clock);
+        if (clockKind != QLatin1String("real") && clockKind != QLatin1String("stepped")) {
+            error = QStringLiteral("--clock takes real or stepped");
+            return std::nullopt;
+        }
+        chosen.clock = clockKind == QLatin1String("stepped") ? SimClock::Kind::Stepped : SimClock::Kind::Real;
         if (parser.isSet(seed)) {
             chosen.seed = parser.value(seed).toUInt(&valid);
             if (!valid) {
@@ -310,7 +322,7 @@ int kestrava::sim::runSimulator(int argc, char *argv[], const SimulatorFrontEnd 
 
     QCommandLineParser parser;
     describe(parser, frontEnd);
-    parser.addOptions({options.link, options.fast, options.empty, options.latency, options.arena, options.seed,
+    parser.addOptions({options.link, options.fast, options.empty, options.latency, options.clock, options.arena, options.seed,
                        options.judged, options.background});
     parser.process(*app);
 

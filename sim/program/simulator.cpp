@@ -36,6 +36,8 @@ SimBus &filled(SimBus &bus, const SimulatorOptions &options)
         addRobot(bus);
     if (options.arena)
         bus.world().setArena(*options.arena, options.seed);
+    if (options.clock == SimClock::Kind::Stepped)
+        bus.world().setFixedStep(World::SteppedWorldStep);
     return bus;
 }
 
@@ -43,10 +45,11 @@ SimBus &filled(SimBus &bus, const SimulatorOptions &options)
 
 Simulator::Simulator(const SimulatorOptions &options, QObject *parent)
     : QObject(parent)
+    , m_clock(options.clock)
     , m_adapter(filled(m_bus, options), options.fast ? SimTime{0} : WireByteTime)
-    , m_line(m_adapter)
+    , m_line(m_adapter, m_clock)
     , m_link(options.link)
-    , m_control(m_bus, LineActions{
+    , m_control(m_bus, m_clock, LineActions{
           [this] {
               const bool wasOpen = m_line.isOpen();
               m_line.close();

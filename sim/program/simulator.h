@@ -23,6 +23,7 @@ struct SimulatorOptions
     std::chrono::milliseconds latencyTimer{0}; // a USB serial chip's hold on answers; 0: none
     std::optional<Arena> arena;   // the "open" arena when left out
     std::optional<quint32> seed;  // picks the candle's place among the arena's; the first when left out
+    SimClock::Kind clock = SimClock::Kind::Real;
 };
 
 // A symbolic link that follows the line: it is pointed at each new device and
@@ -59,8 +60,9 @@ public:
     bool isPlugged() const { return m_line.isOpen(); }
 
     // One control command, now; the lines to print.
-    QStringList execute(const QString &line) { return m_control.execute(line, simNow()); }
+    QStringList execute(const QString &line) { return m_control.execute(line); }
     SimBus &bus() { return m_bus; }
+    const SimClock &clock() const { return m_clock; }
 
 signals:
     // A quit command, or the controlling program has gone.
@@ -69,6 +71,7 @@ signals:
 private:
     bool restore(QString &pathOrError);
 
+    SimClock m_clock;
     SimBus m_bus;
     SimAdapter m_adapter;
     PtyLine m_line;

@@ -3,6 +3,7 @@
 
 #include "sim/program/simbus.h"
 #include "sim/world/arena.h"
+#include "sim/world/simclock.h"
 #include "sim/world/world.h"
 
 namespace kestrava::sim {
@@ -15,6 +16,9 @@ geometry::Point point(ControlCall &call)
     const double x = call.words.decimal("x", 0, world.width());
     return {x, call.words.decimal("y", 0, world.height())};
 }
+
+// A day: longer than any trial, short enough that the clock's nanoseconds never overflow.
+constexpr double MaxWaitSeconds = 86'400;
 
 QString centimetres(double value)
 {
@@ -155,6 +159,51 @@ QStringList path(ControlCall &call)
     return lines + ok(QStringLiteral("%1 points").arg(lines.size()));
 }
 
+// Seconds to the nanosecond: a client that waits on the stepped clock reckons with it exactly.
+QString clockSeconds(SimTime time)
+{
+    const auto whole = std::chrono::duration_cast<std::chrono::seconds>(time);
+    return QStringLiteral("%1.%2").arg(whole.count()).arg((time - whole).count(), 9, 10, QLatin1Char('0'));
+}
+
+QStringList clock(ControlCall &call)
+{
+    call.words.noMore();
+    return ok(QStringLiteral("%1 %2").arg(call.clock.stepped() ? QStringLiteral("stepped") : QStringLiteral("real"),
+                                          clockSeconds(call.now)));
+}
+
+SimTime span(ControlCall &call, double longest)
+{
+    const double seconds = call.words.decimal("seconds", 0, longest);
+    call.words.noMore();
+    return std::chrono::round<SimTime>(std::chrono::duration<double>(seconds));
+}
+
+// Stepped time moves on by the wait at once, the world with it; real time is waited for by
+// whoever asks, never here, where it would hold up the line.
+QStringList wait(ControlCall &call)
+{
+    const SimTime length = span(call, MaxWaitSeconds);
+    if (!call.clock.stepped())
+        refuse(QStringLiteral("the clock is real: wait in real time"));
+    call.clock.advanceTo(call.now + length);
+    call.bus.advanceTo(call.clock.now());
+    return ok(clockSeconds(call.clock.now()));
+}
+
+// A judged trial's program starts: its run is timed from now, on the simulator's clock, and
+// a stepped clock stops at the limit, so that no wait of the program jumps past it.
+QStringList trial(ControlCall &call)
+{
+    const SimTime limit = span(call, MaxWaitSeconds);
+    if (!call.bus.world().beginRun(call.now))
+        refuse(QStringLiteral("no run is ready (start readies one)"));
+    if (call.clock.stepped())
+        call.clock.capAt(call.now + limit);
+    return ok();
+}
+
 } // namespace
 
 const ControlCommands &worldCommands()
@@ -176,6 +225,12 @@ const ControlCommands &worldCommands()
                               "or counts until start (then run: ok ended ...)"}}},
         {"path", path, {{"path", "the run's path, one line a point:\n"
                                 "t 1.2 x 30.0 y 125.0 heading 90.0 [fan] [contact]"}}, true},
+        {"clock", clock, {{"clock", "the simulator's clock and its time in seconds:\n"
+                                    "ok stepped 12.345678901 or ok real ..."}}, true},
+        {"wait", wait, {{"wait SECONDS", "stepped clock: move time on by SECONDS at once\n"
+                                         "(the world with it); ok and the new time"}}},
+        {"trial", trial, {{"trial SECONDS", "a judged program starts: its run is timed from\n"
+                                            "now and a stepped clock stops SECONDS later"}}},
     };
     return commands;
 }

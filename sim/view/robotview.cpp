@@ -83,7 +83,7 @@ RobotView::RobotView(sim::SimulatorThread &simulator, QWidget *parent)
     connect(m_feed, &ViewFeed::changed, this, &RobotView::showState);
     m_motion.setInterval(ViewFeed::FrameTime);
     connect(&m_motion, &QTimer::timeout, this, [this] {
-        m_simulator.post([](Simulator &core) { core.bus().advanceTo(sim::simNow()); });
+        m_simulator.post([](Simulator &core) { core.bus().advanceTo(core.clock().now()); });
     });
     connect(m_keypad, &KeypadPanel::keyPressed, this, &RobotView::pressKey);
     connect(m_keypad, &KeypadPanel::keyReleased, this, &RobotView::releaseKey);

@@ -27,7 +27,7 @@ void ViewFeed::look(sim::Simulator &core)
         return;
     }
     m_lastLook = now;
-    ViewState state = readViewState(core.bus(), now);
+    ViewState state = readViewState(core.bus(), core.clock().now());
     state.bus.plugged = core.isPlugged();
     {
         const QMutexLocker locker(&m_lock);

@@ -160,13 +160,19 @@ bool World::fanReachesFlame() const
 
 void World::noteMotorCommand(SimTime now)
 {
+    beginRun(now);
+}
+
+bool World::beginRun(SimTime now)
+{
     if (m_run.phase != Run::Phase::Ready || !m_candleLit || m_endedAt) // blown out before the run: nothing to time
-        return;
+        return false;
     m_run.phase = Run::Phase::Running;
     m_run.startedAt = now; // the frame or command that wrote tells of the change
     m_path.clear();
     m_pathEvery = PathEvery;
     addPathPoint(false, false);
+    return true;
 }
 
 void World::endRun(SimTime now)
@@ -185,6 +191,8 @@ void World::advanceTo(SimTime now, const std::vector<SimMd23 *> &motors, bool fa
         m_time = std::max(m_time, now);
         return;
     }
+    if (m_fixedStep > SimTime{})
+        now -= now % m_fixedStep;
     while (m_time < now) {
         // The relay switched when the world last stood here: the bus advances it before every frame.
         if (m_run.phase == Run::Phase::Running && fanOn != m_pathFan)
@@ -193,7 +201,7 @@ void World::advanceTo(SimTime now, const std::vector<SimMd23 *> &motors, bool fa
         // Nothing changes between ticks of a world at rest but the flame.
         const bool atRest = !moving(motors);
         const SimTime nextTick = (m_time / Tick + 1) * Tick;
-        const SimTime end = atRest ? now : std::min(nextTick, now);
+        const SimTime end = atRest ? now : std::min({nextTick, now, nextStep()});
         blowFor(end - m_time, fanOn);
         if (!atRest)
             runFor(end - m_time, motors);
@@ -204,6 +212,12 @@ void World::advanceTo(SimTime now, const std::vector<SimMd23 *> &motors, bool fa
         }
         followPath(before, fanOn);
     }
+}
+
+// The end of a moving slice: the next whole step, or no bound when the world is not stepped.
+SimTime World::nextStep() const
+{
+    return m_fixedStep > SimTime{} ? (m_time / m_fixedStep + 1) * m_fixedStep : SimTime::max();
 }
 
 void World::followPath(const Run &before, bool fanOn)

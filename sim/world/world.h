@@ -155,6 +155,9 @@ public:
     const Run &run() const { return m_run; }
     // A frame wrote to the motor controller: a ready run starts.
     void noteMotorCommand(SimTime now);
+    // A ready run starts now, motors or not: a judged trial's run starts with its program.
+    // False when no run is ready.
+    bool beginRun(SimTime now);
     // Ends the run now, for whoever judges it: its clock stops, and until the robot is put
     // back at its start nothing moves, the fan blows no more and nothing counts.
     void endRun(SimTime now);
@@ -168,6 +171,12 @@ public:
     // controller drives the robot; every one ramps, stops and counts. `fanOn`: the
     // fan's relay is on.
     void advanceTo(SimTime now, const std::vector<SimMd23 *> &motors, bool fanOn = false);
+    // Moves in whole steps of `step` only (0: up to any time asked for, the default): the
+    // world at a time between steps is the world at the step before, so that how the time
+    // is cut into advances (by frames, commands, a view's looks) changes nothing in it.
+    // Stepped time's repeatable worlds rest on this.
+    void setFixedStep(SimTime step) { m_fixedStep = step; }
+    static constexpr SimTime SteppedWorldStep = std::chrono::milliseconds(1);
     // Anything moving or about to change by itself (the fan blowing at the flame), so
     // that a view keeps advancing the world while it shows it.
     bool moving(const std::vector<SimMd23 *> &motors, bool fanOn = false) const;
@@ -184,6 +193,7 @@ private:
     void rebuildSegments();
     void runFor(SimTime span, const std::vector<SimMd23 *> &motors);
     void blowFor(SimTime span, bool fanOn);
+    SimTime nextStep() const;
     void touch(bool blocked);
     void extendTrail();
     void followPath(const Run &before, bool fanOn);
@@ -211,6 +221,7 @@ private:
     bool m_pathFan = false;
     quint64 m_revision = 0;
     SimTime m_time{};
+    SimTime m_fixedStep{};
     std::function<void()> m_listener;
 };
 

@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     SimBus bus;
     addRobot(bus);
     bool plugged = true;
-    SimControl control(bus, LineActions{
+    SimClock clock;
+    SimControl control(bus, clock, LineActions{
         [&] { return std::exchange(plugged, false); },
         [&](QString &path) { plugged = true; path = QStringLiteral("/dev/pts/99"); return true; },
         [] {},

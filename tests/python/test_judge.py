@@ -121,12 +121,12 @@ TRIALS = {
                                                       dict(result="time limit", time=1.5, motors_stopped=True)),
     "asks for its pose": ("pose.py", ASKS_WHERE, False, [],
                           dict(result="crashed", error="kestrava.errors.KestravaError: simulator.pose: "
-                                                       "not during a judged trial: only run and path are allowed "
+                                                       "not during a judged trial: only run, path, clock and wait are allowed "
                                                        "(code 5)")),
     "options after, arguments after --": ("args.py", SAYS_ITS_ARGUMENTS, False, ["--", "--limit", "x"],
                                           dict(result="crashed", error="--limit x")),
     "a shell program": ("candle.sh", SHELL_MOVES_THE_CANDLE, True, [],
-                        dict(result="crashed", error="error: not during a judged trial: only run and path are allowed")),
+                        dict(result="crashed", error="error: not during a judged trial: only run, path, clock and wait are allowed")),
 }
 
 

@@ -99,7 +99,7 @@ SOCKET = {
                                     ['error: unknown command "us" (try help)', "ok not started"]),
     "judged: the run only": (["--judged"],
                              [b"run\npose 50 50 0\nstart\narena open\ncandle 10 10\nworld\nwrite 70 0 100\n# note\n"],
-                             ["ok not started"] + ["error: not during a judged trial: only run and path are allowed"] * 6 + ["ok"]),
+                             ["ok not started"] + ["error: not during a judged trial: only run, path, clock and wait are allowed"] * 6 + ["ok"]),
 }
 
 
