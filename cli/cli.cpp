@@ -13,12 +13,12 @@
 #include "launcher/controlanswer.h"
 #include "launcher/controlsocket.h"
 #include "launcher/simulatedbus.h"
+#include "launcher/simulatorclock.h"
 #include "link/trace.h"
 #include "link/transactionengine.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QEventLoop>
 #include <QLocale>
@@ -195,7 +195,7 @@ void waitUnlessInterrupted(int ms, const bool &interrupted, process::SignalWatch
     if (interrupted || !line.isOpen())
         return;
     QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit); // never early: a wait is at least its length
     QObject::connect(&watcher, &process::SignalWatcher::terminationRequested, &loop, &QEventLoop::quit);
     QObject::connect(&line, &SerialLine::deviceLost, &loop, &QEventLoop::quit);
     loop.exec();
@@ -276,7 +276,8 @@ private:
     void keepViewOpen();
     int serve(const Settings &settings);
     int repeat(Printer &printer, const Request &request, const Settings &settings);
-    void pause(int ms) { waitUnlessInterrupted(ms, m_interrupted, m_signals, m_line); }
+    void pause(std::chrono::nanoseconds span);
+    void followSimulatorClock();
     void warnOfSlowPass(qint64 passMs, int everyMs);
 
     Options m_options;
@@ -292,7 +293,8 @@ private:
     TransactionEngine m_engine{m_line};
     InStepLink m_link{m_engine};
     Motors m_motors{m_link};
-    Executor m_executor{m_link, m_motors, [this](int ms) { pause(ms); }};
+    Executor m_executor{m_link, m_motors, [this](std::chrono::nanoseconds span) { pause(span); }};
+    std::unique_ptr<launcher::SimulatorClock> m_steppedClock; // a stepped simulator's, behind the device
     Trace m_trace;
 };
 
@@ -324,8 +326,10 @@ bool Program::openPort(const Settings &settings)
     else if (p.isSet(m_options.device))
         mapComPort(settings.com, p.value(m_options.device));
     m_line.setCommPort(settings.com);
-    if (m_line.open())
+    if (m_line.open()) {
+        followSimulatorClock();
         return true;
+    }
     m_openError = cannotOpen(m_line, simulated(),
                              p.isSet(m_options.device) ? p.value(m_options.device) : QString());
     m_err << "error: " << m_openError << '\n';
@@ -335,6 +339,32 @@ bool Program::openPort(const Settings &settings)
 bool Program::simulated() const
 {
     return m_options.parser.isSet(m_options.simulate) && trialLink().isEmpty();
+}
+
+// A simulator behind the device that runs stepped lends the link its clock, learnt once here:
+// every wait of this program's between frames then moves that clock on, not the wall's.
+void Program::followSimulatorClock()
+{
+    if (simulated())
+        return; // the simulator this program starts runs in real time
+    const QString socket = launcher::controlSocketBeside(deviceForComPort(m_line.commPort()));
+    if (!socket.isEmpty())
+        m_steppedClock = launcher::SimulatorClock::ifStepped(socket);
+    if (m_steppedClock)
+        m_link.setClock(*m_steppedClock);
+}
+
+// A wait on the link's clock: a stepped simulator's moves on at once; real time is waited in
+// the event loop, cut short when the program is asked to end or the device is lost.
+void Program::pause(std::chrono::nanoseconds span)
+{
+    if (m_link.clock().stepped()) {
+        if (!m_interrupted)
+            m_link.clock().advance(span);
+        return;
+    }
+    waitUnlessInterrupted(int(std::chrono::ceil<std::chrono::milliseconds>(span).count()), m_interrupted, m_signals,
+                          m_line);
 }
 
 // The simulator this program started, or the one whose control socket sits beside the device.
@@ -442,7 +472,7 @@ int Program::serve(const Settings &settings)
     const bool opened = openPort(settings);
     m_err.flush();
     ::signal(SIGPIPE, SIG_IGN); // a reader gone away is an end like any other, with the motors stopped
-    Server server(m_link, m_motors, [this](int ms) { pause(ms); });
+    Server server(m_link, m_motors, [this](std::chrono::nanoseconds span) { pause(span); });
     server.setWatchdog(std::chrono::milliseconds(settings.watchdogMs));
     if (!opened)
         server.setPortError(m_openError);
@@ -456,15 +486,17 @@ int Program::serve(const Settings &settings)
 
 int Program::repeat(Printer &printer, const Request &request, const Settings &settings)
 {
-    QElapsedTimer clock;
-    clock.start();
+    // On the link's clock: a stepped simulator's periods are its own, not the wall's.
+    const LinkClock &clock = m_link.clock();
+    const LinkClock::Time start = clock.now();
+    const auto elapsedMs = [&] { return qint64(std::chrono::duration_cast<std::chrono::milliseconds>(clock.now() - start).count()); };
     Outcome worst = Outcome::Taken;
     for (int pass = 1;; ++pass) {
-        const qint64 started = clock.elapsed();
+        const qint64 started = elapsedMs();
         const Result result = m_executor.carryOut(request);
         printer.print(result, double(started) / 1000.0);
         const Outcome outcome = result.outcome;
-        warnOfSlowPass(clock.elapsed() - started, settings.everyMs);
+        warnOfSlowPass(elapsedMs() - started, settings.everyMs);
         worst = worseOf(worst, outcome);
         if (outcome == Outcome::NotSent || outcome == Outcome::Lost) {
             m_err << "error: the device was lost\n";
@@ -474,7 +506,7 @@ int Program::repeat(Printer &printer, const Request &request, const Settings &se
             break;
         // The next reading is due `every` after this one was due, not after it ended.
         const qint64 due = qint64(pass) * settings.everyMs;
-        pause(int(qMax<qint64>(0, due - clock.elapsed())));
+        pause(std::chrono::milliseconds(qMax<qint64>(0, due - elapsedMs())));
         if (m_interrupted)
             break;
     }

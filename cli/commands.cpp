@@ -121,6 +121,11 @@ const std::vector<CommandRow> &commands()
              r.right = int(v.number("right"));
          }},
         {.command = Command::Stop, .method = "stop", .fill = noValues},
+        {.command = Command::Wait, .method = "wait", .params = {{"seconds", Param::Decimal, 0, LongestClockWaitSeconds}},
+         .fill = [](Request &r, const Values &v) {
+             r.span = std::chrono::round<std::chrono::nanoseconds>(std::chrono::duration<double>(v.decimal("seconds")));
+         }},
+        {.command = Command::Clock, .method = "clock", .fill = noValues, .reads = true},
         {.command = Command::Serve, .name = "serve", .usage = "serve",
          .example = "kestrava-cli --simulate serve   (JSON-RPC 2.0 on stdin/stdout)", .fill = noValues},
         {.command = Command::Sim, .name = "sim", .usage = "sim COMMAND...",

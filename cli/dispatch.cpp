@@ -9,8 +9,9 @@ namespace kestrava::cli {
 Dispatcher::Dispatcher(InStepLink &link, Motors &motors, MotorSafety &safety, Pause pause)
     : m_motors(motors)
     , m_safety(safety)
-    , m_executor(link, motors, std::move(pause))
+    , m_executor(link, motors, pause)
 {
+    m_executor.setWait([this, pause](std::chrono::nanoseconds span) { m_safety.waitThrough(span, pause); });
 }
 
 std::optional<QByteArray> Dispatcher::answer(const rpc::Call &call)

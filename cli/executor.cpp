@@ -77,10 +77,16 @@ Row columnsOf(const QJsonObject &object)
     return row;
 }
 
+QString clockName(const LinkClock &clock)
+{
+    return clock.stepped() ? QStringLiteral("stepped") : QStringLiteral("real");
+}
+
 // The bounds of cli/limits.h, so that a client's own copies can be held to them.
 QJsonObject limits()
 {
     return {{"default_watchdog_ms", DefaultWatchdogMs}, {"longest_wait_ms", LongestWaitMs}, {"drive_ms", MaxDriveMs},
+            {"clock_wait_seconds", LongestClockWaitSeconds},
             {"wheel_steps", QJsonArray{-MaxWheelStep, MaxWheelStep}},
             {"servo_position", QJsonArray{MinServoPosition, MaxServoPosition}}, {"servos", ServoCount},
             {"read_count", MaxReadCount}, {"text_length", MaxTextLength}};
@@ -115,6 +121,8 @@ Result Executor::carryOut(const Request &request)
     case Command::Wheels: wheels(request, result); break;
     case Command::Stop: stopMotors(result); break;
     case Command::Hello: hello(result); break;
+    case Command::Wait: (m_wait ? m_wait : m_pause)(request.span); break;
+    case Command::Clock: clock(result); break;
     case Command::SimulatorRun:
     case Command::SimulatorStart:
     case Command::SimulatorArena:
@@ -255,7 +263,7 @@ void Executor::drive(const Request &request, Result &result)
     if (!m_motors.moving() || request.milliseconds == Request::NoTime || !request.waitForEnd)
         return; // refused, or nothing went out: nothing to stop
     if (!lineGone(driven) && m_pause)
-        m_pause(request.milliseconds);
+        m_pause(std::chrono::milliseconds(request.milliseconds));
     stopMotors(result);
 }
 
@@ -324,8 +332,18 @@ void Executor::hello(Result &result) const
                     {QStringLiteral("connection"), connection},
                     {QStringLiteral("open"), engine.isOpen()},
                     {QStringLiteral("simulator"), bool(m_simulator)},
+                    {QStringLiteral("clock"), clockName(m_link.clock())},
                     {QStringLiteral("error"), m_portError},
                     {QStringLiteral("limits"), limits()}}});
+}
+
+// Which clock the robot's time is on, and that time in seconds: a stepped simulator's from its
+// start, a real one's from an arbitrary moment (only its differences mean anything).
+void Executor::clock(Result &result) const
+{
+    const double seconds = std::chrono::duration<double>(m_link.clock().now()).count();
+    result.add(Row{{{QStringLiteral("clock"), clockName(m_link.clock())}, {QStringLiteral("time"), seconds}},
+                   {QStringLiteral("%1 %2").arg(clockName(m_link.clock())).arg(seconds, 0, 'f', 6)}});
 }
 
 } // namespace kestrava::cli

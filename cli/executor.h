@@ -20,8 +20,9 @@ namespace kestrava::cli {
 class Executor
 {
 public:
-    // A drive's wait; returns early when the program must end or the device is lost.
-    using Pause = std::function<void(int milliseconds)>;
+    // A wait on the link's clock (a timed drive's, the server's wait); it returns early when
+    // the program must end or the device is lost.
+    using Pause = std::function<void(std::chrono::nanoseconds)>;
     // A simulated robot: its control commands, each answered by its lines ("ok..." or
     // "error: ..." last), or none when the simulator could not be reached.
     using SimulatorCommands = std::function<QStringList(const QString &line, QString &error)>;
@@ -31,6 +32,8 @@ public:
     void setPortError(const QString &error) { m_portError = error; }
     const QString &portError() const { return m_portError; }
     void setSimulator(SimulatorCommands commands) { m_simulator = std::move(commands); }
+    // The server's wait, which lets the motors' safety act meanwhile; the drive's pause when unset.
+    void setWait(Pause wait) { m_wait = std::move(wait); }
 
     Result carryOut(const Request &request);
 
@@ -48,10 +51,12 @@ private:
     void complainOfMotors(Outcome outcome, const QString &what, Result &result);
     void simulator(const Request &request, Result &result);
     void hello(Result &result) const;
+    void clock(Result &result) const;
 
     InStepLink &m_link;
     Motors &m_motors;
     Pause m_pause;
+    Pause m_wait;
     QString m_portError;           // why the port could not be opened; empty when it was
     SimulatorCommands m_simulator; // empty on a real adapter
 };

@@ -14,6 +14,7 @@ enum Status { AllAnswered = 0, NoAnswer = 1, Usage = 2, PortNotOpened = 3, Devic
 
 inline constexpr int DefaultWatchdogMs = 1000;
 inline constexpr int LongestWaitMs = 60000; // --timeout and --watchdog
+inline constexpr int LongestClockWaitSeconds = 86400; // the server's wait: a day
 inline constexpr int MaxDriveMs = 10000;
 inline constexpr int MaxWheelStep = md23::FullestStep; // a wheel's speed, steps either side of the stop
 inline constexpr int MinServoPosition = 500;

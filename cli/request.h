@@ -4,6 +4,8 @@
 #include "numbers/commandnumbers.h"
 
 #include <QString>
+
+#include <chrono>
 #include <QStringList>
 
 #include <optional>
@@ -18,7 +20,7 @@ enum class Command {
     Serve, // the command line's own: a JSON-RPC server on standard input and output
     Sim,   // the command line's own: one control command to a running simulator
     Wheels, // the server's only: each wheel's steps, for the drive base
-    Keys, Stop, Hello, // the server's only
+    Keys, Stop, Hello, Wait, Clock, // the server's only
     SimulatorRun, SimulatorStart, SimulatorArena, SimulatorCandle, SimulatorPose, SimulatorPath, // the server's, on a simulator
 };
 
@@ -42,6 +44,7 @@ struct Request
     int milliseconds = 0;           // drive; the server's drive without a time: NoTime
     bool waitForEnd = true;         // the server's timed drive: false answers at once and stops by itself
     static constexpr int NoTime = -1;
+    std::chrono::nanoseconds span{}; // the server's wait, on the link's clock
 };
 
 // Whether a command only reads, so that --every may repeat it.

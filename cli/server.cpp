@@ -13,7 +13,7 @@ namespace kestrava::cli {
 
 Server::Server(InStepLink &link, Motors &motors, Pause pause)
     : m_link(link)
-    , m_safety(motors)
+    , m_safety(motors, link)
     , m_dispatcher(link, motors, m_safety, std::move(pause))
 {
     connect(&m_safety, &MotorSafety::stoppedByItself, this, &Server::endIfLost);

@@ -26,6 +26,20 @@ std::optional<RunAnswer> timed(RunAnswer::State state, const QStringList &words)
     return RunAnswer{state, *seconds, contacts};
 }
 
+// Seconds written with up to nine decimals, read to the nanosecond without rounding.
+std::optional<std::chrono::nanoseconds> exactSeconds(const QString &text)
+{
+    const QStringList parts = text.split(u'.');
+    bool whole = false, fraction = parts.size() == 1;
+    const qint64 seconds = parts[0].toLongLong(&whole);
+    qint64 nanoseconds = 0;
+    if (parts.size() == 2 && !parts[1].isEmpty() && parts[1].size() <= 9)
+        nanoseconds = parts[1].leftJustified(9, u'0').toLongLong(&fraction);
+    if (!whole || !fraction || parts.size() > 2 || seconds < 0 || nanoseconds < 0 || seconds > 1'000'000'000)
+        return std::nullopt;
+    return std::chrono::seconds(seconds) + std::chrono::nanoseconds(nanoseconds);
+}
+
 } // namespace
 
 bool endsAnswer(QStringView line)
@@ -68,6 +82,20 @@ std::optional<PoseAnswer> poseOf(const ControlAnswer &answer)
             return PoseAnswer{*x, *y, *heading};
     }
     return std::nullopt;
+}
+
+std::optional<ClockAnswer> clockOf(const ControlAnswer &answer)
+{
+    const QStringList words = answer.detail.split(u' ');
+    if (!answer.ok || words.size() != 2 || (words[0] != QLatin1String("stepped") && words[0] != QLatin1String("real")))
+        return std::nullopt;
+    const std::optional<std::chrono::nanoseconds> time = exactSeconds(words[1]);
+    return time ? std::optional(ClockAnswer{words[0] == QLatin1String("stepped"), *time}) : std::nullopt;
+}
+
+std::optional<std::chrono::nanoseconds> waitedTo(const ControlAnswer &answer)
+{
+    return answer.ok ? exactSeconds(answer.detail) : std::nullopt;
 }
 
 } // namespace kestrava::launcher

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <optional>
 
 namespace kestrava::launcher {
@@ -41,5 +42,15 @@ struct PoseAnswer
     double heading = 0;
 };
 std::optional<PoseAnswer> poseOf(const ControlAnswer &answer);
+
+// `clock`'s answer, "ok stepped 12.345678901" or "ok real ...", and `wait`'s, "ok 12.345678901":
+// which clock the simulator has, and its time to the nanosecond.
+struct ClockAnswer
+{
+    bool stepped = false;
+    std::chrono::nanoseconds time{};
+};
+std::optional<ClockAnswer> clockOf(const ControlAnswer &answer);
+std::optional<std::chrono::nanoseconds> waitedTo(const ControlAnswer &answer);
 
 } // namespace kestrava::launcher

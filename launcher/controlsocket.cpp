@@ -38,17 +38,39 @@ QString controlSocketBeside(const QString &device)
 
 QStringList commandOverSocket(const QString &socketPath, const QString &line, QString &error, int timeoutMs)
 {
+    return ControlConnection(socketPath).command(line, error, timeoutMs);
+}
+
+ControlConnection::ControlConnection(QString socketPath)
+    : m_path(std::move(socketPath))
+{
+}
+
+ControlConnection::~ControlConnection() = default;
+
+bool ControlConnection::connectWithin(int timeoutMs, QString &error)
+{
+    if (m_socket && m_socket->state() == QLocalSocket::ConnectedState)
+        return true;
+    m_socket = std::make_unique<QLocalSocket>();
+    m_socket->connectToServer(m_path);
+    if (m_socket->waitForConnected(timeoutMs))
+        return true;
+    error = QStringLiteral("cannot reach the simulator at %1: %2").arg(m_path, whyNotReached(m_socket->error()));
+    m_socket.reset();
+    return false;
+}
+
+QStringList ControlConnection::command(const QString &line, QString &error, int timeoutMs)
+{
     if (line.contains(u'\n') || line.contains(u'\r')) {
         error = QStringLiteral("a control command is one line");
         return {};
     }
     const QDeadlineTimer deadline(timeoutMs);
-    QLocalSocket socket;
-    socket.connectToServer(socketPath);
-    if (!socket.waitForConnected(int(deadline.remainingTime()))) {
-        error = QStringLiteral("cannot reach the simulator at %1: %2").arg(socketPath, whyNotReached(socket.error()));
+    if (!connectWithin(int(deadline.remainingTime()), error))
         return {};
-    }
+    QLocalSocket &socket = *m_socket;
     socket.write(line.toUtf8() + '\n');
     QStringList lines;
     qint64 received = 0;
@@ -63,7 +85,8 @@ QStringList commandOverSocket(const QString &socketPath, const QString &line, QS
         if (socket.bytesAvailable() > LongestAnswer || !socket.waitForReadyRead(int(deadline.remainingTime())))
             break;
     }
-    error = QStringLiteral("the simulator at %1 gave no whole answer").arg(socketPath);
+    m_socket.reset(); // what is left of that answer must not be taken for the next one's
+    error = QStringLiteral("the simulator at %1 gave no whole answer").arg(m_path);
     return {};
 }
 

@@ -23,7 +23,8 @@ Answer InStepLink::exchange(const QByteArray &frame, quint8 replyLength)
         m_inStep = false;
     if (!answer.taken())
         return answer;
-    if (answer.bytes.size() != replyLength || byteArrivesWithin(AnswerGuard))
+    const std::chrono::microseconds guard = m_clock->stepped() ? std::chrono::microseconds{0} : AnswerGuard;
+    if (answer.bytes.size() != replyLength || byteArrivesWithin(guard))
         return outOfStep();
     return answer;
 }
@@ -38,9 +39,15 @@ Answer InStepLink::writeRegisters(quint8 address, quint8 firstRegister, QByteArr
     return exchange(registerWriteFrame(address, firstRegister, data), 1);
 }
 
-bool InStepLink::pause(std::chrono::milliseconds duration)
+bool InStepLink::pause(std::chrono::nanoseconds duration)
 {
-    const QDeadlineTimer deadline(duration, Qt::PreciseTimer);
+    if (m_clock->stepped()) {
+        if (m_clock->advance(duration) && !byteArrivesWithin(std::chrono::microseconds{0}))
+            return true;
+        outOfStep();
+        return false;
+    }
+    const QDeadlineTimer deadline(std::chrono::ceil<std::chrono::milliseconds>(duration), Qt::PreciseTimer);
     while (!deadline.hasExpired()) {
         if (byteArrivesWithin(std::chrono::ceil<std::chrono::microseconds>(deadline.remainingTimeAsDuration()))) {
             outOfStep();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/linkclock.h"
 #include "link/transactionengine.h"
 
 #include <chrono>
@@ -21,7 +22,9 @@ namespace kestrava {
 //   lasts (between ResyncQuiet's bounds; at most ResyncLimit in all), so that a
 //   late answer lands in that guard and is discarded instead of being taken for
 //   the next frame's answer.
-// On a clean line the only cost is AnswerGuard after each answer. The guards
+// On a clean line the only cost is AnswerGuard after each answer. A stepped simulator writes
+// a frame's answer and whatever follows it at once, so on its clock the guard only looks at
+// what has already come, without waiting. The guards
 // block on the line itself, not in the event loop: nothing else runs meanwhile.
 class InStepLink
 {
@@ -47,15 +50,18 @@ public:
     Answer readRegisters(quint8 address, quint8 firstRegister, quint8 count);
     Answer writeRegisters(quint8 address, quint8 firstRegister, QByteArrayView data);
 
-    // Waits `duration` on a line that must stay quiet meanwhile; false (and the
-    // line out of step) when bytes came.
-    bool pause(std::chrono::milliseconds duration);
+    // Waits `duration` on the link's clock, on a line that must stay quiet meanwhile; false
+    // (and the line out of step) when bytes came, or a stepped clock could not be reached.
+    bool pause(std::chrono::nanoseconds duration);
     // For a freshly opened line: discards what an earlier user left in it.
     void start();
     // Before the line is let go: a late answer is not left for the next user.
     void finish();
 
     bool inStep() const { return m_inStep; }
+    // The clock the link's waits follow: real until a stepped simulator's is set.
+    void setClock(LinkClock &clock) { m_clock = &clock; }
+    LinkClock &clock() const { return *m_clock; }
     TransactionEngine &engine() { return m_engine; }
 
 private:
@@ -69,6 +75,7 @@ private:
 
     TransactionEngine &m_engine;
     bool m_inStep = true;
+    LinkClock *m_clock = &realClock();
 };
 
 } // namespace kestrava

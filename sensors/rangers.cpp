@@ -40,14 +40,14 @@ Outcome measure(TransactionEngine &engine, int index, const ReadingSink &sink)
 }
 
 // Tells the reading's ranger to measure; false, with the reading unanswered, when
-// it did not take it. `sinceTaken` starts once the ranger has surely heard it.
-bool commandInStep(InStepLink &link, Reading &reading, QElapsedTimer &sinceTaken)
+// it did not take it. `takenAt`, on the link's clock, is once the ranger has surely heard it.
+bool commandInStep(InStepLink &link, Reading &reading, LinkClock::Time &takenAt)
 {
     const quint8 address = rangerAddress(reading.index);
     const char command = char(srf02::RangeInCentimetres);
     const Answer commanded = link.writeRegisters(address, srf02::Command, QByteArrayView(&command, 1));
     noteOutcome(reading, address, srf02::Command, commanded.outcome);
-    sinceTaken.start();
+    takenAt = link.clock().now();
     return commanded.taken();
 }
 
@@ -60,11 +60,11 @@ void readRangeInStep(InStepLink &link, Reading &reading)
         reading.value = srf02::rangeFromBytes(quint8(read.bytes[0]), quint8(read.bytes[1]));
 }
 
-// Waits, on a line that must stay quiet, until `since` is RangingTime old.
-bool waitUntilMeasured(InStepLink &link, const QElapsedTimer &since)
+// Waits, on a line that must stay quiet, until RangingTime after `takenAt` on the link's clock.
+bool waitUntilMeasured(InStepLink &link, LinkClock::Time takenAt)
 {
-    const qint64 left = srf02::RangingTime.count() - since.elapsed();
-    return left <= 0 || link.pause(std::chrono::milliseconds(left));
+    const LinkClock::Time left = takenAt + srf02::RangingTime - link.clock().now();
+    return left <= LinkClock::Time{0} || link.pause(left);
 }
 
 Outcome outcomeOf(const Reading &reading)
@@ -88,8 +88,8 @@ Outcome handOver(const Reading &reading, const ReadingSink &sink)
 Outcome measureInStep(InStepLink &link, int index, const ReadingSink &sink)
 {
     Reading reading = newReading(srf02::fields::Range, index);
-    QElapsedTimer sinceCommand;
-    if (commandInStep(link, reading, sinceCommand) && !waitUntilMeasured(link, sinceCommand))
+    LinkClock::Time commandedAt{};
+    if (commandInStep(link, reading, commandedAt) && !waitUntilMeasured(link, commandedAt))
         noteOutcome(reading, rangerAddress(index), srf02::Command, Outcome::OutOfStep);
     if (reading.answered())
         readRangeInStep(link, reading);
@@ -127,7 +127,7 @@ Outcome readRangesInStep(InStepLink &link, const ReadingSink &sink)
 Outcome readRangesTogether(InStepLink &link, const ReadingSink &sink)
 {
     std::vector<Reading> readings;
-    std::vector<QElapsedTimer> commandedAt(srf02::Count);
+    std::vector<LinkClock::Time> commandedAt(srf02::Count);
     for (int i = 0; i < srf02::Count; ++i) {
         readings.push_back(newReading(srf02::fields::Range, i));
         commandInStep(link, readings.back(), commandedAt[size_t(i)]);
