@@ -11,7 +11,7 @@ import signal
 import subprocess
 import sys
 import threading
-import time
+from .steppedtime import STANDARD
 from pathlib import Path
 from typing import Any
 
@@ -92,7 +92,7 @@ class Server:
             message["params"] = params
         try:
             self._send(json.dumps(message).encode() + b"\n")
-            reply = self._reply_to(request_id, time.monotonic() + seconds)
+            reply = self._reply_to(request_id, STANDARD["monotonic"]() + seconds)
         except KestravaError:
             raise
         except BaseException:
@@ -166,7 +166,7 @@ class Server:
                 return line
             if len(self._pending) > LONGEST_REPLY:
                 raise KestravaError(f"{PROGRAM} sent a reply longer than {LONGEST_REPLY} bytes")
-            left = deadline - time.monotonic()
+            left = deadline - STANDARD["monotonic"]()
             if left <= 0:
                 self._interrupted = True
                 self.close()

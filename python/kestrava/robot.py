@@ -16,6 +16,7 @@ from .limits import (DEFAULT_WATCHDOG_MS, LONGEST_DRIVE_MS, LONGEST_TEXT, LONGES
                      SERVO_POSITIONS, SERVOS, WHEEL_STEPS)
 from .readings import AXLE_TRACK_CM, WHEEL_DIAMETER_CM, Telemetry, Thermal
 from .simulator import Simulator
+from .steppedtime import SteppedTime
 
 RELAYS = 8
 # A reply comes within one bus wait per frame; this leaves room for a slow, loaded machine.
@@ -114,6 +115,18 @@ class Robot:
         self._connection = str(hello.get("connection") or self._port)
         self._version = str(hello.get("version", ""))
         self._simulator = Simulator(self._server) if hello.get("simulator") else None
+        self._stepped = hello.get("clock") == "stepped"
+        if self._stepped:
+            self._follow_stepped_clock()
+
+    def _follow_stepped_clock(self) -> None:
+        """The time module follows the robot's clock until the robot is closed (see kestrava.steppedtime)."""
+        server = self._server  # not the robot: the time module must not keep the robot alive
+        stepped = SteppedTime(lambda: float(server.call("clock")["time"]),
+                              lambda seconds: server.call("wait", {"seconds": seconds}, REPLY_SECONDS + seconds))
+        if stepped.install():
+            self._closer.detach()
+            self._closer = weakref.finalize(self, _close_both, server, stepped)
 
     @property
     def port(self) -> str:
@@ -147,6 +160,26 @@ class Robot:
     def close(self) -> None:
         """Stops the motors if they were set moving and closes the port. Calling it again does nothing."""
         self._closer()
+
+    # The robot's clock
+
+    @property
+    def stepped(self) -> bool:
+        """Whether the robot's time is a stepped simulator's, which moves only by requests and waits."""
+        return self._stepped
+
+    def clock(self) -> float:
+        """The robot's time in seconds: a stepped simulator's since it started, otherwise the steady
+        clock's (only differences between two readings mean anything)."""
+        return float(self._call("clock", (), "time")["time"])
+
+    def wait(self, seconds: float) -> None:
+        """Waits `seconds` (0 to 86400) on the robot's clock: at once on a stepped simulator, which
+        moves its time and its world on by that much; in real time otherwise. The watchdog and a
+        timed drive's stop act during the wait, as during a sleep."""
+        if not isinstance(seconds, (int, float)) or isinstance(seconds, bool) or not 0 <= seconds <= 86_400:
+            raise ValueError(f"seconds must be a number from 0 to 86400, not {seconds!r}")
+        self._call("wait", {"seconds": float(seconds)}, seconds=REPLY_SECONDS + seconds)
 
     # Readings
 
@@ -285,6 +318,11 @@ class Robot:
         if not isinstance(result, dict) or any(field not in result for field in fields):
             raise KestravaError(f"kestrava-cli's answer to {method} lacks some of {', '.join(fields)}: {result!r}")
         return result
+
+
+def _close_both(server: Server, stepped: SteppedTime) -> None:
+    stepped.uninstall()
+    server.close()
 
 
 def _port_options(device: str | None, com: int | None, simulate: bool | str, arena: str | None,
