@@ -135,6 +135,35 @@ private slots:
                  QStringList{QStringLiteral("error: count must be a number from 0 to 256, not \"\x01\xff\"")});
     }
 
+    // On a stepped clock a frame moves time on by its bytes on the wire each way (572 916 ns
+    // each) and its module's own time, and its answer comes at once; a wait moves it by its
+    // length, up to a judged trial's limit.
+    void aSteppedClockMovesByEachFramesWireAndModuleTime()
+    {
+        SimulatedBus sim;
+        QVERIFY2(sim.start(QStringLiteral(KESTRAVA_SIM_BINARY), {QStringLiteral("--clock"), QStringLiteral("stepped")}),
+                 qPrintable(sim.errorString()));
+        test::mapComPort(1, sim.devicePath());
+        SerialLine line;
+        QVERIFY(line.setCommPort(1) && line.open());
+        TransactionEngine engine(line);
+        QCOMPARE(sim.command(QStringLiteral("add 40 generic")), QStringList{"ok"});
+        QCOMPARE(sim.command(QStringLiteral("clock")), QStringList{"ok stepped 0.000000000"});
+        QCOMPARE(engine.transact(QByteArray::fromHex("55400503a1b2c3"), 1), Outcome::Taken);
+        QCOMPARE(sim.command(QStringLiteral("clock")), QStringList{"ok stepped 0.004583328"}); // 7 + 1 bytes
+        QCOMPARE(engine.transact(QByteArray::fromHex("554100ff"), 255), Outcome::Taken);
+        QCOMPARE(sim.command(QStringLiteral("clock")), QStringList{"ok stepped 0.152968572"}); // 4 + 255 more
+        QCOMPARE(sim.command(QStringLiteral("delay 40 200")), QStringList{"ok"});
+        QCOMPARE(engine.transact(QByteArray::fromHex("55410001"), 1), Outcome::Taken);
+        QCOMPARE(sim.command(QStringLiteral("clock")), QStringList{"ok stepped 0.355833152"}); // 200 ms + 5 bytes
+        QCOMPARE(sim.command(QStringLiteral("wait 1.5")), QStringList{"ok 1.855833152"});
+        QCOMPARE(sim.command(QStringLiteral("trial 2")), QStringList{"ok"});
+        QCOMPARE(sim.command(QStringLiteral("wait 100")), QStringList{"ok 3.855833152"}); // no further than the limit
+        QCOMPARE(sim.command(QStringLiteral("run")), QStringList{"ok running time 2.0 contacts 0"});
+        // At the limit a frame is taken but its answer never falls due.
+        QCOMPARE(engine.transact(QByteArray::fromHex("55410001"), 1), Outcome::TimedOut);
+    }
+
     // In the house the robot starts at 30 125 facing east, 15 cm from the west wall. It backs into
     // that wall twice (two contacts, however long it pushes), then the fan blows out a candle ahead.
     void aRunOverTheWireIsTimedFromTheFirstMotorFrameAndCountsContacts()

@@ -31,6 +31,7 @@ class SimWorldTest : public QObject
     Q_OBJECT
 
     SimBus bus;
+    SimClock clock;
     std::unique_ptr<SimControl> control;
 
     QString run(const QString &line, SimTime at = {}) { return control->execute(line, at).join(u'\n'); }
@@ -58,7 +59,7 @@ private slots:
     {
         bus = SimBus();
         addRobot(bus);
-        control = std::make_unique<SimControl>(bus, LineActions{});
+        control = std::make_unique<SimControl>(bus, clock, LineActions{});
     }
 
     void aWheelRampsByTheAccelerationEachTick()
@@ -566,6 +567,42 @@ private slots:
         QCOMPARE(bus.log().entries().size(), std::size_t(20));
         QCOMPARE(bus.log().framesPerSecond(2200ms), 24); // those after 1.2 s
         QCOMPARE(bus.log().framesPerSecond(3s), 4);
+    }
+
+    // Stepped time's repeatable world: the robot backs into the south wall, its frames at the
+    // same times, while the time between is cut into advances of any length.
+    void aWorldOfFixedStepsEndsTheSameHoweverItsTimeIsCut_data()
+    {
+        QTest::addColumn<SimTime>("cut");
+        QTest::newRow("1 ms") << SimTime(1ms);
+        QTest::newRow("7.3 ms") << SimTime(7300us);
+        QTest::newRow("0.4 ms") << SimTime(400us);
+        QTest::newRow("a third of a second") << SimTime(333ms);
+    }
+    void aWorldOfFixedStepsEndsTheSameHoweverItsTimeIsCut()
+    {
+        QFETCH(SimTime, cut);
+        const auto backIntoTheWall = [this](SimTime piece) {
+            init();
+            bus.world().setFixedStep(World::SteppedWorldStep);
+            const auto advanceInPieces = [&](SimTime from, SimTime to) {
+                for (SimTime at = from; at < to; at += piece)
+                    bus.advanceTo(at);
+                bus.advanceTo(to);
+            };
+            frame("55b000024040", 3ms); // both wheels 64 steps backwards: 45 cm/s, the wall 65 cm behind
+            advanceInPieces(3ms, 1500ms);
+            frame("55b000024040", 1500ms); // again, before the controller's own stop
+            advanceInPieces(1500ms, 4s);
+            return std::tuple(bus.world().pose(), bus.world().run(), bus.world().path().size());
+        };
+        const auto [pose, run, points] = backIntoTheWall(cut);
+        const auto [wholeTicks, runOfTicks, pointsOfTicks] = backIntoTheWall(25ms);
+        QCOMPARE(run.contacts, 1);
+        QVERIFY(pose.y < 16);
+        QVERIFY(pose.x == wholeTicks.x && pose.y == wholeTicks.y && pose.heading == wholeTicks.heading); // to the bit
+        QCOMPARE(run, runOfTicks);
+        QCOMPARE(points, pointsOfTicks);
     }
 
     // A view repaints on change only: looking at a world at rest changes nothing.

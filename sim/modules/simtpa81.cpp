@@ -76,7 +76,7 @@ quint8 SimTpa81::readRegister(quint8 reg, SimTime now)
     const quint8 value = peek(reg, now);
     if (!m_noise || reg < AmbientRegister || reg >= FirstPixel + Pixels)
         return value;
-    const int wander = QRandomGenerator::global()->bounded(-1, 2);
+    const int wander = m_wander.bounded(-1, 2);
     return quint8(std::clamp(value + wander, 0, 255));
 }
 

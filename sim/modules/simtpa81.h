@@ -3,6 +3,8 @@
 #include "sim/modules/simmodule.h"
 #include "sim/world/world.h"
 
+#include <QRandomGenerator>
+
 namespace kestrava::sim {
 
 // The thermal array: version in register 0, ambient temperature in register 1 and
@@ -39,6 +41,9 @@ private:
     void hold();
 
     bool m_noise = true;
+    // Its own source, the same at every start: the same reads wander the same way, so that a
+    // stepped trial repeats bit for bit.
+    QRandomGenerator m_wander{0x7e4a81u};
     HandHold m_hold;
 };
 

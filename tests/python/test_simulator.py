@@ -100,6 +100,10 @@ SOCKET = {
     "judged: the run only": (["--judged"],
                              [b"run\npose 50 50 0\nstart\narena open\ncandle 10 10\nworld\nwrite 70 0 100\n# note\n"],
                              ["ok not started"] + ["error: not during a judged trial: only run, path, clock and wait are allowed"] * 6 + ["ok"]),
+    "judged, stepped: the clock and its waits": (["--judged", "--clock", "stepped"], [b"clock\nwait 2.5\nclock\nwait -1\n"],
+                                                 ["ok stepped 0.000000000", "ok 2.500000000", "ok stepped 2.500000000",
+                                                  'error: seconds must be a number from 0 to 86400, not "-1"']),
+    "a real clock is not waited on here": ([], [b"wait 1\n"], ["error: the clock is real: wait in real time"]),
 }
 
 
