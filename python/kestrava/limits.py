@@ -8,6 +8,7 @@ They are written once on the server's side (cli/limits.h); the server tells them
 DEFAULT_WATCHDOG_MS = 1000
 LONGEST_WAIT_MS = 60000  # watchdog and timeout
 LONGEST_DRIVE_MS = 10000
+LONGEST_CLOCK_WAIT_S = 86400  # the server's wait on the robot's clock
 WHEEL_STEPS = (-127, 127)  # a wheel's speed, steps either side of the stop
 SERVO_POSITIONS = (500, 2500)
 SERVOS = 21

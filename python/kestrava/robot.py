@@ -12,7 +12,7 @@ from typing import Any, Literal
 from ._server import Server, find_program
 from .drivebase import DriveBase
 from .errors import KestravaError, PortError
-from .limits import (DEFAULT_WATCHDOG_MS, LONGEST_DRIVE_MS, LONGEST_TEXT, LONGEST_WAIT_MS, READ_COUNT,
+from .limits import (DEFAULT_WATCHDOG_MS, LONGEST_CLOCK_WAIT_S, LONGEST_DRIVE_MS, LONGEST_TEXT, LONGEST_WAIT_MS, READ_COUNT,
                      SERVO_POSITIONS, SERVOS, WHEEL_STEPS)
 from .readings import AXLE_TRACK_CM, WHEEL_DIAMETER_CM, Telemetry, Thermal
 from .simulator import Simulator
@@ -177,8 +177,8 @@ class Robot:
         """Waits `seconds` (0 to 86400) on the robot's clock: at once on a stepped simulator, which
         moves its time and its world on by that much; in real time otherwise. The watchdog and a
         timed drive's stop act during the wait, as during a sleep."""
-        if not isinstance(seconds, (int, float)) or isinstance(seconds, bool) or not 0 <= seconds <= 86_400:
-            raise ValueError(f"seconds must be a number from 0 to 86400, not {seconds!r}")
+        if not isinstance(seconds, (int, float)) or isinstance(seconds, bool) or not 0 <= seconds <= LONGEST_CLOCK_WAIT_S:
+            raise ValueError(f"seconds must be a number from 0 to {LONGEST_CLOCK_WAIT_S}, not {seconds!r}")
         self._call("wait", {"seconds": float(seconds)}, seconds=REPLY_SECONDS + seconds)
 
     # Readings

@@ -18,11 +18,11 @@ import threading
 import time
 from collections.abc import Callable
 
+from .limits import LONGEST_CLOCK_WAIT_S
+
 NAMES = ("sleep", "monotonic", "time", "perf_counter", "monotonic_ns", "time_ns", "perf_counter_ns")
 # As the interpreter made them: the package's own answer time-outs stay in real time.
 STANDARD = {name: getattr(time, name) for name in NAMES}
-# A sleep longer than the server's longest wait is waited in parts.
-LONGEST_WAIT_S = 86_400
 
 
 class SteppedTime:
@@ -67,7 +67,7 @@ class SteppedTime:
         if seconds < 0:
             raise ValueError("sleep length must be non-negative")
         while seconds > 0:
-            part = min(seconds, LONGEST_WAIT_S)
+            part = min(seconds, LONGEST_CLOCK_WAIT_S)
             self._wait(part)
             seconds -= part
 

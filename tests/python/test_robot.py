@@ -192,6 +192,7 @@ def test_the_packages_limits_and_codes_are_the_servers():
     result = json.loads(hello.stdout)["result"]
     assert result["limits"] == {
         "default_watchdog_ms": limits.DEFAULT_WATCHDOG_MS, "longest_wait_ms": limits.LONGEST_WAIT_MS,
+        "clock_wait_seconds": limits.LONGEST_CLOCK_WAIT_S,
         "drive_ms": limits.LONGEST_DRIVE_MS, "wheel_steps": list(limits.WHEEL_STEPS), "servo_position": list(limits.SERVO_POSITIONS),
         "servos": limits.SERVOS, "read_count": limits.READ_COUNT, "text_length": limits.LONGEST_TEXT}
     codes = result["codes"]
