@@ -86,7 +86,7 @@ class Server:
         if self._closed:
             raise KestravaError("the robot is closed")
         request_id = self._next_id
-        self._next_id += 1
+        self._next_id += 1  # also counts the requests: a stepped clock read since the last one still holds
         message = {"jsonrpc": "2.0", "id": request_id, "method": method}
         if params is not None:
             message["params"] = params
@@ -106,6 +106,11 @@ class Server:
         if "result" not in reply:
             raise KestravaError(f"{PROGRAM} answered {method} with neither a result nor an error")
         return reply["result"]
+
+    @property
+    def requests(self) -> int:
+        """How many requests have been sent."""
+        return self._next_id - 1
 
     def close(self) -> None:
         """Ends the server, which leaves the motors stopped with the stop of the controller's mode.

@@ -36,8 +36,13 @@ USAGE = 2
 NO_SIMULATOR = 3
 INTERRUPTED = 130
 MOST_SEEDS = 10000
-# How often a trial looks at its run: the candle's going out ends it within this.
+# How often a trial looks at its run: the candle's going out ends it within this (in real time; a
+# stepped trial's run stops on the simulator's clock whenever the judge looks).
 TICK_SECONDS = 0.1
+STEPPED_TICK_SECONDS = 0.02
+# A stepped program that neither waits nor talks to the robot this long in real time is stuck: its
+# clock would never reach the limit.
+STUCK_SECONDS = 10.0
 # A program asked to end gets this long before it is killed; its server stops the motors meanwhile.
 GRACE_SECONDS = 3.0
 PR_SET_CHILD_SUBREAPER = 36
@@ -70,8 +75,9 @@ class Trial:
     program: str
     seed: int
     candle: list[float]
-    result: str             # "candle out", "time limit", "crashed" or "ended"
-    time: float             # seconds: the run's time when the candle went out, the limit, else the program's
+    result: str             # "candle out", "time limit", "crashed", "ended" or "stuck"
+    time: float             # seconds on the trial's clock from the program's start: to the candle going out,
+                            # the limit, or the program's end
     contacts: int
     motors_stopped: bool    # the motor controller's speed registers hold its mode's stop
     status: int | None = None   # the program's exit status, when it ended by itself
@@ -81,9 +87,12 @@ class Trial:
     closest: float | None = None  # its centre's closest approach to the candle, cm
     fan_seconds: float = 0.0      # how long the fan's relay was on during the run
     path: list[list] = field(default_factory=list, repr=False)  # [t, x, y, heading, fan, contact], for --report
+    clock: str = "real"     # the simulator's clock: "stepped" (the default) or "real" (--clock real)
 
     def reason(self, status: str = "status") -> str:
         """Why a program that did not put the candle out ended: its status, and its error or last line."""
+        if self.result == "stuck":
+            return f"neither waited nor asked the robot anything for {STUCK_SECONDS:g} s"
         if self.result not in ("crashed", "ended"):
             return ""
         said = self.error if self.result == "crashed" else self.output[-1] if self.output else ""
@@ -153,11 +162,13 @@ def command_for(program: str, arguments: list[str]) -> list[str]:
 class TrialSimulator:
     """A judged kestrava-sim for one trial, and its control commands through its standard input."""
 
-    def __init__(self, folder: str, arena: str, seed: int, fast: bool, view: bool) -> None:
+    def __init__(self, folder: str, arena: str, seed: int, fast: bool, view: bool, clock: str = "real") -> None:
         self.link = os.path.join(folder, "adapter")
+        self.clock = clock
         program = str(Path(find_program()).with_name("kestrava-sim"))
-        options = ["--link", self.link, "--judged", "--arena", arena, "--seed", str(seed)]
-        options += ["--fast"] if fast else []
+        options = ["--link", self.link, "--judged", "--arena", arena, "--seed", str(seed), "--clock", clock]
+        # A stepped clock moves by the wire's time: without it, a program that only reads would never see time pass.
+        options += ["--fast"] if fast and clock == "real" else []
         options += ["--view"] if view else []
         try:
             self._process = subprocess.Popen([program, *options], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
@@ -275,7 +286,7 @@ class ProgramOutput:
 
 def run_trial(program: str, command: list[str], seed: int, options: argparse.Namespace, view: bool) -> Trial:
     with tempfile.TemporaryDirectory(prefix="kestrava-judge-") as folder:
-        simulator = TrialSimulator(folder, options.arena, seed, options.fast, view)
+        simulator = TrialSimulator(folder, options.arena, seed, options.fast, view, options.clock)
         try:
             return judge(program, command, seed, simulator, options.limit)
         finally:
@@ -284,25 +295,16 @@ def run_trial(program: str, command: list[str], seed: int, options: argparse.Nam
 
 def judge(program: str, command: list[str], seed: int, simulator: TrialSimulator, limit: float) -> Trial:
     arena = simulator_world(simulator)
+    # The trial's time starts with its program, on the simulator's clock, and the limit is on that clock.
+    started = simanswers.clock(simulator.command("clock"))[1]
+    simulator.command(f"trial {limit!r}")
     try:
         process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                    env=program_environment(simulator.link), start_new_session=True)
     except OSError as error:
         raise UsageError(f"cannot start {command[0]}: {error.strerror or error}") from None
     output = ProgramOutput(process)
-    started = time.monotonic()
-    limited = False
-    while process.poll() is None:
-        if simulator_run(simulator).state == "finished":
-            break
-        if time.monotonic() - started >= limit or _interrupted.is_set():
-            limited = True
-            break
-        try:
-            process.wait(TICK_SECONDS)
-        except subprocess.TimeoutExpired:
-            pass
-    elapsed = time.monotonic() - started
+    ending = watch(process, simulator, started + limit)
     # The run ends here, before the program's group is asked to end: nothing after counts.
     run = simanswers.run(simulator.command("end"))
     end_group(process)
@@ -311,16 +313,40 @@ def judge(program: str, command: list[str], seed: int, simulator: TrialSimulator
     final = simulator_world(simulator).robot
     if run.state == "finished":
         result, seconds = "candle out", run.time
-    elif limited:
-        result, seconds = "time limit", limit
+    elif ending:
+        result, seconds = ending, limit if ending == "time limit" else run.time
     else:
-        result, seconds = ("crashed" if process.returncode else "ended"), elapsed
+        result, seconds = ("crashed" if process.returncode else "ended"), run.time
     return Trial(program, seed, list(arena.candle), result, round(seconds, 1), run.contacts,
-                 simulator.motors_stopped(), None if limited else process.returncode,
+                 simulator.motors_stopped(), None if ending else process.returncode,
                  (output.last_error or (output.lines[-1] if output.lines else "")) if result == "crashed" else "",
                  list(output.lines), list(final),
                  closest_approach(path, arena.candle, final), fan_time(path),
-                 [[p.t, p.x, p.y, p.heading, p.fan, p.contact] for p in path])
+                 [[p.t, p.x, p.y, p.heading, p.fan, p.contact] for p in path], simulator.clock)
+
+
+def watch(process: subprocess.Popen, simulator: TrialSimulator, ends_at: float) -> str:
+    """Until the program ends or the candle goes out: "" then; or why the judge ends it, "time limit"
+    (`ends_at` on the simulator's clock) or "stuck" (a stepped clock that stood still for STUCK_SECONDS
+    of real time)."""
+    stepped = simulator.clock == "stepped"
+    tick = STEPPED_TICK_SECONDS if stepped else TICK_SECONDS
+    last_time, still_since = None, time.monotonic()
+    while process.poll() is None:
+        if simulator_run(simulator).state == "finished":
+            return ""
+        now = simanswers.clock(simulator.command("clock"))[1]
+        if now >= ends_at or _interrupted.is_set():
+            return "time limit"
+        if now != last_time:
+            last_time, still_since = now, time.monotonic()
+        elif stepped and time.monotonic() - still_since >= STUCK_SECONDS:
+            return "stuck"
+        try:
+            process.wait(tick)
+        except subprocess.TimeoutExpired:
+            pass
+    return ""
 
 
 def simulator_world(simulator: TrialSimulator) -> simanswers.WorldAnswer:
@@ -371,9 +397,16 @@ def plural(count: int, noun: str) -> str:
     return f"{count} {noun}" if count == 1 else f"{count} {noun}s"
 
 
-def score_line(standings: list[Standing], limit: float, penalty: float) -> str:
-    trials = sum(s.trials for s in standings)
-    return f"{plural(len(standings), 'program')}, {plural(trials, 'trial')}; " + RULE.format(limit=limit, penalty=penalty)
+def clocks_of(trials: list[Trial]) -> str:
+    """The clocks the trials ran on: "stepped", "real", or both as "real and stepped"."""
+    return " and ".join(sorted({trial.clock for trial in trials}))
+
+
+def score_line(standings: list[Standing], trials: list[Trial], limit: float, penalty: float) -> str:
+    count = sum(s.trials for s in standings)
+    clocks = clocks_of(trials)
+    return (f"{plural(len(standings), 'program')}, {plural(count, 'trial')} on the {clocks} "
+            f"clock{'s' if ' and ' in clocks else ''}; " + RULE.format(limit=limit, penalty=penalty))
 
 
 def _aligned(rows: list[list[str]], out) -> None:
@@ -408,21 +441,21 @@ def print_results(trials: list[Trial], how: str, options: argparse.Namespace, ou
             record.pop("path")
             print(json.dumps(record), file=out)
         print(json.dumps({"ranking": [asdict(s) for s in standings], "limit": options.limit,
-                          "contact_penalty": options.contact_penalty}), file=out)
+                          "contact_penalty": options.contact_penalty, "clock": clocks_of(trials)}), file=out)
     elif how == "csv":
         writer = csv.writer(out, lineterminator="\n")
         writer.writerow(["program", "seed", "candle_x", "candle_y", "result", "time", "contacts", "motors_stopped",
-                         "status", "error", "closest", "fan_seconds"])
+                         "status", "error", "closest", "fan_seconds", "clock"])
         for t in trials:
             writer.writerow([t.program, t.seed, f"{t.candle[0]:g}", f"{t.candle[1]:g}", t.result, t.time, t.contacts,
                              t.motors_stopped, "" if t.status is None else t.status, t.error,
-                             "" if t.closest is None else t.closest, t.fan_seconds])
+                             "" if t.closest is None else t.closest, t.fan_seconds, t.clock])
     else:
         if len(standings) == 1:
             print_trials(trials, out)
         else:
             print_ranking(standings, out)
-        print(score_line(standings, options.limit, options.contact_penalty), file=out)
+        print(score_line(standings, trials, options.limit, options.contact_penalty), file=out)
 
 
 def merged(files: list[str]) -> list[Trial]:
@@ -543,7 +576,13 @@ def argument_parser() -> argparse.ArgumentParser:
     parser.add_argument("--report", metavar="FILE.html", help="also write a page with the ranking and every trial drawn")
     parser.add_argument("--lang", choices=["es", "en"], help="the report's language (default: KESTRAVA_LANG, else es)")
     parser.add_argument("--view", action="store_true", help="watch the first trial in the robot view")
-    parser.add_argument("--fast", action="store_true", help="no wire time (for tests; times are not comparable)")
+    parser.add_argument("--fast", action="store_true",
+                        help="with --clock real: no wire time (for tests; times are not comparable); a stepped "
+                             "trial keeps its wire time, which is what moves its clock, and is fast already")
+    parser.add_argument("--clock", choices=["stepped", "real"], default="stepped",
+                        help="stepped (the default): the robot's time moves only by the program's requests and waits, "
+                             "so a trial is the same every time and takes no longer than the program computes; "
+                             "real: the wall's time, for a program that cannot follow the stepped clock")
     parser.add_argument("--merge", action="store_true",
                         help="run nothing: rank the trials of --json files (or standard input)")
     parser.add_argument("--version", action="version", version=f"kestrava-judge {__version__}")

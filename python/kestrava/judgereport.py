@@ -18,7 +18,9 @@ TEXTS = {
         "rule": "Puntuación: la suma de los tiempos de las pruebas; una prueba sin la vela apagada cuenta el "
                 "tiempo límite ({limit:g} s); más {penalty:g} s por contacto. Gana la más baja.",
         "candle out": "vela apagada", "time limit": "tiempo límite", "crashed": "el programa falló",
-        "ended": "el programa terminó", "legend": "○ salida, — recorrido, ✕ contacto, ● dónde acabó el robot (con su rumbo), vela: naranja "
+        "ended": "el programa terminó", "stuck": "el programa se atascó",
+        "clock": {"stepped": "Reloj por pasos: el tiempo del robot solo avanza con las peticiones y esperas del "
+                             "programa.", "real": "Reloj real.", "real and stepped": "Relojes real y por pasos."}, "legend": "○ salida, — recorrido, ✕ contacto, ● dónde acabó el robot (con su rumbo), vela: naranja "
                   "encendida, gris apagada", "status": "estado de salida",
     },
     "en": {
@@ -28,7 +30,9 @@ TEXTS = {
         "rule": "Score: the sum of the trials' times, a trial that did not put the candle out counting the time "
                 "limit ({limit:g} s), plus {penalty:g} s per contact; lower is better.",
         "candle out": "candle out", "time limit": "time limit", "crashed": "the program crashed",
-        "ended": "the program ended", "legend": "○ start, — path, ✕ contact, ● where the robot ended (with its heading), candle: orange lit, "
+        "ended": "the program ended", "stuck": "the program got stuck",
+        "clock": {"stepped": "Stepped clock: the robot's time moves only by the program's requests and waits.",
+                  "real": "Real clock.", "real and stepped": "Real and stepped clocks."}, "legend": "○ start, — path, ✕ contact, ● where the robot ended (with its heading), candle: orange lit, "
                   "grey out", "status": "exit status",
     },
 }
@@ -104,9 +108,10 @@ def page(trials, standings, arena, options, say) -> str:
         sections.append(f'<section class="program"><h2>{standing.rank}. {html.escape(standing.program)}</h2>'
                         f'<div class="trials">{figures}</div></section>')
     rule = say["rule"].format(limit=options.limit, penalty=options.contact_penalty)
+    clocks = " and ".join(sorted({trial.clock for trial in trials}))
     return (f'<!DOCTYPE html><html lang="{options.report_language}"><head><meta charset="utf-8">'
             f"<title>{say['title']}</title><style>{STYLE}</style></head><body><h1>{say['title']}</h1>"
-            f'<p>{html.escape(arena.name)}. {rule}</p><table class="ranking"><tr>{head}</tr>{rows}</table>'
+            f'<p>{html.escape(arena.name)}. {rule} {say["clock"][clocks]}</p><table class="ranking"><tr>{head}</tr>{rows}</table>'
             f'<p>{say["legend"]}</p>{"".join(sections)}</body></html>\n')
 
 

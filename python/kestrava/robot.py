@@ -122,7 +122,7 @@ class Robot:
     def _follow_stepped_clock(self) -> None:
         """The time module follows the robot's clock until the robot is closed (see kestrava.steppedtime)."""
         server = self._server  # not the robot: the time module must not keep the robot alive
-        stepped = SteppedTime(lambda: float(server.call("clock")["time"]),
+        stepped = SteppedTime(_StillClock(server),
                               lambda seconds: server.call("wait", {"seconds": seconds}, REPLY_SECONDS + seconds))
         if stepped.install():
             self._closer.detach()
@@ -318,6 +318,21 @@ class Robot:
         if not isinstance(result, dict) or any(field not in result for field in fields):
             raise KestravaError(f"kestrava-cli's answer to {method} lacks some of {', '.join(fields)}: {result!r}")
         return result
+
+
+class _StillClock:
+    """A stepped robot's time, asked again only after another request: nothing else moves it, so a
+    program that reads time.monotonic() in a loop asks once per request it makes."""
+
+    def __init__(self, server: Server) -> None:
+        self._server = server
+        self._read: tuple[int, float] | None = None  # the requests sent when it was read, and its time
+
+    def __call__(self) -> float:
+        if self._read is None or self._read[0] != self._server.requests:
+            seconds = float(self._server.call("clock")["time"])
+            self._read = (self._server.requests, seconds)
+        return self._read[1]
 
 
 def _close_both(server: Server, stepped: SteppedTime) -> None:

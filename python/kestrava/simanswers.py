@@ -64,6 +64,12 @@ def run(lines: list[str]) -> RunAnswer:
     return RunAnswer(state, float(_after(words, "time")), int(_after(words, "contacts")))
 
 
+def clock(lines: list[str]) -> tuple[str, float]:
+    """``ok stepped 12.345678901`` or ``ok real ...``: the clock and its time in seconds."""
+    kind, seconds = _ok(lines).split()
+    return kind, float(seconds)
+
+
 def path(lines: list[str]) -> list[PathPoint]:
     """Lines ``t 1.2 x 30.0 y 125.0 heading 90.0 [fan] [contact]``, then ``ok N points``."""
     _ok(lines)

@@ -111,8 +111,7 @@ void PtyLine::pump()
         m_timer.stop();
 }
 
-// Every answer due is written now, the clock moved on to the last one; the clock stops at a
-// trial's limit, and what falls due after it is never written.
+// Every answer due is written now, the clock moved on to the last one.
 void PtyLine::pumpStepped()
 {
     QByteArray due;
@@ -121,8 +120,9 @@ void PtyLine::pumpStepped()
         m_latency.hold(m_adapter.takeDue(now), now);
         due += m_latency.takeDue(now);
         const std::optional<SimTime> wake = earliest(m_adapter.nextWake(), m_latency.nextWake());
-        if (!wake || !m_clock.advanceTo(*wake))
+        if (!wake)
             break;
+        m_clock.advanceTo(*wake);
     }
     writeMaster(due);
 }

@@ -193,14 +193,13 @@ QStringList wait(ControlCall &call)
 }
 
 // A judged trial's program starts: its run is timed from now, on the simulator's clock, and
-// a stepped clock stops at the limit, so that no wait of the program jumps past it.
+// ends by itself at the limit, so that no wait of the program jumps past it.
 QStringList trial(ControlCall &call)
 {
     const SimTime limit = span(call, MaxWaitSeconds);
     if (!call.bus.world().beginRun(call.now))
         refuse(QStringLiteral("no run is ready (start readies one)"));
-    if (call.clock.stepped())
-        call.clock.capAt(call.now + limit);
+    call.bus.world().endRunAt(call.now + limit);
     return ok();
 }
 
@@ -230,7 +229,7 @@ const ControlCommands &worldCommands()
         {"wait", wait, {{"wait SECONDS", "stepped clock: move time on by SECONDS at once\n"
                                          "(the world with it); ok and the new time"}}},
         {"trial", trial, {{"trial SECONDS", "a judged program starts: its run is timed from\n"
-                                            "now and a stepped clock stops SECONDS later"}}},
+                                            "now and ends by itself SECONDS later"}}},
     };
     return commands;
 }

@@ -3,7 +3,6 @@
 #include "sim/world/simtime.h"
 
 #include <algorithm>
-#include <optional>
 
 namespace kestrava::sim {
 
@@ -23,22 +22,12 @@ public:
     bool stepped() const { return m_kind == Kind::Stepped; }
     SimTime now() const { return stepped() ? m_time : simNow(); }
 
-    // Stepped time moves on to `at`: never back, never past the cap. False when the cap
-    // held it short of `at`.
-    bool advanceTo(SimTime at)
-    {
-        const SimTime reached = m_cap ? std::min(at, *m_cap) : at;
-        m_time = std::max(m_time, reached);
-        return reached == at;
-    }
-    // Stepped time goes no further than `cap`: a judged trial's limit, which no wait jumps past.
-    void capAt(SimTime cap) { m_cap = cap; }
-    std::optional<SimTime> cap() const { return m_cap; }
+    // Stepped time moves on to `at`, never back.
+    void advanceTo(SimTime at) { m_time = std::max(m_time, at); }
 
 private:
     Kind m_kind;
     SimTime m_time{};
-    std::optional<SimTime> m_cap;
 };
 
 } // namespace kestrava::sim

@@ -134,6 +134,7 @@ bool World::returnToStart()
         return false;
     m_run = {};
     m_endedAt.reset();
+    m_runDeadline.reset();
     m_path.clear();
     m_candleLit = true;
     m_fanBlown = {};
@@ -186,6 +187,21 @@ void World::endRun(SimTime now)
 }
 
 void World::advanceTo(SimTime now, const std::vector<SimMd23 *> &motors, bool fanOn)
+{
+    if (m_runDeadline && now >= *m_runDeadline && !m_endedAt) {
+        const SimTime deadline = *m_runDeadline;
+        moveTo(deadline, motors, fanOn);
+        endRun(deadline);
+    }
+    moveTo(now, motors, fanOn);
+}
+
+void World::endRunAt(SimTime deadline)
+{
+    m_runDeadline = deadline;
+}
+
+void World::moveTo(SimTime now, const std::vector<SimMd23 *> &motors, bool fanOn)
 {
     if (m_endedAt) { // the run was ended: the world stands still
         m_time = std::max(m_time, now);

@@ -162,6 +162,9 @@ public:
     // back at its start nothing moves, the fan blows no more and nothing counts.
     void endRun(SimTime now);
     std::optional<SimTime> runEndedAt() const { return m_endedAt; }
+    // The run ends by itself when the world reaches `deadline`, as endRun would end it then:
+    // a judged trial's limit, which no wait of its program jumps past.
+    void endRunAt(SimTime deadline);
     // The run's path, from its first motor command to the candle going out or its end.
     const std::vector<PathPoint> &path() const { return m_path; }
 
@@ -194,6 +197,7 @@ private:
     void runFor(SimTime span, const std::vector<SimMd23 *> &motors);
     void blowFor(SimTime span, bool fanOn);
     SimTime nextStep() const;
+    void moveTo(SimTime now, const std::vector<SimMd23 *> &motors, bool fanOn);
     void touch(bool blocked);
     void extendTrail();
     void followPath(const Run &before, bool fanOn);
@@ -215,6 +219,7 @@ private:
     bool m_touching = false; // the robot's last move was stopped by a wall or a box
     quint64 m_placements = 0;
     std::optional<SimTime> m_endedAt;
+    std::optional<SimTime> m_runDeadline;
     std::vector<PathPoint> m_path;
     SimTime m_pathEvery = PathEvery;
     SimTime m_nextPathPoint{};

@@ -111,7 +111,7 @@ def test_the_table_names_the_reason_and_the_rule(tmp_path):
     header, row, rule = done.stdout.splitlines()
     assert header.split() == ["seed", "candle", "result", "time", "contacts", "closest", "why"]
     assert row.endswith("status 4: no candle seen") and " crashed " in row
-    assert rule == ("1 program, 1 trial; score: the sum of the trials' times, a trial that did not put the candle "
+    assert rule == ("1 program, 1 trial on the stepped clock; score: the sum of the trials' times, a trial that did not put the candle "
                     "out counting the time limit (120 s), plus 7 s per contact; lower is better")
 
 
@@ -248,4 +248,4 @@ def test_gnu_parallel_on_one_machine(tmp_path):
                             capture_output=True, text=True, timeout=30)
     lines = merged.stdout.splitlines()
     assert [line.split()[:3] for line in lines[1:3]] == [["1", "(100,", "100)"], ["2", "(100,", "190)"]]
-    assert lines[-1].startswith("1 program, 2 trials; score:")
+    assert lines[-1].startswith("1 program, 2 trials on the stepped clock; score:")
