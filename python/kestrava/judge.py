@@ -80,7 +80,7 @@ class Trial:
                             # the limit, or the program's end
     contacts: int
     motors_stopped: bool    # the motor controller's speed registers hold its mode's stop
-    status: int | None = None   # the program's exit status, when it ended by itself
+    status: int | None = None   # the program's exit status, when it ended by itself before its run
     error: str = ""         # a crash's last line of standard error
     output: list[str] = field(default_factory=list)  # its last lines, standard output and error
     pose: list[float] = field(default_factory=list)  # where the robot ended: x, y, heading
@@ -228,6 +228,7 @@ def end_group(process: subprocess.Popen) -> None:
     killer.start()
     try:
         _signal_group(process.pid, signal.SIGTERM)
+        _signal_group(process.pid, signal.SIGCONT)  # stopped by the judge: it takes the SIGTERM now
         process.wait()
         while True:
             os.waitpid(-process.pid, 0)  # the adopted rest of its group
@@ -305,7 +306,9 @@ def judge(program: str, command: list[str], seed: int, simulator: TrialSimulator
         raise UsageError(f"cannot start {command[0]}: {error.strerror or error}") from None
     output = ProgramOutput(process)
     ending = watch(process, simulator, started + limit)
-    # The run ends here, before the program's group is asked to end: nothing after counts.
+    # The program stops where it stands (on a stepped clock, at its first request after the run,
+    # which the simulator holds), then the run ends, before the group is asked to end: nothing after counts.
+    _signal_group(process.pid, signal.SIGSTOP)
     run = simanswers.run(simulator.command("end"))
     end_group(process)
     output.finish()
@@ -317,8 +320,9 @@ def judge(program: str, command: list[str], seed: int, simulator: TrialSimulator
         result, seconds = ending, limit if ending == "time limit" else run.time
     else:
         result, seconds = ("crashed" if process.returncode else "ended"), run.time
+    ended_by_itself = result in ("crashed", "ended")
     return Trial(program, seed, list(arena.candle), result, round(seconds, 1), run.contacts,
-                 simulator.motors_stopped(), None if ending else process.returncode,
+                 simulator.motors_stopped(), process.returncode if ended_by_itself else None,
                  (output.last_error or (output.lines[-1] if output.lines else "")) if result == "crashed" else "",
                  list(output.lines), list(final),
                  closest_approach(path, arena.candle, final), fan_time(path),

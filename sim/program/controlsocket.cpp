@@ -78,10 +78,19 @@ void ControlSocket::accept()
     }
 }
 
+void ControlSocket::takeInputAgain()
+{
+    std::vector<QLocalSocket *> clients;
+    for (const auto &[client, lines] : m_clients)
+        clients.push_back(client);
+    for (QLocalSocket *client : clients)
+        readFrom(client);
+}
+
 void ControlSocket::readFrom(QLocalSocket *client)
 {
     const auto found = m_clients.find(client);
-    if (found == m_clients.end())
+    if (found == m_clients.end() || (m_holds && m_holds()))
         return;
     // A client that wrote and went at once still has its lines carried out.
     while (client->bytesAvailable() > 0) {

@@ -37,6 +37,10 @@ public:
     bool listen(const QString &path, QString &error);
     // Takes no more connections and removes the socket's file; those taken still get their answers.
     void close() { m_server.close(); }
+    // While `holds` says so, no client's line is read: each waits for its answer.
+    // takeInputAgain() reads them once `holds` no longer does.
+    void holdInputWhile(std::function<bool()> holds) { m_holds = std::move(holds); }
+    void takeInputAgain();
 
 private:
     void accept();
@@ -45,6 +49,7 @@ private:
 
     Execute m_execute;
     bool m_judged;
+    std::function<bool()> m_holds;
     // Each client's line being received. Declared before the server, whose clients
     // leave it as they are destroyed, so that it outlives them.
     std::map<QLocalSocket *, ControlLines> m_clients;

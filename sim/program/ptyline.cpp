@@ -87,6 +87,10 @@ bool PtyLine::fail(const char *step)
 
 void PtyLine::readMaster()
 {
+    if (m_holds && m_holds()) {
+        m_readNotifier->setEnabled(false); // the bytes wait in the line, and do not wake the loop
+        return;
+    }
     char buffer[4096];
     const ssize_t got = ::read(m_master, buffer, sizeof buffer);
     if (got <= 0)
@@ -96,6 +100,14 @@ void PtyLine::readMaster()
         pumpStepped();
     else
         pump();
+}
+
+void PtyLine::takeInputAgain()
+{
+    if (m_readNotifier && !m_readNotifier->isEnabled() && !(m_holds && m_holds())) {
+        m_readNotifier->setEnabled(true);
+        readMaster();
+    }
 }
 
 void PtyLine::pump()

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QSocketNotifier;
@@ -35,6 +36,10 @@ public:
     QString errorString() const { return m_error; }
     // Answers then wait in an emulated USB serial chip (0: they go out at once).
     void setLatencyTimer(SimTime timer) { m_latency = LatencyTimer(timer); }
+    // While `holds` says so, nothing more is read from the line: what the program sends waits
+    // there. takeInputAgain() reads it once `holds` no longer does.
+    void holdInputWhile(std::function<bool()> holds) { m_holds = std::move(holds); }
+    void takeInputAgain();
 
 private:
     bool fail(const char *step);
@@ -53,6 +58,7 @@ private:
     QString m_devicePath;
     QString m_error;
     std::unique_ptr<QSocketNotifier> m_readNotifier;
+    std::function<bool()> m_holds;
     PreciseTimer m_timer;
     LatencyTimer m_latency;
 };

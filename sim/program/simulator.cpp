@@ -64,9 +64,27 @@ Simulator::Simulator(const SimulatorOptions &options, QObject *parent)
           },
       }, options.seed)
     , m_linkPath(options.link)
-    , m_socket([this](const QString &line) { return execute(line); }, options.judged)
+    , m_socket([this](const QString &line) { return m_control.execute(line); }, options.judged)
 {
     m_line.setLatencyTimer(options.latencyTimer);
+    m_line.holdInputWhile([this] { return holdsTheProgram(); });
+    m_socket.holdInputWhile([this] { return holdsTheProgram(); });
+}
+
+// A stepped judged run that is over takes nothing more from its program until its judge ends
+// it: the program stands at its first request after the run, whatever the judge's pace, so
+// that what it printed is the same every time.
+bool Simulator::holdsTheProgram() const
+{
+    return m_clock.stepped() && m_bus.world().overForTheJudge();
+}
+
+QStringList Simulator::execute(const QString &line)
+{
+    const QStringList answer = m_control.execute(line);
+    m_line.takeInputAgain();
+    m_socket.takeInputAgain();
+    return answer;
 }
 
 bool Simulator::open(QString &error)

@@ -60,7 +60,7 @@ public:
     bool isPlugged() const { return m_line.isOpen(); }
 
     // One control command, now; the lines to print.
-    QStringList execute(const QString &line) { return m_control.execute(line); }
+    QStringList execute(const QString &line);
     SimBus &bus() { return m_bus; }
     const SimClock &clock() const { return m_clock; }
 
@@ -70,6 +70,7 @@ signals:
 
 private:
     bool restore(QString &pathOrError);
+    bool holdsTheProgram() const;
 
     SimClock m_clock;
     SimBus m_bus;

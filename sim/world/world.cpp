@@ -135,6 +135,7 @@ bool World::returnToStart()
     m_run = {};
     m_endedAt.reset();
     m_runDeadline.reset();
+    m_judgeEnded = false;
     m_path.clear();
     m_candleLit = true;
     m_fanBlown = {};
@@ -178,6 +179,12 @@ bool World::beginRun(SimTime now)
 
 void World::endRun(SimTime now)
 {
+    m_judgeEnded = true;
+    closeRun(now);
+}
+
+void World::closeRun(SimTime now)
+{
     if (m_endedAt)
         return;
     m_endedAt = std::max(now, m_run.startedAt);
@@ -191,7 +198,7 @@ void World::advanceTo(SimTime now, const std::vector<SimMd23 *> &motors, bool fa
     if (m_runDeadline && now >= *m_runDeadline && !m_endedAt) {
         const SimTime deadline = *m_runDeadline;
         moveTo(deadline, motors, fanOn);
-        endRun(deadline);
+        closeRun(deadline);
     }
     moveTo(now, motors, fanOn);
 }
@@ -203,13 +210,13 @@ void World::endRunAt(SimTime deadline)
 
 void World::moveTo(SimTime now, const std::vector<SimMd23 *> &motors, bool fanOn)
 {
-    if (m_endedAt) { // the run was ended: the world stands still
-        m_time = std::max(m_time, now);
-        return;
-    }
     if (m_fixedStep > SimTime{})
         now -= now % m_fixedStep;
     while (m_time < now) {
+        if (m_endedAt) { // the run was ended: the world stands still
+            m_time = now;
+            return;
+        }
         // The relay switched when the world last stood here: the bus advances it before every frame.
         if (m_run.phase == Run::Phase::Running && fanOn != m_pathFan)
             addPathPoint(fanOn, false);
@@ -227,6 +234,9 @@ void World::moveTo(SimTime now, const std::vector<SimMd23 *> &motors, bool fanOn
                 motor->tick(end);
         }
         followPath(before, fanOn);
+        // A judged run is over when the candle goes out: nothing after counts, however late the judge looks.
+        if (m_runDeadline && m_run.phase == Run::Phase::Finished)
+            m_endedAt = m_run.endedAt;
     }
 }
 

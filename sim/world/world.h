@@ -162,8 +162,11 @@ public:
     // back at its start nothing moves, the fan blows no more and nothing counts.
     void endRun(SimTime now);
     std::optional<SimTime> runEndedAt() const { return m_endedAt; }
-    // The run ends by itself when the world reaches `deadline`, as endRun would end it then:
-    // a judged trial's limit, which no wait of its program jumps past.
+    // A judged run over by itself (its limit, the candle out) that its judge has not ended yet.
+    bool overForTheJudge() const { return m_runDeadline && m_endedAt && !m_judgeEnded; }
+    // A judged run: it ends by itself when the world reaches `deadline`, as endRun would end it
+    // then (the trial's limit, which no wait of its program jumps past), or when the candle goes
+    // out, so that nothing after counts however late the judge looks.
     void endRunAt(SimTime deadline);
     // The run's path, from its first motor command to the candle going out or its end.
     const std::vector<PathPoint> &path() const { return m_path; }
@@ -198,6 +201,7 @@ private:
     void blowFor(SimTime span, bool fanOn);
     SimTime nextStep() const;
     void moveTo(SimTime now, const std::vector<SimMd23 *> &motors, bool fanOn);
+    void closeRun(SimTime now);
     void touch(bool blocked);
     void extendTrail();
     void followPath(const Run &before, bool fanOn);
@@ -220,6 +224,7 @@ private:
     quint64 m_placements = 0;
     std::optional<SimTime> m_endedAt;
     std::optional<SimTime> m_runDeadline;
+    bool m_judgeEnded = false;
     std::vector<PathPoint> m_path;
     SimTime m_pathEvery = PathEvery;
     SimTime m_nextPathPoint{};

@@ -23,6 +23,14 @@ PUTS_IT_OUT = """
         while not robot.simulator.run().candle_out:
             time.sleep(0.1)
 """
+SLEEPS_FIRST = PUTS_IT_OUT.replace("robot.stop()   ", "time.sleep(2); robot.stop()")
+SPINS = """
+    import kestrava
+    with kestrava.Robot(simulate=True, watchdog=0) as robot:
+        robot.stop()
+        while True:
+            pass
+"""
 HANGS_DRIVING = """
     import kestrava
     with kestrava.Robot(device="/dev/nowhere", watchdog=0) as robot:
@@ -102,6 +110,41 @@ def test_a_class_is_ranked_and_every_trial_explained(tmp_path):
     # ana scores its 1.0 s; the three others the limit each; name order breaks the tie.
     assert [(s["rank"], Path(s["program"]).name, s["score"]) for s in ranking] == [
         (1, "ana.py", 1.0), (2, "bea.py", 3.0), (2, "carl.py", 3.0), (2, "dora.py", 3.0)]
+
+
+# (program, judge options, the trial's JSON): the trial's clock, from the program's start.
+CLOCKS = {
+    "a sleep before the first move counts": (SLEEPS_FIRST, [], dict(result="candle out", time=3.0, clock="stepped")),
+    "a program that spins is stuck": (SPINS, [], dict(result="stuck", status=None, motors_stopped=True)),
+    "the real clock on request": (PUTS_IT_OUT, ["--clock", "real"], dict(result="candle out", clock="real")),
+}
+
+
+@pytest.mark.parametrize("text, options, expected", CLOCKS.values(), ids=CLOCKS.keys())
+def test_the_trials_clock(tmp_path, text, options, expected):
+    trials, _ = json_trials(judge(program(tmp_path, "clocked.py", text), "--arena", ARENA, "--json", *options))
+    assert {key: trials[0][key] for key in expected} == expected
+
+
+def test_the_same_stepped_trial_twice_is_the_same_trial_point_for_point():
+    from kestrava import judge as judging
+    candle = str(EXAMPLES / "candle.py")
+    options = judging.argument_parser().parse_args([candle, "--seeds", "3"])
+    first, second = (judging.run_trial(candle, judging.command_for(candle, []), 3, options, False) for _ in range(2))
+    assert first.result == "candle out" and len(first.path) > 50
+    assert first.path == second.path
+    assert first == second  # its time, contacts, pose and output too
+
+
+def test_a_class_judged_twice_gives_the_same_table_and_json(tmp_path):
+    students = tmp_path / "class"
+    students.mkdir()
+    shutil.copy(EXAMPLES / "candle.py", students / "ana.py")
+    program(students, "bea.py", PUTS_IT_OUT)  # the house's candle is out of its fan's reach: the limit
+    for how in ([], ["--json"]):
+        first, second = (judge(str(students), "--seeds", "1-2", "--limit", "15", *how) for _ in range(2))
+        assert first.returncode == 0, first.stderr
+        assert first.stdout == second.stdout
 
 
 def test_the_table_names_the_reason_and_the_rule(tmp_path):
