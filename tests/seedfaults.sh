@@ -78,6 +78,9 @@ faults=(
     'python/kestrava/judge.py ~ s/result, seconds = "time limit", limit/result, seconds = "time limit", run.time/ ~ a trial ended by the limit shows the run'"'"'s clock'
     'python/kestrava/judge.py ~ s/return USAGE if leaving.code else 0/return 0 if leaving.code else USAGE/ ~ --help and an unknown option swap their statuses'
     'python/kestrava/judge.py ~ s/return \[future.result() for future in futures\]/return [f.result() for f in concurrent.futures.as_completed(futures)]/ ~ the trials listed in the order they finished'
+    'python/kestrava/judge.py ~ s/running = min(self._jobs, self._total - self._done)/running = self._jobs/ ~ near the end of a class the progress line counts every job as running'
+    'python/kestrava/judge.py ~ s/CORE_SHARE_USED = 0.55/CORE_SHARE_USED = 0.5/ ~ the default --jobs on 2 cores is not the figure the docs give'
+    'python/kestrava/judgereport.py ~ s/chosen = options.lang or os.environ.get("KESTRAVA_LANG", "")/chosen = os.environ.get("KESTRAVA_LANG", "") or options.lang/ ~ KESTRAVA_LANG beats --lang in the report'
 )
 
 # The tests tried first for a file's faults, the likeliest to catch them; the rest follow.

@@ -2,6 +2,8 @@
 
 import json
 import os
+import pty
+import re
 import shutil
 import subprocess
 import sys
@@ -249,3 +251,52 @@ def test_gnu_parallel_on_one_machine(tmp_path):
     lines = merged.stdout.splitlines()
     assert [line.split()[:3] for line in lines[1:3]] == [["1", "(100,", "100)"], ["2", "(100,", "190)"]]
     assert lines[-1].startswith("1 program, 2 trials; score:")
+
+
+def test_the_default_jobs_on_two_cores_are_what_help_shows_and_the_progress_counts_down(tmp_path):
+    """On 2 cores: --help's default, the trials the progress line says run at once, and near the end the
+    number still running, as a terminal shows them."""
+    on_two_cores = "import os, sys; os.cpu_count = lambda: 2; from kestrava import judge; sys.exit(judge.main())"
+    shown = subprocess.run([sys.executable, "-c", on_two_cores, "--help"], capture_output=True, text=True, timeout=30)
+    assert "--jobs N trials side by side (default: 12, from" in " ".join(shown.stdout.split())
+    quick = program(tmp_path, "quick.py", "pass\n")
+    leader, follower = pty.openpty()
+    running = subprocess.Popen([sys.executable, "-c", on_two_cores, quick, "--arena", ARENA, "--fast", "--seeds", "1-14"],
+                               stdout=subprocess.DEVNULL, stderr=follower)
+    os.close(follower)
+    seen = b""
+    while chunk := _read_or_end(leader):
+        seen += chunk
+    os.close(leader)
+    assert running.wait(120) == 0
+    lines = [re.match(r"(\d+) of 14 trials done, (\d+) running", part) for part in seen.decode().split("\r")]
+    counts = [(int(m[1]), int(m[2])) for m in lines if m]
+    assert counts[0] == (0, 12) and (13, 1) in counts
+    assert all(still == min(12, 14 - done) for done, still in counts), counts
+
+
+def _read_or_end(descriptor):
+    try:
+        return os.read(descriptor, 4096)
+    except OSError:  # the terminal's other side closed with the judge
+        return b""
+
+
+# KESTRAVA_LANG, --lang, the report page's language
+REPORT_LANGUAGES = {
+    "the flag wins over the variable (es)": ("en", ["--lang", "es"], "es"),
+    "the flag wins over the variable (en)": ("es", ["--lang", "en"], "en"),
+    "the variable alone": ("en", [], "en"),
+}
+
+
+@pytest.mark.parametrize("variable, flag, expected", REPORT_LANGUAGES.values(), ids=REPORT_LANGUAGES.keys())
+def test_the_reports_language(tmp_path, variable, flag, expected):
+    line = json.dumps(dict(program="a.py", seed=1, candle=[100, 100], result="candle out", time=2.0, contacts=0,
+                           motors_stopped=True))
+    report = tmp_path / "class.html"
+    done = subprocess.run([sys.executable, "-m", "kestrava.judge", "--merge", "--arena", ARENA, "--report",
+                           str(report), *flag], input=line + "\n", capture_output=True, text=True, timeout=60,
+                          env=dict(os.environ, KESTRAVA_LANG=variable))
+    assert done.returncode == 0, done.stderr
+    assert f'<html lang="{expected}">' in report.read_text()
