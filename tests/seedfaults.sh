@@ -75,12 +75,12 @@ faults=(
     'sim/view/placement.cpp ~ s/frameNow.expandedTo(LeastFrame)/frameNow/ ~ the view sized to the screen'"'"'s height before it is framed: its bottom off the screen'
     'sim/view/buspanel.cpp ~ s/ModulesPerRow = 1;/ModulesPerRow = 2;/ ~ the view beside the panel on a laptop scrolls sideways'
     'sim/world/world.cpp ~ s/if (m_endedAt) { \/\/ the run was ended/if (false) { \/\/ the run was ended/ ~ a judged run goes on after its end'
-    'python/kestrava/judge.py ~ s/result, seconds = "time limit", limit/result, seconds = "time limit", run.time/ ~ a trial ended by the limit shows the run'"'"'s clock'
+    'python/kestrava/judgetrials.py ~ s/result, seconds = Result.TIME_LIMIT, limit/result, seconds = Result.TIME_LIMIT, run.time/ ~ a trial ended by the limit shows the run'"'"'s clock'
     'python/kestrava/judge.py ~ s/return USAGE if leaving.code else 0/return 0 if leaving.code else USAGE/ ~ --help and an unknown option swap their statuses'
-    'python/kestrava/judge.py ~ s/return \[future.result() for future in futures\]/return [f.result() for f in concurrent.futures.as_completed(futures)]/ ~ the trials listed in the order they finished'
-    'python/kestrava/judge.py ~ s/running = min(self._jobs, self._total - self._done)/running = self._jobs/ ~ near the end of a class the progress line counts every job as running'
-    'python/kestrava/judge.py ~ s/CORE_SHARE_USED = 0.55/CORE_SHARE_USED = 0.5/ ~ the default --jobs on 2 cores is not the figure the docs give'
-    'python/kestrava/judgereport.py ~ s/chosen = options.lang or os.environ.get("KESTRAVA_LANG", "")/chosen = os.environ.get("KESTRAVA_LANG", "") or options.lang/ ~ KESTRAVA_LANG beats --lang in the report'
+    'python/kestrava/judgeclass.py ~ s/return \[future.result() for future in futures\]/return [f.result() for f in concurrent.futures.as_completed(futures)]/ ~ the trials listed in the order they finished'
+    'python/kestrava/judgeclass.py ~ s/running = min(self._jobs, self._total - self._done)/running = self._jobs/ ~ near the end of a class the progress line counts every job as running'
+    'python/kestrava/judgeclass.py ~ s/CORE_SHARE_USED = 0.55/CORE_SHARE_USED = 0.5/ ~ the default --jobs on 2 cores is not the figure the docs give'
+    'python/kestrava/language.py ~ s/    if flag:/    if flag and not environment.get("KESTRAVA_LANG"):/ ~ KESTRAVA_LANG beats --lang in the report'
 )
 
 # The tests tried first for a file's faults, the likeliest to catch them; the rest follow.
@@ -91,7 +91,7 @@ likely() {
     panel/*) echo tst_window tst_operations tst_startup tst_endtoend ;;
     python/kestrava/readings* | python/kestrava/drivebase*) echo python_drivebase python ;;
     sim/*) echo tst_simulator tst_simworld tst_latency ;;
-    python/kestrava/judge*) echo python_judge ;;
+    python/kestrava/judge* | python/kestrava/language*) echo python_judge ;;
     *) echo tst_arithmetic tst_latency tst_engine tst_keypad tst_operations ;;
     esac
 }

@@ -3,20 +3,19 @@ ranking and every trial drawn on its arena, in the windows' language."""
 
 from __future__ import annotations
 
-import argparse
 import html
 import math
-import os
 
 from . import simanswers
+from .judgescores import Scoring
 
+SPANISH_RULE = ("Puntuación: la suma de los tiempos de las pruebas; una prueba sin la vela apagada cuenta el "
+                "tiempo límite ({limit:g} s); más {penalty:g} s por contacto. Gana la más baja.")
 TEXTS = {
     "es": {
         "title": "Kestrava: resultados de la clase", "rank": "puesto", "program": "programa", "out": "apagadas",
         "score": "puntuación", "median": "mediana", "contacts": "contactos", "seed": "semilla",
         "closest": "lo más cerca de la vela", "fan": "ventilador encendido", "output": "últimas líneas",
-        "rule": "Puntuación: la suma de los tiempos de las pruebas; una prueba sin la vela apagada cuenta el "
-                "tiempo límite ({limit:g} s); más {penalty:g} s por contacto. Gana la más baja.",
         "candle out": "vela apagada", "time limit": "tiempo límite", "crashed": "el programa falló",
         "ended": "el programa terminó", "legend": "○ salida, — recorrido, ✕ contacto, ● dónde acabó el robot (con su rumbo), vela: naranja "
                   "encendida, gris apagada", "status": "estado de salida",
@@ -25,8 +24,6 @@ TEXTS = {
         "title": "Kestrava: the class's results", "rank": "rank", "program": "program", "out": "out",
         "score": "score", "median": "median", "contacts": "contacts", "seed": "seed",
         "closest": "closest to the candle", "fan": "fan on", "output": "last lines",
-        "rule": "Score: the sum of the trials' times, a trial that did not put the candle out counting the time "
-                "limit ({limit:g} s), plus {penalty:g} s per contact; lower is better.",
         "candle out": "candle out", "time limit": "time limit", "crashed": "the program crashed",
         "ended": "the program ended", "legend": "○ start, — path, ✕ contact, ● where the robot ended (with its heading), candle: orange lit, "
                   "grey out", "status": "exit status",
@@ -47,11 +44,6 @@ pre { font-size: 0.75em; background: #f2f2f2; padding: 0.3em; white-space: pre-w
 """
 
 
-def language(options: argparse.Namespace) -> str:
-    chosen = options.lang or os.environ.get("KESTRAVA_LANG", "")
-    return chosen if chosen in TEXTS else "es"
-
-
 def trial_map(trial, arena: simanswers.WorldAnswer, start) -> str:
     """The arena from above, north up: walls, boxes, the candle, the start, the path, its contacts and its end."""
     h = arena.height
@@ -63,12 +55,12 @@ def trial_map(trial, arena: simanswers.WorldAnswer, start) -> str:
               for x, y, w, bh in arena.boxes]
     cx, cy = trial.candle
     parts.append(f'<circle class="candle" cx="{cx:g}" cy="{h - cy:g}" r="5" '
-                 f'fill="{"#888" if trial.result == "candle out" else "#f08c00"}"/>')
+                 f'fill="{"#888" if trial.put_out else "#f08c00"}"/>')
     parts.append(f'<circle class="start" cx="{start[0]:g}" cy="{h - start[1]:g}" r="6" fill="none" stroke="#1c7ed6"/>')
-    points = " ".join(f"{p[1]:.1f},{h - p[2]:.1f}" for p in trial.path) or f"{start[0]:g},{h - start[1]:g}"
+    points = " ".join(f"{p.x:.1f},{h - p.y:.1f}" for p in trial.path) or f"{start[0]:g},{h - start[1]:g}"
     parts.append(f'<polyline class="path" points="{points}" fill="none" stroke="#1c7ed6" stroke-width="1.5"/>')
-    parts += [f'<path class="contact" d="M{p[1] - 4:.1f},{h - p[2] - 4:.1f}l8,8m0,-8l-8,8" stroke="#e03131" '
-              f'stroke-width="2"/>' for p in trial.path if p[5]]
+    parts += [f'<path class="contact" d="M{p.x - 4:.1f},{h - p.y - 4:.1f}l8,8m0,-8l-8,8" stroke="#e03131" '
+              f'stroke-width="2"/>' for p in trial.path if p.contact]
     if trial.pose:
         x, y, heading = trial.pose
         tip = (x + 15 * math.sin(math.radians(heading)), y + 15 * math.cos(math.radians(heading)))
@@ -79,8 +71,8 @@ def trial_map(trial, arena: simanswers.WorldAnswer, start) -> str:
 
 
 def trial_figure(trial, arena, start, say) -> str:
-    result_class = "candle-out" if trial.result == "candle out" else "failed"
-    facts = [f'{say["seed"]} {trial.seed}: <b class="{result_class}">{html.escape(say[trial.result])}</b> '
+    result_class = "candle-out" if trial.put_out else "failed"
+    facts = [f'{say["seed"]} {trial.seed}: <b class="{result_class}">{html.escape(say[trial.result.value])}</b> '
              f'{trial.time:.1f} s',
              f'{say["contacts"]} {trial.contacts}, {say["fan"]} {trial.fan_seconds:.1f} s'
              + ("" if trial.closest is None else f', {say["closest"]} {trial.closest:g} cm')]
@@ -92,7 +84,15 @@ def trial_figure(trial, arena, start, say) -> str:
             "</figcaption></figure>")
 
 
-def page(trials, standings, arena, options, say) -> str:
+def rule(scoring: Scoring, language: str) -> str:
+    """The score rule in the page's language: the judge's own sentence in English."""
+    if language == "en":
+        return scoring.rule().capitalize() + "."
+    return SPANISH_RULE.format(limit=scoring.limit, penalty=scoring.penalty)
+
+
+def page(trials, standings, arena, scoring: Scoring, language: str) -> str:
+    say = TEXTS[language]
     start = arena.robot
     rows = "".join(f'<tr class="rank"><td>{s.rank}</td><td>{html.escape(s.program)}</td><td>{s.out}/{s.trials}</td>'
                    f'<td>{s.score:.1f} s</td><td>{"—" if s.median is None else f"{s.median:.1f} s"}</td>'
@@ -103,16 +103,14 @@ def page(trials, standings, arena, options, say) -> str:
         figures = "".join(trial_figure(t, arena, start, say) for t in trials if t.program == standing.program)
         sections.append(f'<section class="program"><h2>{standing.rank}. {html.escape(standing.program)}</h2>'
                         f'<div class="trials">{figures}</div></section>')
-    rule = say["rule"].format(limit=options.limit, penalty=options.contact_penalty)
-    return (f'<!DOCTYPE html><html lang="{options.report_language}"><head><meta charset="utf-8">'
+    return (f'<!DOCTYPE html><html lang="{language}"><head><meta charset="utf-8">'
             f"<title>{say['title']}</title><style>{STYLE}</style></head><body><h1>{say['title']}</h1>"
-            f'<p>{html.escape(arena.name)}. {rule}</p><table class="ranking"><tr>{head}</tr>{rows}</table>'
+            f'<p>{html.escape(arena.name)}. {rule(scoring, language)}</p><table class="ranking"><tr>{head}</tr>{rows}</table>'
             f'<p>{say["legend"]}</p>{"".join(sections)}</body></html>\n')
 
 
-def write_report(path: str, trials, standings, arena: simanswers.WorldAnswer, options: argparse.Namespace) -> None:
-    """Raises OSError when the page cannot be written."""
-    options.report_language = language(options)
-    text = page(trials, standings, arena, options, TEXTS[options.report_language])
+def write_report(path: str, trials, standings, arena: simanswers.WorldAnswer, scoring: Scoring, language: str) -> None:
+    """The page in `language` ("es" or "en"); raises OSError when it cannot be written."""
+    text = page(trials, standings, arena, scoring, language)
     with open(path, "w", encoding="utf-8") as out:
         out.write(text)

@@ -45,6 +45,26 @@ class WorldAnswer:
     boxes: list[tuple[float, float, float, float]]
 
 
+def read_answer(stream) -> list[str]:
+    """One command's whole answer from the simulator's standard output: lines up to the one that starts
+    ``ok`` or ``error:``. Raises EOFError when the simulator ends first."""
+    lines: list[str] = []
+    while not lines or not lines[-1].startswith(("ok", "error:")):
+        read = stream.readline()
+        if not read:
+            raise EOFError("the simulator ended during its answer")
+        lines.append(read.rstrip("\n"))
+    return lines
+
+
+def registers(lines: list[str]) -> list[int]:
+    """``get``'s ``ok 80 80``: the registers' bytes, in order."""
+    try:
+        return [int(byte, 16) for byte in _ok(lines).split()]
+    except ValueError:
+        raise ValueError(f"not a register's bytes: {lines[-1]!r}") from None
+
+
 def _ok(lines: list[str]) -> str:
     if not lines or not lines[-1].startswith("ok"):
         raise ValueError(lines[-1] if lines else "no answer")

@@ -287,6 +287,7 @@ REPORT_LANGUAGES = {
     "the flag wins over the variable (es)": ("en", ["--lang", "es"], "es"),
     "the flag wins over the variable (en)": ("es", ["--lang", "en"], "en"),
     "the variable alone": ("en", [], "en"),
+    "a bad variable is refused, as the windows refuse it": ("fr", [], None),
 }
 
 
@@ -298,5 +299,9 @@ def test_the_reports_language(tmp_path, variable, flag, expected):
     done = subprocess.run([sys.executable, "-m", "kestrava.judge", "--merge", "--arena", ARENA, "--report",
                            str(report), *flag], input=line + "\n", capture_output=True, text=True, timeout=60,
                           env=dict(os.environ, KESTRAVA_LANG=variable))
-    assert done.returncode == 0, done.stderr
-    assert f'<html lang="{expected}">' in report.read_text()
+    if expected is None:
+        assert (done.returncode, done.stderr) == (2, 'kestrava-judge: KESTRAVA_LANG takes es or en, not "fr"\n')
+        assert not report.exists()
+    else:
+        assert done.returncode == 0, done.stderr
+        assert f'<html lang="{expected}">' in report.read_text()
