@@ -13,21 +13,24 @@ This module is the command line; the trials, their scores and the outputs are in
 from __future__ import annotations
 
 import argparse
+import os
+import signal
 import sys
+import time
+from dataclasses import dataclass, field
 
-from . import __version__, judgereport
+from . import __version__, display, judgereport
 from .errors import KestravaError
-from .judgeclass import ClassRun, default_jobs
+from .judgeclass import ClassRun, Stop, default_jobs
 from .judgemerge import merged
 from .judgeoutputs import print_results
-from .judgeprograms import command_for, programs_named
-from .judgescores import Scoring, Trial
+from .judgeprograms import Skipped, command_for, compile_problem, programs_named
+from .judgescores import Scoring, Trial, plural
 from .judgetrials import SimulatorFailed, TrialSettings, UsageError, arena_of
 from .language import chosen_language
 
 USAGE = 2
 NO_SIMULATOR = 3
-INTERRUPTED = 130
 MOST_SEEDS = 10000
 
 
@@ -52,15 +55,24 @@ def parse_seeds(text: str) -> list[int]:
     return list(dict.fromkeys(seeds))
 
 
+class HintingParser(argparse.ArgumentParser):
+    """Names `--` when an option is not the judge's: it is likely the program's own."""
+
+    def error(self, message: str):
+        if message.startswith("unrecognized arguments"):
+            message += " (a program's own arguments go after --: kestrava-judge PROGRAM... -- ARGS...)"
+        super().error(message)
+
+
 def argument_parser() -> argparse.ArgumentParser:
     jobs = default_jobs()
-    parser = argparse.ArgumentParser(
+    parser = HintingParser(
         prog="kestrava-judge", usage="kestrava-judge PROGRAM... [OPTIONS] [-- ARGS...]",
         description="Runs robot programs on simulated trials, one per seed each, scores every trial from the "
                     "simulator and ranks the programs. " + Scoring().rule().capitalize()
                     + " (with the defaults). Equal scores share a rank, in name order.",
         epilog=f"Exit status: 0 done, {USAGE} usage, {NO_SIMULATOR} the simulator could not start, "
-               f"{INTERRUPTED} interrupted.")
+               "130 stopped by Ctrl-C and 143 by SIGTERM (the trials that finished are still given).")
     parser.add_argument("program", nargs="*", metavar="PROGRAM",
                         help="a .py file (run with this Python), a program, or a folder of them; "
                              "with --merge, the JSON files")
@@ -81,7 +93,10 @@ def argument_parser() -> argparse.ArgumentParser:
     parser.add_argument("--view", action="store_true", help="watch the first trial in the robot view")
     parser.add_argument("--fast", action="store_true", help="no wire time (for tests; times are not comparable)")
     parser.add_argument("--merge", action="store_true",
-                        help="run nothing: rank the trials of --json files (or standard input)")
+                        help="run nothing: rank the trials of --json files (or standard input); a program must "
+                             "have every seed the others have, and each (program, seed) once")
+    parser.add_argument("--partial", action="store_true",
+                        help="with --merge, count a seed a program lacks as a failed trial instead of refusing")
     parser.add_argument("--version", action="version", version=f"kestrava-judge {__version__}")
     return parser
 
@@ -95,16 +110,43 @@ def check(options: argparse.Namespace) -> None:
         raise UsageError(f"--contact-penalty takes 0 to 86400 seconds, not {options.contact_penalty:g}")
 
 
-def judged(options: argparse.Namespace, arguments: list[str]) -> list[Trial]:
-    """The trials the options ask for: run now, or read back with --merge."""
+@dataclass
+class Judged:
+    """What the options asked for: the trials (run now, or read back with --merge) and what was left out."""
+
+    trials: list[Trial]
+    skipped: list[Skipped] = field(default_factory=list)
+    cut: list[str] = field(default_factory=list)
+    not_started: int = 0
+
+
+def judged(options: argparse.Namespace, arguments: list[str], stop: Stop) -> Judged:
     if options.merge:
-        return merged(options.program)
+        return Judged(merged(options.program, partial=options.partial))
     if not options.program:
         raise UsageError("name one PROGRAM or more, or a folder of them (their arguments go after --)")
     seeds = parse_seeds(options.seeds)
-    commands = {program: command_for(program, arguments) for program in programs_named(options.program)}
+    programs, skipped = programs_named(options.program)
+    commands = {program: command_for(program, arguments) for program in programs}
+    problems = {program: why for program in programs if (why := compile_problem(program))}
     settings = TrialSettings(arena=options.arena, limit=options.limit, fast=options.fast)
-    return ClassRun(commands, seeds, settings, jobs=options.jobs, view=options.view).trials()
+    run = ClassRun(commands=commands, problems=problems, seeds=seeds, settings=settings, jobs=options.jobs,
+                   view=options.view, stop=stop)
+    outcome = run.outcome()
+    return Judged(outcome.trials, skipped, outcome.cut, outcome.not_started)
+
+
+def check_outputs(options: argparse.Namespace) -> str:
+    """Before the first trial: where the report goes, a window for --view, and the report's language."""
+    if options.report:
+        folder = os.path.dirname(os.path.abspath(options.report))
+        if not os.path.isdir(folder):
+            raise UsageError(f"--report: {folder}: no such folder")
+        if not os.access(folder, os.W_OK | os.X_OK):
+            raise UsageError(f"--report: {folder}: cannot write there")
+    if options.view and not options.merge and not display.available():
+        raise UsageError(f"--view: {display.NO_DISPLAY}")
+    return report_language(options.lang) if options.report else ""
 
 
 def report_language(flag: str | None) -> str:
@@ -114,11 +156,21 @@ def report_language(flag: str | None) -> str:
         raise UsageError(str(error)) from None
 
 
-def write_report(path: str, trials: list[Trial], scoring: Scoring, arena: str, language: str) -> None:
+def write_report(path: str, done: Judged, scoring: Scoring, arena: str, language: str, facts: dict) -> None:
     try:
-        judgereport.write_report(path, trials, scoring.ranking(trials), arena_of(arena), scoring, language)
+        judgereport.write_report(path, done.trials, scoring, arena_of(arena), language, facts)
     except OSError as error:
         raise UsageError(f"{path}: {error.strerror}") from None
+
+
+def say_what_was_cut(done: Judged, stop: Stop) -> None:
+    name = signal.Signals(stop.signal).name
+    print(f"kestrava-judge: stopped by {name}; the trials under way were ended, and only the "
+          f"{plural(len(done.trials), 'trial')} that finished are counted", file=sys.stderr)
+    if done.cut:
+        print(f"kestrava-judge: cut short, not counted: {', '.join(done.cut)}", file=sys.stderr)
+    if done.not_started:
+        print(f"kestrava-judge: not started: {plural(done.not_started, 'trial')}", file=sys.stderr)
 
 
 def main(argv: list[str] | None = None) -> int:
@@ -128,25 +180,49 @@ def main(argv: list[str] | None = None) -> int:
         options = argument_parser().parse_intermixed_args(argv[:split])
     except SystemExit as leaving:
         return USAGE if leaving.code else 0
-    how = "json" if options.json else "csv" if options.csv else "table"
     scoring = Scoring(limit=options.limit, penalty=options.contact_penalty)
+    stop = Stop()
+    for number in (signal.SIGINT, signal.SIGTERM):
+        signal.signal(number, stop.by)
     try:
         check(options)
-        language = report_language(options.lang) if options.report else ""
-        trials = judged(options, argv[split + 1:])
+        language = check_outputs(options)
+        done = judged(options, argv[split + 1:], stop)
         if options.report:
-            write_report(options.report, trials, scoring, options.arena, language)
+            write_report(options.report, done, scoring, options.arena, language, report_facts(options, done))
     except UsageError as error:
         print(f"kestrava-judge: {error}", file=sys.stderr)
         return USAGE
     except (SimulatorFailed, KestravaError) as error:
         print(f"kestrava-judge: {error}", file=sys.stderr)
         return NO_SIMULATOR
-    except KeyboardInterrupt:
-        print("kestrava-judge: interrupted; the trials under way were ended", file=sys.stderr)
-        return INTERRUPTED
-    print_results(trials, how, scoring, sys.stdout)
+    print_results(done.trials, output_format(options), scoring, sys.stdout, done.skipped)
+    if stop.signal:
+        say_what_was_cut(done, stop)
+        return 128 + stop.signal
     return 0
+
+
+def output_format(options: argparse.Namespace) -> str:
+    return "json" if options.json else "csv" if options.csv else "table"
+
+
+def report_facts(options: argparse.Namespace, done: Judged) -> dict:
+    """The report's header."""
+    seeds = sorted({t.seed for t in done.trials})
+    return dict(date=time.strftime("%Y-%m-%d %H:%M"), arena=options.arena, seeds=seeds_text(seeds),
+                limit=options.limit, clock="real", version=__version__, skipped=done.skipped)
+
+
+def seeds_text(seeds: list[int]) -> str:
+    """[1, 2, 3, 5] as "1-3,5"."""
+    runs: list[list[int]] = []
+    for seed in seeds:
+        if runs and seed == runs[-1][-1] + 1:
+            runs[-1].append(seed)
+        else:
+            runs.append([seed])
+    return ",".join(f"{r[0]}-{r[-1]}" if len(r) > 1 else str(r[0]) for r in runs)
 
 
 if __name__ == "__main__":

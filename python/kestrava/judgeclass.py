@@ -1,4 +1,5 @@
-"""A class's trials: every program on every seed, side by side, with a progress line on a terminal."""
+"""A class's trials: every program on every seed, side by side, with a progress line on a terminal, and a
+stop (Ctrl-C, SIGTERM) that keeps what finished."""
 
 from __future__ import annotations
 
@@ -8,10 +9,11 @@ import os
 import sys
 import threading
 import time
+from dataclasses import dataclass, field
 
-from .judgescores import Trial, plural
 from .judgeprocesses import adopt_orphans
-from .judgetrials import TrialSettings, run_trial
+from .judgescores import Result, Trial, plural
+from .judgetrials import TrialCut, TrialSettings, run_trial
 
 # What one trial of examples/candle.py costs: 1.2 s of processor time in 11 to 13 s (./dev.sh bench
 # measures it, and the trials' times side by side against alone). The trials wait on the
@@ -22,6 +24,26 @@ CORE_SHARE_USED = 0.55
 
 def default_jobs() -> int:
     return max(1, math.floor((os.cpu_count() or 1) * CORE_SHARE_USED / TRIAL_PROCESSOR_SHARE))
+
+
+class Stop:
+    """Set by a signal: every trial under way ends its program (in a session of its own, out of the
+    terminal's reach) and its simulator; no other trial starts."""
+
+    def __init__(self) -> None:
+        self.event = threading.Event()
+        self.signal: int | None = None
+
+    def by(self, number: int, _frame=None) -> None:
+        self.signal = self.signal or number
+        self.event.set()
+
+
+@dataclass
+class Outcome:
+    trials: list[Trial]
+    cut: list[str] = field(default_factory=list)   # "program seed N": under way at the stop, not counted
+    not_started: int = 0
 
 
 class Progress:
@@ -56,33 +78,61 @@ class Progress:
             print("\r\033[K", end="", file=sys.stderr, flush=True)
 
 
+@dataclass(frozen=True, kw_only=True)
 class ClassRun:
-    """The trials of one call. It owns the event that ends every trial under way (Ctrl-C): each program
-    runs in a session of its own, out of the terminal's reach, so the judge ends it and its simulator."""
+    """Every program on every seed. `problems` names the programs that cannot run (a file that does not
+    compile): their trials fail without a simulator."""
 
-    def __init__(self, commands: dict[str, list[str]], seeds: list[int], settings: TrialSettings, *,
-                 jobs: int, view: bool) -> None:
-        self.stop = threading.Event()
-        self._work = [(program, seed) for program in commands for seed in seeds]
-        self._commands, self._settings = commands, settings
-        self._jobs, self._view = min(jobs, len(self._work)), view
+    commands: dict[str, list[str]]
+    problems: dict[str, str]
+    seeds: list[int]
+    settings: TrialSettings
+    jobs: int
+    view: bool
+    stop: Stop
 
-    def trials(self) -> list[Trial]:
-        """Every program on every seed, listed by program then seed, whatever order they finish in."""
+    def outcome(self) -> Outcome:
+        """The trials listed by program then seed, whatever order they finish in."""
+        work = [(program, seed) for program in self.commands for seed in self.seeds]
+        runnable = [(program, seed) for program, seed in work if program not in self.problems]
+        finished = dict(zip(runnable, self._run(runnable)))
+        outcome = Outcome([])
+        for program, seed in work:
+            done = finished.get((program, seed)) or self._unrunnable(program, seed)
+            if isinstance(done, TrialCut):
+                outcome.cut += [str(done)] if done.started else []
+                outcome.not_started += 0 if done.started else 1
+            else:
+                outcome.trials.append(done)
+        return outcome
+
+    def _run(self, work: list[tuple[str, int]]) -> list[Trial | TrialCut]:
+        if not work:
+            return []
         adopt_orphans()
-        progress = Progress(len(self._work), self._jobs)
-        with concurrent.futures.ThreadPoolExecutor(max_workers=self._jobs) as pool:
-            futures = [pool.submit(run_trial, program, self._commands[program], seed, self._settings,
-                                   view=self._view and index == 0, stop=self.stop)
-                       for index, (program, seed) in enumerate(self._work)]
+        jobs = min(self.jobs, len(work))
+        progress = Progress(len(work), jobs)
+        with concurrent.futures.ThreadPoolExecutor(max_workers=jobs) as pool:
+            futures = [pool.submit(run_trial, program, self.commands[program], seed, self.settings,
+                                   view=self.view and index == 0, stop=self.stop.event)
+                       for index, (program, seed) in enumerate(work)]
             for future in futures:
                 future.add_done_callback(lambda _: progress.one_done())
             try:
-                return [future.result() for future in futures]
+                return [_result(future) for future in futures]
             except BaseException:
-                self.stop.set()
-                for future in futures:
-                    future.cancel()
+                self.stop.event.set()
                 raise
             finally:
                 progress.close()
+
+    def _unrunnable(self, program: str, seed: int) -> Trial:
+        return Trial(program=program, seed=seed, candle=[], result=Result.DID_NOT_COMPILE,
+                     time=self.settings.limit, contacts=0, motors_stopped=True, error=self.problems[program])
+
+
+def _result(future: concurrent.futures.Future) -> Trial | TrialCut:
+    try:
+        return future.result()
+    except TrialCut as cut:
+        return cut

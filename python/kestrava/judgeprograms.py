@@ -1,28 +1,54 @@
-"""The programs a class names: files, and folders that stand for the programs in them."""
+"""The programs a class names: files, folders that stand for the programs in them, what a folder holds that
+is not a program, and a Python file that does not compile, found before any simulator starts."""
 
 from __future__ import annotations
 
 import os
 import sys
+from dataclasses import dataclass
 from pathlib import Path
 
 from .judgetrials import UsageError
 
+# A larger Python file is run unchecked: its compiling would cost the judge more than the trials.
+LARGEST_CHECKED_BYTES = 4 * 1024 * 1024
 
-def programs_named(names: list[str]) -> list[str]:
-    """The programs as given; a folder stands for its *.py and executable files, by name."""
+
+@dataclass(frozen=True)
+class Skipped:
+    """A file of a class folder that is not judged, and why."""
+
+    file: str
+    why: str
+
+
+def programs_named(names: list[str]) -> tuple[list[str], list[Skipped]]:
+    """The programs as given, a folder standing for its *.py and executable files by name; and the rest of
+    each folder, with why it was left out."""
     found: list[str] = []
+    skipped: list[Skipped] = []
     for name in names:
         path = Path(name)
-        if path.is_dir():
-            inside = sorted(p for p in path.iterdir()
-                            if p.is_file() and (p.suffix == ".py" or os.access(p, os.X_OK)))
-            if not inside:
-                raise UsageError(f"{name}: no programs in it (*.py or executable files)")
-            found += [str(p) for p in inside]
-        else:
+        if not path.is_dir():
             found.append(name)
-    return list(dict.fromkeys(found))
+            continue
+        inside = sorted(path.iterdir())
+        programs = [p for p in inside if _why_not(p) == ""]
+        if not programs:
+            raise UsageError(f"{name}: no programs in it (*.py or executable files)")
+        found += [str(p) for p in programs]
+        skipped += [Skipped(str(p), _why_not(p)) for p in inside if p not in programs]
+    return list(dict.fromkeys(found)), skipped
+
+
+def _why_not(path: Path) -> str:
+    if path.is_dir():
+        return "a folder: name it to judge what it holds"
+    if not path.is_file():
+        return "not a regular file"
+    if path.suffix != ".py" and not os.access(path, os.X_OK):
+        return "not a .py file nor executable (chmod +x)"
+    return ""
 
 
 def command_for(program: str, arguments: list[str]) -> list[str]:
@@ -35,3 +61,21 @@ def command_for(program: str, arguments: list[str]) -> list[str]:
     if not os.access(path, os.X_OK):
         raise UsageError(f"{program}: not a Python file (.py) nor a program that can be run (chmod +x)")
     return [str(path.resolve()), *arguments]
+
+
+def compile_problem(program: str) -> str:
+    """Why a .py file cannot run, as "SyntaxError, line 3"; "" when it compiles (or is not Python)."""
+    path = Path(program)
+    if path.suffix != ".py":
+        return ""
+    try:
+        if path.stat().st_size > LARGEST_CHECKED_BYTES:
+            return ""
+        compile(path.read_bytes(), program, "exec", dont_inherit=True)
+    except SyntaxError as error:  # IndentationError and TabError among them
+        return f"{type(error).__name__}, line {error.lineno}"
+    except (ValueError, RecursionError, MemoryError) as error:  # a null byte; nesting too deep to parse
+        return type(error).__name__
+    except OSError as error:
+        return f"cannot be read: {error.strerror}"
+    return ""

@@ -3,6 +3,7 @@ simulator says happened."""
 
 from __future__ import annotations
 
+import enum
 import math
 import subprocess
 import tempfile
@@ -20,6 +21,17 @@ from .judgescores import Result, Trial
 TICK_SECONDS = 0.1
 MOTORS = 0xB0
 MODE_REGISTER = 15
+RELAYS = 0x70
+RELAY_PATTERN = 1
+
+
+class Ending(enum.Enum):
+    """What ended the program's wait."""
+
+    ITSELF = "it ended"
+    CANDLE_OUT = "the candle went out"
+    LIMIT = "the time limit"
+    STOP = "a stop (Ctrl-C or SIGTERM)"
 
 
 class UsageError(Exception):
@@ -28,6 +40,14 @@ class UsageError(Exception):
 
 class SimulatorFailed(Exception):
     """The trial's simulator would not start or went away: exit status 3."""
+
+
+class TrialCut(Exception):
+    """A stop came before the trial was over: it is not counted."""
+
+    def __init__(self, program: str, seed: int, started: bool) -> None:
+        super().__init__(f"{program} seed {seed}")
+        self.program, self.seed, self.started = program, seed, started
 
 
 @dataclass(frozen=True, kw_only=True)
@@ -49,8 +69,9 @@ class TrialSimulator:
         options += ["--fast"] if fast else []
         options += ["--view"] if view else []
         try:
+            # A session of its own: a Ctrl-C at the terminal reaches the judge alone, which ends the trial.
             self._process = subprocess.Popen([program, *options], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                             stderr=subprocess.PIPE, text=True)
+                                             stderr=subprocess.PIPE, text=True, start_new_session=True)
         except OSError as error:
             raise SimulatorFailed(f"cannot start {program}: {error.strerror or error}") from None
         if not self._process.stdout.readline().startswith("/"):
@@ -85,6 +106,11 @@ class TrialSimulator:
         stop = 0x80 if mode in (0, 2) else 0
         return speeds == [stop, stop]
 
+    def relays_on(self) -> list[int]:
+        """The relays the board holds on, 1 to 8."""
+        pattern, = simanswers.registers(self.command(f"get {RELAYS:X} {RELAY_PATTERN}"))
+        return [bit + 1 for bit in range(8) if pattern >> bit & 1]
+
     def close(self) -> None:
         self._process.stdin.close()  # its controlling program has gone: it ends
         try:
@@ -108,17 +134,22 @@ def arena_of(arena: str) -> simanswers.WorldAnswer:
 
 def run_trial(program: str, command: list[str], seed: int, settings: TrialSettings, *, view: bool,
               stop: threading.Event) -> Trial:
-    """The program on a simulator of its own for seed; `stop` set ends it early, as the limit does."""
+    """The program on a simulator of its own for seed. `stop` set ends it early and raises TrialCut."""
+    if stop.is_set():
+        raise TrialCut(program, seed, started=False)
     with tempfile.TemporaryDirectory(prefix="kestrava-judge-") as folder:
         simulator = TrialSimulator(folder, settings.arena, seed, settings.fast, view)
         try:
-            return _judge(program, command, seed, simulator, settings.limit, stop)
+            trial = _judge(program, command, seed, simulator, settings.limit, stop)
         finally:
             simulator.close()
+    if trial is None:
+        raise TrialCut(program, seed, started=True)
+    return trial
 
 
 def _judge(program: str, command: list[str], seed: int, simulator: TrialSimulator, limit: float,
-           stop: threading.Event) -> Trial:
+           stop: threading.Event) -> Trial | None:
     arena = simulator.world()
     try:
         process = start_program(command, simulator.link)
@@ -126,41 +157,53 @@ def _judge(program: str, command: list[str], seed: int, simulator: TrialSimulato
         raise UsageError(f"cannot start {command[0]}: {error.strerror or error}") from None
     output = ProgramOutput(process)
     started = time.monotonic()
-    limited = _wait_for_the_end(process, simulator, started, limit, stop)
+    ending = _wait_for_the_end(process, simulator, started, limit, stop)
     elapsed = time.monotonic() - started
     # The run ends here, before the program's group is asked to end: nothing after counts.
     run = simanswers.run(simulator.command("end"))
+    ended_by_judge = process.poll() is None
     end_group(process)
     output.finish()
+    if ending is Ending.STOP:
+        return None
     path = simanswers.path(simulator.command("path"))
     final = simulator.world().robot
     if run.state == "finished":
         result, seconds = Result.CANDLE_OUT, run.time
-    elif limited:
+    elif ending is Ending.LIMIT:
         result, seconds = Result.TIME_LIMIT, limit
     else:
         result, seconds = (Result.CRASHED if process.returncode else Result.ENDED), elapsed
+    motors_stopped = simulator.motors_stopped()
     return Trial(program=program, seed=seed, candle=list(arena.candle), result=result, time=round(seconds, 1),
-                 contacts=run.contacts, motors_stopped=simulator.motors_stopped(),
-                 status=None if limited else process.returncode,
+                 contacts=run.contacts, motors_stopped=motors_stopped,
+                 status=None if ended_by_judge else process.returncode, ended_by_judge=ended_by_judge,
                  error=(output.last_error or output.last_line) if result is Result.CRASHED else "",
                  output=list(output.lines), pose=list(final), closest=closest_approach(path, arena.candle, final),
-                 fan_seconds=fan_time(path), path=path)
+                 fan_seconds=fan_time(path), path=path,
+                 left_on=[] if ended_by_judge else left_on(simulator.relays_on(), arena.fan_relay, motors_stopped))
+
+
+def left_on(relays: list[int], fan_relay: int, motors_stopped: bool) -> list[str]:
+    """What a program that ended by itself left running: its own doing, since the judge had not ended it."""
+    named = ["fan" if relay == fan_relay else f"relay {relay}" for relay in relays]
+    return named + ([] if motors_stopped else ["motors"])
 
 
 def _wait_for_the_end(process: subprocess.Popen, simulator: TrialSimulator, started: float, limit: float,
-                      stop: threading.Event) -> bool:
-    """Until the program ends or the candle goes out (False), or the limit or `stop` comes first (True)."""
+                      stop: threading.Event) -> Ending:
     while process.poll() is None:
         if simulator.run().state == "finished":
-            return False
-        if time.monotonic() - started >= limit or stop.is_set():
-            return True
+            return Ending.CANDLE_OUT
+        if stop.is_set():
+            return Ending.STOP
+        if time.monotonic() - started >= limit:
+            return Ending.LIMIT
         try:
             process.wait(TICK_SECONDS)
         except subprocess.TimeoutExpired:
             pass
-    return False
+    return Ending.ITSELF
 
 
 def closest_approach(path: list[simanswers.PathPoint], candle, final) -> float:

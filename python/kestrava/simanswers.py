@@ -43,6 +43,7 @@ class WorldAnswer:
     candle_lit: bool
     walls: list[tuple[float, float, float, float]]
     boxes: list[tuple[float, float, float, float]]
+    fan_relay: int = 1
 
 
 def read_answer(stream) -> list[str]:
@@ -105,6 +106,7 @@ def world(lines: list[str]) -> WorldAnswer:
         if words[0] == "arena":
             found["name"] = line[len("arena "):].rsplit(",", 2)[0]
             found["width"], found["height"] = float(words[-8]), float(words[-6])
+            found["fan_relay"] = int(words[-1])
         elif words[0] == "robot":
             found["robot"] = (float(words[2]), float(words[3]), float(words[5]))
         elif words[0] == "candle":
