@@ -22,8 +22,7 @@ TEXTS = {
         "candle out": "vela apagada", "time limit": "tiempo límite", "crashed": "el programa falló",
         "ended": "el programa terminó", "did not compile": "no compila", "missing": "falta, cuenta como fallida",
         "legend": "○ salida, — recorrido, ✕ contacto, ● dónde acabó el robot (con su rumbo), vela: naranja "
-                  "encendida, gris apagada", "status": "estado de salida", "last line": "última línea",
-        "last error": "última línea de error", "ended by the judge": "lo terminó el juez",
+                  "encendida, gris apagada", "status": "estado de salida", "last line": "última línea", "ended by the judge": "lo terminó el juez",
         "left on": "quedó encendido", "fan": "ventilador", "relay": "relé", "motors": "motores",
         "why": "por qué", "date": "fecha", "arena": "arena", "seeds": "semillas", "limit": "límite",
         "clock": "reloj", "real": "real", "version": "versión", "skipped": "archivos no juzgados",
@@ -37,7 +36,7 @@ TEXTS = {
         "ended": "the program ended", "did not compile": "did not compile",
         "missing": "missing, counted as failed",
         "legend": "○ start, — path, ✕ contact, ● where the robot ended (with its heading), candle: orange lit, "
-                  "grey out", "status": "exit status", "last line": "last line", "last error": "last error line",
+                  "grey out", "status": "exit status", "last line": "last line",
         "ended by the judge": "ended by the judge", "left on": "left on", "fan": "fan", "relay": "relay",
         "motors": "motors", "why": "why", "date": "date", "arena": "arena", "seeds": "seeds", "limit": "limit",
         "clock": "clock", "real": "real", "version": "version", "skipped": "files not judged", "trials": "trials",

@@ -57,7 +57,7 @@ class Trial:
         parts = []
         if self.result.program_said:
             said = self.error if self.result is Result.CRASHED else self.output[-1] if self.output else ""
-            quoted = f'; {say["last error" if self.result is Result.CRASHED else "last line"]}: "{said}"'
+            quoted = f'; {say["last line"]}: "{said}"'
             parts.append(f'{say["status"]} {self.status}' + (quoted if said else ""))
         elif self.result is Result.DID_NOT_COMPILE:
             parts.append(self.error)
@@ -76,7 +76,7 @@ def _in_words(thing: str, say: dict[str, str]) -> str:
     return f"{say.get(word, word)} {number}".strip()
 
 
-REASON_WORDS = {"status": "status", "last line": "last line", "last error": "last error line",
+REASON_WORDS = {"status": "status", "last line": "last line",
                 "ended by the judge": "ended by the judge", "left on": "left on",
                 "missing": "not in the merged files, counted as failed"}
 
@@ -94,7 +94,7 @@ class Standing:
 
 
 def failures(own: list[Trial], say: dict[str, str] | None = None) -> str:
-    """"crashed ×3: status 1; last error line: "..."": what went wrong most often, and once why."""
+    """"crashed ×3: status 1; last line: "..."": what went wrong most often, and once why."""
     failed = [t for t in own if not t.put_out]
     if not failed:
         return ""
