@@ -386,7 +386,7 @@ def test_gnu_parallel_on_one_machine(tmp_path):
                             capture_output=True, text=True, timeout=30)
     lines = merged.stdout.splitlines()
     assert [line.split()[:3] for line in lines[1:3]] == [["1", "(100,", "100)"], ["2", "(100,", "190)"]]
-    assert lines[-1].startswith("1 program, 2 trials; score:")
+    assert lines[-1].startswith("1 program, 2 trials: 0 out, score 20.0 s, median —; score:")
 
 
 def test_the_default_jobs_on_two_cores_are_what_help_shows_and_the_progress_counts_down(tmp_path):
