@@ -9,5 +9,8 @@ NO_DISPLAY = ("no display to open a window on: run it in a desktop session, or u
 
 
 def available(environment=os.environ) -> bool:
-    """A display named (X11 or Wayland), or a Qt platform chosen by hand (offscreen, for a test)."""
-    return any(environment.get(name) for name in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"))
+    """A display named (X11's DISPLAY, WAYLAND_DISPLAY), or a Qt platform chosen that needs none (offscreen)."""
+    platform = environment.get("QT_QPA_PLATFORM", "")
+    if platform and not platform.startswith(("xcb", "wayland")):
+        return True
+    return bool(environment.get("DISPLAY") or environment.get("WAYLAND_DISPLAY"))
