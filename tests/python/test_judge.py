@@ -184,7 +184,7 @@ USAGE = {
         ["marks.py", "--fan", "2"], 2, "unrecognized arguments: --fan 2 (a program's own arguments go after --: "
                                        "kestrava-judge PROGRAM... -- ARGS...)", ()),
     "a report's folder that is not there": (["marks.py", "--report", "nowhere/class.html"], 2,
-                                            "kestrava-judge: --report: ", ()),
+                                            "/nowhere: no such folder", ()),
     "a window without a display": (["marks.py", "--view"], 2, "--view: no display to open a window on: run it in a "
                                    "desktop session, or under xvfb-run (xvfb-run -a COMMAND) for a test", NO_WINDOW),
     "a merge of nothing": (["--merge", "/dev/null"], 2, "kestrava-judge: no trials in /dev/null", ()),
