@@ -20,6 +20,9 @@ def merged(files: list[str], *, partial: bool = False) -> list[Trial]:
     counts it as a failed trial."""
     where: dict[tuple[str, int], str] = {}
     trials = []
+    for name in files:
+        if files.count(name) > 1:
+            raise UsageError(f"{name}: named twice; each file's trials count once")
     for name in files or ["-"]:
         for place, trial in _read(name):
             key = (trial.program, trial.seed)

@@ -47,7 +47,7 @@ def _why_not(path: Path) -> str:
     if not path.is_file():
         return "not a regular file"
     if path.suffix != ".py" and not os.access(path, os.X_OK):
-        return "not a .py file nor executable (chmod +x)"
+        return "neither a .py file nor executable: chmod +x to judge it"
     return ""
 
 

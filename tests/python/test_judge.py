@@ -105,7 +105,7 @@ def test_a_class_is_ranked_and_every_trial_explained(tmp_path):
     trials, ranking = json_trials(done)
     assert json.loads(done.stdout.splitlines()[-1])["skipped"] == [
         {"file": str(students / "extra"), "why": "a folder: name it to judge what it holds"},
-        {"file": str(students / "notes.txt"), "why": "not a .py file nor executable (chmod +x)"}]
+        {"file": str(students / "notes.txt"), "why": "neither a .py file nor executable: chmod +x to judge it"}]
     by_name = {Path(t["program"]).name: t for t in trials}
     assert sorted(by_name) == ["ana.py", "bea.py", "carl.py", "dora.py"]
     assert by_name["ana.py"]["result"] == "candle out" and by_name["ana.py"]["time"] == 1.0
@@ -247,6 +247,8 @@ MERGES = {
         "1 a.py 2/2 55.0 s 25.0 s 1", "2 b.py 1/2 70.0 s 10.0 s 0 ended: status None"]),
     "the same file twice": ([[B2, B1, A1, A2], [B2, B1, A1, A2]], [], 2,
                             "kestrava-judge: 1.json:1: b.py seed 2 again (first at 0.json:1)"),
+    "one file named twice": ([[B2, B1, A1, A2]], ["0.json"], 2,
+                             "kestrava-judge: 0.json: named twice; each file's trials count once"),
     "a program short of seeds": ([[B2, B1, A1]], [], 2,
                                  "kestrava-judge: a.py lacks seeds 2 that the others have (--partial counts them "
                                  "as failed trials)"),
