@@ -165,8 +165,8 @@ def write_report(path: str, done: Judged, scoring: Scoring, arena: str, language
 
 def say_what_was_cut(done: Judged, stop: Stop) -> None:
     name = signal.Signals(stop.signal).name
-    print(f"kestrava-judge: stopped by {name}; the trials under way were ended, and only the "
-          f"{plural(len(done.trials), 'trial')} that finished are counted", file=sys.stderr)
+    print(f"kestrava-judge: stopped by {name}; the trials under way were ended; counted: the "
+          f"{plural(len(done.trials), 'trial')} that finished", file=sys.stderr)
     if done.cut:
         print(f"kestrava-judge: cut short, not counted: {', '.join(done.cut)}", file=sys.stderr)
     if done.not_started:
@@ -183,7 +183,8 @@ def main(argv: list[str] | None = None) -> int:
     scoring = Scoring(limit=options.limit, penalty=options.contact_penalty)
     stop = Stop()
     for number in (signal.SIGINT, signal.SIGTERM):
-        signal.signal(number, stop.by)
+        if signal.getsignal(number) is not signal.SIG_IGN:  # nohup's or a script's `&` keeps it ignored
+            signal.signal(number, stop.by)
     try:
         check(options)
         language = check_outputs(options)
