@@ -26,7 +26,8 @@ from .judgemerge import merged
 from .judgeoutputs import print_results
 from .judgeprograms import Skipped, command_for, compile_problem, programs_named
 from .judgescores import Scoring, Trial, plural
-from .judgetrials import SimulatorFailed, TrialSettings, UsageError, arena_of
+from .judgeerrors import SimulatorFailed, UsageError
+from .judgetrials import TrialSettings, arena_of
 from .language import chosen_language
 
 USAGE = 2

@@ -8,7 +8,7 @@ import sys
 from dataclasses import fields
 
 from .judgescores import Result, Trial
-from .judgetrials import UsageError
+from .judgeerrors import UsageError
 from .simanswers import PathPoint
 
 KNOWN = {f.name for f in fields(Trial)}

@@ -8,7 +8,7 @@ import sys
 from dataclasses import dataclass
 from pathlib import Path
 
-from .judgetrials import UsageError
+from .judgeerrors import UsageError
 
 # A larger Python file is run unchecked: its compiling would cost the judge more than the trials.
 LARGEST_CHECKED_BYTES = 4 * 1024 * 1024

@@ -14,6 +14,7 @@ from pathlib import Path
 
 from . import simanswers
 from ._server import find_program
+from .judgeerrors import SimulatorFailed, UsageError
 from .judgeprocesses import GRACE_SECONDS, ProgramOutput, end_group, start_program
 from .judgescores import Result, Trial
 
@@ -32,14 +33,6 @@ class Ending(enum.Enum):
     CANDLE_OUT = "the candle went out"
     LIMIT = "the time limit"
     STOP = "a stop (Ctrl-C or SIGTERM)"
-
-
-class UsageError(Exception):
-    """A wrong option, or a program or arena that cannot be used: exit status 2."""
-
-
-class SimulatorFailed(Exception):
-    """The trial's simulator would not start or went away: exit status 3."""
 
 
 class TrialCut(Exception):
