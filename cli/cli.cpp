@@ -32,6 +32,7 @@ namespace kestrava::cli {
 namespace {
 
 constexpr int ProbeTimeoutMs = 60;
+constexpr std::chrono::milliseconds SteppedReplyTimeout{5000};
 // Set by kestrava-judge: every command of the trial's program reaches the trial's simulator
 // at this link, whatever port its options name.
 constexpr char TrialVariable[] = "KESTRAVA_TRIAL";
@@ -350,8 +351,13 @@ void Program::followSimulatorClock()
     const QString socket = launcher::controlSocketBeside(deviceForComPort(m_line.commPort()));
     if (!socket.isEmpty())
         m_steppedClock = launcher::SimulatorClock::ifStepped(socket);
-    if (m_steppedClock)
-        m_link.setClock(*m_steppedClock);
+    if (!m_steppedClock)
+        return;
+    m_link.setClock(*m_steppedClock);
+    // A stepped simulator answers at once: an answer late in real time means a machine too busy to
+    // run it, not a late module, and must not change the trial. A --timeout given stays.
+    if (m_engine.replyWaitBound() == TransactionEngine::TickInterval * 11)
+        m_engine.setReplyTimeout(SteppedReplyTimeout);
 }
 
 // A wait on the link's clock: a stepped simulator's moves on at once; real time is waited in

@@ -6,8 +6,9 @@ namespace kestrava::launcher {
 
 namespace {
 
-// A wait on the stepped clock answers at once; this long without an answer, the simulator is gone.
-constexpr int AnswerTimeoutMs = 3000;
+// A wait on the stepped clock answers at once; this long without an answer, the simulator is gone
+// (a busy machine delays it by far less).
+constexpr int AnswerTimeoutMs = 10000;
 
 std::optional<ControlAnswer> ask(ControlConnection &connection, const QString &line)
 {
