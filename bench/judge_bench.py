@@ -1,17 +1,16 @@
 #!/usr/bin/env python3
-"""kestrava-judge's figures, with wire time: a trial's processor time, the trials it runs side by side by
-default, their times against the same trials run alone, and the wall time of a class of 30 programs.
+"""kestrava-judge's figures on the stepped clock, with wire time: one trial's wall and processor time (by
+process), the same trial repeated alone and beside busy processes, stepped against real on seeds 1-8,
+and the wall time of a class of 30 programs x 8 seeds.
 
 Run by ./dev.sh bench after drivebase_bench.py, with KESTRAVA_CLI set to the built program (kestrava-sim
-beside it) and the package on PYTHONPATH. It takes about ten minutes; KESTRAVA_BENCH_CLASS=0 leaves
-the class of 30 out.
+beside it) and the package on PYTHONPATH. KESTRAVA_BENCH_CLASS=0 leaves the class of 30 out.
 """
 
 import json
 import os
 import resource
 import shutil
-import statistics
 import subprocess
 import sys
 import tempfile
@@ -22,6 +21,8 @@ from kestrava import judgeclass
 
 CANDLE = Path(__file__).resolve().parents[1] / "examples" / "candle.py"
 CLASS_SIZE = 30
+REPEATS = 10
+TICKS = os.sysconf("SC_CLK_TCK")
 
 
 def judged(*arguments):
@@ -37,33 +38,69 @@ def judged(*arguments):
     return trials, wall, processor
 
 
-def median_difference(trials, alone):
-    """The median of each trial's time against the same seed's alone, as a share of the latter."""
-    by_seed = {t["seed"]: t["time"] for t in alone if t["result"] == "candle out"}
-    return statistics.median(abs(t["time"] - by_seed[t["seed"]]) / by_seed[t["seed"]] for t in trials
-                             if t["result"] == "candle out" and t["seed"] in by_seed)
+def processor_seconds(pid):
+    """A live process's user and system time so far, from /proc."""
+    fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICKS
+
+
+def one_trial_by_process(folder):
+    """examples/candle.py on seed 3 against a stepped simulator of the bench's own: each process's processor time."""
+    sim = str(Path(os.environ["KESTRAVA_CLI"]).with_name("kestrava-sim"))
+    link = str(Path(folder) / "adapter")
+    simulator = subprocess.Popen([sim, "--clock", "stepped", "--link", link, "--judged", "--arena", "house",
+                                  "--seed", "3"], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    simulator.stdout.readline()
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    started = time.monotonic()
+    subprocess.run([sys.executable, str(CANDLE)], env=dict(os.environ, KESTRAVA_TRIAL=link), check=True,
+                   capture_output=True)
+    wall = time.monotonic() - started
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    program = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)  # Python and its server
+    simulated = processor_seconds(simulator.pid)
+    simulator.stdin.close()
+    simulator.wait()
+    return wall, program, simulated
+
+
+def same(trials):
+    """Whether every trial is the first's: time, contacts, end pose and path."""
+    keys = ("result", "time", "contacts", "pose", "path")
+    return all({k: t[k] for k in keys} == {k: trials[0][k] for k in keys} for t in trials)
+
+
+def repeated(folder, busy):
+    """The same trial REPEATS times, each judged alone; beside `busy` processes that spin meanwhile."""
+    spinners = [subprocess.Popen([sys.executable, "-c", "while True: pass"]) for _ in range(busy)]
+    try:
+        return [judged(str(CANDLE), "--seeds", "3", "--jobs", "1")[0][0] for _ in range(REPEATS)]
+    finally:
+        for spinner in spinners:
+            spinner.kill()
+            spinner.wait()
 
 
 def main():
-    trials, wall, processor = judged(str(CANDLE), "--seeds", "3", "--jobs", "1")
-    print(f"one trial of examples/candle.py (seed 3): {processor:.2f} s of processor time in {wall:.1f} s, "
-          f"{100 * processor / wall:.0f} % of a core (the judge's default assumes "
-          f"{100 * judgeclass.TRIAL_PROCESSOR_SHARE:.0f} %)")
-    print(f"trials side by side by default on {os.cpu_count()} cores: {judgeclass.default_jobs()}")
-    alone, _, _ = judged(str(CANDLE), "--seeds", "1-8", "--jobs", "1")
-    again, _, _ = judged(str(CANDLE), "--seeds", "1-8", "--jobs", "1")
-    print(f"seeds 1-8 of examples/candle.py alone, twice: median time difference "
-          f"{100 * median_difference(again, alone):.1f} % (the example's own spread from run to run)")
     with tempfile.TemporaryDirectory() as folder:
-        copies = []
-        for n in range(2):  # 16 trials: the default's worth of them at once, and some waiting
-            copies.append(str(Path(folder) / f"candle{n}.py"))
-            shutil.copy(CANDLE, copies[-1])
-        together, wall, _ = judged(*copies, "--seeds", "1-8")
-        out = sum(t["result"] == "candle out" for t in together)
-        print(f"seeds 1-8 of examples/candle.py twice, {judgeclass.default_jobs()} at once, against each alone: median "
-              f"time difference {100 * median_difference(together, alone):.1f} %; {out} of {len(together)} "
-              f"candles out; {wall:.0f} s in all")
+        trials, wall, processor = judged(str(CANDLE), "--seeds", "3", "--jobs", "1")
+        print(f"one stepped trial of examples/candle.py (seed 3, {trials[0]['time']} s on its clock): {wall:.2f} s "
+              f"wall, {processor:.2f} s of processor time")
+        alone_wall, program, simulated = one_trial_by_process(folder)
+        print(f"  by process, run alone: {alone_wall:.2f} s wall; the program and its server {program:.2f} s, "
+              f"the simulator {simulated:.2f} s of processor time")
+        alone, beside = repeated(folder, 0), repeated(folder, 2)
+        print(f"the same trial {REPEATS} times alone: {'identical' if same(alone) else 'NOT identical'}; "
+              f"{REPEATS} times beside two busy processes: "
+              f"{'identical' if same(beside) and same([alone[0], beside[0]]) else 'NOT identical'} "
+              f"(time, contacts, end pose and path; {alone[0]['time']} s, {len(alone[0]['path'])} points)")
+        stepped, stepped_wall, _ = judged(str(CANDLE), "--seeds", "1-8", "--jobs", "1")
+        real, real_wall, _ = judged(str(CANDLE), "--seeds", "1-8", "--jobs", "1", "--clock", "real")
+        print(f"seeds 1-8 of examples/candle.py, one at a time: stepped {stepped_wall:.0f} s wall, "
+              f"real {real_wall:.0f} s wall")
+        for s, r in zip(stepped, real):
+            print(f"  seed {s['seed']}: stepped {s['result']} {s['time']} s, real {r['result']} {r['time']} s, "
+                  f"difference {r['time'] - s['time']:+.1f} s")
         if os.environ.get("KESTRAVA_BENCH_CLASS") == "0":
             return
         students = Path(folder) / "class"
@@ -72,8 +109,8 @@ def main():
             shutil.copy(CANDLE, students / f"student{n:02d}.py")
         trials, wall, _ = judged(str(students), "--seeds", "1-8")
         out = sum(t["result"] == "candle out" for t in trials)
-        print(f"a class of {CLASS_SIZE} programs x 8 seeds ({len(trials)} trials, {judgeclass.default_jobs()} at once): "
-              f"{wall / 60:.1f} min, {out} candles out")
+        print(f"a class of {CLASS_SIZE} programs x 8 seeds ({len(trials)} stepped trials, "
+              f"{judgeclass.default_jobs()} at once on {os.cpu_count()} cores): {wall:.0f} s, {out} candles out")
 
 
 if __name__ == "__main__":

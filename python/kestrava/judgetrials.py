@@ -144,7 +144,9 @@ def run_trial(program: str, command: list[str], seed: int, settings: TrialSettin
     if stop.is_set():
         raise TrialCut(program, seed, started=False)
     with tempfile.TemporaryDirectory(prefix="kestrava-judge-") as folder:
-        simulator = TrialSimulator(folder, settings.arena, seed, settings.fast, view, settings.clock)
+        # A stepped simulator is not paced to the wall: a trial to be watched runs in real time.
+        clock = "real" if view else settings.clock
+        simulator = TrialSimulator(folder, settings.arena, seed, settings.fast, view, clock)
         try:
             trial = _judge(program, command, seed, simulator, settings.limit, stop)
         finally:
