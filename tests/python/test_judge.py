@@ -441,10 +441,12 @@ def test_the_default_jobs_on_two_cores_are_what_help_shows_and_the_progress_coun
     number still running, as a terminal shows them."""
     on_two_cores = "import os, sys; os.cpu_count = lambda: 2; from kestrava import judge; sys.exit(judge.main())"
     shown = subprocess.run([sys.executable, "-c", on_two_cores, "--help"], capture_output=True, text=True, timeout=30)
-    assert "--jobs N trials side by side (default: 12, from" in " ".join(shown.stdout.split())
+    assert "--jobs N trials side by side (default: 2 on the stepped clock, one a core; 12 on the real one, from" in (
+        " ".join(shown.stdout.split()))
     quick = program(tmp_path, "quick.py", "pass\n")
     leader, follower = pty.openpty()
-    running = subprocess.Popen([sys.executable, "-c", on_two_cores, quick, "--arena", ARENA, "--fast", "--seeds", "1-14"],
+    running = subprocess.Popen([sys.executable, "-c", on_two_cores, quick, "--arena", ARENA, "--fast", "--seeds", "1-14",
+                                "--clock", "real"],
                                stdout=subprocess.DEVNULL, stderr=follower)
     os.close(follower)
     seen = b""
