@@ -10,8 +10,8 @@
 
 #include "link/serialline.h"
 #include "process/signalwatcher.h"
-#include "launcher/controlanswer.h"
-#include "launcher/controlsocket.h"
+#include "launcher/simanswers.h"
+#include "launcher/controlclient.h"
 #include "launcher/simulatedbus.h"
 #include "link/trace.h"
 #include "link/transactionengine.h"
@@ -362,15 +362,19 @@ int Program::controlSimulator(const Settings &settings, const Request &request)
               << "; start one with kestrava-sim --link PATH and name PATH with --device PATH\n";
         return PortNotOpened;
     }
+    // --json asks for the simulator's own JSON answer, one object on one line; otherwise its prose.
+    const bool json = settings.format == Format::Json;
     QString error;
-    const QStringList lines = commands(request.text, error);
+    const QStringList lines = commands(json ? launcher::askingForJson(request.controlLine) : request.controlLine, error);
     if (lines.isEmpty()) {
         m_err << "error: " << error << '\n';
         return PortNotOpened;
     }
     for (const QString &line : lines)
         m_out << line << '\n';
-    const std::optional<launcher::ControlAnswer> answer = launcher::answerOf(lines);
+    if (!json)
+        return launcher::proseSucceeded(lines) ? AllAnswered : NoAnswer;
+    const std::optional<launcher::SimAnswer> answer = launcher::simAnswerOf(lines.last());
     return answer && answer->ok ? AllAnswered : NoAnswer;
 }
 

@@ -61,7 +61,9 @@ Simulator::Simulator(const SimulatorOptions &options, QObject *parent)
           },
       }, options.seed)
     , m_linkPath(options.link)
-    , m_socket([this](const QString &line) { return execute(line); }, options.judged)
+    , m_socket([this, caller = options.judged ? Caller::JudgedProgram : Caller::Anyone](const QString &line) {
+        return execute(line, caller);
+    })
 {
     m_line.setLatencyTimer(options.latencyTimer);
 }
