@@ -168,6 +168,20 @@ def test_two_programs_never_mix(sim):
             assert received.decode().startswith("arena open") and received.count(b"ok\n") == 1
 
 
+# A simulator that fails before it is ready: in the background it fails as in the foreground.
+FAILING = {"a bad arena": (["--arena", "/nowhere.json"], "/nowhere.json: no such file"),
+           "a link it cannot make": (["--link", "/nonexistent/adapter"], "cannot make the link /nonexistent/adapter")}
+
+
+@pytest.mark.parametrize("options, why", FAILING.values(), ids=FAILING.keys())
+def test_background_failing_before_ready(options, why):
+    alone = subprocess.run([SIM, *options], stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=30)
+    behind = subprocess.run([SIM, *options, "--background"], stdin=subprocess.DEVNULL, capture_output=True,
+                            text=True, timeout=30)
+    assert alone.returncode != 0 and why in alone.stderr
+    assert (behind.returncode, behind.stdout, behind.stderr) == (alone.returncode, "", alone.stderr)
+
+
 # With no wait between the lines: --background returns once the link is there. Twice over, so
 # that a simulator started on the link the last one has just left finds it free.
 README = ("{sim} --link {link} --background\n{cli} --device {link} relays 0x81\n{cli} --device {link} sim get 70 1\n"
