@@ -174,10 +174,13 @@ private slots:
                                        << "error: no answer from E2 register 0\n" << "55e30001";
         QTest::newRow("probe, two named ones silent")
             << QStringList{"probe", "E0", "E2", "F0", "F2"} << 1
-            << QStringList{"E0 answered 2A\nE2 silent\nF0 answered 2A\nF2 silent\n2 of 4 answered\n"} << ""
+            << QStringList{"E0 answered 2A\nE2 silent\nF0 answered 2A\nF2 silent\n2 of 4 answered\n",
+                           "t,address,answered,value\nT,E0,1,42\nT,E2,0,\nT,F0,1,42\nT,F2,0,\n"} << ""
             << "55e10001 55e30001 55f10001 55f30001";
         refused("odd address", {"read", "B1", "0"},
                 "ADDR must be an even bus address from 02 to FE in hexadecimal, not \"B1\"");
+        refused("three digits", {"read", "1B0", "0"},
+                "ADDR must be an even bus address from 02 to FE in hexadecimal, not \"1B0\"");
         refused("register past 255", {"read", "B0", "256"}, "REG must be a number from 0 to 255, not \"256\"");
         refused("servo past 2500", {"servo", "1", "2501"},
                 "POSITION must be a number from 500 to 2500, not \"2501\"");
@@ -352,6 +355,16 @@ private slots:
         }
         QCOMPARE(got.join(u' '), answers);
         QCOMPARE(rig->pty.received().toHex(), QByteArray::fromHex(frames.toLatin1()).toHex());
+    }
+
+    // The robot may still be moving: the user is told that its stop never went out.
+    void aDeviceLostDuringADriveSaysTheStopWasNotSent()
+    {
+        start({"drive", "150", "128", "5000"});
+        QVERIFY(QTest::qWaitFor([&] { return rig->adapter.frames().size() >= 3; }, 5000)); // the mode, two speeds
+        rig->pty.hangUp();
+        QCOMPARE(finish(), 4);
+        QVERIFY2(errors().contains(QStringLiteral("the stop to B0 registers 0 and 1 could not be sent")), qPrintable(errors()));
     }
 
     void aDeviceLostWhileLoggingEndsWithStatus4()
