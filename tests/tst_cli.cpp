@@ -357,6 +357,43 @@ private slots:
         QCOMPARE(rig->pty.received().toHex(), QByteArray::fromHex(frames.toLatin1()).toHex());
     }
 
+    // A raw write tells the motors' owner what it changed: only the controller's speed
+    // registers set the motors moving (so that the end stops them), and only its mode
+    // register sends the next stop to read the mode again.
+    void theServersRawWritesTellTheMotorsWhatChanged_data()
+    {
+        QTest::addColumn<QStringList>("calls"); // each a method and its params
+        QTest::addColumn<QString>("frames");
+        const QString speed = R"(write {"address":176,"register":0,"bytes":[150]})";
+        QTest::newRow("a speed: stopped at the end") << QStringList{speed}
+                                                     << "55b0000196 55b10f01 55b0000180 55b0010180";
+        QTest::newRow("a ranger's command: nothing to stop")
+            << QStringList{R"(write {"address":224,"register":0,"bytes":[81]})"} << "55e0000151";
+        QTest::newRow("the acceleration: nothing to stop")
+            << QStringList{R"(write {"address":176,"register":14,"bytes":[3]})"} << "55b00e0103";
+        QTest::newRow("the acceleration: the mode known still")
+            << QStringList{"stop {}", R"(write {"address":176,"register":14,"bytes":[3]})", "stop {}"}
+            << "55b10f01 55b0000180 55b0010180 55b00e0103 55b0000180 55b0010180";
+        QTest::newRow("the mode: read again")
+            << QStringList{"stop {}", R"(write {"address":176,"register":14,"bytes":[3,1]})", "stop {}"}
+            << "55b10f01 55b0000180 55b0010180 55b00e020301 55b10f01 55b0000180 55b0010180";
+    }
+    void theServersRawWritesTellTheMotorsWhatChanged()
+    {
+        QFETCH(QStringList, calls);
+        QFETCH(QString, frames);
+        start({"--timeout", "50", "serve"});
+        for (const QString &call : calls) {
+            rig->cli.write(R"({"jsonrpc":"2.0","id":1,"method":")" + call.section(u' ', 0, 0).toUtf8()
+                           + R"(","params":)" + call.section(u' ', 1).toUtf8() + "}\n");
+        }
+        rig->cli.closeWriteChannel();
+        QCOMPARE(finish(), 0);
+        QTest::qWait(20);
+        QVERIFY2(!output().contains(QLatin1String("error")), qPrintable(output()));
+        QCOMPARE(rig->pty.received().toHex(' '), QByteArray::fromHex(frames.toLatin1()).toHex(' '));
+    }
+
     // The robot may still be moving: the user is told that its stop never went out.
     void aDeviceLostDuringADriveSaysTheStopWasNotSent()
     {
