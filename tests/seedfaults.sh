@@ -78,6 +78,22 @@ faults=(
     'python/kestrava/judge.py ~ s/result, seconds = "time limit", limit/result, seconds = "time limit", run.time/ ~ a trial ended by the limit shows the run'"'"'s clock'
     'python/kestrava/judge.py ~ s/return USAGE if leaving.code else 0/return 0 if leaving.code else USAGE/ ~ --help and an unknown option swap their statuses'
     'python/kestrava/judge.py ~ s/return \[future.result() for future in futures\]/return [f.result() for f in concurrent.futures.as_completed(futures)]/ ~ the trials listed in the order they finished'
+    'sim/world/world.cpp ~ s/    m_pathEvery \*= 2;// ~ a long run'"'"'s path thinned, then filled again at the first rate'
+    'sim/world/world.cpp ~ s/i % 2 == 0 ||/i % 2 == 1 ||/ ~ a long run'"'"'s path thinned without its start'
+    'sim/world/candleplaces.cpp ~ s/drawn % arena.rooms.size()/(drawn + 1) % arena.rooms.size()/ ~ seed n puts the candle in room n + 1'
+    'sim/world/candleplaces.cpp ~ s/seed.value_or(0)/seed.value_or(1)/ ~ an arena of rooms alone, without a seed, draws as seed 1'
+    'sim/program/simprogram.cpp ~ s/return WIFEXITED(status) ? WEXITSTATUS(status) : 1;/return 1;/ ~ a background simulator that fails before it is ready hides its status'
+    'sim/program/simprogram.cpp ~ s/if (got <= 0) { \/\/ it ended/if (got < 0) { \/\/ it ended/ ~ a background simulator that failed says it runs in the background'
+    'numbers/commandnumbers.cpp ~ s/ || digits.size() > 2// ~ the address 1B0 cut to B0'
+    'cli/output.cpp ~ s/    if (m_format == Format::Plain)/    if (m_format != Format::Json)/ ~ probe --csv ends in a line that is no CSV'
+    'cli/output.cpp ~ s/    if (result.stopUnsent)/    if (false)/ ~ a device lost during a drive: nothing says the stop was not sent'
+    'drive/motion.cpp ~ s/return address == md23::Address \&\& firstRegister/return firstRegister/ ~ a ranger'"'"'s command write taken as the motors'"'"' speeds'
+    'drive/motion.cpp ~ s/    if (covers(md23::Mode))/    if (address == md23::Address)/ ~ any write to the motor controller makes the next stop read its mode again'
+    'drive/motion.cpp ~ s/    if (covers(md23::Speed1) || covers(md23::Speed2Turn))/    if (address == md23::Address)/ ~ the acceleration written sets the motors moving'
+    'dev.sh ~ s/ || \[ "$(stat -c %a "$folder")" != 700 \]// ~ ./dev.sh run keeps a runtime folder that others may read'
+    'sim/program/worldcommands.cpp ~ s/return runAnswer("ended", /return runAnswer("running", / ~ a run ended by hand said to be running'
+    'launcher/simanswers.cpp ~ s/{QLatin1StringView("ended"), SimRun::State::Ended},// ~ the server cannot read a run ended by hand'
+    'sim/modules/simmd23.cpp ~ s/return stored(Speed1) == stop \&\& stored(Speed2Turn) == stop;/return stored(Speed1) == stop;/ ~ the second motor running is taken as stopped'
 )
 
 # The tests tried first for a file's faults, the likeliest to catch them; the rest follow.

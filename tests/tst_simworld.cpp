@@ -329,6 +329,13 @@ private slots:
         QTest::newRow("the path marks a contact")
             << house + "0 obstacle add 60 100 10 50; 0 55b000029090; 2000 55b000028080; 2000 run = ok running time 2.0 contacts 1; "
                        "2000 path =~ contact";
+        // The controller itself says whether both speed registers hold its mode's stop.
+        QTest::newRow("the motor controller says whether its wheels stand at its mode's stop")
+            << R"(0 json get B0 0 2 = {"bytes":[128,128],"ok":true,"wheels_at_stop":true}; 0 set B0 1 0x90; )"
+               R"(0 json get B0 1 = {"bytes":[144],"ok":true,"wheels_at_stop":false}; 0 set B0 15 1; 0 set B0 0 0 0; )"
+               R"(0 json get B0 0 2 = {"bytes":[0,0],"ok":true,"wheels_at_stop":true}; 0 set B0 0 128 128; )"
+               R"(0 json get B0 15 = {"bytes":[1],"ok":true,"wheels_at_stop":false}; 0 get B0 0 2 = ok 80 80; )"
+               R"(0 json get C0 1 = {"bytes":[0],"ok":true}; 0 json get B0 = {"error":"missing register","ok":false})";
         QTest::newRow("a bad arena file leaves the arena as it was")
             << "0 arena /nowhere.json = error: /nowhere.json: no such file, nor a bundled arena (open, house, corridor); "
                "0 world =~ arena open, 600 x 400 cm";
