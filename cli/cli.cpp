@@ -239,7 +239,10 @@ QString cannotOpen(const SerialLine &line, bool simulated, const QString &device
         case OpenFailure::NoDevice: ways << QStringLiteral("plug the adapter in") << elsewhere; break;
         case OpenFailure::NoPermission: ways << QLatin1String(DialoutHint); break;
         case OpenFailure::InUse: ways << QStringLiteral("close the program that holds it") << elsewhere; break;
-        default: ways << elsewhere; break;
+        case OpenFailure::None:
+        case OpenFailure::NoPortNumber:
+        case OpenFailure::NotSerial:
+        case OpenFailure::Other: ways << elsewhere; break;
         }
     }
     if (!simulated)
@@ -257,8 +260,11 @@ Status statusOf(Outcome outcome)
     case Outcome::Sent: return AllAnswered;
     case Outcome::NotSent:
     case Outcome::Lost: return DeviceLost;
-    default: return NoAnswer;
+    case Outcome::TimedOut:
+    case Outcome::Refused:
+    case Outcome::OutOfStep: return NoAnswer;
     }
+    return NoAnswer;
 }
 
 class Program

@@ -186,6 +186,7 @@ private slots:
                 "POSITION must be a number from 500 to 2500, not \"2501\"");
         refused("one by one for another reading", {"bearing", "--one-by-one"}, "--one-by-one goes with ranges");
         refused("drive too long", {"drive", "200", "128", "10001"}, "MS must be a number from 0 to 10000, not \"10001\"");
+        refused("a control command past 1024", {"sim", "type", QString(1020, u'1')}, "COMMAND holds at most 1024 characters");
         refused("text past 40", {"display", QString(41, u'x')}, "TEXT holds at most 40 characters");
         refused("repeated write", {"relays", "1", "--every", "100"}, "--every repeats reading commands only");
         refused("every with a unit", {"bearing", "--every", "200ms"},
