@@ -8,7 +8,7 @@
 #include "sim/modules/simsd21.h"
 #include "sim/view/labelplacement.h"
 #include "sim/view/viewstate.h"
-#include "process/language.h"
+#include "language/language.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -56,7 +56,7 @@ class SimWorldTest : public QObject
 
 private slots:
     // The view's English plural forms ("1 byte", "2 bytes") come from its translation.
-    void initTestCase() { kestrava::process::speak(QStringLiteral("view"), kestrava::process::Language::English); }
+    void initTestCase() { kestrava::language::speak(QStringLiteral("view"), kestrava::language::Language::English); }
     void init()
     {
         bus = SimBus();
