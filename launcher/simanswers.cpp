@@ -41,9 +41,13 @@ bool endsAnswer(QStringView line)
     return line == Ok || line.startsWith(OkAnd) || line.startsWith(Error) || line.startsWith(u'{');
 }
 
-bool proseSucceeded(const QStringList &lines)
+bool succeeded(const QStringList &lines)
 {
-    return !lines.isEmpty() && (lines.last() == Ok || lines.last().startsWith(OkAnd));
+    if (lines.isEmpty())
+        return false;
+    if (const std::optional<SimAnswer> answer = simAnswerOf(lines.last()))
+        return answer->ok;
+    return lines.last() == Ok || lines.last().startsWith(OkAnd);
 }
 
 QString askingForJson(const QString &command)

@@ -16,8 +16,8 @@ namespace kestrava::launcher {
 
 // A line that ends an answer: prose "ok", "ok RESULT" or "error: REASON", or a JSON answer.
 bool endsAnswer(QStringView line);
-// Whether a prose answer, its last line, says the command was carried out.
-bool proseSucceeded(const QStringList &lines);
+// Whether an answer, prose or JSON, says by its last line that the command was carried out.
+bool succeeded(const QStringList &lines);
 
 // The line that asks for `command`'s answer as JSON.
 QString askingForJson(const QString &command);

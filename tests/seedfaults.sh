@@ -37,7 +37,7 @@ faults=(
     'link/instep.cpp ~ s/answer.bytes.size() != replyLength || // ~ an answer with extra bytes is taken'
     'link/instep.cpp ~ s/if (answer.outcome == Outcome::TimedOut)/if (false)/ ~ after a time-out the next frame goes out at once'
     'cli/executor.cpp ~ s/result.outcome = worseOf(result.outcome, stopped);// ~ the command line hides a stop that failed'
-    'cli/cli.cpp ~ s/pass >= settings.count/pass > settings.count/ ~ --count takes one reading more'
+    'cli/passes.cpp ~ s/pass >= passes.count/pass > passes.count/ ~ --count takes one reading more'
     'cli/limits.h ~ s/DefaultWatchdogMs = 1000;/DefaultWatchdogMs = 0;/ ~ the server'"'"'s watchdog off by default'
     'cli/commands.cpp ~ s/Param::Address, 0x02, 0xFE, "ADDR"}/Param::Address, 0x00, 0xFE, "ADDR"}/ ~ address 00 accepted'
     'cli/safety.cpp ~ s/if (m_motors.moving() \&\& m_motors.stop()/if (!m_motors.moving() \&\& m_motors.stop()/ ~ a server whose input ends leaves the motors running'

@@ -142,6 +142,7 @@ CLI_SIM = {
     "a comment": (["#", "note"], 0, "ok\n"),
     "a blank line": ([""], 0, "ok\n"),
     "in JSON": (["--json", "run"], 0, '{"contacts":0,"ok":true,"state":"not started","time":0}\n'),
+    "json, as the line asks": (["json", "get", "70", "1"], 0, '{"bytes":[0],"ok":true}\n'),
     "refused in JSON": (["--json", "fly"], 1, '{"error":"unknown command \\"fly\\" (try help)","ok":false}\n'),
 }
 
