@@ -37,10 +37,10 @@ class Simulator:
         """The values of the command's JSON answer; ValueError when it was refused."""
         self._process.stdin.write(simanswers.asking(command) + "\n")
         self._process.stdin.flush()
-        line = self._process.stdout.readline()
-        if not line:
-            raise RuntimeError(f"the simulator ended during {command!r}")
-        return simanswers.answer(line)
+        try:
+            return simanswers.read_answer(self._process.stdout)
+        except EOFError:
+            raise RuntimeError(f"the simulator ended during {command!r}") from None
 
     def pose(self):
         return simanswers.world(self("world")).robot

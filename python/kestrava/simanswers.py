@@ -46,6 +46,7 @@ class WorldAnswer:
     candle_lit: bool
     walls: list[tuple[float, float, float, float]]
     boxes: list[tuple[float, float, float, float]]
+    fan_relay: int = 1
 
 
 @dataclass(frozen=True)
@@ -63,6 +64,15 @@ RUN_STATES = ("not started", "running", "finished", "ended")
 def asking(command: str) -> str:
     """The line that asks for ``command``'s answer as JSON."""
     return "json " + command
+
+
+def read_answer(stream) -> dict:
+    """One command's answer from the simulator's standard output, its one JSON line, as :func:`answer`
+    reads it. Raises EOFError when the simulator ends first."""
+    line = stream.readline()
+    if not line:
+        raise EOFError("the simulator ended during its answer")
+    return answer(line)
 
 
 def answer(line: str) -> dict:
@@ -118,14 +128,14 @@ def path(values: dict) -> list[PathPoint]:
 
 
 def world(values: dict) -> WorldAnswer:
-    """``{"arena": {"name", "width", "height"}, "robot": {"x", "y", "heading"}, "candle": {"x", "y", "lit"},
+    """``{"arena": {"name", "width", "height", "fan_relay"}, "robot": {"x", "y", "heading"}, "candle": {"x", "y", "lit"},
     "walls": [[x1, y1, x2, y2]...], "obstacles": [[x, y, w, h]...]}``."""
     try:
         arena, robot, candle = values["arena"], values["robot"], values["candle"]
         return WorldAnswer(str(arena["name"]), *_members(arena, "width", "height"),
                            _members(robot, "x", "y", "heading"), _members(candle, "x", "y"), bool(candle["lit"]),
                            [_numbers(wall, 4) for wall in values["walls"]],
-                           [_numbers(box, 4) for box in values["obstacles"]])
+                           [_numbers(box, 4) for box in values["obstacles"]], int(_members(arena, "fan_relay")[0]))
     except (KeyError, TypeError):
         raise ValueError("the world's answer lacks the arena, the robot or the candle") from None
 
