@@ -28,12 +28,12 @@ import time
 from dataclasses import asdict, dataclass, field, fields
 from pathlib import Path
 
-from . import __version__, judgereport, simanswers
+from . import __version__, judgereport, sandbox, simanswers
 from ._server import find_program
 from .errors import KestravaError
 
 USAGE = 2
-NO_SIMULATOR = 3
+NO_SIMULATOR = 3  # nor a sandbox: a trial cannot be set up
 INTERRUPTED = 130
 MOST_SEEDS = 10000
 # How often a trial looks at its run: the candle's going out ends it within this.
@@ -87,6 +87,8 @@ class Trial:
         if self.result not in ("crashed", "ended"):
             return ""
         said = self.error if self.result == "crashed" else self.output[-1] if self.output else ""
+        if self.status is None:  # ended by the sandbox, for a bound it hit
+            return said
         return f"{status} {self.status}" + (f": {said}" if said else "")
 
 
@@ -122,16 +124,28 @@ def parse_seeds(text: str) -> list[int]:
     return list(dict.fromkeys(seeds))
 
 
+def program_entry(path: Path) -> Path | None:
+    """What runs of a program: the file itself, or a program folder's main.py or executable main."""
+    if not path.is_dir():
+        return path
+    for main in (path / "main.py", path / "main"):
+        if main.is_file() and (main.suffix == ".py" or os.access(main, os.X_OK)):
+            return main
+    return None
+
+
 def programs_named(names: list[str]) -> list[str]:
-    """The programs as given; a folder stands for its *.py and executable files, by name."""
+    """The programs as given; a class folder stands for its *.py and executable files and its program
+    folders (with a main.py or main), by name."""
     found: list[str] = []
     for name in names:
         path = Path(name)
-        if path.is_dir():
+        if path.is_dir() and not program_entry(path):
             inside = sorted(p for p in path.iterdir()
-                            if p.is_file() and (p.suffix == ".py" or os.access(p, os.X_OK)))
+                            if p.is_file() and (p.suffix == ".py" or os.access(p, os.X_OK))
+                            or p.is_dir() and program_entry(p))
             if not inside:
-                raise UsageError(f"{name}: no programs in it (*.py or executable files)")
+                raise UsageError(f"{name}: no programs in it (*.py or executable files, or folders with a main.py)")
             found += [str(p) for p in inside]
         else:
             found.append(name)
@@ -140,7 +154,7 @@ def programs_named(names: list[str]) -> list[str]:
 
 def command_for(program: str, arguments: list[str]) -> list[str]:
     """How to run the program: a .py file with this Python, anything else as a program of its own."""
-    path = Path(program)
+    path = program_entry(Path(program))
     if not path.is_file():
         raise UsageError(f"{program}: no such file")
     if path.suffix == ".py":
@@ -156,12 +170,14 @@ class TrialSimulator:
     def __init__(self, folder: str, arena: str, seed: int, fast: bool, view: bool) -> None:
         self.link = os.path.join(folder, "adapter")
         program = str(Path(find_program()).with_name("kestrava-sim"))
-        options = ["--link", self.link, "--judged", "--arena", arena, "--seed", str(seed)]
+        options = ["--link", self.link, "--judged", "--arena", arena]
         options += ["--fast"] if fast else []
         options += ["--view"] if view else []
+        # The seed fixes the candle's place: never on a command line, which every process can read.
+        environment = dict(os.environ, KESTRAVA_SIM_SEED=str(seed))
         try:
             self._process = subprocess.Popen([program, *options], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                             stderr=subprocess.PIPE, text=True)
+                                             stderr=subprocess.PIPE, text=True, env=environment)
         except OSError as error:
             raise SimulatorFailed(f"cannot start {program}: {error.strerror or error}") from None
         if not self._process.stdout.readline().startswith("/"):
@@ -277,22 +293,32 @@ def run_trial(program: str, command: list[str], seed: int, options: argparse.Nam
     with tempfile.TemporaryDirectory(prefix="kestrava-judge-") as folder:
         simulator = TrialSimulator(folder, options.arena, seed, options.fast, view)
         try:
-            return judge(program, command, seed, simulator, options.limit)
+            return judge(program, command, seed, simulator, options.limit, options.sandboxes)
         finally:
             simulator.close()
 
 
-def judge(program: str, command: list[str], seed: int, simulator: TrialSimulator, limit: float) -> Trial:
-    arena = simulator_world(simulator)
+def start_program(program: str, command: list[str], link: str,
+                  sandboxes: sandbox.Sandboxes | None) -> subprocess.Popen | sandbox.SandboxedProgram:
+    path = Path(program)
     try:
-        process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                   env=program_environment(simulator.link), start_new_session=True)
+        if sandboxes:
+            return sandboxes.start(path, program_entry(path), command, link)
+        return subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                env=program_environment(link), start_new_session=True,
+                                cwd=path if path.is_dir() else None)
     except OSError as error:
         raise UsageError(f"cannot start {command[0]}: {error.strerror or error}") from None
+
+
+def judge(program: str, command: list[str], seed: int, simulator: TrialSimulator, limit: float,
+          sandboxes: sandbox.Sandboxes | None = None) -> Trial:
+    arena = simulator_world(simulator)
+    process = start_program(program, command, simulator.link, sandboxes)
     output = ProgramOutput(process)
     started = time.monotonic()
     limited = False
-    while process.poll() is None:
+    while process.poll() is None and not (sandboxes and process.bound):
         if simulator_run(simulator).state == "finished":
             break
         if time.monotonic() - started >= limit or _interrupted.is_set():
@@ -305,19 +331,22 @@ def judge(program: str, command: list[str], seed: int, simulator: TrialSimulator
     elapsed = time.monotonic() - started
     # The run ends here, before the program's group is asked to end: nothing after counts.
     run = simanswers.run(simulator.command("end"))
-    end_group(process)
+    process.end() if sandboxes else end_group(process)
     output.finish()
+    bound = process.bound_reason() if sandboxes else ""
     path = simanswers.path(simulator.command("path"))
     final = simulator_world(simulator).robot
     if run.state == "finished":
         result, seconds = "candle out", run.time
+    elif bound:
+        result, seconds = "crashed", elapsed
     elif limited:
         result, seconds = "time limit", limit
     else:
         result, seconds = ("crashed" if process.returncode else "ended"), elapsed
     return Trial(program, seed, list(arena.candle), result, round(seconds, 1), run.contacts,
-                 simulator.motors_stopped(), None if limited else process.returncode,
-                 (output.last_error or (output.lines[-1] if output.lines else "")) if result == "crashed" else "",
+                 simulator.motors_stopped(), None if limited or bound else process.returncode,
+                 bound or (output.last_error or (output.lines[-1] if output.lines else "")) if result == "crashed" else "",
                  list(output.lines), list(final),
                  closest_approach(path, arena.candle, final), fan_time(path),
                  [[p.t, p.x, p.y, p.heading, p.fan, p.contact] for p in path])
@@ -408,7 +437,7 @@ def print_results(trials: list[Trial], how: str, options: argparse.Namespace, ou
             record.pop("path")
             print(json.dumps(record), file=out)
         print(json.dumps({"ranking": [asdict(s) for s in standings], "limit": options.limit,
-                          "contact_penalty": options.contact_penalty}), file=out)
+                          "contact_penalty": options.contact_penalty, "sandbox": sandbox_note(options)}), file=out)
     elif how == "csv":
         writer = csv.writer(out, lineterminator="\n")
         writer.writerow(["program", "seed", "candle_x", "candle_y", "result", "time", "contacts", "motors_stopped",
@@ -423,6 +452,8 @@ def print_results(trials: list[Trial], how: str, options: argparse.Namespace, ou
         else:
             print_ranking(standings, out)
         print(score_line(standings, options.limit, options.contact_penalty), file=out)
+        if sandbox_note(options):
+            print(sandbox_note(options), file=out)
 
 
 def merged(files: list[str]) -> list[Trial]:
@@ -523,10 +554,11 @@ def argument_parser() -> argparse.ArgumentParser:
         description="Runs robot programs on simulated trials, one per seed each, scores every trial from the "
                     "simulator and ranks the programs. " + RULE.format(limit=120, penalty=5).capitalize()
                     + " (with the defaults). Equal scores share a rank, in name order.",
-        epilog=f"Exit status: 0 done, {USAGE} usage, {NO_SIMULATOR} the simulator could not start, "
+        epilog=f"Exit status: 0 done, {USAGE} usage, {NO_SIMULATOR} the simulator or a sandbox could not start, "
                f"{INTERRUPTED} interrupted.")
     parser.add_argument("program", nargs="*", metavar="PROGRAM",
-                        help="a .py file (run with this Python), a program, or a folder of them; "
+                        help="a .py file (run with this Python), a program, a program folder (with a main.py or "
+                             "main), or a folder of them; "
                              "with --merge, the JSON files")
     parser.add_argument("--arena", default="house", metavar="NAME|FILE", help="the arena (default: house)")
     parser.add_argument("--seeds", default="1", metavar="LIST", help="seeds, such as 1-8 or 1,4,9 (default: 1)")
@@ -544,10 +576,48 @@ def argument_parser() -> argparse.ArgumentParser:
     parser.add_argument("--lang", choices=["es", "en"], help="the report's language (default: KESTRAVA_LANG, else es)")
     parser.add_argument("--view", action="store_true", help="watch the first trial in the robot view")
     parser.add_argument("--fast", action="store_true", help="no wire time (for tests; times are not comparable)")
+    parser.add_argument("--memory", type=size, default=sandbox.GIB, metavar="SIZE",
+                        help="the memory of each program, all its processes together (default: 1G)")
+    parser.add_argument("--processes", type=int, default=64, metavar="N",
+                        help="the processes each program may start (default: 64)")
+    parser.add_argument("--file-size", type=size, default=64 * sandbox.MIB, metavar="SIZE",
+                        help="the largest file a program may write, and the room in its home and /tmp (default: 64M)")
+    parser.add_argument("--no-sandbox", action="store_true",
+                        help="run the programs with your own rights, unbounded, each seeing all you see")
     parser.add_argument("--merge", action="store_true",
                         help="run nothing: rank the trials of --json files (or standard input)")
     parser.add_argument("--version", action="version", version=f"kestrava-judge {__version__}")
+    parser.set_defaults(sandboxes=None)
     return parser
+
+
+def size(text: str) -> int:
+    """"1G", "512M", "64K" or a number of bytes."""
+    units = {"K": 1 << 10, "M": sandbox.MIB, "G": sandbox.GIB}
+    number, unit = (text[:-1], units[text[-1].upper()]) if text[-1:].upper() in units else (text, 1)
+    try:
+        return round(float(number) * unit)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"a size such as 1G, 512M or 64K, not {text!r}") from None
+
+
+def sandboxes_for(options: argparse.Namespace) -> sandbox.Sandboxes | None:
+    """Every trial's sandbox, or none with --no-sandbox; refused (exit status 3) where none can be made."""
+    if options.no_sandbox:
+        return None
+    bounds = sandbox.Bounds(options.memory, options.processes, options.file_size)
+    package_parent = str(Path(__file__).resolve().parent.parent)
+    try:
+        return sandbox.Sandboxes(bounds, package_parent, find_program())
+    except sandbox.Unavailable as error:
+        raise SimulatorFailed(f"{error}: install the {sandbox.PACKAGE} package, or run the programs with your own "
+                              "rights and unbounded with --no-sandbox") from None
+
+
+def sandbox_note(options: argparse.Namespace) -> str:
+    if options.merge:
+        return ""
+    return options.sandboxes.describe() if options.sandboxes else sandbox.NOT_SANDBOXED
 
 
 def check(options: argparse.Namespace) -> None:
@@ -557,6 +627,10 @@ def check(options: argparse.Namespace) -> None:
         raise UsageError(f"--limit takes more than 0 and at most 86400 seconds, not {options.limit:g}")
     if not 0 <= options.contact_penalty <= 86400:
         raise UsageError(f"--contact-penalty takes 0 to 86400 seconds, not {options.contact_penalty:g}")
+    if not 0 < options.processes <= 100000:
+        raise UsageError(f"--processes takes 1 to 100000, not {options.processes}")
+    if options.memory < sandbox.MIB or options.file_size < sandbox.MIB:
+        raise UsageError("--memory and --file-size take 1M or more")
 
 
 def main(argv: list[str] | None = None) -> int:
@@ -578,6 +652,7 @@ def main(argv: list[str] | None = None) -> int:
             seeds = parse_seeds(options.seeds)
             programs = programs_named(options.program)
             commands = {program: command_for(program, argv[split + 1:]) for program in programs}
+            options.sandboxes = sandboxes_for(options)
             adopt_orphans()
             trials = run_all(commands, seeds, options)
         if options.report:

@@ -27,6 +27,9 @@ using kestrava::process::SignalWatcher;
 
 namespace {
 
+// The seed, when --seed is not given: what the judge uses, since a command line is seen by every process.
+constexpr char SeedVariable[] = "KESTRAVA_SIM_SEED";
+
 void printLine(const QString &line)
 {
     std::fputs(qPrintable(line), stdout);
@@ -150,7 +153,7 @@ struct Options
         QStringLiteral("name|file")};
     const QCommandLineOption seed{QStringLiteral("seed"),
         QStringLiteral("Pick the candle's place among the arena's places with <n> (0 to 4294967295); "
-                       "without it the first place is used."),
+                       "without it, the one in KESTRAVA_SIM_SEED if set, else the first place."),
         QStringLiteral("n")};
 
     // Empty, with the reason, when an option's value is wrong.
@@ -168,8 +171,10 @@ struct Options
             return std::nullopt;
         }
         chosen.latencyTimer = std::chrono::milliseconds(latencyMs);
-        if (parser.isSet(seed)) {
-            chosen.seed = parser.value(seed).toUInt(&valid);
+        // The judge hands the seed over in the environment, out of sight of the judged programs' /proc.
+        const QString seedText = parser.isSet(seed) ? parser.value(seed) : qEnvironmentVariable(SeedVariable);
+        if (!seedText.isEmpty()) {
+            chosen.seed = seedText.toUInt(&valid);
             if (!valid) {
                 error = QStringLiteral("--seed takes a whole number from 0 to 4294967295");
                 return std::nullopt;
