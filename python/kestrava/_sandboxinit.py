@@ -20,11 +20,16 @@ import time
 TICK_SECONDS = 0.1
 GRACE_SECONDS = 3.0
 PAGE = os.sysconf("SC_PAGE_SIZE")
+# What a program could send its PID 1 to end its own trial early: ignored here, the default again in the program.
+IGNORED = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGUSR1, signal.SIGUSR2,
+           signal.SIGPIPE, signal.SIGALRM)
 
 
 def start(command, status_fd, nproc, address_space, file_size):
     """In the forked child: the limits, standard input from nowhere, then the program."""
     os.close(status_fd)
+    for which in IGNORED:
+        signal.signal(which, signal.SIG_DFL)
     null = os.open("/dev/null", os.O_RDONLY)
     os.dup2(null, 0)
     for which, value in ((resource.RLIMIT_NPROC, nproc), (resource.RLIMIT_AS, address_space),
@@ -78,21 +83,30 @@ def reap(program, say):
             say(f"exit {os.WEXITSTATUS(status)}" if os.WIFEXITED(status) else f"signal {os.WTERMSIG(status)}")
 
 
+def signal_all(sent):
+    """To every other process in the sandbox (none may be left)."""
+    try:
+        os.kill(-1, sent)
+    except ProcessLookupError:
+        pass
+
+
 def end_all(program, say):
     """Every process asked to end (a program's server stops the motors on SIGTERM), then killed."""
-    os.kill(-1, signal.SIGTERM)
+    signal_all(signal.SIGTERM)
     deadline = time.monotonic() + GRACE_SECONDS
     while reap(program, say) and time.monotonic() < deadline:
         time.sleep(TICK_SECONDS / 2)
-    try:
-        os.kill(-1, signal.SIGKILL)
-    except ProcessLookupError:
-        pass
+    signal_all(signal.SIGKILL)
     while reap(program, say):
         time.sleep(TICK_SECONDS / 10)
 
 
 def main(argv):
+    if os.getpid() != 1:  # signal_all() would reach every process this user may signal, far beyond the trial
+        sys.exit("kestrava: the sandbox's first process is not alone in a process space of its own")
+    for which in IGNORED:
+        signal.signal(which, signal.SIG_IGN)
     split = argv.index("--")
     status_fd, nproc, address_space, file_size, watch_processes, watch_memory = map(int, argv[:split])
     command = argv[split + 1:]
@@ -110,7 +124,7 @@ def main(argv):
         reap(program, say)
         passed = bound_passed(watch_processes, watch_memory)
         if passed:
-            os.kill(-1, signal.SIGKILL)  # a bomb or a hog gets no grace
+            signal_all(signal.SIGKILL)  # a bomb or a hog gets no grace
             say(f"bound {passed}")
             break
     end_all(program, say)

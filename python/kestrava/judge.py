@@ -170,14 +170,15 @@ class TrialSimulator:
     def __init__(self, folder: str, arena: str, seed: int, fast: bool, view: bool) -> None:
         self.link = os.path.join(folder, "adapter")
         program = str(Path(find_program()).with_name("kestrava-sim"))
-        options = ["--link", self.link, "--judged", "--arena", arena]
+        # The seed fixes the candle's place: on standard input, never on a command line, which every process reads.
+        options = ["--link", self.link, "--judged", "--arena", arena, "--seed", "-"]
         options += ["--fast"] if fast else []
         options += ["--view"] if view else []
-        # The seed fixes the candle's place: never on a command line, which every process can read.
-        environment = dict(os.environ, KESTRAVA_SIM_SEED=str(seed))
         try:
             self._process = subprocess.Popen([program, *options], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                             stderr=subprocess.PIPE, text=True, env=environment)
+                                             stderr=subprocess.PIPE, text=True)
+            self._process.stdin.write(f"{seed}\n")
+            self._process.stdin.flush()
         except OSError as error:
             raise SimulatorFailed(f"cannot start {program}: {error.strerror or error}") from None
         if not self._process.stdout.readline().startswith("/"):
@@ -333,7 +334,7 @@ def judge(program: str, command: list[str], seed: int, simulator: TrialSimulator
     run = simanswers.run(simulator.command("end"))
     process.end() if sandboxes else end_group(process)
     output.finish()
-    bound = process.bound_reason() if sandboxes else ""
+    bound = process.bound_reason(output.last_error) if sandboxes else ""
     path = simanswers.path(simulator.command("path"))
     final = simulator_world(simulator).robot
     if run.state == "finished":
@@ -581,7 +582,7 @@ def argument_parser() -> argparse.ArgumentParser:
     parser.add_argument("--processes", type=int, default=64, metavar="N",
                         help="the processes each program may start (default: 64)")
     parser.add_argument("--file-size", type=size, default=64 * sandbox.MIB, metavar="SIZE",
-                        help="the largest file a program may write, and the room in its home and /tmp (default: 64M)")
+                        help="the largest file a program may write; its home and /tmp hold twice that (default: 64M)")
     parser.add_argument("--no-sandbox", action="store_true",
                         help="run the programs with your own rights, unbounded, each seeing all you see")
     parser.add_argument("--merge", action="store_true",

@@ -13,6 +13,7 @@ processes and memory of the whole sandbox at each tick.
 
 from __future__ import annotations
 
+import errno
 import json
 import os
 import select
@@ -39,6 +40,7 @@ GIB = 1 << 30
 MIB = 1 << 20
 # Time for the sandbox to end after its first process was told to: its own grace, then a margin.
 END_SECONDS = 5.0
+FILE_TOO_LARGE = os.strerror(errno.EFBIG)
 
 
 class Unavailable(Exception):
@@ -49,7 +51,7 @@ class Unavailable(Exception):
 class Bounds:
     memory: int      # bytes, all the sandbox's processes together
     processes: int   # besides the sandbox's first process
-    file_size: int   # bytes per file written; also the size of its home and of its /tmp
+    file_size: int   # bytes per file written; its home and its /tmp hold twice that each
 
 
 def amount(size: int) -> str:
@@ -119,7 +121,7 @@ class TrialCgroups:
             try:
                 folder.rmdir()
             except OSError:
-                pass  # still busy: left for the system, empty and bounded
+                pass  # still busy: left behind, empty and bounded
 
 
 def _counter(path: Path, name: str) -> int:
@@ -216,8 +218,8 @@ class Sandboxes:
         for folder in dict.fromkeys(self._shown):
             arguments += ["--ro-bind", folder, folder]
         arguments += ["--ro-bind", str(program.resolve()), self.inside(program), "--chdir", INSIDE_PROGRAM]
-        for folder in (INSIDE_HOME, "/tmp"):
-            arguments += ["--size", str(bounds.file_size), "--tmpfs", folder]
+        for folder in (INSIDE_HOME, "/tmp"):  # room for two files at the bound: the bound is met first
+            arguments += ["--size", str(2 * bounds.file_size), "--tmpfs", folder]
         # The link's device, and the control socket beside it, at a place that tells nothing of the trial.
         arguments += ["--dev-bind", os.path.realpath(link), INSIDE_LINK,
                       "--bind", link + ".control", INSIDE_LINK + ".control"]
@@ -246,6 +248,7 @@ class SandboxedProgram:
         self._cgroups = TrialCgroups(self._bounds) if sandboxes.grouped else None
         self.returncode: int | None = None
         self.bound = ""  # which bound the program hit: "processes", "memory" or "files"
+        self._first: int | None = None
         status_read, status_write = os.pipe()
         info_read, info_write = os.pipe()
         self._status = os.fdopen(status_read, "rb", buffering=0)
@@ -312,7 +315,11 @@ class SandboxedProgram:
             elif word == "bound" and value in ("processes", "memory"):
                 self.bound = value
 
-    def bound_reason(self) -> str:
+    def bound_reason(self, last_error: str) -> str:
+        """The bound the program hit, in words; a write beyond the file bound fails with EFBIG where
+        SIGXFSZ is ignored (as Python does), which the program's last error tells."""
+        if not self.bound and self.returncode and FILE_TOO_LARGE in last_error:
+            self.bound = "files"
         return bound_reason(self.bound, self._bounds) if self.bound else ""
 
     def end(self) -> None:
@@ -324,9 +331,10 @@ class SandboxedProgram:
         try:
             self._process.wait(END_SECONDS)
         except subprocess.TimeoutExpired:
-            self._kill_namespace()
+            self._signal_first(signal.SIGKILL)  # takes every process in the sandbox along
             self._process.kill()
             self._process.wait()
+        self._reap_first()
         if self.returncode is None or not self.bound:
             if select.select([self._status], [], [], 0)[0]:
                 self._read_status()
@@ -334,14 +342,31 @@ class SandboxedProgram:
             self.bound = self._cgroups.bound_hit()
         self._forget()
 
-    def _kill_namespace(self) -> None:
-        """SIGKILL to the sandbox's PID 1, which takes every process in it along."""
-        try:
-            child = json.loads(self._info.read(65536) or b"{}").get("child-pid")
-            if isinstance(child, int) and child > 0:
-                os.kill(child, signal.SIGKILL)
-        except (OSError, ValueError):
-            pass
+    def _first_process(self) -> int:
+        """The sandbox's PID 1 as the judge sees it, which bwrap tells once the sandbox is made."""
+        if self._first is None:
+            try:
+                child = json.loads(self._info.read(65536) or b"{}").get("child-pid")
+            except (OSError, ValueError):
+                child = None
+            self._first = child if isinstance(child, int) and child > 0 else 0
+        return self._first
+
+    def _signal_first(self, sent: int) -> None:
+        if self._first_process():
+            try:
+                os.kill(self._first, sent)
+            except OSError:
+                pass
+
+    def _reap_first(self) -> None:
+        """bwrap may end before its child is waited for: the judge (their subreaper) then adopts it. Its end
+        is waited for here, so that the trial's cgroups are empty when they are removed."""
+        if self._first_process():
+            try:
+                os.waitpid(self._first, 0)
+            except ChildProcessError:
+                pass  # bwrap waited for it
 
     def _forget(self) -> None:
         self._status.close()

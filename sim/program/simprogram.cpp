@@ -27,8 +27,16 @@ using kestrava::process::SignalWatcher;
 
 namespace {
 
-// The seed, when --seed is not given: what the judge uses, since a command line is seen by every process.
-constexpr char SeedVariable[] = "KESTRAVA_SIM_SEED";
+// `--seed -`: the seed is the first line of standard input, read a byte at a time so that the control
+// commands after it stay unread. The judge hands it over so, since every process can read a command line.
+QString seedFromInput()
+{
+    std::string line;
+    char byte = 0;
+    while (line.size() < 32 && ::read(STDIN_FILENO, &byte, 1) == 1 && byte != '\n')
+        line += byte;
+    return QString::fromStdString(line);
+}
 
 void printLine(const QString &line)
 {
@@ -152,8 +160,8 @@ struct Options
                        "Default: open.").arg(bundledArenaNames().join(QStringLiteral(", "))),
         QStringLiteral("name|file")};
     const QCommandLineOption seed{QStringLiteral("seed"),
-        QStringLiteral("Pick the candle's place among the arena's places with <n> (0 to 4294967295); "
-                       "without it, the one in KESTRAVA_SIM_SEED if set, else the first place."),
+        QStringLiteral("Pick the candle's place among the arena's places with <n> (0 to 4294967295; "
+                       "-: the first line of standard input); without it the first place is used."),
         QStringLiteral("n")};
 
     // Empty, with the reason, when an option's value is wrong.
@@ -171,10 +179,9 @@ struct Options
             return std::nullopt;
         }
         chosen.latencyTimer = std::chrono::milliseconds(latencyMs);
-        // The judge hands the seed over in the environment, out of sight of the judged programs' /proc.
-        const QString seedText = parser.isSet(seed) ? parser.value(seed) : qEnvironmentVariable(SeedVariable);
-        if (!seedText.isEmpty()) {
-            chosen.seed = seedText.toUInt(&valid);
+        if (parser.isSet(seed)) {
+            const QString seedText = parser.value(seed);
+            chosen.seed = (seedText == QStringLiteral("-") ? seedFromInput() : seedText).toUInt(&valid);
             if (!valid) {
                 error = QStringLiteral("--seed takes a whole number from 0 to 4294967295");
                 return std::nullopt;

@@ -108,11 +108,12 @@ def test_the_table_names_the_reason_and_the_rule(tmp_path):
     crash = program(tmp_path, "crash.py", "print('no candle seen')\nraise SystemExit(4)\n")
     done = judge(crash, "--arena", ARENA, "--fast", "--contact-penalty", "7")
     assert done.returncode == 0, done.stderr
-    header, row, rule = done.stdout.splitlines()
+    header, row, rule, sandboxed = done.stdout.splitlines()
     assert header.split() == ["seed", "candle", "result", "time", "contacts", "closest", "why"]
     assert row.endswith("status 4: no candle seen") and " crashed " in row
     assert rule == ("1 program, 1 trial; score: the sum of the trials' times, a trial that did not put the candle "
                     "out counting the time limit (120 s), plus 7 s per contact; lower is better")
+    assert sandboxed.startswith("sandboxed: each program alone, no network, 1 GiB of memory, 64 processes")
 
 
 # (file name, its text, executable, judge options around it, the trial's JSON as the simulator left it)
