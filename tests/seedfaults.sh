@@ -78,6 +78,13 @@ faults=(
     'python/kestrava/judge.py ~ s/result, seconds = "time limit", limit/result, seconds = "time limit", run.time/ ~ a trial ended by the limit shows the run'"'"'s clock'
     'python/kestrava/judge.py ~ s/return USAGE if leaving.code else 0/return 0 if leaving.code else USAGE/ ~ --help and an unknown option swap their statuses'
     'python/kestrava/judge.py ~ s/return \[future.result() for future in futures\]/return [f.result() for f in concurrent.futures.as_completed(futures)]/ ~ the trials listed in the order they finished'
+    'python/kestrava/judge.py ~ s/"--seed", "-"\]/"--seed", str(seed)]/;s/self._process.stdin.write(f"{seed}\\n")/pass/ ~ the seed on the simulator'"'"'s command line'
+    'python/kestrava/sandbox.py ~ s/"--ro-bind", str(program.resolve()), self.inside(program)/"--ro-bind", str(program.resolve().parent), INSIDE_PROGRAM/ ~ a program file'"'"'s whole class folder shown to it'
+    'python/kestrava/sandbox.py ~ s/arguments += \["--ro-bind", str(program.resolve())/arguments += ["--bind", str(program.resolve())/ ~ a program'"'"'s own file or folder writable'
+    'python/kestrava/sandbox.py ~ s/return \["--unshare-all", /return ["--unshare-user-try", "--unshare-ipc", "--unshare-pid", "--unshare-uts", "--unshare-cgroup-try", / ~ a sandbox shares the network'
+    'python/kestrava/sandbox.py ~ s/return \["--unshare-all", /return ["--unshare-user-try", "--unshare-ipc", "--unshare-net", "--unshare-uts", "--unshare-cgroup-try", / ~ a sandbox shares the process space'
+    'python/kestrava/sandbox.py ~ s/(self.pids \/ "pids.max").write_text(str(bounds.processes + 1))/pass/ ~ a trial'"'"'s cgroup bounds no processes'
+    'python/kestrava/sandbox.py ~ s/0 if grouped else bounds.memory, bounds.file_size,/0 if grouped else bounds.memory, 0,/ ~ no bound on a file'"'"'s size'
 )
 
 # The tests tried first for a file's faults, the likeliest to catch them; the rest follow.
@@ -88,7 +95,8 @@ likely() {
     panel/*) echo tst_window tst_operations tst_startup tst_endtoend ;;
     python/kestrava/readings* | python/kestrava/drivebase*) echo python_drivebase python ;;
     sim/*) echo tst_simulator tst_simworld tst_latency ;;
-    python/kestrava/judge*) echo python_judge ;;
+    python/kestrava/judge*) echo python_judge python_sandbox ;;
+    python/kestrava/*sandbox*) echo python_sandbox ;;
     *) echo tst_arithmetic tst_latency tst_engine tst_keypad tst_operations ;;
     esac
 }

@@ -41,6 +41,7 @@ MIB = 1 << 20
 # Time for the sandbox to end after its first process was told to: its own grace, then a margin.
 END_SECONDS = 5.0
 FILE_TOO_LARGE = os.strerror(errno.EFBIG)
+MEMORY_REFUSED = ("MemoryError", os.strerror(errno.ENOMEM), "std::bad_alloc")
 
 
 class Unavailable(Exception):
@@ -316,10 +317,14 @@ class SandboxedProgram:
                 self.bound = value
 
     def bound_reason(self, last_error: str) -> str:
-        """The bound the program hit, in words; a write beyond the file bound fails with EFBIG where
-        SIGXFSZ is ignored (as Python does), which the program's last error tells."""
-        if not self.bound and self.returncode and FILE_TOO_LARGE in last_error:
-            self.bound = "files"
+        """The bound the program hit, in words. Some bounds show only as the program's last error: a write
+        beyond the file bound fails with EFBIG where SIGXFSZ is ignored (as Python does), and without a
+        cgroup, memory beyond RLIMIT_AS is refused to the process that asks."""
+        if not self.bound and self.returncode:
+            if FILE_TOO_LARGE in last_error:
+                self.bound = "files"
+            elif not self._cgroups and last_error.endswith(MEMORY_REFUSED):
+                self.bound = "memory"
         return bound_reason(self.bound, self._bounds) if self.bound else ""
 
     def end(self) -> None:

@@ -37,21 +37,23 @@ HOSTILE = {
     """,
     "writes into the teacher's home and the class": """
         import glob, os
-        for folder in ["{home}", os.path.dirname("{classmate}"), "/program", *glob.glob("/home/*")]:
+        places = [os.path.join(folder, "left-by-a-program")
+                  for folder in ["{home}", os.path.dirname("{classmate}"), "/program", *glob.glob("/home/*")]]
+        for path in [*places, "{classmate}", __file__]:
             try:
-                with open(os.path.join(folder, "left-by-a-program"), "w") as out:
+                with open(path, "a") as out:
                     out.write("here")
             except OSError:
                 pass
     """,
-    # Status 0 when it found its seed on a command line; it also kills every classmate it finds.
+    # Status 0 when it found its seed on its simulator's command line; it also kills every classmate it finds.
     "looks through /proc for the seed and the classmates": """
         import glob, os, signal, sys
         found = False
         for folder in glob.glob("/proc/[0-9]*"):
             try:
                 said = open(folder + "/cmdline", "rb").read()
-                found = found or b"\\0{seed}\\0" in said + b"\\0"
+                found = found or b"kestrava-sim" in said and b"\\x00{seed}\\x00" in said + b"\\x00"
                 said += open(folder + "/environ", "rb").read()
             except OSError:
                 continue
