@@ -21,9 +21,10 @@ log="$build/dev.log"
 # python3-venv and python3-pip install the package as the docs tell a newcomer to.
 # Qt Linguist's lupdate and lrelease build the windows' translations into the programs;
 # qt6-translations-l10n holds Qt's own texts (a message box's buttons) in Spanish.
+# bubblewrap is kestrava-judge's sandbox, one for each program it judges.
 packages=(cmake g++ make libgl-dev qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
           fonts-dejavu-core fonts-dejavu-extra ser2net socat python3-pytest python3-venv python3-pip parallel
-          chromium)
+          chromium bubblewrap)
 # Packing (dpkg-shlibdeps finds the dependencies; file tells it which files are programs)
 # and the checks CI runs on the package.
 packing=(dpkg-dev file lintian desktop-file-utils appstream)

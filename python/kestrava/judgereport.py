@@ -8,7 +8,7 @@ import html
 import math
 import os
 
-from . import simanswers
+from . import sandbox, simanswers
 
 TEXTS = {
     "es": {
@@ -20,6 +20,10 @@ TEXTS = {
         "candle out": "vela apagada", "time limit": "tiempo límite", "crashed": "el programa falló",
         "ended": "el programa terminó", "legend": "○ salida, — recorrido, ✕ contacto, ● dónde acabó el robot (con su rumbo), vela: naranja "
                   "encendida, gris apagada", "status": "estado de salida",
+        "sandboxed": "Cada programa corrió aislado (sandbox): sin red, con {memory} de memoria, {processes} "
+                     "procesos y archivos de hasta {files}.",
+        "not sandboxed": "Sin aislamiento (not sandboxed): los programas corrieron con los permisos de quien "
+                         "los juzgó.",
     },
     "en": {
         "title": "Kestrava: the class's results", "rank": "rank", "program": "program", "out": "out",
@@ -30,6 +34,9 @@ TEXTS = {
         "candle out": "candle out", "time limit": "time limit", "crashed": "the program crashed",
         "ended": "the program ended", "legend": "○ start, — path, ✕ contact, ● where the robot ended (with its heading), candle: orange lit, "
                   "grey out", "status": "exit status",
+        "sandboxed": "Each program ran sandboxed: no network, {memory} of memory, {processes} processes, files "
+                     "up to {files}.",
+        "not sandboxed": "Not sandboxed: the programs ran with the rights of whoever judged them.",
     },
 }
 
@@ -107,7 +114,20 @@ def page(trials, standings, arena, options, say) -> str:
     return (f'<!DOCTYPE html><html lang="{options.report_language}"><head><meta charset="utf-8">'
             f"<title>{say['title']}</title><style>{STYLE}</style></head><body><h1>{say['title']}</h1>"
             f'<p>{html.escape(arena.name)}. {rule}</p><table class="ranking"><tr>{head}</tr>{rows}</table>'
-            f'<p>{say["legend"]}</p>{"".join(sections)}</body></html>\n')
+            f'<p>{say["legend"]}</p>{sandbox_line(options, say)}{"".join(sections)}</body></html>\n')
+
+
+def sandbox_line(options, say) -> str:
+    """Whether the programs ran sandboxed, and in which bounds; nothing for merged trials, which do not say."""
+    if options.merge:
+        return ""
+    if not options.sandboxes:
+        return f'<p class="sandbox">{say["not sandboxed"]}</p>'
+    bounds = options.sandboxes.bounds
+    text = say["sandboxed"].format(memory=sandbox.amount(bounds.memory), processes=bounds.processes,
+                                   files=sandbox.amount(bounds.file_size))
+    return f'<p class="sandbox">{text}</p>'
+
 
 
 def write_report(path: str, trials, standings, arena: simanswers.WorldAnswer, options: argparse.Namespace) -> None:

@@ -219,6 +219,7 @@ def test_the_report_in_a_browser(tmp_path):
     dom = browser.stdout
     assert dom.count('<tr class="rank">') == 2 and dom.count('class="path"') == 4
     assert '<html lang="es">' in dom and "vela apagada" in dom and "sin vela" in dom
+    assert "Cada programa corrió aislado (sandbox): sin red, con 1 GiB de memoria, 64 procesos" in dom
     assert "http" not in report.read_text().replace("http://www.w3.org/2000/svg", "")
 
 
