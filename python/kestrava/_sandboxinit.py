@@ -120,8 +120,16 @@ def main(argv):
         except OSError:
             pass  # the judge has gone: standard input tells it too
 
-    while not select.select([0], [], [], TICK_SECONDS)[0]:
+    # The program's end wakes this at once; the rest (orphans, the watched bounds) at each tick.
+    ended = os.pidfd_open(program)
+    watched = [0, ended]
+    while True:
+        ready = select.select(watched, [], [], TICK_SECONDS)[0]
+        if 0 in ready:
+            break
         reap(program, say)
+        if ended in ready:
+            watched.remove(ended)  # reaped now, and readable for good
         passed = bound_passed(watch_processes, watch_memory)
         if passed:
             signal_all(signal.SIGKILL)  # a bomb or a hog gets no grace

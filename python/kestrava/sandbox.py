@@ -258,7 +258,7 @@ class SandboxedProgram:
             self._process = subprocess.Popen(
                 self._command(sandboxes, program, command, link, status_write, info_write),
                 stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                pass_fds=(status_write, info_write))
+                pass_fds=(status_write, info_write), start_new_session=True)  # out of the terminal's Ctrl-C
         except OSError:
             self._forget()
             raise
