@@ -153,8 +153,10 @@ def programs_named(names: list[str]) -> list[str]:
 
 
 def command_for(program: str, arguments: list[str]) -> list[str]:
-    """How to run the program: a .py file with this Python, anything else as a program of its own."""
-    path = program_entry(Path(program))
+    """How to run the program: a .py file with this Python, anything else as a program of its own. A program
+    folder's main is named in full, since the program runs from that folder."""
+    path = program_entry(Path(program)) or Path(program)
+    path = path.resolve() if Path(program).is_dir() else path
     if not path.is_file():
         raise UsageError(f"{program}: no such file")
     if path.suffix == ".py":

@@ -31,6 +31,11 @@ INSIDE_PROGRAM = "/program"
 INSIDE_HOME = "/home/program"
 INSIDE_LINK = "/trial/adapter"
 SYSTEM_FOLDERS = ("/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32")
+# What programs need of /etc: the libraries' cache, the commands' alternatives, users, time, Python's
+# and Qt's settings. Not the rest: as root, a program would read /etc's secrets (ssh's and TLS's keys).
+ETC_SHOWN = ("ld.so.cache", "ld.so.conf", "ld.so.conf.d", "alternatives", "passwd", "group", "nsswitch.conf",
+             "localtime", "timezone", "locale.alias", "locale.conf", "default/locale", "mime.types", "python3",
+             f"python3.{sys.version_info.minor}", "xdg", "fonts")
 # Kept from the judge's environment: the language, and a sanitized build's own settings.
 ENVIRONMENT_KEPT = ("LANG", "LANGUAGE", "KESTRAVA_LANG", "QT_QPA_PLATFORM")
 ENVIRONMENT_PREFIXES_KEPT = ("LC_", "ASAN_", "UBSAN_", "LSAN_")
@@ -143,8 +148,11 @@ def cgroups_usable() -> bool:
 # ---- The sandbox ----
 
 def system_binds() -> list[str]:
-    """A read-only /usr and /etc, and /bin, /lib… as the host has them (links into /usr, or folders)."""
-    arguments = ["--ro-bind", "/usr", "/usr", "--ro-bind", "/etc", "/etc"]
+    """A read-only /usr and what programs need of /etc, and /bin, /lib… as the host has them (links into
+    /usr, or folders)."""
+    arguments = ["--ro-bind", "/usr", "/usr"]
+    for name in ETC_SHOWN:
+        arguments += ["--ro-bind-try", f"/etc/{name}", f"/etc/{name}"]
     for folder in SYSTEM_FOLDERS:
         if os.path.islink(folder):
             arguments += ["--symlink", os.readlink(folder), folder]

@@ -24,12 +24,13 @@ from test_simulator import ARENA
 # port (the test's server), marker (in every class process's command line: a program file's name has it),
 # seed (the trials', rare enough to be no other process's argument).
 HOSTILE = {
-    # Ends with status 0 only when the classmate's file could be read.
-    "reads a classmate": """
+    # Ends with status 0 only when the classmate's file, or a secret of the system's, could be read.
+    "reads a classmate or a secret": """
         import glob, sys
-        for path in ["{classmate}", *glob.glob("/program/*"), *glob.glob("../*")]:
+        for path in ["{classmate}", *glob.glob("/program/*"), *glob.glob("../*"), "/etc/shadow"]:
             try:
-                if "simulate=" + '"view"' in open(path).read():  # the honest one's, not this text
+                said = open(path).read()
+                if "simulate=" + '"view"' in said or path == "/etc/shadow":  # not this text, the classmate's
                     sys.exit(0)
             except OSError:
                 pass
@@ -141,7 +142,7 @@ ENDED_BY_A_BOUND = {
     "a memory hog": "used more than 192 MiB of memory",
     "writes a huge file": "wrote a file larger than 8 MiB",
 }
-FOUND_NOTHING = {"reads a classmate", "looks through /proc for the seed and the classmates"}
+FOUND_NOTHING = {"reads a classmate or a secret", "looks through /proc for the seed and the classmates"}
 BOUNDS = ["--processes", "16", "--memory", "192M", "--file-size", "8M"]
 SEED = "3141592"
 SAME_ALONE = ("result", "contacts", "motors_stopped", "candle", "closest")
@@ -253,15 +254,16 @@ def test_no_sandbox_says_so_and_keeps_the_seed_off_command_lines(tmp_path):
     assert table.stdout.splitlines()[-1].startswith("not sandboxed")
 
 
-def test_a_program_folder_runs_its_main_with_its_own_files(tmp_path):
+def test_a_program_folder_runs_its_main_with_its_own_files(tmp_path, monkeypatch):
     """A folder with a main.py is one program, beside a file in the same class; it reads its own data."""
-    students = tmp_path / "class"
+    monkeypatch.chdir(tmp_path)
+    students = Path("class")
     (students / "team").mkdir(parents=True)
     program(students / "team", "main.py", "import helper\nraise SystemExit(helper.STATUS + len(open('data.txt').read()))\n")
     program(students / "team", "helper.py", "STATUS = 40\n")
     program(students / "team", "data.txt", "ab")
     program(students, "alone.py", "raise SystemExit(5)\n")
     for sandboxed in ([], ["--no-sandbox"]):
-        trials, _ = json_trials(judge(str(students), "--arena", ARENA, "--fast", "--json", *sandboxed))
+        trials, _ = json_trials(judge("class", "--arena", ARENA, "--fast", "--json", *sandboxed))
         assert {name: (t["program"], t["status"]) for name, t in trials.items()} == \
-            {"team": (str(students / "team"), 42), "alone.py": (str(students / "alone.py"), 5)}
+            {"team": ("class/team", 42), "alone.py": ("class/alone.py", 5)}
