@@ -20,7 +20,8 @@ import tempfile
 import time
 from pathlib import Path
 
-from kestrava import judge
+from kestrava import judge, sandbox
+from kestrava._server import find_program
 
 CANDLE = Path(__file__).resolve().parents[1] / "examples" / "candle.py"
 CLASS_SIZE = 30
@@ -50,7 +51,8 @@ def median_difference(trials, alone):
 def sandbox_cost():
     """A program that ends at once, run in a sandbox as a trial runs it (made, waited for, ended) and run
     bare: the difference is what the sandbox adds to each trial, in time and in processor time."""
-    sandboxes = judge.sandboxes_for(judge.argument_parser().parse_args([]))
+    sandboxes = sandbox.from_options(judge.argument_parser().parse_args([]), str(CANDLE.parents[1] / "python"),
+                                     find_program())
     with tempfile.TemporaryDirectory() as folder:
         quick = Path(folder) / "quick.py"
         quick.write_text("pass\n")

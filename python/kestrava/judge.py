@@ -579,48 +579,16 @@ def argument_parser() -> argparse.ArgumentParser:
     parser.add_argument("--lang", choices=["es", "en"], help="the report's language (default: KESTRAVA_LANG, else es)")
     parser.add_argument("--view", action="store_true", help="watch the first trial in the robot view")
     parser.add_argument("--fast", action="store_true", help="no wire time (for tests; times are not comparable)")
-    parser.add_argument("--memory", type=size, default=sandbox.GIB, metavar="SIZE",
-                        help="the memory of each program, all its processes together (default: 1G)")
-    parser.add_argument("--processes", type=int, default=64, metavar="N",
-                        help="the processes each program may start (default: 64)")
-    parser.add_argument("--file-size", type=size, default=64 * sandbox.MIB, metavar="SIZE",
-                        help="the largest file a program may write; its home and /tmp hold twice that (default: 64M)")
-    parser.add_argument("--no-sandbox", action="store_true",
-                        help="run the programs with your own rights, unbounded, each seeing all you see")
+    sandbox.add_options(parser)
     parser.add_argument("--merge", action="store_true",
                         help="run nothing: rank the trials of --json files (or standard input)")
     parser.add_argument("--version", action="version", version=f"kestrava-judge {__version__}")
-    parser.set_defaults(sandboxes=None)
     return parser
 
 
-def size(text: str) -> int:
-    """"1G", "512M", "64K" or a number of bytes."""
-    units = {"K": 1 << 10, "M": sandbox.MIB, "G": sandbox.GIB}
-    number, unit = (text[:-1], units[text[-1].upper()]) if text[-1:].upper() in units else (text, 1)
-    try:
-        return round(float(number) * unit)
-    except ValueError:
-        raise argparse.ArgumentTypeError(f"a size such as 1G, 512M or 64K, not {text!r}") from None
-
-
-def sandboxes_for(options: argparse.Namespace) -> sandbox.Sandboxes | None:
-    """Every trial's sandbox, or none with --no-sandbox; refused (exit status 3) where none can be made."""
-    if options.no_sandbox:
-        return None
-    bounds = sandbox.Bounds(options.memory, options.processes, options.file_size)
-    package_parent = str(Path(__file__).resolve().parent.parent)
-    try:
-        return sandbox.Sandboxes(bounds, package_parent, find_program())
-    except sandbox.Unavailable as error:
-        raise SimulatorFailed(f"{error}: install the {sandbox.PACKAGE} package, or run the programs with your own "
-                              "rights and unbounded with --no-sandbox") from None
-
-
 def sandbox_note(options: argparse.Namespace) -> str:
-    if options.merge:
-        return ""
-    return options.sandboxes.describe() if options.sandboxes else sandbox.NOT_SANDBOXED
+    """The sandbox's line; none for merged trials, which do not say."""
+    return "" if options.merge else sandbox.note(options.sandboxes)
 
 
 def check(options: argparse.Namespace) -> None:
@@ -630,10 +598,6 @@ def check(options: argparse.Namespace) -> None:
         raise UsageError(f"--limit takes more than 0 and at most 86400 seconds, not {options.limit:g}")
     if not 0 <= options.contact_penalty <= 86400:
         raise UsageError(f"--contact-penalty takes 0 to 86400 seconds, not {options.contact_penalty:g}")
-    if not 0 < options.processes <= 100000:
-        raise UsageError(f"--processes takes 1 to 100000, not {options.processes}")
-    if options.memory < sandbox.MIB or options.file_size < sandbox.MIB:
-        raise UsageError("--memory and --file-size take 1M or more")
 
 
 def main(argv: list[str] | None = None) -> int:
@@ -655,7 +619,8 @@ def main(argv: list[str] | None = None) -> int:
             seeds = parse_seeds(options.seeds)
             programs = programs_named(options.program)
             commands = {program: command_for(program, argv[split + 1:]) for program in programs}
-            options.sandboxes = sandboxes_for(options)
+            options.sandboxes = sandbox.from_options(options, str(Path(__file__).resolve().parent.parent),
+                                                     find_program())
             adopt_orphans()
             trials = run_all(commands, seeds, options)
         if options.report:
@@ -663,7 +628,7 @@ def main(argv: list[str] | None = None) -> int:
     except UsageError as error:
         print(f"kestrava-judge: {error}", file=sys.stderr)
         return USAGE
-    except (SimulatorFailed, KestravaError) as error:
+    except (SimulatorFailed, sandbox.Unavailable, KestravaError) as error:
         print(f"kestrava-judge: {error}", file=sys.stderr)
         return NO_SIMULATOR
     except KeyboardInterrupt:

@@ -13,6 +13,7 @@ processes and memory of the whole sandbox at each tick.
 
 from __future__ import annotations
 
+import argparse
 import errno
 import json
 import os
@@ -189,6 +190,54 @@ def describe(bounds: Bounds, grouped: bool) -> str:
 
 
 NOT_SANDBOXED = "not sandboxed: the programs ran with the judge's own rights"
+MOST_PROCESSES = 100000
+
+
+def add_options(parser: argparse.ArgumentParser) -> None:
+    """The judge's options for the sandbox: its bounds, or none."""
+    parser.add_argument("--memory", type=size, default=GIB, metavar="SIZE",
+                        help="the memory of each program, all its processes together (default: 1G)")
+    parser.add_argument("--processes", type=processes, default=64, metavar="N",
+                        help="the processes (and threads) each program may have (default: 64)")
+    parser.add_argument("--file-size", type=size, default=64 * MIB, metavar="SIZE",
+                        help="the largest file a program may write; its home and /tmp hold twice that (default: 64M)")
+    parser.add_argument("--no-sandbox", action="store_true",
+                        help="run the programs with your own rights, unbounded, each seeing all you see")
+    parser.set_defaults(sandboxes=None)
+
+
+def size(text: str) -> int:
+    """"1G", "512M", "64K" or a number of bytes, 1M or more."""
+    units = {"K": 1 << 10, "M": MIB, "G": GIB}
+    number, unit = (text[:-1], units[text[-1].upper()]) if text[-1:].upper() in units else (text, 1)
+    try:
+        value = round(float(number) * unit)
+    except (ValueError, OverflowError):
+        value = 0
+    if value < MIB:
+        raise argparse.ArgumentTypeError(f"a size of 1M or more such as 1G, 512M or 1048576, not {text!r}")
+    return value
+
+
+def processes(text: str) -> int:
+    if not text.isdigit() or not 0 < int(text) <= MOST_PROCESSES:
+        raise argparse.ArgumentTypeError(f"1 to {MOST_PROCESSES} processes, not {text!r}")
+    return int(text)
+
+
+def from_options(options: argparse.Namespace, package_parent: str, cli: str) -> "Sandboxes | None":
+    """Every trial's sandbox, or none with --no-sandbox; Unavailable, in words for the user, where none can be made."""
+    if options.no_sandbox:
+        return None
+    try:
+        return Sandboxes(Bounds(options.memory, options.processes, options.file_size), package_parent, cli)
+    except Unavailable as error:
+        raise Unavailable(f"{error}: install the {PACKAGE} package, or run the programs with your own rights "
+                          "and unbounded with --no-sandbox") from None
+
+
+def note(sandboxes: "Sandboxes | None") -> str:
+    return sandboxes.describe() if sandboxes else NOT_SANDBOXED
 
 
 def environment(package_parent: str, cli: str) -> dict[str, str]:

@@ -148,6 +148,8 @@ USAGE = {
     "no jobs": (["crash.py", "--jobs", "0"], 2, "--jobs takes 1 or more trials side by side, not 0"),
     "bad arena": (["crash.py", "--arena", "nowhere"], 2, "nowhere: no such file, nor a bundled arena"),
     "unknown option": (["crash.py", "--fastest"], 2, "unrecognized arguments: --fastest"),
+    "a memory below 1M": (["crash.py", "--memory", "512K"], 2, "--memory: a size of 1M or more"),
+    "no processes": (["crash.py", "--processes", "0"], 2, "--processes: 1 to 100000 processes, not '0'"),
     "help": (["--help"], 0, ""),
     "no simulator": (["crash.py"], 3, "kestrava-judge: "),
 }
