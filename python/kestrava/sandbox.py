@@ -273,11 +273,12 @@ class Sandboxes:
     def arguments(self, program: Path, link: str) -> list[str]:
         bounds = self.bounds
         arguments = [*isolation(), *system_binds()]
+        for folder in (INSIDE_HOME, "/tmp"):  # room for two files at the bound: the bound is met first
+            arguments += ["--size", str(2 * bounds.file_size), "--tmpfs", folder]
+        # After /tmp's tmpfs, which would hide them: Kestrava's package and programs may be under /tmp.
         for folder in dict.fromkeys(self._shown):
             arguments += ["--ro-bind", folder, folder]
         arguments += ["--ro-bind", str(program.resolve()), self.inside(program), "--chdir", INSIDE_PROGRAM]
-        for folder in (INSIDE_HOME, "/tmp"):  # room for two files at the bound: the bound is met first
-            arguments += ["--size", str(2 * bounds.file_size), "--tmpfs", folder]
         # The link's device, and the control socket beside it, at a place that tells nothing of the trial.
         arguments += ["--dev-bind", os.path.realpath(link), INSIDE_LINK,
                       "--bind", link + ".control", INSIDE_LINK + ".control"]
