@@ -83,7 +83,7 @@ faults=(
     'python/kestrava/sandbox.py ~ s/arguments += \["--ro-bind", str(program.resolve())/arguments += ["--bind", str(program.resolve())/ ~ a program'"'"'s own file or folder writable'
     'python/kestrava/sandbox.py ~ s/return \["--unshare-all", /return ["--unshare-user-try", "--unshare-ipc", "--unshare-pid", "--unshare-uts", "--unshare-cgroup-try", / ~ a sandbox shares the network'
     'python/kestrava/sandbox.py ~ s/return \["--unshare-all", /return ["--unshare-user-try", "--unshare-ipc", "--unshare-net", "--unshare-uts", "--unshare-cgroup-try", / ~ a sandbox shares the process space'
-    'python/kestrava/sandbox.py ~ s/(self.pids \/ "pids.max").write_text(str(bounds.processes + 1))/pass/ ~ a trial'"'"'s cgroup bounds no processes'
+    'python/kestrava/sandbox.py ~ s/(self.pids \/ "pids.max").write_text(str(bounds.processes + 2))/pass/ ~ a trial'"'"'s cgroup bounds no processes'
     'python/kestrava/sandbox.py ~ s/0 if grouped else bounds.memory, bounds.file_size,/0 if grouped else bounds.memory, 0,/ ~ no bound on a file'"'"'s size'
     'python/kestrava/sandbox.py ~ s/arguments += \["--ro-bind-try", f"\/etc\/{name}", f"\/etc\/{name}"\]/arguments += ["--ro-bind", "\/etc", "\/etc"]/ ~ all of \/etc shown to a program (its secrets to root)'
     'python/kestrava/judge.py ~ s/    path = path.resolve() if Path(program).is_dir() else path/    pass/ ~ a program folder'"'"'s main named from the judge'"'"'s folder'

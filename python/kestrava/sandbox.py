@@ -1,6 +1,6 @@
 """A judged program's sandbox: bubblewrap (bwrap) around it, and bounds on its processes, memory and files.
 
-Inside, the program sees a read-only system (/usr, /etc), Kestrava's package and programs, its own file or
+Inside, the program sees a read-only system (/usr, and what programs need of /etc), Kestrava's package and programs, its own file or
 folder (read-only, its working folder), an empty home and /tmp of its own, and its trial's link at
 /trial/adapter. No network, no other process, no other file. Its first process is _sandboxinit.py, which
 starts it, reports how it ended and ends everything in the sandbox at the trial's end.
@@ -46,6 +46,8 @@ GIB = 1 << 30
 MIB = 1 << 20
 # Time for the sandbox to end after its first process was told to: its own grace, then a margin.
 END_SECONDS = 5.0
+NOT_SANDBOXED = "not sandboxed: the programs ran with the judge's own rights"
+MOST_PROCESSES = 100000
 FILE_TOO_LARGE = os.strerror(errno.EFBIG)
 MEMORY_REFUSED = ("MemoryError", os.strerror(errno.ENOMEM), "std::bad_alloc")
 
@@ -107,7 +109,7 @@ class TrialCgroups:
         self.memory = own_cgroup("memory") / name
         self.pids.mkdir()
         self.memory.mkdir()
-        (self.pids / "pids.max").write_text(str(bounds.processes + 1))  # and the sandbox's first process
+        (self.pids / "pids.max").write_text(str(bounds.processes + 2))  # and bwrap, and the sandbox's first process
         (self.memory / "memory.limit_in_bytes").write_text(str(bounds.memory))
         swap = self.memory / "memory.memsw.limit_in_bytes"
         if swap.exists():
@@ -188,9 +190,6 @@ def describe(bounds: Bounds, grouped: bool) -> str:
            "memory per process and for all its processes at each tick (no cgroup here)")
     return f"sandboxed: each program alone, no network, {limits}, {how}"
 
-
-NOT_SANDBOXED = "not sandboxed: the programs ran with the judge's own rights"
-MOST_PROCESSES = 100000
 
 
 def add_options(parser: argparse.ArgumentParser) -> None:
