@@ -87,6 +87,7 @@ faults=(
     'python/kestrava/sandbox.py ~ s/0 if grouped else bounds.memory, bounds.file_size,/0 if grouped else bounds.memory, 0,/ ~ no bound on a file'"'"'s size'
     'python/kestrava/sandbox.py ~ s/arguments += \["--ro-bind-try", f"\/etc\/{name}", f"\/etc\/{name}"\]/arguments += ["--ro-bind", "\/etc", "\/etc"]/ ~ all of \/etc shown to a program (its secrets to root)'
     'python/kestrava/judge.py ~ s/    path = path.resolve() if Path(program).is_dir() else path/    pass/ ~ a program folder'"'"'s main named from the judge'"'"'s folder'
+    'python/kestrava/sandbox.py ~ s/                  0 if grouped else bounds.processes, 0 if grouped else bounds.memory\]/                  0, 0]/ ~ without a cgroup, nothing watches a sandbox'"'"'s processes and memory together'
 )
 
 # The tests tried first for a file's faults, the likeliest to catch them; the rest follow.

@@ -7,10 +7,12 @@ program's trial), or from how it ended, never from what it prints.
 
 import json
 import os
+import shutil
 import signal
 import socket
 import subprocess
 import sys
+import tempfile
 import threading
 import uuid
 from pathlib import Path
@@ -267,3 +269,22 @@ def test_a_program_folder_runs_its_main_with_its_own_files(tmp_path, monkeypatch
         trials, _ = json_trials(judge("class", "--arena", ARENA, "--fast", "--json", *sandboxed))
         assert {name: (t["program"], t["status"]) for name, t in trials.items()} == \
             {"team": ("class/team", 42), "alone.py": ("class/alone.py", 5)}
+
+
+@pytest.mark.skipif(os.geteuid() != 0 or not shutil.which("runuser"), reason="runs the judge as another user")
+def test_an_ordinary_users_judge_keeps_the_bounds():
+    """No cgroup for an ordinary user (nobody here): the same bounds, per process and watched together."""
+    bounded = {row: HOSTILE[row] for row in ENDED_BY_A_BOUND}
+    folder = Path(tempfile.mkdtemp(prefix="kestrava-sandbox-"))  # pytest's own folders are root's alone
+    try:
+        folder.chmod(0o755)
+        names = {row: program(folder, f"{number}.py", text) for number, (row, text) in enumerate(bounded.items())}
+        done = subprocess.run(["runuser", "-u", "nobody", "--", sys.executable, "-m", "kestrava.judge", str(folder),
+                               "--arena", ARENA, "--fast", "--json", "--limit", "6", *BOUNDS],
+                              capture_output=True, text=True, timeout=120)
+        trials, ranking = json_trials(done)
+    finally:
+        shutil.rmtree(folder)
+    assert ranking["sandbox"].endswith("(no cgroup here)")
+    assert {row: (trials[Path(name).name]["result"], trials[Path(name).name]["error"])
+            for row, name in names.items()} == {row: ("crashed", reason) for row, reason in ENDED_BY_A_BOUND.items()}
