@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Set-up, build and run in one step on a fresh Debian 12 machine.
 #   ./dev.sh run [ARGS...] install what is missing, build the programs into build/bin, open the
-#                          panel on the simulated bus (ARGS go on to kestrava, after --simulate)
+#                          panel on the simulated bus (ARGS go on to kestrava, after --simulate);
+#                          needs a display (status 4 without one, before anything is built)
 #   ./dev.sh test          install what is missing, build everything, run every test headless
 #   ./dev.sh sanitize      the same tests in a second build with AddressSanitizer and UBSan
 #   ./dev.sh fuzz [SECS]   build the libFuzzer targets with clang and run each for SECS (default 20)
@@ -13,18 +14,18 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build="${KESTRAVA_BUILD_DIR:-$here/build}"
 jobs="${KESTRAVA_JOBS:-2}"
 log="$build/dev.log"
-# The build, the tests and the window's own fonts: without DejaVu Sans Condensed the
-# window falls back to a wider face. ser2net and socat carry the line to a robot out of
-# reach in the tests and the benchmark; python3-pytest runs the Python package's tests;
-# GNU parallel spreads kestrava-judge's trials in the documented example, which a test runs.
-# Chromium opens kestrava-judge's report headless in its test, as a reader's browser would.
-# python3-venv and python3-pip install the package as the docs tell a newcomer to.
-# Qt Linguist's lupdate and lrelease build the windows' translations into the programs;
-# qt6-translations-l10n holds Qt's own texts (a message box's buttons) in Spanish.
-# bubblewrap is kestrava-judge's sandbox, one for each program it judges.
-packages=(cmake g++ make libgl-dev qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
-          fonts-dejavu-core fonts-dejavu-extra ser2net socat python3-pytest python3-venv python3-pip parallel
-          chromium bubblewrap)
+# What `run` needs: the build, and the window's own fonts (without DejaVu Sans Condensed the
+# window falls back to a wider face). Qt Linguist's lupdate and lrelease build the windows'
+# translations into the programs; qt6-translations-l10n holds Qt's own texts (a message box's
+# buttons) in Spanish. bubblewrap is kestrava-judge's sandbox, one for each program it judges.
+run_packages=(cmake g++ make libgl-dev qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
+              fonts-dejavu-core fonts-dejavu-extra bubblewrap)
+# What the tests need besides: ser2net and socat carry the line to a robot out of reach in the
+# tests and the benchmark; python3-pytest runs the Python package's tests; GNU parallel spreads
+# kestrava-judge's trials in the documented example, which a test runs. Chromium opens
+# kestrava-judge's report headless in its test, as a reader's browser would. python3-venv and
+# python3-pip install the package as the docs tell a newcomer to.
+packages=("${run_packages[@]}" ser2net socat python3-pytest python3-venv python3-pip parallel chromium)
 # Packing (dpkg-shlibdeps finds the dependencies; file tells it which files are programs)
 # and the checks CI runs on the package.
 packing=(dpkg-dev file lintian desktop-file-utils appstream)
@@ -94,6 +95,15 @@ runtime_folder() {
     export XDG_RUNTIME_DIR="$folder"
 }
 
+# The same rule as the programs' own (process/display.h): a display named, or a Qt platform
+# that needs none. Checked before anything is installed or built.
+display_available() {
+    case "${QT_QPA_PLATFORM:-}" in
+    "" | xcb* | wayland*) [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ] ;;
+    *) return 0 ;;
+    esac
+}
+
 run_tests() { # build-dir
     say "testing…"
     (cd "$1" && QT_QPA_PLATFORM=offscreen ctest -j"$jobs" --output-on-failure --timeout 300)
@@ -105,10 +115,14 @@ command="${1:-}"
 [ $# -gt 0 ] && shift
 case "$command" in
 run)
-    install_missing "${packages[@]}"
+    if ! display_available; then
+        say "no display to open the windows on: run it in a desktop session, or under xvfb-run (xvfb-run -a ./dev.sh run) for a test; ./dev.sh test needs none" >&2
+        exit 4
+    fi
+    install_missing "${run_packages[@]}"
     configure "$build"
     build_targets "$build" kestrava kestrava-sim kestrava-cli
-    say "the programs are in $build/bin: kestrava, kestrava-sim, kestrava-cli (try: $build/bin/kestrava-cli --simulate ranges)"
+    say "the programs are in $build/bin: kestrava, kestrava-sim, kestrava-cli, kestrava-judge (try: $build/bin/kestrava-cli --simulate ranges)"
     runtime_folder
     exec "$build/bin/kestrava" --simulate "$@"
     ;;

@@ -20,7 +20,7 @@ import tempfile
 import time
 from pathlib import Path
 
-from kestrava import judge, sandbox
+from kestrava import judge, judgeclass, sandbox
 from kestrava._server import find_program
 
 CANDLE = Path(__file__).resolve().parents[1] / "examples" / "candle.py"
@@ -102,8 +102,8 @@ def main():
     trials, wall, processor = judged(str(CANDLE), "--seeds", "3", "--jobs", "1")
     print(f"one trial of examples/candle.py (seed 3): {processor:.2f} s of processor time in {wall:.1f} s, "
           f"{100 * processor / wall:.0f} % of a core (the judge's default assumes "
-          f"{100 * judge.TRIAL_PROCESSOR_SHARE:.0f} %)")
-    print(f"trials side by side by default on {os.cpu_count()} cores: {judge.DEFAULT_JOBS}")
+          f"{100 * judgeclass.TRIAL_PROCESSOR_SHARE:.0f} %)")
+    print(f"trials side by side by default on {os.cpu_count()} cores: {judgeclass.default_jobs()}")
     alone, _, _ = judged(str(CANDLE), "--seeds", "1-8", "--jobs", "1")
     again, _, _ = judged(str(CANDLE), "--seeds", "1-8", "--jobs", "1")
     print(f"seeds 1-8 of examples/candle.py alone, twice: median time difference "
@@ -115,7 +115,7 @@ def main():
             shutil.copy(CANDLE, copies[-1])
         together, wall, _ = judged(*copies, "--seeds", "1-8")
         out = sum(t["result"] == "candle out" for t in together)
-        print(f"seeds 1-8 of examples/candle.py twice, {judge.DEFAULT_JOBS} at once, against each alone: median "
+        print(f"seeds 1-8 of examples/candle.py twice, {judgeclass.default_jobs()} at once, against each alone: median "
               f"time difference {100 * median_difference(together, alone):.1f} %; {out} of {len(together)} "
               f"candles out; {wall:.0f} s in all")
         if os.environ.get("KESTRAVA_BENCH_CLASS") == "0":
@@ -126,7 +126,7 @@ def main():
             shutil.copy(CANDLE, students / f"student{n:02d}.py")
         trials, wall, _ = judged(str(students), "--seeds", "1-8")
         out = sum(t["result"] == "candle out" for t in trials)
-        print(f"a class of {CLASS_SIZE} programs x 8 seeds ({len(trials)} trials, {judge.DEFAULT_JOBS} at once): "
+        print(f"a class of {CLASS_SIZE} programs x 8 seeds ({len(trials)} trials, {judgeclass.default_jobs()} at once): "
               f"{wall / 60:.1f} min, {out} candles out")
 
 

@@ -3,6 +3,7 @@
 #include "panel/controlpanel.h"
 #include "panel/panellayout.h"
 #include "panel/readinglog.h"
+#include "process/display.h"
 #include "process/language.h"
 #include "process/signalwatcher.h"
 #include "launcher/simulatedbus.h"
@@ -15,6 +16,8 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <cstdio>
 
 namespace {
 
@@ -107,6 +110,10 @@ int kestrava::runKestrava(int argc, char *argv[])
     if (asksForHelpOrVersion(argc, argv)) {
         QCoreApplication helpOnly(argc, argv);
         Options().parser.process(helpOnly); // prints the help and ends the program
+    }
+    if (!kestrava::process::displayAvailable()) {
+        std::fprintf(stderr, "kestrava: %s\n", qPrintable(kestrava::process::noDisplayMessage()));
+        return kestrava::process::NoDisplayStatus;
     }
     kestrava::process::dropSizeHintWarnings();
     QApplication app(argc, argv);

@@ -75,10 +75,29 @@ faults=(
     'sim/view/placement.cpp ~ s/frameNow.expandedTo(LeastFrame)/frameNow/ ~ the view sized to the screen'"'"'s height before it is framed: its bottom off the screen'
     'sim/view/buspanel.cpp ~ s/ModulesPerRow = 1;/ModulesPerRow = 2;/ ~ the view beside the panel on a laptop scrolls sideways'
     'sim/world/world.cpp ~ s/if (m_endedAt) { \/\/ the run was ended/if (false) { \/\/ the run was ended/ ~ a judged run goes on after its end'
-    'python/kestrava/judge.py ~ s/result, seconds = "time limit", limit/result, seconds = "time limit", run.time/ ~ a trial ended by the limit shows the run'"'"'s clock'
+    'python/kestrava/judgetrials.py ~ s/result, seconds = Result.TIME_LIMIT, limit/result, seconds = Result.TIME_LIMIT, run.time/ ~ a trial ended by the limit shows the run'"'"'s clock'
     'python/kestrava/judge.py ~ s/return USAGE if leaving.code else 0/return 0 if leaving.code else USAGE/ ~ --help and an unknown option swap their statuses'
-    'python/kestrava/judge.py ~ s/return \[future.result() for future in futures\]/return [f.result() for f in concurrent.futures.as_completed(futures)]/ ~ the trials listed in the order they finished'
-    'python/kestrava/judge.py ~ s/"--seed", "-"\]/"--seed", str(seed)]/;s/self._process.stdin.write(f"{seed}\\n")/pass/ ~ the seed on the simulator'"'"'s command line'
+    'python/kestrava/judgeclass.py ~ s/return \[future.result() for future in futures\]/return [f.result() for f in concurrent.futures.as_completed(futures)]/ ~ the trials listed in the order they finished'
+    'python/kestrava/judgeclass.py ~ s/running = min(self._jobs, self._total - self._done)/running = self._jobs/ ~ near the end of a class the progress line counts every job as running'
+    'python/kestrava/judgeclass.py ~ s/CORE_SHARE_USED = 0.55/CORE_SHARE_USED = 0.5/ ~ the default --jobs on 2 cores is not the figure the docs give'
+    'python/kestrava/language.py ~ s/    if flag:/    if flag and not environment.get("KESTRAVA_LANG"):/ ~ KESTRAVA_LANG beats --lang in the report'
+    'python/kestrava/judgetrials.py ~ s/    ended_by_judge = process.poll() is None/    ended_by_judge = False/ ~ the judge'"'"'s own SIGTERM shown as the program'"'"'s status'
+    'python/kestrava/judgetrials.py ~ s/left_on=\[\] if ended_by_judge else left_on(/left_on=[] if True else left_on(/ ~ the fan a program left on shows nowhere'
+    'python/kestrava/judgeprograms.py ~ s/        compile(path.read_bytes(), program, "exec", dont_inherit=True)/        pass/ ~ a file that does not compile is started once per seed, with a simulator each'
+    'python/kestrava/judgeprograms.py ~ s/for p in inside if p not in programs\]/for p in inside if False]/ ~ a class folder'"'"'s files left out without a word'
+    'python/kestrava/judgemerge.py ~ s/            if key in where:/            if False:/ ~ the same file merged twice counts every trial twice'
+    'python/kestrava/judgemerge.py ~ s/        if lacking and not partial:/        if False:/ ~ a program with fewer seeds ranks above those judged on all'
+    'python/kestrava/judgemerge.py ~ s/    if not trials:/    if False:/ ~ a merge of nothing prints an empty table with status 0'
+    'python/kestrava/judge.py ~ s/    for number in (signal.SIGINT, signal.SIGTERM):/    for number in ():/ ~ Ctrl-C or SIGTERM loses every trial that finished'
+    'python/kestrava/judge.py ~ s/^    if options.report:$/    if False:/ ~ a report'"'"'s folder, window and language checked only after every trial'
+    'python/kestrava/judge.py ~ s/            message += " (a program/            message = message + "" or " (a program/ ~ a program'"'"'s arguments without -- get no hint'
+    'python/kestrava/display.py ~ s/    return bool(environment.get("DISPLAY") or environment.get("WAYLAND_DISPLAY"))/    return True/ ~ --view without a display starts the trials and Qt aborts'
+    'python/kestrava/judgeoutputs.py ~ s/    own = f": {scoring.summary(standings\[0\])}" if len(standings) == 1 else ""/    own = ""/ ~ one program'"'"'s table gives neither its score nor its median'
+    'python/kestrava/judgescores.py ~ s/            quoted = f'"'"'; {say\["last line"\]}: "{said}"'"'"'/            quoted = f": {said}"/ ~ a program'"'"'s last line reads as the judge'"'"'s verdict'
+    'python/kestrava/judgereport.py ~ s/ color: #222; overflow-wrap: anywhere; }/ color: #222; }/ ~ a long line of output gives the report a horizontal scrollbar'
+    'python/kestrava/judgereport.py ~ s/window.addEventListener("hashchange", openTarget); // ~ a ranking'"'"'s link leaves the program'"'"'s trials folded'
+    'process/display.cpp ~ s/    return !qEnvironmentVariable("DISPLAY").isEmpty() || !qEnvironmentVariable("WAYLAND_DISPLAY").isEmpty();/    return true;/ ~ the panel and the robot view with no display end in Qt'"'"'s abort'
+    'python/kestrava/judgetrials.py ~ s/"--seed", "-"\]/"--seed", str(seed)]/;s/self._process.stdin.write(f"{seed}\\n")/pass/ ~ the seed on the simulator'"'"'s command line'
     'python/kestrava/sandbox.py ~ s/"--ro-bind", str(program.resolve()), self.inside(program)/"--ro-bind", str(program.resolve().parent), INSIDE_PROGRAM/ ~ a program file'"'"'s whole class folder shown to it'
     'python/kestrava/sandbox.py ~ s/arguments += \["--ro-bind", str(program.resolve())/arguments += ["--bind", str(program.resolve())/ ~ a program'"'"'s own file or folder writable'
     'python/kestrava/sandbox.py ~ s/return \["--unshare-all", /return ["--unshare-user-try", "--unshare-ipc", "--unshare-pid", "--unshare-uts", "--unshare-cgroup-try", / ~ a sandbox shares the network'
@@ -86,7 +105,7 @@ faults=(
     'python/kestrava/sandbox.py ~ s/(self.pids \/ "pids.max").write_text(str(bounds.processes + 2))/pass/ ~ a trial'"'"'s cgroup bounds no processes'
     'python/kestrava/sandbox.py ~ s/0 if grouped else bounds.memory, bounds.file_size,/0 if grouped else bounds.memory, 0,/ ~ no bound on a file'"'"'s size'
     'python/kestrava/sandbox.py ~ s/arguments += \["--ro-bind-try", f"\/etc\/{name}", f"\/etc\/{name}"\]/arguments += ["--ro-bind", "\/etc", "\/etc"]/ ~ all of \/etc shown to a program (its secrets to root)'
-    'python/kestrava/judge.py ~ s/    path = path.resolve() if Path(program).is_dir() else path/    pass/ ~ a program folder'"'"'s main named from the judge'"'"'s folder'
+    'python/kestrava/judgeprograms.py ~ s/    path = path.resolve() if Path(program).is_dir() else path/    pass/ ~ a program folder'"'"'s main named from the judge'"'"'s folder'
     'python/kestrava/sandbox.py ~ s/                  0 if grouped else bounds.processes, 0 if grouped else bounds.memory\]/                  0, 0]/ ~ without a cgroup, nothing watches a sandbox'"'"'s processes and memory together'
 )
 
@@ -98,8 +117,9 @@ likely() {
     panel/*) echo tst_window tst_operations tst_startup tst_endtoend ;;
     python/kestrava/readings* | python/kestrava/drivebase*) echo python_drivebase python ;;
     sim/*) echo tst_simulator tst_simworld tst_latency ;;
-    python/kestrava/judge*) echo python_judge python_sandbox ;;
+    python/kestrava/judge* | python/kestrava/language* | python/kestrava/display*) echo python_judge python_sandbox ;;
     python/kestrava/*sandbox*) echo python_sandbox ;;
+    process/display*) echo python ;;
     *) echo tst_arithmetic tst_latency tst_engine tst_keypad tst_operations ;;
     esac
 }

@@ -43,6 +43,27 @@ class WorldAnswer:
     candle_lit: bool
     walls: list[tuple[float, float, float, float]]
     boxes: list[tuple[float, float, float, float]]
+    fan_relay: int = 1
+
+
+def read_answer(stream) -> list[str]:
+    """One command's whole answer from the simulator's standard output: lines up to the one that starts
+    ``ok`` or ``error:``. Raises EOFError when the simulator ends first."""
+    lines: list[str] = []
+    while not lines or not lines[-1].startswith(("ok", "error:")):
+        read = stream.readline()
+        if not read:
+            raise EOFError("the simulator ended during its answer")
+        lines.append(read.rstrip("\n"))
+    return lines
+
+
+def registers(lines: list[str]) -> list[int]:
+    """``get``'s ``ok 80 80``: the registers' bytes, in order."""
+    try:
+        return [int(byte, 16) for byte in _ok(lines).split()]
+    except ValueError:
+        raise ValueError(f"not a register's bytes: {lines[-1]!r}") from None
 
 
 def _ok(lines: list[str]) -> str:
@@ -85,6 +106,7 @@ def world(lines: list[str]) -> WorldAnswer:
         if words[0] == "arena":
             found["name"] = line[len("arena "):].rsplit(",", 2)[0]
             found["width"], found["height"] = float(words[-8]), float(words[-6])
+            found["fan_relay"] = int(words[-1])
         elif words[0] == "robot":
             found["robot"] = (float(words[2]), float(words[3]), float(words[5]))
         elif words[0] == "candle":

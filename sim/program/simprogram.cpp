@@ -3,6 +3,7 @@
 #include "sim/world/arena.h"
 #include "sim/program/controllines.h"
 #include "sim/program/latencytimer.h"
+#include "process/display.h"
 #include "process/signalwatcher.h"
 #include "sim/program/simulator.h"
 #include "sim/program/simulatorthread.h"
@@ -24,6 +25,9 @@
 
 using namespace kestrava::sim;
 using kestrava::process::SignalWatcher;
+using kestrava::process::displayAvailable;
+using kestrava::process::noDisplayMessage;
+using kestrava::process::NoDisplayStatus;
 
 namespace {
 
@@ -306,6 +310,12 @@ std::optional<int> startInBackground(int argc, char *argv[])
 int kestrava::sim::runSimulator(int argc, char *argv[], const SimulatorFrontEnd *frontEnd)
 {
     const Options options;
+    if (frontEnd && asksFor(frontEnd->option, argc, argv) && !asksForHelpOrVersion(argc, argv)
+        && !displayAvailable()) {
+        std::fprintf(stderr, "kestrava-sim: --%s: %s\n", qPrintable(frontEnd->option.names().constFirst()),
+                     qPrintable(noDisplayMessage()));
+        return NoDisplayStatus;
+    }
     if (asksFor(options.background, argc, argv) && !asksForHelpOrVersion(argc, argv)) {
         if (const std::optional<int> started = startInBackground(argc, argv))
             return *started;

@@ -190,3 +190,23 @@ def test_view_kept_open_until_closed():
     server.terminate()  # as Ctrl-C or closing the view would end it
     assert server.wait(10) == 0
     assert "the robot view stays open" in server.stderr.read()
+
+
+# The programs with windows, started where none can open: one line, a way named, a status of their own.
+NO_DISPLAY = {
+    "the panel": (["kestrava"], "kestrava: no display"),
+    "the panel on the simulated bus": (["kestrava", "--simulate"], "kestrava: no display"),
+    "the robot view": (["kestrava-sim", "--view"], "kestrava-sim: --view: no display"),
+    "the robot view in the background": (["kestrava-sim", "--view", "--background"], "kestrava-sim: --view: no display"),
+}
+
+
+@pytest.mark.parametrize("command, said", NO_DISPLAY.values(), ids=NO_DISPLAY.keys())
+def test_a_window_without_a_display(command, said):
+    env = {name: value for name, value in os.environ.items()
+           if name not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+    done = subprocess.run([os.path.join(os.path.dirname(CLI), command[0]), *command[1:]], capture_output=True,
+                          text=True, timeout=30, env=env)
+    assert done.returncode == 4 and done.stdout == ""
+    assert done.stderr == (f"{said} to open a window on: run it in a desktop session, or under xvfb-run "
+                           "(xvfb-run -a COMMAND) for a test\n")
