@@ -50,6 +50,7 @@ NOT_SANDBOXED = "not sandboxed: the programs ran with the judge's own rights"
 MOST_PROCESSES = 100000
 FILE_TOO_LARGE = os.strerror(errno.EFBIG)
 MEMORY_REFUSED = ("MemoryError", os.strerror(errno.ENOMEM), "std::bad_alloc")
+PROCESS_REFUSED = os.strerror(errno.EAGAIN)  # fork() beyond RLIMIT_NPROC
 
 
 class Unavailable(Exception):
@@ -376,12 +377,15 @@ class SandboxedProgram:
     def bound_reason(self, last_error: str) -> str:
         """The bound the program hit, in words. Some bounds show only as the program's last error: a write
         beyond the file bound fails with EFBIG where SIGXFSZ is ignored (as Python does), and without a
-        cgroup, memory beyond RLIMIT_AS is refused to the process that asks."""
+        cgroup, memory beyond RLIMIT_AS and a process beyond RLIMIT_NPROC are refused to the process that asks
+        (which may end before the next tick's watch sees them all)."""
         if not self.bound and self.returncode:
             if FILE_TOO_LARGE in last_error:
                 self.bound = "files"
             elif not self._cgroups and last_error.endswith(MEMORY_REFUSED):
                 self.bound = "memory"
+            elif not self._cgroups and PROCESS_REFUSED in last_error:
+                self.bound = "processes"
         return bound_reason(self.bound, self._bounds) if self.bound else ""
 
     def end(self) -> None:
