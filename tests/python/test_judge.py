@@ -104,7 +104,7 @@ def test_a_class_is_ranked_and_every_trial_explained(tmp_path):
     done = judge(str(students), "--arena", ARENA, "--fast", "--json", "--limit", "3")
     trials, ranking = json_trials(done)
     assert json.loads(done.stdout.splitlines()[-1])["skipped"] == [
-        {"file": str(students / "extra"), "why": "a folder: name it to judge what it holds"},
+        {"file": str(students / "extra"), "why": "a folder without a main.py: name it to judge what it holds"},
         {"file": str(students / "notes.txt"), "why": "neither a .py file nor executable: chmod +x to judge it"}]
     by_name = {Path(t["program"]).name: t for t in trials}
     assert sorted(by_name) == ["ana.py", "bea.py", "carl.py", "dora.py"]
@@ -287,7 +287,9 @@ def test_a_file_that_does_not_compile_starts_no_simulator(tmp_path):
     assert [" ".join(line.split()) for line in done.stdout.splitlines()] == [
         "seed candle result time contacts closest why", "all 8 — did not compile 10.0 s 0 — SyntaxError, line 3",
         "1 program, 8 trials: 0 out, score 80.0 s, median —; score: the sum of the trials' times, a trial that did "
-        "not put the candle out counting the time limit (10 s), plus 5 s per contact; lower is better"]
+        "not put the candle out counting the time limit (10 s), plus 5 s per contact; lower is better",
+        "sandboxed: each program alone, no network, 1 GiB of memory, 64 processes, files up to 64 MiB, for all its "
+        "processes together (cgroup)"]
 
 
 STOPS = {"Ctrl-C": (signal.SIGINT, 130), "SIGTERM": (signal.SIGTERM, 143)}
@@ -300,14 +302,14 @@ def test_a_stop_keeps_what_finished(tmp_path, sent, status):
     students = tmp_path / "class"
     students.mkdir()
     program(students, "a.py", "print('done')\n")
-    program(students, "b.py", f"import time\nopen({str(tmp_path / 'b-runs')!r}, 'w')\ntime.sleep(60)\n")
+    program(students, "b.py", "import time\ntime.sleep(60)\n")
     program(students, "c.py", "print('never')\n")
     (tmp_path / "tmp").mkdir()
     report = tmp_path / "class.html"
     running = subprocess.Popen([sys.executable, "-m", "kestrava.judge", str(students), "--arena", ARENA, "--fast",
                                 "--jobs", "1", "--json", "--report", str(report)], stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, text=True, env=dict(os.environ, TMPDIR=str(tmp_path / "tmp")))
-    until(lambda: (tmp_path / "b-runs").exists(), 60)
+    until(lambda: running_in_a_sandbox("b.py"), 60)  # which it cannot tell outside
     running.send_signal(sent)
     out, err = running.communicate(timeout=60)
     assert running.returncode == status, err
@@ -317,6 +319,17 @@ def test_a_stop_keeps_what_finished(tmp_path, sent, status):
     assert f"cut short, not counted: {students / 'b.py'} seed 1" in err and "not started: 1 trial" in err
     assert "a.py" in report.read_text() and "b.py" not in report.read_text()
     assert list((tmp_path / "tmp").iterdir()) == []
+
+
+def running_in_a_sandbox(name: str) -> bool:
+    """A judged program of that name is running: its sandbox's command line, as this process sees it."""
+    for folder in Path("/proc").glob("[0-9]*"):
+        try:
+            if (folder / "cmdline").read_bytes().endswith(f"/program/{name}\0".encode()):
+                return True
+        except OSError:
+            pass
+    return False
 
 
 def in_chromium(page: Path, folder: Path) -> str:
