@@ -114,6 +114,16 @@ faults=(
     'launcher/simanswers.cpp ~ s/{QLatin1StringView("ended"), SimRun::State::Ended},// ~ the server cannot read a run ended by hand'
     'cli/checks.cpp ~ s/    if (line.size() > p.most)/    if (false)/ ~ kestrava-cli sim passes on a control command past its 1024 characters'
     'sim/modules/simmd23.cpp ~ s/return stored(Speed1) == stop \&\& stored(Speed2Turn) == stop;/return stored(Speed1) == stop;/ ~ the second motor running is taken as stopped'
+    'python/kestrava/judgetrials.py ~ s/"--seed", "-"\]/"--seed", str(seed)]/;s/self._process.stdin.write(f"{seed}\\n")/pass/ ~ the seed on the simulator'"'"'s command line'
+    'python/kestrava/sandbox.py ~ s/"--ro-bind", str(program.resolve()), self.inside(program)/"--ro-bind", str(program.resolve().parent), INSIDE_PROGRAM/ ~ a program file'"'"'s whole class folder shown to it'
+    'python/kestrava/sandbox.py ~ s/arguments += \["--ro-bind", str(program.resolve())/arguments += ["--bind", str(program.resolve())/ ~ a program'"'"'s own file or folder writable'
+    'python/kestrava/sandbox.py ~ s/return \["--unshare-all", /return ["--unshare-user-try", "--unshare-ipc", "--unshare-pid", "--unshare-uts", "--unshare-cgroup-try", / ~ a sandbox shares the network'
+    'python/kestrava/sandbox.py ~ s/return \["--unshare-all", /return ["--unshare-user-try", "--unshare-ipc", "--unshare-net", "--unshare-uts", "--unshare-cgroup-try", / ~ a sandbox shares the process space'
+    'python/kestrava/sandbox.py ~ s/(self.pids \/ "pids.max").write_text(str(bounds.processes + 2))/pass/ ~ a trial'"'"'s cgroup bounds no processes'
+    'python/kestrava/sandbox.py ~ s/0 if grouped else bounds.memory, bounds.file_size,/0 if grouped else bounds.memory, 0,/ ~ no bound on a file'"'"'s size'
+    'python/kestrava/sandbox.py ~ s/arguments += \["--ro-bind-try", f"\/etc\/{name}", f"\/etc\/{name}"\]/arguments += ["--ro-bind", "\/etc", "\/etc"]/ ~ all of \/etc shown to a program (its secrets to root)'
+    'python/kestrava/judgeprograms.py ~ s/    path = path.resolve() if Path(program).is_dir() else path/    pass/ ~ a program folder'"'"'s main named from the judge'"'"'s folder'
+    'python/kestrava/sandbox.py ~ s/                  0 if grouped else bounds.processes, 0 if grouped else bounds.memory\]/                  0, 0]/ ~ without a cgroup, nothing watches a sandbox'"'"'s processes and memory together'
 )
 
 # The tests tried first for a file's faults, the likeliest to catch them; the rest follow.
@@ -124,7 +134,8 @@ likely() {
     panel/*) echo tst_window tst_operations tst_startup tst_endtoend ;;
     python/kestrava/readings* | python/kestrava/drivebase*) echo python_drivebase python ;;
     sim/*) echo tst_simulator tst_simworld tst_latency ;;
-    python/kestrava/judge* | python/kestrava/language* | python/kestrava/display*) echo python_judge ;;
+    python/kestrava/judge* | python/kestrava/language* | python/kestrava/display*) echo python_judge python_sandbox ;;
+    python/kestrava/*sandbox*) echo python_sandbox ;;
     process/display*) echo python ;;
     *) echo tst_arithmetic tst_latency tst_engine tst_keypad tst_operations ;;
     esac

@@ -8,7 +8,7 @@ from __future__ import annotations
 import html
 import math
 
-from . import simanswers
+from . import sandbox, simanswers
 from .judgescores import Result, Scoring, Trial, failures
 
 SPANISH_RULE = ("Puntuación: la suma de los tiempos de las pruebas; una prueba sin la vela apagada cuenta el "
@@ -27,6 +27,10 @@ TEXTS = {
         "why": "por qué", "date": "fecha", "arena": "arena", "seeds": "semillas", "limit": "límite",
         "clock": "reloj", "real": "real", "version": "versión", "skipped": "archivos no juzgados",
         "trials": "pruebas", "open": "abierta", "house": "casa", "corridor": "pasillo",
+        "sandboxed": "Cada programa corrió aislado (sandbox): sin red, con {memory} de memoria, {processes} "
+                     "procesos y archivos de hasta {files}.",
+        "not sandboxed": "Sin aislamiento (not sandboxed): los programas corrieron con los permisos de quien "
+                         "los juzgó.",
     },
     "en": {
         "title": "Kestrava: the class's results", "rank": "rank", "program": "program", "out": "out",
@@ -40,6 +44,9 @@ TEXTS = {
         "ended by the judge": "ended by the judge", "left on": "left on", "fan": "fan", "relay": "relay",
         "motors": "motors", "why": "why", "date": "date", "arena": "arena", "seeds": "seeds", "limit": "limit",
         "clock": "clock", "real": "real", "version": "version", "skipped": "files not judged", "trials": "trials",
+        "sandboxed": "Each program ran sandboxed: no network, {memory} of memory, {processes} processes, files "
+                     "up to {files}.",
+        "not sandboxed": "Not sandboxed: the programs ran with the rights of whoever judged them.",
     },
 }
 
@@ -124,7 +131,19 @@ def header(arena: simanswers.WorldAnswer, facts: dict, say) -> str:
     skipped = facts.get("skipped") or []
     if skipped:
         text += f'<br>{say["skipped"]}: ' + "; ".join(html.escape(f"{s.file} ({s.why})") for s in skipped)
-    return f'<p class="facts">{text}</p>'
+    return f'<p class="facts">{text}</p>{sandbox_line(facts.get("sandbox"), say)}'
+
+
+def sandbox_line(sandboxes, say) -> str:
+    """Whether the programs ran sandboxed, and in which bounds; nothing for merged trials, which do not say."""
+    if not sandboxes:
+        return ""
+    if sandboxes == "not sandboxed":
+        return f'<p class="sandbox">{say["not sandboxed"]}</p>'
+    bounds = sandboxes.bounds
+    text = say["sandboxed"].format(memory=sandbox.amount(bounds.memory), processes=bounds.processes,
+                                   files=sandbox.amount(bounds.file_size))
+    return f'<p class="sandbox">{text}</p>'
 
 
 def ranking_table(standings, by_program, say) -> str:

@@ -12,10 +12,11 @@ import time
 from dataclasses import dataclass
 from pathlib import Path
 
-from . import simanswers
+from . import sandbox, simanswers
 from ._server import find_program
 from .judgeerrors import SimulatorFailed, UsageError
 from .judgeprocesses import GRACE_SECONDS, ProgramOutput, end_group, start_program
+from .judgeprograms import program_entry
 from .judgescores import Result, Trial
 
 # How often a trial looks at its run: the candle's going out ends it within this.
@@ -49,6 +50,7 @@ class TrialSettings:
     arena: str = "house"
     limit: float = 120.0
     fast: bool = False
+    sandboxes: sandbox.Sandboxes | None = None  # none: the programs run unsandboxed (--no-sandbox)
 
 
 class TrialSimulator:
@@ -57,13 +59,16 @@ class TrialSimulator:
     def __init__(self, folder: str, arena: str, seed: int, fast: bool, view: bool) -> None:
         self.link = str(Path(folder) / "adapter")
         program = str(Path(find_program()).with_name("kestrava-sim"))
-        options = ["--link", self.link, "--judged", "--arena", arena, "--seed", str(seed)]
+        # The seed fixes the candle's place: on standard input, never on a command line, which every process reads.
+        options = ["--link", self.link, "--judged", "--arena", arena, "--seed", "-"]
         options += ["--fast"] if fast else []
         options += ["--view"] if view else []
         try:
             # A session of its own: a Ctrl-C at the terminal reaches the judge alone, which ends the trial.
             self._process = subprocess.Popen([program, *options], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                              stderr=subprocess.PIPE, text=True, start_new_session=True)
+            self._process.stdin.write(f"{seed}\n")
+            self._process.stdin.flush()
         except OSError as error:
             raise SimulatorFailed(f"cannot start {program}: {error.strerror or error}") from None
         if not self._process.stdout.readline().startswith("/"):
@@ -131,7 +136,7 @@ def run_trial(program: str, command: list[str], seed: int, settings: TrialSettin
     with tempfile.TemporaryDirectory(prefix="kestrava-judge-") as folder:
         simulator = TrialSimulator(folder, settings.arena, seed, settings.fast, view)
         try:
-            trial = _judge(program, command, seed, simulator, settings.limit, stop)
+            trial = _judge(program, command, seed, simulator, settings, stop)
         finally:
             simulator.close()
     if trial is None:
@@ -139,13 +144,22 @@ def run_trial(program: str, command: list[str], seed: int, settings: TrialSettin
     return trial
 
 
-def _judge(program: str, command: list[str], seed: int, simulator: TrialSimulator, limit: float,
-           stop: threading.Event) -> Trial | None:
-    arena = simulator.world()
+def _start(program: str, command: list[str], link: str,
+           sandboxes: sandbox.Sandboxes | None) -> subprocess.Popen | sandbox.SandboxedProgram:
+    path = Path(program)
     try:
-        process = start_program(command, simulator.link)
+        if sandboxes:
+            return sandboxes.start(path, program_entry(path), command, link)
+        return start_program(command, link, program if path.is_dir() else None)
     except OSError as error:
         raise UsageError(f"cannot start {command[0]}: {error.strerror or error}") from None
+
+
+def _judge(program: str, command: list[str], seed: int, simulator: TrialSimulator, settings: TrialSettings,
+           stop: threading.Event) -> Trial | None:
+    arena = simulator.world()
+    limit, sandboxes = settings.limit, settings.sandboxes
+    process = _start(program, command, simulator.link, sandboxes)
     output = ProgramOutput(process)
     started = time.monotonic()
     ending = _wait_for_the_end(process, simulator, started, limit, stop)
@@ -153,14 +167,18 @@ def _judge(program: str, command: list[str], seed: int, simulator: TrialSimulato
     # The run ends here, before the program's group is asked to end: nothing after counts.
     run = simanswers.run(simulator.command("end"))
     ended_by_judge = process.poll() is None
-    end_group(process)
+    process.end() if sandboxes else end_group(process)
     output.finish()
     if ending is Ending.STOP:
         return None
+    bound = process.bound_reason(output.last_error) if sandboxes else ""
+    ended_by_judge = ended_by_judge and not bound
     path = simanswers.path(simulator.command("path"))
     final = simulator.world().robot
     if run.state == "finished":
         result, seconds = Result.CANDLE_OUT, run.time
+    elif bound:
+        result, seconds = Result.CRASHED, elapsed
     elif ending is Ending.LIMIT:
         result, seconds = Result.TIME_LIMIT, limit
     else:
@@ -168,8 +186,8 @@ def _judge(program: str, command: list[str], seed: int, simulator: TrialSimulato
     motors_stopped = simulator.motors_stopped()
     return Trial(program=program, seed=seed, candle=list(arena.candle), result=result, time=round(seconds, 1),
                  contacts=run.contacts, motors_stopped=motors_stopped,
-                 status=None if ended_by_judge else process.returncode, ended_by_judge=ended_by_judge,
-                 error=(output.last_error or output.last_line) if result is Result.CRASHED else "",
+                 status=None if ended_by_judge or bound else process.returncode, ended_by_judge=ended_by_judge,
+                 error=bound or (output.last_error or output.last_line) if result is Result.CRASHED else "",
                  output=list(output.lines), pose=list(final), closest=closest_approach(path, arena.candle, final),
                  fan_seconds=fan_time(path), path=path,
                  left_on=[] if ended_by_judge else left_on(simulator.relays_on(), arena.fan_relay, motors_stopped))
@@ -181,9 +199,9 @@ def left_on(relays: list[int], fan_relay: int, motors_stopped: bool) -> list[str
     return named + ([] if motors_stopped else ["motors"])
 
 
-def _wait_for_the_end(process: subprocess.Popen, simulator: TrialSimulator, started: float, limit: float,
-                      stop: threading.Event) -> Ending:
-    while process.poll() is None:
+def _wait_for_the_end(process: subprocess.Popen | sandbox.SandboxedProgram, simulator: TrialSimulator,
+                      started: float, limit: float, stop: threading.Event) -> Ending:
+    while process.poll() is None and not getattr(process, "bound", ""):  # a bound hit ends it at once
         if simulator.run().state == "finished":
             return Ending.CANDLE_OUT
         if stop.is_set():
