@@ -17,9 +17,9 @@ log="$build/dev.log"
 # What `run` needs: the build, and the window's own fonts (without DejaVu Sans Condensed the
 # window falls back to a wider face). Qt Linguist's lupdate and lrelease build the windows'
 # translations into the programs; qt6-translations-l10n holds Qt's own texts (a message box's
-# buttons) in Spanish.
+# buttons) in Spanish. bubblewrap is kestrava-judge's sandbox, one for each program it judges.
 run_packages=(cmake g++ make libgl-dev qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
-              fonts-dejavu-core fonts-dejavu-extra)
+              fonts-dejavu-core fonts-dejavu-extra bubblewrap)
 # What the tests need besides: ser2net and socat carry the line to a robot out of reach in the
 # tests and the benchmark; python3-pytest runs the Python package's tests; GNU parallel spreads
 # kestrava-judge's trials in the documented example, which a test runs. Chromium opens

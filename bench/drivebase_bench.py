@@ -15,6 +15,7 @@ from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
 import kestrava
+from kestrava import simanswers
 
 CANDLE = Path(__file__).resolve().parents[1] / "examples" / "candle.py"
 SEEDS = range(1, 9)
@@ -33,20 +34,16 @@ class Simulator:
         self._process.stdout.readline()
 
     def __call__(self, command):
-        """The command's whole answer, its lines joined; the last is "ok..." or "error: ..."."""
-        self._process.stdin.write(command + "\n")
+        """The values of the command's JSON answer; ValueError when it was refused."""
+        self._process.stdin.write(simanswers.asking(command) + "\n")
         self._process.stdin.flush()
-        lines = []
-        while not lines or not lines[-1].startswith(("ok", "error:")):
-            lines.append(self._process.stdout.readline().strip())
-            if not lines[-1]:
-                raise RuntimeError(f"the simulator ended during {command!r}")
-        return "\n".join(lines)
+        try:
+            return simanswers.read_answer(self._process.stdout)
+        except EOFError:
+            raise RuntimeError(f"the simulator ended during {command!r}") from None
 
     def pose(self):
-        words = self("world").replace(",", " ").split()
-        at = words.index("robot")
-        return float(words[at + 2]), float(words[at + 3]), float(words[at + 5])
+        return simanswers.world(self("world")).robot
 
     def quit(self):
         self._process.stdin.close()
@@ -55,7 +52,7 @@ class Simulator:
 
 def end_error(sim, robot, start, move, travel, turned):
     """How far from `travel` cm and `turned` degrees the move ended, by the simulator's pose."""
-    assert sim(f"pose {start}") == "ok"
+    sim(f"pose {start}")
     before = sim.pose()
     move(robot)
     after = sim.pose()
@@ -95,9 +92,9 @@ def candle_run(seed):
         except subprocess.TimeoutExpired:
             pass
         finally:
-            run = sim("run").split()
+            run = simanswers.run(sim("run"))
             sim.quit()
-    return float(run[2]) if run[-2:] == ["candle", "out"] else None
+    return run.time if run.state == "finished" else None
 
 
 def candle_runs():

@@ -11,17 +11,20 @@ import json
 import os
 import resource
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
 import time
 from pathlib import Path
 
-from kestrava import judgeclass
+from kestrava import judge, judgeclass, sandbox
+from kestrava._server import find_program
 
 CANDLE = Path(__file__).resolve().parents[1] / "examples" / "candle.py"
 CLASS_SIZE = 30
 REPEATS = 10
+SANDBOX_TRIALS = 10
 TICKS = os.sysconf("SC_CLK_TCK")
 
 
@@ -81,7 +84,57 @@ def repeated(folder, busy):
             spinner.wait()
 
 
+def sandbox_cost():
+    """A program that ends at once, run in a sandbox as a trial runs it (made, waited for, ended) and run
+    bare: the difference is what the sandbox adds to each trial, in time and in processor time."""
+    sandboxes = sandbox.from_options(judge.argument_parser().parse_args([]), str(CANDLE.parents[1] / "python"),
+                                     find_program())
+    with tempfile.TemporaryDirectory() as folder:
+        quick = Path(folder) / "quick.py"
+        quick.write_text("pass\n")
+        command = [sys.executable, str(quick)]
+        link = os.path.join(folder, "adapter")
+        _, terminal = os.openpty()
+        os.symlink(os.ttyname(terminal), link)
+        control = socket.socket(socket.AF_UNIX)
+        control.bind(link + ".control")
+
+        def sandboxed():
+            program = sandboxes.start(quick, quick, command, link)
+            while program.poll() is None:
+                time.sleep(0.005)
+            program.end()
+            program.stdout.close()
+            program.stderr.close()
+
+        cost = [measured(sandboxed), measured(lambda: subprocess.run(command, check=True))]
+        control.close()
+    (wall, processor), (bare_wall, bare_processor) = cost
+    print(f"a program's sandbox ({sandboxes.describe().split(':')[0]}; bwrap, its first process"
+          f"{', its cgroups' if sandboxes.grouped else ''}), made and ended: {1000 * (wall - bare_wall):.0f} ms "
+          f"of a trial's time, {1000 * (processor - bare_processor):.0f} ms of processor time "
+          f"(median of {SANDBOX_TRIALS}, a program that ends at once)")
+
+
+def measured(run):
+    """The median wall time and processor time (this process and its children) of a call."""
+    walls, processors = [], []
+    for _ in range(SANDBOX_TRIALS):
+        before = processor_time()
+        started = time.monotonic()
+        run()
+        walls.append(time.monotonic() - started)
+        processors.append(processor_time() - before)
+    return statistics.median(walls), statistics.median(processors)
+
+
+def processor_time():
+    used = [resource.getrusage(who) for who in (resource.RUSAGE_SELF, resource.RUSAGE_CHILDREN)]
+    return sum(u.ru_utime + u.ru_stime for u in used)
+
+
 def main():
+    sandbox_cost()
     with tempfile.TemporaryDirectory() as folder:
         trials, wall, processor = judged(str(CANDLE), "--seeds", "3", "--jobs", "1")
         print(f"one stepped trial of examples/candle.py (seed 3, {trials[0]['time']} s on its clock): {wall:.2f} s "

@@ -92,7 +92,11 @@ QString Words::text(const char *name) const
 
 QString Words::oneLine(const char *name) const
 {
-    return m_words.mid(position(name)).join(u' ');
+    const Param &p = param(name);
+    const QString line = m_words.mid(position(name)).join(u' ');
+    if (line.size() > p.most)
+        throw Refusal{QStringLiteral("%1 holds at most %2 characters").arg(QLatin1String(p.word)).arg(p.most)};
+    return line;
 }
 
 // Params ----------------------------------------------------------------------------

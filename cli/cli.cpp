@@ -1,25 +1,24 @@
+// kestrava-cli: its options read, then one command carried out (or repeated), served, or passed to a simulator.
 #include "cli/cli.h"
 
-#include "cli/commands.h"
-#include "cli/server.h"
 #include "cli/executor.h"
+#include "cli/openfailure.h"
+#include "cli/options.h"
 #include "cli/output.h"
-
-#include "link/instep.h"
+#include "cli/passes.h"
+#include "cli/server.h"
+#include "cli/simulatorcommands.h"
 #include "drive/motion.h"
-
-#include "link/serialline.h"
-#include "process/signalwatcher.h"
-#include "launcher/controlanswer.h"
-#include "launcher/controlsocket.h"
 #include "launcher/simulatedbus.h"
 #include "launcher/simulatorclock.h"
+#include "link/instep.h"
+#include "link/serialline.h"
 #include "link/trace.h"
 #include "link/transactionengine.h"
+#include "process/signalwatcher.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QEventLoop>
 #include <QLocale>
 #include <QTimer>
@@ -31,163 +30,10 @@ namespace kestrava::cli {
 
 namespace {
 
-constexpr int ProbeTimeoutMs = 60;
 constexpr std::chrono::milliseconds SteppedReplyTimeout{5000};
 // Set by kestrava-judge: every command of the trial's program reaches the trial's simulator
 // at this link, whatever port its options name.
 constexpr char TrialVariable[] = "KESTRAVA_TRIAL";
-
-const char *const Description =
-    "Reads and writes the robot's I2C modules through the USB-to-I2C adapter, without the window.\n"
-    "ADDR is an even bus address in hexadecimal (B0 or 0xB0); REG and BYTE are decimal, or\n"
-    "hexadecimal after 0x.\n"
-    "\n"
-    "Commands, with an example each:\n";
-// Then commandList(), then:
-const char *const DescriptionAfterCommands =
-    "\n"
-    "drive's speeds are the raw register values of the motor controller's mode, which is\n"
-    "read first: 128 stops in modes 0 and 2, 0 in modes 1 and 3. The drive ends with the\n"
-    "stop of that mode, also on Ctrl-C.\n"
-    "\n"
-    "A reading is printed only when the answer to its own frame came, whole and alone;\n"
-    "otherwise it is an error (\"no answer\", or \"the line was out of step\").\n"
-    "\n"
-    "Without hardware, add --simulate: each command then runs against a fresh simulated robot.\n"
-    "\n"
-    "Exit status: 0 all answered, 1 some wait timed out, 2 usage, 3 the port could not be\n"
-    "opened, 4 the device was lost. probe: 0 when every ADDR named answered (with none named,\n"
-    "when at least one module on the bus answered), 1 otherwise.";
-
-struct Options
-{
-    QCommandLineOption com{QStringLiteral("com"), QStringLiteral("COM port <n> (1 to 16), as in the window; default 1."),
-                           QStringLiteral("n"), QStringLiteral("1")};
-    QCommandLineOption device{QStringLiteral("device"),
-                              QStringLiteral("The adapter's device <path>, absolute or from the current folder."),
-                              QStringLiteral("path")};
-    QCommandLineOption simulate{QStringLiteral("simulate"),
-                                QStringLiteral("Run against a fresh simulated robot (kestrava-sim), started for this "
-                                               "command only: nothing carries over to the next command. "
-                                               "--simulate=view opens its robot view.")};
-    QCommandLineOption arena{QStringLiteral("arena"),
-                             QStringLiteral("With --simulate: the arena, a bundled one (open, house, corridor) or a file."),
-                             QStringLiteral("name|file")};
-    QCommandLineOption seed{QStringLiteral("seed"),
-                            QStringLiteral("With --simulate: picks the candle's place among the arena's places "
-                                           "(0 to 4294967295)."),
-                            QStringLiteral("n")};
-    QCommandLineOption watchdog{QStringLiteral("watchdog"),
-                                QStringLiteral("serve: stop the motors when no request comes for <ms> while they "
-                                               "move (default %1; 0 turns it off).").arg(DefaultWatchdogMs),
-                                QStringLiteral("ms"), QString::number(DefaultWatchdogMs)};
-    QCommandLineOption keepView{QStringLiteral("keep-view"),
-                                QStringLiteral("With --simulate=view: when the command or the server ends, the motors "
-                                               "stopped, leave the robot view open with the run's result until it is closed.")};
-    QCommandLineOption trace{QStringLiteral("trace"), QStringLiteral("Write every frame and reply to <file>."),
-                             QStringLiteral("file")};
-    QCommandLineOption timeout{QStringLiteral("timeout"),
-                               QStringLiteral("Bound each wait to <ms> milliseconds (default: 11 ticks of 50 ms; "
-                                              "probe: 60 ms)."),
-                               QStringLiteral("ms")};
-    QCommandLineOption every{QStringLiteral("every"),
-                             QStringLiteral("Repeat a reading command every <ms> milliseconds (0: back to back)."),
-                             QStringLiteral("ms")};
-    QCommandLineOption count{QStringLiteral("count"), QStringLiteral("With --every: stop after <n> readings."),
-                             QStringLiteral("n")};
-    QCommandLineOption oneByOne{QStringLiteral("one-by-one"),
-                                QStringLiteral("ranges: fire and read each ranger in turn (five measuring times), for "
-                                               "rangers close enough to hear each other's ping. By default the five "
-                                               "measure together.")};
-    QCommandLineOption csv{QStringLiteral("csv"), QStringLiteral("A header line, then one CSV row per reading.")};
-    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("One JSON object per reading and per line.")};
-    QCommandLineParser parser;
-
-    Options()
-    {
-        parser.setApplicationDescription(QString::fromLatin1(Description) + commandList()
-                                         + QString::fromLatin1(DescriptionAfterCommands));
-        parser.addHelpOption();
-        parser.addVersionOption();
-        parser.addOptions({com, device, simulate, arena, seed, keepView, trace, timeout, every, count, oneByOne, csv, json,
-                           watchdog});
-        parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands above."));
-        parser.addPositionalArgument(QStringLiteral("arguments"), QStringLiteral("The command's arguments."),
-                                     QStringLiteral("[arguments...]"));
-    }
-};
-
-// What the options ask for, checked.
-struct Settings
-{
-    int com = 1;
-    int timeoutMs = 0; // 0: the window's 11 ticks
-    int everyMs = -1;  // -1: once
-    int count = 0;     // 0: until interrupted
-    Format format = Format::Plain;
-    int watchdogMs = DefaultWatchdogMs;
-};
-
-struct UsageError
-{
-    QString message;
-};
-
-// `what` names the unit where there is one: "a number of milliseconds".
-int optionNumber(const QCommandLineParser &parser, const QCommandLineOption &option, int least, int most,
-                 const char *what = "a number")
-{
-    const std::optional<long> value = parseNumber(parser.value(option));
-    if (!value || *value < least || *value > most)
-        throw UsageError{QStringLiteral("--%1 takes %2 from %3 to %4, not \"%5\"")
-                             .arg(option.names().first(), QLatin1String(what)).arg(least).arg(most)
-                             .arg(parser.value(option))};
-    return int(*value);
-}
-
-// The simulator reads the seed itself; checked here so that a bad one is a usage error, not a failed start.
-void checkSeed(const Options &o)
-{
-    const QCommandLineParser &p = o.parser;
-    if (!p.isSet(o.seed))
-        return;
-    if (!p.isSet(o.simulate))
-        throw UsageError{QStringLiteral("--seed goes with --simulate")};
-    const std::optional<long> seed = parseNumber(p.value(o.seed));
-    if (!seed || *seed < 0 || *seed > long(std::numeric_limits<quint32>::max()))
-        throw UsageError{QStringLiteral("--seed takes a whole number from 0 to 4294967295, not \"%1\"").arg(p.value(o.seed))};
-}
-
-constexpr char Milliseconds[] = "a number of milliseconds";
-
-Settings settingsFrom(const Options &o, const Request &request)
-{
-    const QCommandLineParser &p = o.parser;
-    Settings s;
-    s.com = optionNumber(p, o.com, SerialLine::FirstPort, SerialLine::LastPort);
-    if (p.isSet(o.timeout))
-        s.timeoutMs = optionNumber(p, o.timeout, 1, LongestWaitMs, Milliseconds);
-    else if (request.command == Command::Probe)
-        s.timeoutMs = ProbeTimeoutMs;
-    if (p.isSet(o.csv) && p.isSet(o.json))
-        throw UsageError{QStringLiteral("choose --csv or --json, not both")};
-    s.format = p.isSet(o.csv) ? Format::Csv : p.isSet(o.json) ? Format::Json : Format::Plain;
-    s.watchdogMs = optionNumber(p, o.watchdog, 0, LongestWaitMs);
-    if (p.isSet(o.arena) && !p.isSet(o.simulate))
-        throw UsageError{QStringLiteral("--arena goes with --simulate")};
-    checkSeed(o);
-    if (p.isSet(o.oneByOne) && request.command != Command::Ranges)
-        throw UsageError{QStringLiteral("--one-by-one goes with ranges")};
-    if (p.isSet(o.count) && !p.isSet(o.every))
-        throw UsageError{QStringLiteral("--count goes with --every")};
-    if (p.isSet(o.every)) {
-        if (!isReading(request.command))
-            throw UsageError{QStringLiteral("--every repeats reading commands only")};
-        s.everyMs = optionNumber(p, o.every, 0, 24 * 3600 * 1000, Milliseconds);
-        s.count = p.isSet(o.count) ? optionNumber(p, o.count, 1, std::numeric_limits<int>::max()) : 0;
-    }
-    return s;
-}
 
 // Waits `ms` in the event loop, or less when the program is asked to end or the
 // device is lost: a drive must not go on waiting for a robot it can no longer stop.
@@ -202,66 +48,6 @@ void waitUnlessInterrupted(int ms, const bool &interrupted, process::SignalWatch
     loop.exec();
 }
 
-// A --device that is a link whose target is gone: what the simulator's --link leaves
-// behind when the simulator was killed.
-bool isLinkWithoutTarget(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.isSymLink() && !info.exists();
-}
-
-// A --device outside /dev that is not there at all is no adapter left unplugged: most
-// often it is a simulator's --link, asked for before that simulator made it.
-bool isSimulatorLinkNotYetMade(const QString &device, OpenFailure failure)
-{
-    return !device.isEmpty() && failure == OpenFailure::NoDevice && !QFileInfo(device).absoluteFilePath().startsWith(u"/dev/")
-        && !QFileInfo::exists(device);
-}
-
-// One line that names the device as the user gave it (the COM port when none was
-// given), what is wrong with it and the ways forward.
-QString cannotOpen(const SerialLine &line, bool simulated, const QString &device)
-{
-    const QString elsewhere = QStringLiteral("name the adapter's device with --device PATH or %1=PATH")
-                                  .arg(QLatin1String(comPortVariable(line.commPort())));
-    QStringList ways;
-    QString reason = line.lastReason();
-    if (!device.isEmpty() && isLinkWithoutTarget(device)) {
-        reason = QStringLiteral("a link to %1, which is gone: the simulator behind it has ended")
-                     .arg(QFileInfo(device).symLinkTarget());
-        ways << QStringLiteral("start it again with kestrava-sim --link %1").arg(device) << elsewhere;
-    } else if (isSimulatorLinkNotYetMade(device, line.lastOpenFailure())) {
-        reason = QStringLiteral("no such file");
-        ways << QStringLiteral("if it is a simulator's link, start the simulator first and let it get ready "
-                               "(kestrava-sim --link %1 --background returns then)").arg(device)
-             << elsewhere;
-    } else {
-        switch (line.lastOpenFailure()) {
-        case OpenFailure::NoDevice: ways << QStringLiteral("plug the adapter in") << elsewhere; break;
-        case OpenFailure::NoPermission: ways << QLatin1String(DialoutHint); break;
-        case OpenFailure::InUse: ways << QStringLiteral("close the program that holds it") << elsewhere; break;
-        default: ways << elsewhere; break;
-        }
-    }
-    if (!simulated)
-        ways << QStringLiteral("try the simulated robot with --simulate");
-    const QString last = ways.takeLast();
-    const QString advice = ways.isEmpty() ? last : ways.join(QStringLiteral(", ")) + QStringLiteral(", or ") + last;
-    const QString what = device.isEmpty() ? line.lastError() : device + QStringLiteral(": ") + reason;
-    return QStringLiteral("cannot open %1; %2").arg(what, advice);
-}
-
-Status statusOf(Outcome outcome)
-{
-    switch (outcome) {
-    case Outcome::Taken:
-    case Outcome::Sent: return AllAnswered;
-    case Outcome::NotSent:
-    case Outcome::Lost: return DeviceLost;
-    default: return NoAnswer;
-    }
-}
-
 class Program
 {
 public:
@@ -269,6 +55,8 @@ public:
 
 private:
     int usage(const QString &message);
+    bool startSimulator();
+    void pointComPort(const Settings &settings);
     bool openPort(const Settings &settings);
     bool simulated() const;
     QString trialLink() const { return qEnvironmentVariable(TrialVariable); }
@@ -276,10 +64,8 @@ private:
     int controlSimulator(const Settings &settings, const Request &request);
     void keepViewOpen();
     int serve(const Settings &settings);
-    int repeat(Printer &printer, const Request &request, const Settings &settings);
     void pause(std::chrono::nanoseconds span);
     void followSimulatorClock();
-    void warnOfSlowPass(qint64 passMs, int everyMs);
 
     Options m_options;
     QTextStream m_out{stdout};
@@ -287,7 +73,6 @@ private:
     process::SignalWatcher m_signals;
     bool m_interrupted = false;
     bool m_simulatorView = false; // --simulate=view
-    bool m_warnedOfSlowPass = false;
     QString m_openError; // why the port did not open
     launcher::SimulatedBus m_simulator; // before the line: ends after the port is closed
     SerialLine m_line;
@@ -305,34 +90,46 @@ int Program::usage(const QString &message)
     return Usage;
 }
 
-bool Program::openPort(const Settings &settings)
+// The simulator of --simulate, with the options it takes from this command line.
+bool Program::startSimulator()
 {
     const QCommandLineParser &p = m_options.parser;
-    if (simulated()) {
-        QStringList arguments = p.isSet(m_options.arena) ? QStringList{QStringLiteral("--arena"), p.value(m_options.arena)}
-                                                         : QStringList{};
-        if (p.isSet(m_options.seed))
-            arguments << QStringLiteral("--seed") << QString::number(*parseNumber(p.value(m_options.seed)));
-        if (m_simulatorView)
-            arguments << QStringLiteral("--view");
-        if (!m_simulator.start(launcher::SimulatedBus::programBesideApplication(), arguments)) {
-            m_openError = QStringLiteral("cannot start the simulated bus: ") + m_simulator.errorString();
-            m_err << "error: " << m_openError << '\n';
-            return false;
-        }
-        m_simulator.mapComPorts();
+    QStringList arguments = p.isSet(m_options.arena) ? QStringList{QStringLiteral("--arena"), p.value(m_options.arena)}
+                                                     : QStringList{};
+    if (p.isSet(m_options.seed))
+        arguments << QStringLiteral("--seed") << QString::number(*parseNumber(p.value(m_options.seed)));
+    if (m_simulatorView)
+        arguments << QStringLiteral("--view");
+    if (!m_simulator.start(launcher::SimulatedBus::programBesideApplication(), arguments)) {
+        m_openError = QStringLiteral("cannot start the simulated bus: ") + m_simulator.errorString();
+        m_err << "error: " << m_openError << '\n';
+        return false;
     }
+    m_simulator.mapComPorts();
+    return true;
+}
+
+// The port the commands go to: the trial's link when kestrava-judge set one, else --device's.
+void Program::pointComPort(const Settings &settings)
+{
     if (!trialLink().isEmpty())
         mapComPort(settings.com, trialLink());
-    else if (p.isSet(m_options.device))
-        mapComPort(settings.com, p.value(m_options.device));
+    else if (m_options.parser.isSet(m_options.device))
+        mapComPort(settings.com, m_options.parser.value(m_options.device));
     m_line.setCommPort(settings.com);
+}
+
+bool Program::openPort(const Settings &settings)
+{
+    if (simulated() && !startSimulator())
+        return false;
+    pointComPort(settings);
     if (m_line.open()) {
         followSimulatorClock();
         return true;
     }
-    m_openError = cannotOpen(m_line, simulated(),
-                             p.isSet(m_options.device) ? p.value(m_options.device) : QString());
+    const QCommandLineParser &p = m_options.parser;
+    m_openError = cannotOpen(m_line, simulated(), p.isSet(m_options.device) ? p.value(m_options.device) : QString());
     m_err << "error: " << m_openError << '\n';
     return false;
 }
@@ -376,38 +173,14 @@ void Program::pause(std::chrono::nanoseconds span)
 // The simulator this program started, or the one whose control socket sits beside the device.
 Server::SimulatorCommands Program::simulatorCommands()
 {
-    if (simulated())
-        return [this](const QString &line, QString &) { return m_simulator.command(line); };
-    const QString socket = launcher::controlSocketBeside(deviceForComPort(m_line.commPort()));
-    if (socket.isEmpty())
-        return {};
-    return [socket](const QString &line, QString &error) { return launcher::commandOverSocket(socket, line, error); };
+    return simulatorAt(simulated() ? &m_simulator : nullptr, deviceForComPort(m_line.commPort()));
 }
 
 int Program::controlSimulator(const Settings &settings, const Request &request)
 {
-    if (!trialLink().isEmpty())
-        mapComPort(settings.com, trialLink());
-    else if (m_options.parser.isSet(m_options.device))
-        mapComPort(settings.com, m_options.parser.value(m_options.device));
-    m_line.setCommPort(settings.com);
-    const QString device = deviceForComPort(settings.com);
-    const Server::SimulatorCommands commands = simulatorCommands();
-    if (!commands) {
-        m_err << "error: no kestrava-sim takes commands beside " << device
-              << "; start one with kestrava-sim --link PATH and name PATH with --device PATH\n";
-        return PortNotOpened;
-    }
-    QString error;
-    const QStringList lines = commands(request.text, error);
-    if (lines.isEmpty()) {
-        m_err << "error: " << error << '\n';
-        return PortNotOpened;
-    }
-    for (const QString &line : lines)
-        m_out << line << '\n';
-    const std::optional<launcher::ControlAnswer> answer = launcher::answerOf(lines);
-    return answer && answer->ok ? AllAnswered : NoAnswer;
+    pointComPort(settings);
+    return passControlCommand(simulatorCommands(), deviceForComPort(settings.com), request.controlLine,
+                              settings.format, m_out, m_err);
 }
 
 // The motors are stopped; the run's result stays in the view until the user closes it
@@ -465,7 +238,10 @@ int Program::run(QCoreApplication &app)
         return PortNotOpened;
     Printer printer(m_out, m_err, settings.format);
     m_link.start();
-    const int status = repeat(printer, request, settings);
+    const Passes passes{m_executor, printer, m_err, m_link.clock(),
+                        [this](std::chrono::nanoseconds span) { pause(span); }, m_interrupted, settings.everyMs,
+                        settings.count};
+    const int status = carryOutPasses(passes, request);
     m_link.finish();
     keepViewOpen();
     return status;
@@ -490,45 +266,7 @@ int Program::serve(const Settings &settings)
     return server.run();
 }
 
-int Program::repeat(Printer &printer, const Request &request, const Settings &settings)
-{
-    // On the link's clock: a stepped simulator's periods are its own, not the wall's.
-    const LinkClock &clock = m_link.clock();
-    const LinkClock::Time start = clock.now();
-    const auto elapsedMs = [&] { return qint64(std::chrono::duration_cast<std::chrono::milliseconds>(clock.now() - start).count()); };
-    Outcome worst = Outcome::Taken;
-    for (int pass = 1;; ++pass) {
-        const qint64 started = elapsedMs();
-        const Result result = m_executor.carryOut(request);
-        printer.print(result, double(started) / 1000.0);
-        const Outcome outcome = result.outcome;
-        warnOfSlowPass(elapsedMs() - started, settings.everyMs);
-        worst = worseOf(worst, outcome);
-        if (outcome == Outcome::NotSent || outcome == Outcome::Lost) {
-            m_err << "error: the device was lost\n";
-            break;
-        }
-        if (settings.everyMs < 0 || m_interrupted || (settings.count > 0 && pass >= settings.count))
-            break;
-        // The next reading is due `every` after this one was due, not after it ended.
-        const qint64 due = qint64(pass) * settings.everyMs;
-        pause(std::chrono::milliseconds(qMax<qint64>(0, due - elapsedMs())));
-        if (m_interrupted)
-            break;
-    }
-    return statusOf(worst);
-}
 
-// Once: a log that cannot keep its period should say so, not drift in silence.
-void Program::warnOfSlowPass(qint64 passMs, int everyMs)
-{
-    if (everyMs <= 0 || passMs <= everyMs || m_warnedOfSlowPass)
-        return;
-    m_warnedOfSlowPass = true;
-    m_err << "warning: a pass took " << passMs << " ms, longer than --every " << everyMs
-          << " ms; the readings follow one another back to back\n";
-    m_err.flush();
-}
 
 } // namespace
 

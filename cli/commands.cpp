@@ -61,7 +61,7 @@ void driveFrom(Request &r, const Values &v)
 void candleFrom(Request &r, const Values &v)
 {
     const double x = v.decimal("x"), y = v.decimal("y");
-    r.text = QStringLiteral("candle %1 %2").arg(x, 0, 'f', 1).arg(y, 0, 'f', 1);
+    r.controlLine = QStringLiteral("candle %1 %2").arg(x, 0, 'f', 1).arg(y, 0, 'f', 1);
 }
 
 const Param Address{"address", Param::Address, 0x02, 0xFE, "ADDR"};
@@ -107,7 +107,7 @@ const std::vector<CommandRow> &commands()
          .fill = servoFrom},
         {.command = Command::Display, .name = "display", .usage = "display TEXT", .example = "kestrava-cli display \"Hola\"",
          .least = 1, .most = 1, .method = "display", .params = {{"text", Param::Text, 0, MaxTextLength, "TEXT"}},
-         .fill = [](Request &r, const Values &v) { r.text = v.text("text"); }},
+         .fill = [](Request &r, const Values &v) { r.displayText = v.text("text"); }},
         {.command = Command::Keys, .method = "keys", .fill = noValues, .reads = true},
         {.command = Command::Drive, .name = "drive", .usage = "drive SPEED1 SPEED2 MS",
          .example = "kestrava-cli drive 150 128 2000", .least = 3, .most = 3, .method = "drive",
@@ -132,20 +132,20 @@ const std::vector<CommandRow> &commands()
          .example = "kestrava-cli --device /tmp/kestrava-adapter sim run\n"
                     "(a control command to the kestrava-sim whose --link is the device)",
          .least = 1, .most = -1, .params = {{"command", Param::OneLine, 1, 1024, "COMMAND"}},
-         .fill = [](Request &r, const Values &v) { r.text = v.oneLine("command"); }},
+         .fill = [](Request &r, const Values &v) { r.controlLine = v.oneLine("command"); }},
         {.command = Command::SimulatorRun, .method = "simulator.run",
-         .fill = [](Request &r, const Values &) { r.text = QStringLiteral("run"); }},
+         .fill = [](Request &r, const Values &) { r.controlLine = QStringLiteral("run"); }},
         {.command = Command::SimulatorStart, .method = "simulator.start",
-         .fill = [](Request &r, const Values &) { r.text = QStringLiteral("start"); }},
+         .fill = [](Request &r, const Values &) { r.controlLine = QStringLiteral("start"); }},
         {.command = Command::SimulatorArena, .method = "simulator.arena",
          .params = {{"arena", Param::OneLine, 1, 1024}}, // a name or a path, at most 1024 characters
-         .fill = [](Request &r, const Values &v) { r.text = QStringLiteral("arena ") + v.oneLine("arena"); }},
+         .fill = [](Request &r, const Values &v) { r.controlLine = QStringLiteral("arena ") + v.oneLine("arena"); }},
         {.command = Command::SimulatorCandle, .method = "simulator.candle",
          .params = {{"x", Param::Decimal, 0, 100000}, {"y", Param::Decimal, 0, 100000}}, .fill = candleFrom},
         {.command = Command::SimulatorPose, .method = "simulator.pose",
-         .fill = [](Request &r, const Values &) { r.text = QStringLiteral("world"); }},
+         .fill = [](Request &r, const Values &) { r.controlLine = QStringLiteral("world"); }},
         {.command = Command::SimulatorPath, .method = "simulator.path",
-         .fill = [](Request &r, const Values &) { r.text = QStringLiteral("path"); }},
+         .fill = [](Request &r, const Values &) { r.controlLine = QStringLiteral("path"); }},
     };
     return all;
 }

@@ -88,9 +88,13 @@ rpc::Error Dispatcher::failure(Outcome outcome, quint8 address, quint8 reg)
         [[fallthrough]];
     case Outcome::Lost:
         return lostDevice();
-    default:
-        return {rpc::NoAnswer, complaintText(outcome, address, reg), QJsonObject{{"address", address}, {"register", reg}}};
+    case Outcome::Taken:
+    case Outcome::Sent:
+    case Outcome::TimedOut:
+    case Outcome::Refused:
+    case Outcome::OutOfStep: break;
     }
+    return {rpc::NoAnswer, complaintText(outcome, address, reg), QJsonObject{{"address", address}, {"register", reg}}};
 }
 
 rpc::Error Dispatcher::lostDevice()

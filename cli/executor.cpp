@@ -10,7 +10,7 @@
 #include "drive/md23.h"
 #include "drive/motion.h"
 #include "drive/telemetry.h"
-#include "launcher/controlanswer.h"
+#include "launcher/simanswers.h"
 #include "link/frames.h"
 #include "link/instep.h"
 #include "link/serialline.h"
@@ -60,13 +60,23 @@ bool lineGone(Outcome outcome)
     return outcome == Outcome::NotSent || outcome == Outcome::Lost;
 }
 
-QJsonObject runObject(const launcher::RunAnswer &run)
+QLatin1StringView stateName(launcher::SimRun::State state)
 {
-    static const char *const states[] = {"not started", "running", "finished"};
-    return {{"state", QLatin1String(states[int(run.state)])},
+    switch (state) {
+    case launcher::SimRun::State::NotStarted: return QLatin1StringView("not started");
+    case launcher::SimRun::State::Running: return QLatin1StringView("running");
+    case launcher::SimRun::State::Ended: return QLatin1StringView("ended");
+    case launcher::SimRun::State::Finished: return QLatin1StringView("finished");
+    }
+    return QLatin1StringView("not started");
+}
+
+QJsonObject runObject(const launcher::SimRun &run)
+{
+    return {{"state", stateName(run.state)},
             {"time", run.seconds},
             {"contacts", run.contacts},
-            {"candle_out", run.state == launcher::RunAnswer::State::Finished}};
+            {"candle_out", run.state == launcher::SimRun::State::Finished}};
 }
 
 Row columnsOf(const QJsonObject &object)
@@ -123,12 +133,15 @@ Result Executor::carryOut(const Request &request)
     case Command::Hello: hello(result); break;
     case Command::Wait: (m_wait ? m_wait : m_pause)(request.span); break;
     case Command::Clock: clock(result); break;
-    case Command::SimulatorRun:
+    case Command::SimulatorRun: simulatorRun(request, result); break;
+    case Command::SimulatorPose: simulatorPose(request, result); break;
+    case Command::SimulatorPath: simulatorPath(request, result); break;
     case Command::SimulatorStart:
     case Command::SimulatorArena:
     case Command::SimulatorCandle:
-    case Command::SimulatorPose:
-    case Command::SimulatorPath: simulator(request, result); break;
+        if (askSimulator(request, result))
+            result.add(Row{});
+        break;
     // The command line's ways of running, not commands: it serves, or passes a line on.
     case Command::Serve:
     case Command::Sim: result.outcome = Outcome::Refused; break;
@@ -230,7 +243,7 @@ std::vector<QByteArray> actuatorFrames(const Request &request)
         return {frames.begin(), frames.end()};
     }
     if (request.command == Command::Display)
-        return {displayTextFrame(request.text)};
+        return {displayTextFrame(request.displayText)};
     return {}; // nothing else writes frames of its own
 }
 
@@ -294,30 +307,53 @@ void Executor::complainOfMotors(Outcome outcome, const QString &what, Result &re
     result.add(complaint);
 }
 
-void Executor::simulator(const Request &request, Result &result)
+// The simulator's answer to the request's control command, or none with the complaint why.
+std::optional<launcher::SimAnswer> Executor::askSimulator(const Request &request, Result &result)
 {
-    const auto refuse = [&result](const QString &why) { result.add(Complaint{{}, why, true}); };
+    const auto refuse = [&result](const QString &why) {
+        result.add(Complaint{{}, why, true});
+        return std::nullopt;
+    };
     if (!m_simulator)
         return refuse(QStringLiteral("not a simulated robot: there is no simulator to ask"));
     QString error;
-    const std::optional<launcher::ControlAnswer> answer = launcher::answerOf(m_simulator(request.text, error));
+    const QStringList lines = m_simulator(launcher::askingForJson(request.controlLine), error);
+    const std::optional<launcher::SimAnswer> answer = launcher::simAnswerOf(lines.value(lines.size() - 1));
     if (!answer)
         return refuse(error.isEmpty() ? QStringLiteral("the simulator did not answer") : error);
     if (!answer->ok)
-        return refuse(QLatin1String(tableRow(request.command).method) + QStringLiteral(": ") + answer->detail);
-    if (request.command == Command::SimulatorRun) {
-        if (const std::optional<launcher::RunAnswer> run = launcher::runOf(*answer))
-            return result.add(columnsOf(runObject(*run)));
-        return refuse(QStringLiteral("the simulator's answer did not say how the run stands"));
-    }
-    if (request.command == Command::SimulatorPose) {
-        if (const std::optional<launcher::PoseAnswer> pose = launcher::poseOf(*answer))
-            return result.add(columnsOf({{"x", pose->x}, {"y", pose->y}, {"heading", pose->heading}}));
-        return refuse(QStringLiteral("the simulator's world did not say where the robot is"));
-    }
-    if (request.command == Command::SimulatorPath) // the simulator's own lines, read by the package's one parser
-        return result.add(columnsOf({{"lines", QJsonArray::fromStringList(answer->lines)}}));
-    result.add(Row{});
+        return refuse(QLatin1String(tableRow(request.command).method) + QStringLiteral(": ") + answer->error);
+    return answer;
+}
+
+void Executor::simulatorRun(const Request &request, Result &result)
+{
+    const std::optional<launcher::SimAnswer> answer = askSimulator(request, result);
+    if (!answer)
+        return;
+    if (const std::optional<launcher::SimRun> run = launcher::runOf(*answer))
+        return result.add(columnsOf(runObject(*run)));
+    result.add(Complaint{{}, QStringLiteral("the simulator's answer did not say how the run stands"), true});
+}
+
+void Executor::simulatorPose(const Request &request, Result &result)
+{
+    const std::optional<launcher::SimAnswer> answer = askSimulator(request, result);
+    if (!answer)
+        return;
+    if (const std::optional<launcher::SimPose> pose = launcher::poseOf(*answer))
+        return result.add(columnsOf({{"x", pose->x}, {"y", pose->y}, {"heading", pose->heading}}));
+    result.add(Complaint{{}, QStringLiteral("the simulator's world did not say where the robot is"), true});
+}
+
+void Executor::simulatorPath(const Request &request, Result &result)
+{
+    const std::optional<launcher::SimAnswer> answer = askSimulator(request, result);
+    if (!answer)
+        return;
+    if (const std::optional<QJsonArray> points = launcher::pathOf(*answer))
+        return result.add(columnsOf({{"points", *points}}));
+    result.add(Complaint{{}, QStringLiteral("the simulator's answer did not give the path's points"), true});
 }
 
 void Executor::hello(Result &result) const

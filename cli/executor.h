@@ -2,10 +2,12 @@
 
 #include "cli/request.h"
 #include "cli/result.h"
+#include "launcher/simanswers.h"
 
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <span>
 
 namespace kestrava {
@@ -49,7 +51,10 @@ private:
     void wheels(const Request &request, Result &result);
     void stopMotors(Result &result);
     void complainOfMotors(Outcome outcome, const QString &what, Result &result);
-    void simulator(const Request &request, Result &result);
+    std::optional<launcher::SimAnswer> askSimulator(const Request &request, Result &result);
+    void simulatorRun(const Request &request, Result &result);
+    void simulatorPose(const Request &request, Result &result);
+    void simulatorPath(const Request &request, Result &result);
     void hello(Result &result) const;
     void clock(Result &result) const;
 

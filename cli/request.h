@@ -35,7 +35,8 @@ struct Request
     std::vector<quint8> bytes;     // write data; relays: the pattern
     int servo = 0;                 // 0..20
     quint16 position = 0;
-    QString text;                  // display; sim and the simulator methods: the control command
+    QString displayText;           // display: the text to show
+    QString controlLine;           // sim and the simulator methods: the simulator's control command
     quint8 speed1 = 128;
     quint8 speed2 = 128;
     int left = 0;                   // wheels: each wheel's steps from the stop, positive forwards

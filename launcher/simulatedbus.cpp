@@ -1,6 +1,6 @@
 #include "launcher/simulatedbus.h"
 
-#include "launcher/controlanswer.h"
+#include "launcher/simanswers.h"
 
 #include "link/serialline.h"
 

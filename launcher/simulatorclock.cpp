@@ -1,6 +1,6 @@
 #include "launcher/simulatorclock.h"
 
-#include "launcher/controlanswer.h"
+#include "launcher/simanswers.h"
 
 namespace kestrava::launcher {
 
@@ -10,10 +10,13 @@ namespace {
 // (a busy machine delays it by far less).
 constexpr int AnswerTimeoutMs = 10000;
 
-std::optional<ControlAnswer> ask(ControlConnection &connection, const QString &line)
+// The clock's answer to `command` ("clock" or "wait S"), read from its JSON line.
+std::optional<SimClock> ask(ControlConnection &connection, const QString &command)
 {
     QString error;
-    return answerOf(connection.command(line, error, AnswerTimeoutMs));
+    const QStringList lines = connection.command(askingForJson(command), error, AnswerTimeoutMs);
+    const std::optional<SimAnswer> answer = lines.isEmpty() ? std::nullopt : simAnswerOf(lines.last());
+    return answer ? clockOf(*answer) : std::nullopt;
 }
 
 QString secondsText(LinkClock::Time span)
@@ -27,8 +30,7 @@ QString secondsText(LinkClock::Time span)
 std::unique_ptr<SimulatorClock> SimulatorClock::ifStepped(const QString &socketPath)
 {
     ControlConnection connection(socketPath);
-    const std::optional<ControlAnswer> answer = ask(connection, QStringLiteral("clock"));
-    const std::optional<ClockAnswer> clock = answer ? clockOf(*answer) : std::nullopt;
+    const std::optional<SimClock> clock = ask(connection, QStringLiteral("clock"));
     if (!clock || !clock->stepped)
         return nullptr;
     return std::unique_ptr<SimulatorClock>(new SimulatorClock(socketPath, clock->time));
@@ -42,8 +44,7 @@ SimulatorClock::SimulatorClock(const QString &socketPath, Time time)
 
 LinkClock::Time SimulatorClock::now() const
 {
-    const std::optional<ControlAnswer> answer = ask(m_connection, QStringLiteral("clock"));
-    if (const std::optional<ClockAnswer> clock = answer ? clockOf(*answer) : std::nullopt)
+    if (const std::optional<SimClock> clock = ask(m_connection, QStringLiteral("clock")))
         m_known = clock->time;
     return m_known;
 }
@@ -52,10 +53,9 @@ bool SimulatorClock::advance(Time span)
 {
     if (span <= Time{0})
         return true;
-    const std::optional<ControlAnswer> answer = ask(m_connection, QStringLiteral("wait ") + secondsText(span));
-    const std::optional<Time> reached = answer ? waitedTo(*answer) : std::nullopt;
+    const std::optional<SimClock> reached = ask(m_connection, QStringLiteral("wait ") + secondsText(span));
     if (reached)
-        m_known = *reached;
+        m_known = reached->time;
     return reached.has_value();
 }
 

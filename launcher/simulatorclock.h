@@ -1,6 +1,6 @@
 #pragma once
 
-#include "launcher/controlsocket.h"
+#include "launcher/controlclient.h"
 #include "link/linkclock.h"
 
 #include <memory>

@@ -29,14 +29,14 @@ void moveServo(const ModuleContext &context, const ServoControls &servos, qint16
 
 } // namespace
 
-RelayPanel::RelayPanel(const ModuleContext &context, const RelayControls &controls, QObject *parent)
+RelayButtons::RelayButtons(const ModuleContext &context, const RelayControls &controls, QObject *parent)
     : QObject(parent)
     , m_context(context)
     , m_controls(controls)
 {
 }
 
-void RelayPanel::switchTo(quint8 pattern)
+void RelayButtons::switchTo(quint8 pattern)
 {
     m_relayState = pattern;
     writeRelays(m_context.engine, m_relayState);
@@ -46,7 +46,7 @@ void RelayPanel::switchTo(quint8 pattern)
     m_controls.TxtStatus->setText(QString::number(m_relayState));
 }
 
-void RelayPanel::change(quint8 (*rule)(quint8, int), qint16 index)
+void RelayButtons::change(quint8 (*rule)(quint8, int), qint16 index)
 {
     if (index >= 0 && index < rly08::RelayCount)
         switchTo(rule(m_relayState, index));

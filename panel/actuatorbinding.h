@@ -13,10 +13,10 @@ namespace kestrava {
 // The four relay buttons. The relay state is the pattern last written, recorded
 // before sending so that it holds whether or not the board answers; the lamps and
 // TxtStatus show it.
-class RelayPanel : public QObject
+class RelayButtons : public QObject
 {
 public:
-    RelayPanel(const ModuleContext &context, const RelayControls &controls, QObject *parent);
+    RelayButtons(const ModuleContext &context, const RelayControls &controls, QObject *parent);
     void switchTo(quint8 pattern);
     // ReleOn and ReleOff: one relay of the recorded pattern changed.
     void change(quint8 (*rule)(quint8, int), qint16 index);

@@ -3,8 +3,8 @@
 #include "panel/controlpanel.h"
 #include "panel/panellayout.h"
 #include "panel/readinglog.h"
+#include "language/language.h"
 #include "process/display.h"
-#include "process/language.h"
 #include "process/signalwatcher.h"
 #include "launcher/simulatedbus.h"
 #include "process/sizehintwarnings.h"
@@ -27,13 +27,13 @@ constexpr int PanelWidthOnScreen = kestrava::ClientWidthTwips / kestrava::TwipsP
 // --simulate: kestrava-sim runs beside the window, with its robot view unless headless,
 // and every COM port leads to it through a link that follows the view's "plug in".
 bool startSimulatedBus(kestrava::launcher::SimulatedBus &bus, const QTemporaryDir &folder, bool headless,
-                       const QString &arena, kestrava::process::Language language)
+                       const QString &arena, kestrava::language::Language language)
 {
     const QString link = folder.filePath(QStringLiteral("adapter"));
     QStringList arguments{QStringLiteral("--link"), link};
     if (!headless) // the view takes the screen right of the window, which goes to the left; it speaks its language
         arguments << QStringLiteral("--view") << QStringLiteral("--beside") << QString::number(PanelWidthOnScreen)
-                  << QStringLiteral("--lang") << kestrava::process::languageCode(language);
+                  << QStringLiteral("--lang") << kestrava::language::languageCode(language);
     if (!arena.isEmpty())
         arguments << QStringLiteral("--arena") << arena;
     if (!folder.isValid() || !bus.start(kestrava::launcher::SimulatedBus::programBesideApplication(), arguments)) {
@@ -66,7 +66,7 @@ struct Options
     QCommandLineOption quitAfter{QStringLiteral("quit-after"),
         QStringLiteral("Close the window <ms> milliseconds after it is first shown (scripted runs, measurements)."),
         QStringLiteral("ms")};
-    QCommandLineOption language = kestrava::process::languageOption();
+    QCommandLineOption language = kestrava::language::languageOption();
     QCommandLineParser parser;
 
     Options()
@@ -149,13 +149,13 @@ int kestrava::runKestrava(int argc, char *argv[])
                  qPrintable(readingLog.errorString()));
 
     QString languageError;
-    const std::optional<kestrava::process::Language> language = kestrava::process::chosenLanguage(parser.value(options.language),
+    const std::optional<kestrava::language::Language> language = kestrava::language::chosenLanguage(parser.value(options.language),
                                                                                 languageError);
     if (!language) {
         qWarning("kestrava: %s", qPrintable(languageError));
         return 2;
     }
-    kestrava::process::speak(QStringLiteral("panel"), *language);
+    kestrava::language::speak(QStringLiteral("panel"), *language);
 
     int quitAfterMs = -1;
     if (parser.isSet(options.quitAfter)) {

@@ -10,7 +10,7 @@ EventHandlers::EventHandlers(const ModuleContext &context, const PanelControls &
     : m_context(context)
     , m_controls(controls)
     , m_ports(ports)
-    , m_relays(*new RelayPanel(context, controls, &context.panel))
+    , m_relays(*new RelayButtons(context, controls, &context.panel))
     , m_keypad(*new KeypadButton(context, *controls.TxtLCD03, &context.panel))
 {
 }

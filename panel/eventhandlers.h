@@ -9,7 +9,7 @@ namespace kestrava {
 
 class KeypadButton;
 class PortSelector;
-class RelayPanel;
+class RelayButtons;
 
 // What a drive-pad handler receives: the button mask (1 left, 2 right, 4 middle),
 // the shift-key mask, and the pointer in twips from the control's top-left corner.
@@ -79,7 +79,7 @@ private:
     ModuleContext m_context;
     const PanelControls &m_controls;
     PortSelector &m_ports;
-    RelayPanel &m_relays;
+    RelayButtons &m_relays;
     KeypadButton &m_keypad;
 };
 

@@ -14,7 +14,7 @@ import sys
 # The window's side of the wire, floor by floor: a folder includes its own files
 # and those of lower floors only, never a folder beside it on its own floor.
 FLOORS = {
-    "numbers": 0, "process": 0,
+    "numbers": 0, "process": 0, "language": 0,
     "link": 1,
     "drive": 2, "actuators": 2, "sensors": 2, "launcher": 2,
     "panel": 3, "cli": 3,
@@ -23,7 +23,7 @@ FLOORS = {
 SIM_FLOORS = {"sim/modules": 0, "sim/world": 0, "sim/program": 1, "sim/view": 2, "sim": 3}
 CORE = {"numbers", "link", "drive", "actuators", "sensors"}
 HEADLESS = CORE | {"sim/modules", "sim/world", "sim/program"}
-SHARED_WITH_SIM = {"process"}
+SHARED_WITH_SIM = {"process", "language"}
 CHECKED = set(FLOORS) | {"sim"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
@@ -102,6 +102,15 @@ def library_rooms(root):
     return rooms
 
 
+def misnamed_libraries(root):
+    """A library is named after its folder: kestrava_link for link/, kestrava_simview for sim/view/."""
+    for path in cmake_lists(root):
+        folder = os.path.dirname(path)
+        for name in LIBRARY.findall(uncommented(path, root)):
+            if name != "kestrava_" + folder.replace("/", ""):
+                yield f"{path}: library {name}: a library is named after its folder (kestrava_{folder.replace('/', '')})"
+
+
 def broken_link(room, linked, rooms):
     if linked.startswith("Qt6::"):
         if linked == "Qt6::Widgets" and room in HEADLESS:
@@ -135,7 +144,7 @@ def main():
     root, widgets_dir = sys.argv[1], sys.argv[2]
     widgets = set(os.listdir(widgets_dir))
     faults = 0
-    for fault in link_faults(root):
+    for fault in [*misnamed_libraries(root), *link_faults(root)]:
         print(fault)
         faults += 1
     for path in sources(root):

@@ -37,7 +37,7 @@ faults=(
     'link/instep.cpp ~ s/answer.bytes.size() != replyLength || // ~ an answer with extra bytes is taken'
     'link/instep.cpp ~ s/if (answer.outcome == Outcome::TimedOut)/if (false)/ ~ after a time-out the next frame goes out at once'
     'cli/executor.cpp ~ s/result.outcome = worseOf(result.outcome, stopped);// ~ the command line hides a stop that failed'
-    'cli/cli.cpp ~ s/pass >= settings.count/pass > settings.count/ ~ --count takes one reading more'
+    'cli/passes.cpp ~ s/pass >= passes.count/pass > passes.count/ ~ --count takes one reading more'
     'cli/limits.h ~ s/DefaultWatchdogMs = 1000;/DefaultWatchdogMs = 0;/ ~ the server'"'"'s watchdog off by default'
     'cli/commands.cpp ~ s/Param::Address, 0x02, 0xFE, "ADDR"}/Param::Address, 0x00, 0xFE, "ADDR"}/ ~ address 00 accepted'
     'cli/safety.cpp ~ s/if (m_motors.moving() \&\& m_motors.stop()/if (!m_motors.moving() \&\& m_motors.stop()/ ~ a server whose input ends leaves the motors running'
@@ -67,9 +67,9 @@ faults=(
     'sim/world/geometry.cpp ~ s/return {std::sin(radians), std::cos(radians)};/return {std::cos(radians), std::sin(radians)};/ ~ the simulated robot drives east for north'
     'sim/world/world.h ~ s/RangerReachCm = 600/RangerReachCm = 6000/ ~ the simulated rangers echo beyond their reach'
     'sim/program/latencytimer.h ~ s/PacketPayload = 62/PacketPayload = 64/ ~ the emulated latency timer holds two bytes more'
-    'process/language.cpp ~ /fromEnvironment.isEmpty()/{n;s/Spanish/English/} ~ with neither --lang nor KESTRAVA_LANG, both windows in English'
-    'process/language.cpp ~ s/if (!flagValue.isEmpty()) {/if (!flagValue.isEmpty() \&\& qEnvironmentVariable("KESTRAVA_LANG").isEmpty()) {/ ~ KESTRAVA_LANG beats --lang'
-    'process/language.cpp ~ s/    return std::nullopt;/    return Language::Spanish;/ ~ --lang fr taken silently as Spanish'
+    'language/language.cpp ~ /fromEnvironment.isEmpty()/{n;s/Spanish/English/} ~ with neither --lang nor KESTRAVA_LANG, both windows in English'
+    'language/language.cpp ~ s/if (!flagValue.isEmpty()) {/if (!flagValue.isEmpty() \&\& qEnvironmentVariable("KESTRAVA_LANG").isEmpty()) {/ ~ KESTRAVA_LANG beats --lang'
+    'language/language.cpp ~ s/    return std::nullopt;/    return Language::Spanish;/ ~ --lang fr taken silently as Spanish'
     'drive/motion.cpp ~ s/registers\[md23::Speed1\] = registers\[md23::Speed2Turn\] = char(md23::stopFor(md23::WheelsMode));// ~ the switch to mode 0 keeps mode 1'"'"'s stop, full speed backwards'
     'python/kestrava/robot.py ~ s/if seed is not None else \[\]/if seed else []/ ~ Robot(simulate=True, seed=0) drops its seed'
     'sim/view/placement.cpp ~ s/frameNow.expandedTo(LeastFrame)/frameNow/ ~ the view sized to the screen'"'"'s height before it is framed: its bottom off the screen'
@@ -104,6 +104,33 @@ faults=(
     'python/kestrava/judgereport.py ~ s/ color: #222; overflow-wrap: anywhere; }/ color: #222; }/ ~ a long line of output gives the report a horizontal scrollbar'
     'python/kestrava/judgereport.py ~ s/window.addEventListener("hashchange", openTarget); // ~ a ranking'"'"'s link leaves the program'"'"'s trials folded'
     'process/display.cpp ~ s/    return !qEnvironmentVariable("DISPLAY").isEmpty() || !qEnvironmentVariable("WAYLAND_DISPLAY").isEmpty();/    return true;/ ~ the panel and the robot view with no display end in Qt'"'"'s abort'
+    'sim/world/world.cpp ~ s/    m_pathEvery \*= 2;// ~ a long run'"'"'s path thinned, then filled again at the first rate'
+    'sim/world/world.cpp ~ s/i % 2 == 0 ||/i % 2 == 1 ||/ ~ a long run'"'"'s path thinned without its start'
+    'sim/world/candleplaces.cpp ~ s/drawn % arena.rooms.size()/(drawn + 1) % arena.rooms.size()/ ~ seed n puts the candle in room n + 1'
+    'sim/world/candleplaces.cpp ~ s/seed.value_or(0)/seed.value_or(1)/ ~ an arena of rooms alone, without a seed, draws as seed 1'
+    'sim/program/simprogram.cpp ~ s/return WIFEXITED(status) ? WEXITSTATUS(status) : 1;/return 1;/ ~ a background simulator that fails before it is ready hides its status'
+    'sim/program/simprogram.cpp ~ s/if (got <= 0) { \/\/ it ended/if (got < 0) { \/\/ it ended/ ~ a background simulator that failed says it runs in the background'
+    'numbers/commandnumbers.cpp ~ s/ || digits.size() > 2// ~ the address 1B0 cut to B0'
+    'cli/output.cpp ~ s/    if (m_format == Format::Plain)/    if (m_format != Format::Json)/ ~ probe --csv ends in a line that is no CSV'
+    'cli/output.cpp ~ s/    if (result.stopUnsent)/    if (false)/ ~ a device lost during a drive: nothing says the stop was not sent'
+    'drive/motion.cpp ~ s/return address == md23::Address \&\& firstRegister/return firstRegister/ ~ a ranger'"'"'s command write taken as the motors'"'"' speeds'
+    'drive/motion.cpp ~ s/    if (covers(md23::Mode))/    if (address == md23::Address)/ ~ any write to the motor controller makes the next stop read its mode again'
+    'drive/motion.cpp ~ s/    if (covers(md23::Speed1) || covers(md23::Speed2Turn))/    if (address == md23::Address)/ ~ the acceleration written sets the motors moving'
+    'dev.sh ~ s/ || \[ "$(stat -c %a "$folder")" != 700 \]// ~ ./dev.sh run keeps a runtime folder that others may read'
+    'sim/program/worldcommands.cpp ~ s/return runAnswer("ended", /return runAnswer("running", / ~ a run ended by hand said to be running'
+    'launcher/simanswers.cpp ~ s/{QLatin1StringView("ended"), SimRun::State::Ended},// ~ the server cannot read a run ended by hand'
+    'cli/checks.cpp ~ s/    if (line.size() > p.most)/    if (false)/ ~ kestrava-cli sim passes on a control command past its 1024 characters'
+    'sim/modules/simmd23.cpp ~ s/return stored(Speed1) == stop \&\& stored(Speed2Turn) == stop;/return stored(Speed1) == stop;/ ~ the second motor running is taken as stopped'
+    'python/kestrava/judgetrials.py ~ s/"--seed", "-"\]/"--seed", str(seed)]/;s/self._process.stdin.write(f"{seed}\\n")/pass/ ~ the seed on the simulator'"'"'s command line'
+    'python/kestrava/sandbox.py ~ s/"--ro-bind", str(program.resolve()), self.inside(program)/"--ro-bind", str(program.resolve().parent), INSIDE_PROGRAM/ ~ a program file'"'"'s whole class folder shown to it'
+    'python/kestrava/sandbox.py ~ s/arguments += \["--ro-bind", str(program.resolve())/arguments += ["--bind", str(program.resolve())/ ~ a program'"'"'s own file or folder writable'
+    'python/kestrava/sandbox.py ~ s/return \["--unshare-all", /return ["--unshare-user-try", "--unshare-ipc", "--unshare-pid", "--unshare-uts", "--unshare-cgroup-try", / ~ a sandbox shares the network'
+    'python/kestrava/sandbox.py ~ s/return \["--unshare-all", /return ["--unshare-user-try", "--unshare-ipc", "--unshare-net", "--unshare-uts", "--unshare-cgroup-try", / ~ a sandbox shares the process space'
+    'python/kestrava/sandbox.py ~ s/(self.pids \/ "pids.max").write_text(str(bounds.processes + 2))/pass/ ~ a trial'"'"'s cgroup bounds no processes'
+    'python/kestrava/sandbox.py ~ s/0 if grouped else bounds.memory, bounds.file_size,/0 if grouped else bounds.memory, 0,/ ~ no bound on a file'"'"'s size'
+    'python/kestrava/sandbox.py ~ s/arguments += \["--ro-bind-try", f"\/etc\/{name}", f"\/etc\/{name}"\]/arguments += ["--ro-bind", "\/etc", "\/etc"]/ ~ all of \/etc shown to a program (its secrets to root)'
+    'python/kestrava/judgeprograms.py ~ s/    path = path.resolve() if Path(program).is_dir() else path/    pass/ ~ a program folder'"'"'s main named from the judge'"'"'s folder'
+    'python/kestrava/sandbox.py ~ s/                  0 if grouped else bounds.processes, 0 if grouped else bounds.memory\]/                  0, 0]/ ~ without a cgroup, nothing watches a sandbox'"'"'s processes and memory together'
 )
 
 # The tests tried first for a file's faults, the likeliest to catch them; the rest follow.
@@ -114,7 +141,8 @@ likely() {
     panel/*) echo tst_window tst_operations tst_startup tst_endtoend ;;
     python/kestrava/readings* | python/kestrava/drivebase*) echo python_drivebase python ;;
     sim/*) echo tst_simulator tst_simworld tst_latency ;;
-    python/kestrava/judge* | python/kestrava/language* | python/kestrava/display*) echo python_judge ;;
+    python/kestrava/judge* | python/kestrava/language* | python/kestrava/display*) echo python_judge python_sandbox ;;
+    python/kestrava/*sandbox*) echo python_sandbox ;;
     process/display*) echo python ;;
     *) echo tst_arithmetic tst_latency tst_engine tst_keypad tst_operations ;;
     esac

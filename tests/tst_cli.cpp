@@ -174,15 +174,19 @@ private slots:
                                        << "error: no answer from E2 register 0\n" << "55e30001";
         QTest::newRow("probe, two named ones silent")
             << QStringList{"probe", "E0", "E2", "F0", "F2"} << 1
-            << QStringList{"E0 answered 2A\nE2 silent\nF0 answered 2A\nF2 silent\n2 of 4 answered\n"} << ""
+            << QStringList{"E0 answered 2A\nE2 silent\nF0 answered 2A\nF2 silent\n2 of 4 answered\n",
+                           "t,address,answered,value\nT,E0,1,42\nT,E2,0,\nT,F0,1,42\nT,F2,0,\n"} << ""
             << "55e10001 55e30001 55f10001 55f30001";
         refused("odd address", {"read", "B1", "0"},
                 "ADDR must be an even bus address from 02 to FE in hexadecimal, not \"B1\"");
+        refused("three digits", {"read", "1B0", "0"},
+                "ADDR must be an even bus address from 02 to FE in hexadecimal, not \"1B0\"");
         refused("register past 255", {"read", "B0", "256"}, "REG must be a number from 0 to 255, not \"256\"");
         refused("servo past 2500", {"servo", "1", "2501"},
                 "POSITION must be a number from 500 to 2500, not \"2501\"");
         refused("one by one for another reading", {"bearing", "--one-by-one"}, "--one-by-one goes with ranges");
         refused("drive too long", {"drive", "200", "128", "10001"}, "MS must be a number from 0 to 10000, not \"10001\"");
+        refused("a control command past 1024", {"sim", "type", QString(1020, u'1')}, "COMMAND holds at most 1024 characters");
         refused("text past 40", {"display", QString(41, u'x')}, "TEXT holds at most 40 characters");
         refused("repeated write", {"relays", "1", "--every", "100"}, "--every repeats reading commands only");
         refused("every with a unit", {"bearing", "--every", "200ms"},
@@ -352,6 +356,53 @@ private slots:
         }
         QCOMPARE(got.join(u' '), answers);
         QCOMPARE(rig->pty.received().toHex(), QByteArray::fromHex(frames.toLatin1()).toHex());
+    }
+
+    // A raw write tells the motors' owner what it changed: only the controller's speed
+    // registers set the motors moving (so that the end stops them), and only its mode
+    // register sends the next stop to read the mode again.
+    void theServersRawWritesTellTheMotorsWhatChanged_data()
+    {
+        QTest::addColumn<QStringList>("calls"); // each a method and its params
+        QTest::addColumn<QString>("frames");
+        const QString speed = R"(write {"address":176,"register":0,"bytes":[150]})";
+        QTest::newRow("a speed: stopped at the end") << QStringList{speed}
+                                                     << "55b0000196 55b10f01 55b0000180 55b0010180";
+        QTest::newRow("a ranger's command: nothing to stop")
+            << QStringList{R"(write {"address":224,"register":0,"bytes":[81]})"} << "55e0000151";
+        QTest::newRow("the acceleration: nothing to stop")
+            << QStringList{R"(write {"address":176,"register":14,"bytes":[3]})"} << "55b00e0103";
+        QTest::newRow("the acceleration: the mode known still")
+            << QStringList{"stop {}", R"(write {"address":176,"register":14,"bytes":[3]})", "stop {}"}
+            << "55b10f01 55b0000180 55b0010180 55b00e0103 55b0000180 55b0010180";
+        QTest::newRow("the mode: read again")
+            << QStringList{"stop {}", R"(write {"address":176,"register":14,"bytes":[3,1]})", "stop {}"}
+            << "55b10f01 55b0000180 55b0010180 55b00e020301 55b10f01 55b0000180 55b0010180";
+    }
+    void theServersRawWritesTellTheMotorsWhatChanged()
+    {
+        QFETCH(QStringList, calls);
+        QFETCH(QString, frames);
+        start({"--timeout", "50", "serve"});
+        for (const QString &call : calls) {
+            rig->cli.write(R"({"jsonrpc":"2.0","id":1,"method":")" + call.section(u' ', 0, 0).toUtf8()
+                           + R"(","params":)" + call.section(u' ', 1).toUtf8() + "}\n");
+        }
+        rig->cli.closeWriteChannel();
+        QCOMPARE(finish(), 0);
+        QTest::qWait(20);
+        QVERIFY2(!output().contains(QLatin1String("error")), qPrintable(output()));
+        QCOMPARE(rig->pty.received().toHex(' '), QByteArray::fromHex(frames.toLatin1()).toHex(' '));
+    }
+
+    // The robot may still be moving: the user is told that its stop never went out.
+    void aDeviceLostDuringADriveSaysTheStopWasNotSent()
+    {
+        start({"drive", "150", "128", "5000"});
+        QVERIFY(QTest::qWaitFor([&] { return rig->adapter.frames().size() >= 3; }, 5000)); // the mode, two speeds
+        rig->pty.hangUp();
+        QCOMPARE(finish(), 4);
+        QVERIFY2(errors().contains(QStringLiteral("the stop to B0 registers 0 and 1 could not be sent")), qPrintable(errors()));
     }
 
     void aDeviceLostWhileLoggingEndsWithStatus4()

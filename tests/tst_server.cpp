@@ -1,6 +1,6 @@
 #include "cli/commands.h"
 #include "cli/rpc.h"
-#include "launcher/controlanswer.h"
+#include "launcher/simanswers.h"
 #include "launcher/simulatedbus.h"
 
 #include <QFile>
@@ -70,40 +70,42 @@ private slots:
         sim.reset();
     }
 
-    // The simulator's answers as the server reads them, once, into what they say.
+    // The simulator's JSON answers as the server reads them, once, into what they say.
     void theSimulatorsAnswersAreReadIntoWhatTheySay_data()
     {
-        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("read");
-        QTest::newRow("not started") << QStringList{"ok not started"} << "ok \"not started\" after 0; run 0 0 0";
-        QTest::newRow("running") << QStringList{"ok running time 12.3 contacts 1"}
-                                 << "ok \"running time 12.3 contacts 1\" after 0; run 1 12.3 1";
-        QTest::newRow("finished") << QStringList{"ok time 41.2 contacts 2 candle out"}
-                                  << "ok \"time 41.2 contacts 2 candle out\" after 0; run 2 41.2 2";
-        QTest::newRow("a run garbled") << QStringList{"ok time soon contacts 2 candle out"}
-                                       << "ok \"time soon contacts 2 candle out\" after 0";
-        QTest::newRow("a run cut short") << QStringList{"ok running time 3.0"} << "ok \"running time 3.0\" after 0";
-        QTest::newRow("refused") << QStringList{"error: nowhere: no such file"} << "error \"nowhere: no such file\" after 0";
-        QTest::newRow("the world") << QStringList{"arena house, 250 x 250 cm, fan on relay 1", "robot at 30.0 125.0 heading 90.5",
-                                                  "candle at 215.0 225.0, lit", "ok"}
-                                   << "ok \"\" after 3; pose 30 125 90.5";
-        QTest::newRow("a world with no robot") << QStringList{"robot at home", "ok"} << "ok \"\" after 1";
-        QTest::newRow("no last line") << QStringList{"robot at 30.0 125.0 heading 90.0"} << "no answer";
-        QTest::newRow("okay is no ok") << QStringList{"okay"} << "no answer";
-        QTest::newRow("nothing") << QStringList{} << "no answer";
+        QTest::newRow("not started") << R"({"ok":true,"state":"not started","time":0,"contacts":0})" << "ok; run 0 0 0";
+        QTest::newRow("running") << R"({"ok":true,"state":"running","time":12.3,"contacts":1})" << "ok; run 1 12.3 1";
+        QTest::newRow("ended") << R"({"ok":true,"state":"ended","time":0.6,"contacts":0})" << "ok; run 2 0.6 0";
+        QTest::newRow("finished") << R"({"ok":true,"state":"finished","time":41.2,"contacts":2})" << "ok; run 3 41.2 2";
+        QTest::newRow("a state unknown") << R"({"ok":true,"state":"paused","time":1,"contacts":0})" << "ok";
+        QTest::newRow("a run garbled") << R"({"ok":true,"state":"running","time":"soon","contacts":2})" << "ok";
+        QTest::newRow("a run cut short") << R"({"ok":true,"state":"running","time":3.0})" << "ok";
+        QTest::newRow("refused") << R"({"ok":false,"error":"nowhere: no such file"})" << "error \"nowhere: no such file\"";
+        QTest::newRow("the world") << R"({"ok":true,"robot":{"x":30,"y":125,"heading":90.5}})" << "ok; pose 30 125 90.5";
+        QTest::newRow("a world with no robot") << R"({"ok":true,"robot":"at home"})" << "ok";
+        QTest::newRow("a path") << R"({"ok":true,"points":[{"t":0,"x":1,"y":2,"heading":3,"fan":false,"contact":true}]})"
+                                << "ok; 1 points";
+        QTest::newRow("a point without its fan") << R"({"ok":true,"points":[{"t":0,"x":1,"y":2,"heading":3}]})" << "ok";
+        QTest::newRow("prose is no answer") << "ok running time 12.3 contacts 1" << "no answer";
+        QTest::newRow("okay is no ok") << R"({"ok":"yes"})" << "no answer";
+        QTest::newRow("nothing") << "" << "no answer";
     }
     void theSimulatorsAnswersAreReadIntoWhatTheySay()
     {
-        QFETCH(QStringList, lines);
+        QFETCH(QString, line);
         using namespace kestrava::launcher;
-        const std::optional<ControlAnswer> answer = answerOf(lines);
+        const std::optional<SimAnswer> answer = simAnswerOf(line);
         QString read = QStringLiteral("no answer");
         if (answer) {
-            read = QStringLiteral("%1 \"%2\" after %3").arg(answer->ok ? "ok" : "error", answer->detail).arg(answer->lines.size());
-            if (const std::optional<RunAnswer> run = runOf(*answer))
+            read = answer->ok ? QStringLiteral("ok") : QStringLiteral("error \"%1\"").arg(answer->error);
+            if (const std::optional<SimRun> run = runOf(*answer))
                 read += QStringLiteral("; run %1 %2 %3").arg(int(run->state)).arg(run->seconds).arg(run->contacts);
-            if (const std::optional<PoseAnswer> pose = poseOf(*answer))
+            if (const std::optional<SimPose> pose = poseOf(*answer))
                 read += QStringLiteral("; pose %1 %2 %3").arg(pose->x).arg(pose->y).arg(pose->heading);
+            if (const std::optional<QJsonArray> points = pathOf(*answer))
+                read += QStringLiteral("; %1 points").arg(points->size());
         }
         QTEST(read, "read");
     }

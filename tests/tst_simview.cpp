@@ -4,7 +4,7 @@
 #include "sim/view/placement.h"
 #include "sim/view/robotview.h"
 #include "sim/view/runpanel.h"
-#include "process/language.h"
+#include "language/language.h"
 #include "tests/support/simulatedpanel.h"
 #include "sim/program/simulatorthread.h"
 
@@ -19,7 +19,7 @@
 #include <QTimer>
 
 using namespace kestrava;
-using namespace kestrava::process;
+using namespace kestrava::language;
 using kestrava::test::SimulatedPanel;
 using kestrava::test::WireEvent;
 

@@ -8,8 +8,11 @@
 #include "sim/modules/simsd21.h"
 #include "sim/view/labelplacement.h"
 #include "sim/view/viewstate.h"
-#include "process/language.h"
+#include "language/language.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 
 #include <cmath>
@@ -54,7 +57,7 @@ class SimWorldTest : public QObject
 
 private slots:
     // The view's English plural forms ("1 byte", "2 bytes") come from its translation.
-    void initTestCase() { kestrava::process::speak(QStringLiteral("view"), kestrava::process::Language::English); }
+    void initTestCase() { kestrava::language::speak(QStringLiteral("view"), kestrava::language::Language::English); }
     void init()
     {
         bus = SimBus();
@@ -327,6 +330,13 @@ private slots:
         QTest::newRow("the path marks a contact")
             << house + "0 obstacle add 60 100 10 50; 0 55b000029090; 2000 55b000028080; 2000 run = ok running time 2.0 contacts 1; "
                        "2000 path =~ contact";
+        // The controller itself says whether both speed registers hold its mode's stop.
+        QTest::newRow("the motor controller says whether its wheels stand at its mode's stop")
+            << R"(0 json get B0 0 2 = {"bytes":[128,128],"ok":true,"wheels_at_stop":true}; 0 set B0 1 0x90; )"
+               R"(0 json get B0 1 = {"bytes":[144],"ok":true,"wheels_at_stop":false}; 0 set B0 15 1; 0 set B0 0 0 0; )"
+               R"(0 json get B0 0 2 = {"bytes":[0,0],"ok":true,"wheels_at_stop":true}; 0 set B0 0 128 128; )"
+               R"(0 json get B0 15 = {"bytes":[1],"ok":true,"wheels_at_stop":false}; 0 get B0 0 2 = ok 80 80; )"
+               R"(0 json get C0 1 = {"bytes":[0],"ok":true}; 0 json get B0 = {"error":"missing register","ok":false})";
         QTest::newRow("a bad arena file leaves the arena as it was")
             << "0 arena /nowhere.json = error: /nowhere.json: no such file, nor a bundled arena (open, house, corridor); "
                "0 world =~ arena open, 600 x 400 cm";
@@ -445,6 +455,52 @@ private slots:
         QCOMPARE(candlePlace(house, std::nullopt).x, 215.0);
         const Arena open = *loadArena(QStringLiteral("open")).arena;
         QCOMPARE(candlePlace(open, 5).y, open.candles.front().y);
+    }
+
+    // As the docs say: seed n puts the candle in room n modulo the rooms, in the file's order,
+    // in an arena with fixed places too and in one of rooms alone (where no seed draws as 0).
+    void seedNPutsTheCandleInRoomNModuloTheRooms_data()
+    {
+        QTest::addColumn<QByteArray>("arena");
+        QTest::newRow("the house") << QByteArray("house");
+        QTest::newRow("rooms alone")
+            << QByteArray(R"({"name": "two", "size": [300, 150], "walls": [[150, 0, 150, 50], [150, 100, 150, 150]],)"
+                          R"( "start": [75, 75, 90], "rooms": [[0, 0, 150, 150], [150, 0, 150, 150]], "fan_relay": 1})");
+    }
+    void seedNPutsTheCandleInRoomNModuloTheRooms()
+    {
+        QFETCH(QByteArray, arena);
+        const ArenaLoad load = arena.startsWith('{') ? parseArena(arena) : loadArena(QString::fromLatin1(arena));
+        QVERIFY2(load.arena, qPrintable(load.error));
+        const std::vector<Box> &rooms = load.arena->rooms;
+        const auto roomOf = [&rooms](Point at) {
+            return std::find_if(rooms.begin(), rooms.end(), [&](const Box &r) { return r.contains(at); }) - rooms.begin();
+        };
+        for (quint32 seed : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 9u, 4294967295u})
+            QCOMPARE(roomOf(candlePlace(*load.arena, seed)), qsizetype(seed % rooms.size()));
+        if (load.arena->candles.empty())
+            QCOMPARE(roomOf(candlePlace(*load.arena, std::nullopt)), 0);
+    }
+
+    // A run longer than the path holds keeps every other point: the points come at twice the
+    // interval all along, from the run's start to its last point.
+    void aLongRunsPathIsThinnedEvenlyWithItsEndKept()
+    {
+        run(QStringLiteral("write B0 16 0x32")); // no automatic stop: the robot turns on the spot
+        run(QStringLiteral("write B0 0 0x90 0x70"));
+        for (const int seconds : {201, 260}) {
+            const QJsonObject answer =
+                QJsonDocument::fromJson(run(QStringLiteral("json path"), std::chrono::seconds(seconds)).toUtf8()).object();
+            const QJsonArray points = answer.value(QLatin1String("points")).toArray();
+            QVERIFY(points.size() > 1000 && points.size() <= World::PathLength);
+            QCOMPARE(points.first().toObject().value(QLatin1String("t")).toDouble(), 0.0);
+            for (qsizetype i = 1; i < points.size(); ++i) {
+                const double gap = points[i].toObject().value(QLatin1String("t")).toDouble()
+                                 - points[i - 1].toObject().value(QLatin1String("t")).toDouble();
+                QVERIFY2(qAbs(gap - 0.2) < 0.02, qPrintable(QStringLiteral("%1 s after point %2").arg(gap).arg(i)));
+            }
+            QVERIFY(points.last().toObject().value(QLatin1String("t")).toDouble() > seconds - 0.25);
+        }
     }
 
     void badCommandsAreRefusedClearly_data()

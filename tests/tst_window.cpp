@@ -1,5 +1,5 @@
 #include "panel/controlfactory.h"
-#include "process/language.h"
+#include "language/language.h"
 #include "tests/support/simulatedpanel.h"
 
 #include <QApplication>
@@ -16,7 +16,7 @@
 #include <QTimer>
 
 using namespace kestrava;
-using namespace kestrava::process;
+using namespace kestrava::language;
 using kestrava::test::SimulatedPanel;
 
 namespace {

@@ -19,7 +19,10 @@ import sys
 import time
 from dataclasses import dataclass, field
 
-from . import __version__, display, judgereport
+from pathlib import Path
+
+from . import __version__, display, judgereport, sandbox
+from ._server import find_program
 from .errors import KestravaError
 from .judgeclass import ClassRun, Stop, default_jobs
 from .judgemerge import merged
@@ -31,7 +34,7 @@ from .judgetrials import TrialSettings, arena_of
 from .language import chosen_language
 
 USAGE = 2
-NO_SIMULATOR = 3
+NO_SIMULATOR = 3  # nor a sandbox: a trial cannot be set up
 MOST_SEEDS = 10000
 
 
@@ -71,10 +74,11 @@ def argument_parser() -> argparse.ArgumentParser:
         description="Runs robot programs on simulated trials, one per seed each, scores every trial from the "
                     "simulator and ranks the programs. " + Scoring().rule().capitalize()
                     + " (with the defaults). Equal scores share a rank, in name order.",
-        epilog=f"Exit status: 0 done, {USAGE} usage, {NO_SIMULATOR} the simulator could not start, "
+        epilog=f"Exit status: 0 done, {USAGE} usage, {NO_SIMULATOR} the simulator or a sandbox could not start, "
                "130 stopped by Ctrl-C and 143 by SIGTERM (the trials that finished are still given).")
     parser.add_argument("program", nargs="*", metavar="PROGRAM",
-                        help="a .py file (run with this Python), a program, or a folder of them; "
+                        help="a .py file (run with this Python), a program, a program folder (with a main.py or "
+                             "main), or a folder of them; "
                              "with --merge, the JSON files")
     parser.add_argument("--arena", default="house", metavar="NAME|FILE", help="the arena (default: house)")
     parser.add_argument("--seeds", default="1", metavar="LIST", help="seeds, such as 1-8 or 1,4,9 (default: 1)")
@@ -99,6 +103,7 @@ def argument_parser() -> argparse.ArgumentParser:
     parser.add_argument("--fast", action="store_true",
                         help="with --clock real: no wire time (for tests; times are not comparable); a stepped "
                              "trial keeps its wire time, which is what moves its clock, and is fast already")
+    sandbox.add_options(parser)
     parser.add_argument("--merge", action="store_true",
                         help="run nothing: rank the trials of --json files (or standard input); a program must "
                              "have every seed the others have, and each (program, seed) once")
@@ -138,7 +143,9 @@ def judged(options: argparse.Namespace, arguments: list[str], stop: Stop) -> Jud
     programs, skipped = programs_named(options.program)
     commands = {program: command_for(program, arguments) for program in programs}
     problems = {program: why for program in programs if (why := compile_problem(program))}
-    settings = TrialSettings(arena=options.arena, limit=options.limit, fast=options.fast, clock=options.clock)
+    options.sandboxes = sandbox.from_options(options, str(Path(__file__).resolve().parent.parent), find_program())
+    settings = TrialSettings(arena=options.arena, limit=options.limit, fast=options.fast, clock=options.clock,
+                             sandboxes=options.sandboxes)
     run = ClassRun(commands=commands, problems=problems, seeds=seeds, settings=settings, jobs=options.jobs,
                    view=options.view, stop=stop)
     outcome = run.outcome()
@@ -203,14 +210,19 @@ def main(argv: list[str] | None = None) -> int:
     except UsageError as error:
         print(f"kestrava-judge: {error}", file=sys.stderr)
         return USAGE
-    except (SimulatorFailed, KestravaError) as error:
+    except (SimulatorFailed, sandbox.Unavailable, KestravaError) as error:
         print(f"kestrava-judge: {error}", file=sys.stderr)
         return NO_SIMULATOR
-    print_results(done.trials, output_format(options), scoring, sys.stdout, done.skipped)
+    print_results(done.trials, output_format(options), scoring, sys.stdout, done.skipped, sandbox_note(options))
     if stop.signal:
         say_what_was_cut(done, stop)
         return 128 + stop.signal
     return 0
+
+
+def sandbox_note(options: argparse.Namespace) -> str:
+    """The sandbox's line; none for merged trials, which do not say."""
+    return "" if options.merge else sandbox.note(options.sandboxes)
 
 
 def output_format(options: argparse.Namespace) -> str:
@@ -221,7 +233,8 @@ def report_facts(options: argparse.Namespace, done: Judged) -> dict:
     """The report's header."""
     seeds = sorted({t.seed for t in done.trials})
     return dict(date=time.strftime("%Y-%m-%d %H:%M"), arena=options.arena, seeds=seeds_text(seeds),
-                limit=options.limit, clock=clocks_of(done.trials), version=__version__, skipped=done.skipped)
+                limit=options.limit, clock=clocks_of(done.trials), version=__version__, skipped=done.skipped,
+                sandbox=None if options.merge else options.sandboxes or "not sandboxed")
 
 
 def seeds_text(seeds: list[int]) -> str:

@@ -11,10 +11,12 @@ from .judgeprograms import Skipped
 from .judgescores import Result, Scoring, Standing, Trial, clocks_of, plural
 
 
-def print_results(trials: list[Trial], how: str, scoring: Scoring, out, skipped: list[Skipped] = ()) -> None:
-    """how: "table", "csv" or "json"."""
+def print_results(trials: list[Trial], how: str, scoring: Scoring, out, skipped: list[Skipped] = (),
+                  sandbox: str = "") -> None:
+    """how: "table", "csv" or "json"; `sandbox` says whether and how the programs were sandboxed."""
     standings = scoring.ranking(trials)
-    {"json": print_json, "csv": print_csv, "table": print_table}[how](trials, standings, scoring, out, list(skipped))
+    {"json": print_json, "csv": print_csv, "table": print_table}[how](trials, standings, scoring, out, list(skipped),
+                                                                     sandbox)
 
 
 def trial_record(trial: Trial) -> dict:
@@ -25,15 +27,17 @@ def trial_record(trial: Trial) -> dict:
     return record
 
 
-def print_json(trials: list[Trial], standings: list[Standing], scoring: Scoring, out, skipped: list[Skipped]) -> None:
+def print_json(trials: list[Trial], standings: list[Standing], scoring: Scoring, out, skipped: list[Skipped],
+               sandbox: str) -> None:
     for trial in trials:
         print(json.dumps(trial_record(trial)), file=out)
     print(json.dumps({"ranking": [asdict(s) for s in standings], "limit": scoring.limit,
-                      "contact_penalty": scoring.penalty, "clock": clocks_of(trials),
-                      "skipped": [asdict(s) for s in skipped]}), file=out)
+                      "contact_penalty": scoring.penalty, "clock": clocks_of(trials), "skipped": [asdict(s) for s in skipped],
+                      "sandbox": sandbox}), file=out)
 
 
-def print_csv(trials: list[Trial], standings: list[Standing], scoring: Scoring, out, skipped: list[Skipped]) -> None:
+def print_csv(trials: list[Trial], standings: list[Standing], scoring: Scoring, out, skipped: list[Skipped],
+              sandbox: str) -> None:
     writer = csv.writer(out, lineterminator="\n")
     writer.writerow(["program", "seed", "candle_x", "candle_y", "result", "time", "contacts", "motors_stopped",
                      "status", "error", "closest", "fan_seconds", "ended_by_judge", "left_on", "clock"])
@@ -45,7 +49,8 @@ def print_csv(trials: list[Trial], standings: list[Standing], scoring: Scoring, 
         print(f"kestrava-judge: skipped {left_out.file}: {left_out.why}", file=sys.stderr)
 
 
-def print_table(trials: list[Trial], standings: list[Standing], scoring: Scoring, out, skipped: list[Skipped]) -> None:
+def print_table(trials: list[Trial], standings: list[Standing], scoring: Scoring, out, skipped: list[Skipped],
+                sandbox: str) -> None:
     if len(standings) == 1:
         _print_trials(trials, out)
     else:
@@ -57,6 +62,8 @@ def print_table(trials: list[Trial], standings: list[Standing], scoring: Scoring
     print(f"{plural(len(standings), 'program')}, {plural(total, 'trial')}{on}{own}; {scoring.rule()}", file=out)
     if skipped:
         print("skipped: " + "; ".join(f"{s.file} ({s.why})" for s in skipped), file=out)
+    if sandbox:
+        print(sandbox, file=out)
 
 
 def _print_trials(trials: list[Trial], out) -> None:

@@ -29,10 +29,11 @@ def adopt_orphans() -> None:
         pass
 
 
-def start_program(command: list[str], link: str) -> subprocess.Popen:
-    """The program in a session of its own, out of the terminal's reach; raises OSError."""
+def start_program(command: list[str], link: str, folder: str | None = None) -> subprocess.Popen:
+    """The program in a session of its own, out of the terminal's reach, unsandboxed (a program folder runs
+    from that folder); raises OSError."""
     return subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                            env=program_environment(link), start_new_session=True)
+                            env=program_environment(link), start_new_session=True, cwd=folder)
 
 
 def program_environment(link: str) -> dict[str, str]:

@@ -22,20 +22,30 @@ class Skipped:
     why: str
 
 
+def program_entry(path: Path) -> Path | None:
+    """What runs of a program: the file itself, or a program folder's main.py or executable main."""
+    if not path.is_dir():
+        return path
+    for main in (path / "main.py", path / "main"):
+        if main.is_file() and (main.suffix == ".py" or os.access(main, os.X_OK)):
+            return main
+    return None
+
+
 def programs_named(names: list[str]) -> tuple[list[str], list[Skipped]]:
-    """The programs as given, a folder standing for its *.py and executable files by name; and the rest of
-    each folder, with why it was left out."""
+    """The programs as given, a class folder standing for its *.py and executable files and its program
+    folders (with a main.py or main) by name; and the rest of each class folder, with why it was left out."""
     found: list[str] = []
     skipped: list[Skipped] = []
     for name in names:
         path = Path(name)
-        if not path.is_dir():
+        if program_entry(path):
             found.append(name)
             continue
         inside = sorted(path.iterdir())
         programs = [p for p in inside if _why_not(p) == ""]
         if not programs:
-            raise UsageError(f"{name}: no programs in it (*.py or executable files)")
+            raise UsageError(f"{name}: no programs in it (*.py or executable files, or folders with a main.py)")
         found += [str(p) for p in programs]
         skipped += [Skipped(str(p), _why_not(p)) for p in inside if p not in programs]
     return list(dict.fromkeys(found)), skipped
@@ -43,7 +53,7 @@ def programs_named(names: list[str]) -> tuple[list[str], list[Skipped]]:
 
 def _why_not(path: Path) -> str:
     if path.is_dir():
-        return "a folder: name it to judge what it holds"
+        return "" if program_entry(path) else "a folder without a main.py: name it to judge what it holds"
     if not path.is_file():
         return "not a regular file"
     if path.suffix != ".py" and not os.access(path, os.X_OK):
@@ -52,8 +62,10 @@ def _why_not(path: Path) -> str:
 
 
 def command_for(program: str, arguments: list[str]) -> list[str]:
-    """How to run the program: a .py file with this Python, anything else as a program of its own."""
-    path = Path(program)
+    """How to run the program: a .py file with this Python, anything else as a program of its own. A program
+    folder's main is named in full, since the program runs from that folder."""
+    path = program_entry(Path(program)) or Path(program)
+    path = path.resolve() if Path(program).is_dir() else path
     if not path.is_file():
         raise UsageError(f"{program}: no such file")
     if path.suffix == ".py":
@@ -65,7 +77,7 @@ def command_for(program: str, arguments: list[str]) -> list[str]:
 
 def compile_problem(program: str) -> str:
     """Why a .py file cannot run, as "SyntaxError, line 3"; "" when it compiles (or is not Python)."""
-    path = Path(program)
+    path = program_entry(Path(program)) or Path(program)
     if path.suffix != ".py":
         return ""
     try:

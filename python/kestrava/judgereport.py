@@ -8,7 +8,7 @@ from __future__ import annotations
 import html
 import math
 
-from . import simanswers
+from . import sandbox, simanswers
 from .judgescores import Result, Scoring, Trial, failures
 
 SPANISH_RULE = ("Puntuación: la suma de los tiempos de las pruebas; una prueba sin la vela apagada cuenta el "
@@ -30,6 +30,10 @@ TEXTS = {
         "stuck why": "ni esperó ni pidió nada al robot en 10 s de tiempo real",
         "version": "versión", "skipped": "archivos no juzgados",
         "trials": "pruebas", "open": "abierta", "house": "casa", "corridor": "pasillo",
+        "sandboxed": "Cada programa corrió aislado (sandbox): sin red, con {memory} de memoria, {processes} "
+                     "procesos y archivos de hasta {files}.",
+        "not sandboxed": "Sin aislamiento (not sandboxed): los programas corrieron con los permisos de quien "
+                         "los juzgó.",
     },
     "en": {
         "title": "Kestrava: the class's results", "rank": "rank", "program": "program", "out": "out",
@@ -46,6 +50,9 @@ TEXTS = {
         "requests and waits)", "real and stepped": "real and stepped", "stuck": "the program got stuck",
         "stuck why": "neither waited nor asked the robot anything for 10 s of real time",
         "version": "version", "skipped": "files not judged", "trials": "trials",
+        "sandboxed": "Each program ran sandboxed: no network, {memory} of memory, {processes} processes, files "
+                     "up to {files}.",
+        "not sandboxed": "Not sandboxed: the programs ran with the rights of whoever judged them.",
     },
 }
 
@@ -130,7 +137,19 @@ def header(arena: simanswers.WorldAnswer, facts: dict, say) -> str:
     skipped = facts.get("skipped") or []
     if skipped:
         text += f'<br>{say["skipped"]}: ' + "; ".join(html.escape(f"{s.file} ({s.why})") for s in skipped)
-    return f'<p class="facts">{text}</p>'
+    return f'<p class="facts">{text}</p>{sandbox_line(facts.get("sandbox"), say)}'
+
+
+def sandbox_line(sandboxes, say) -> str:
+    """Whether the programs ran sandboxed, and in which bounds; nothing for merged trials, which do not say."""
+    if not sandboxes:
+        return ""
+    if sandboxes == "not sandboxed":
+        return f'<p class="sandbox">{say["not sandboxed"]}</p>'
+    bounds = sandboxes.bounds
+    text = say["sandboxed"].format(memory=sandbox.amount(bounds.memory), processes=bounds.processes,
+                                   files=sandbox.amount(bounds.file_size))
+    return f'<p class="sandbox">{text}</p>'
 
 
 def ranking_table(standings, by_program, say) -> str:

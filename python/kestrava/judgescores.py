@@ -58,7 +58,9 @@ class Trial:
         and its last line quoted as its own; what was left on at its end."""
         say = say or REASON_WORDS
         parts = []
-        if self.result.program_said:
+        if self.result is Result.CRASHED and self.status is None:  # ended by its sandbox, for a bound it hit
+            parts.append(self.error)
+        elif self.result.program_said:
             said = self.error if self.result is Result.CRASHED else self.output[-1] if self.output else ""
             quoted = f'; {say["last line"]}: "{said}"'
             parts.append(f'{say["status"]} {self.status}' + (quoted if said else ""))

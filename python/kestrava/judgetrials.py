@@ -12,10 +12,11 @@ import time
 from dataclasses import dataclass
 from pathlib import Path
 
-from . import simanswers
+from . import sandbox, simanswers
 from ._server import find_program
 from .judgeerrors import SimulatorFailed, UsageError
 from .judgeprocesses import GRACE_SECONDS, ProgramOutput, end_group, hold_group, start_program
+from .judgeprograms import program_entry
 from .judgescores import Result, Trial
 
 # How often a trial looks at its run: the candle's going out ends it within this (in real time; a judged
@@ -26,7 +27,6 @@ STEPPED_TICK_SECONDS = 0.02
 # clock would never reach the limit.
 STUCK_SECONDS = 10.0
 MOTORS = 0xB0
-MODE_REGISTER = 15
 RELAYS = 0x70
 RELAY_PATTERN = 1
 
@@ -57,6 +57,7 @@ class TrialSettings:
     limit: float = 120.0
     fast: bool = False
     clock: str = "stepped"
+    sandboxes: sandbox.Sandboxes | None = None  # none: the programs run unsandboxed (--no-sandbox)
 
 
 class TrialSimulator:
@@ -66,7 +67,8 @@ class TrialSimulator:
         self.link = str(Path(folder) / "adapter")
         self.clock = clock
         program = str(Path(find_program()).with_name("kestrava-sim"))
-        options = ["--link", self.link, "--judged", "--arena", arena, "--seed", str(seed), "--clock", clock]
+        # The seed fixes the candle's place: on standard input, never on a command line, which every process reads.
+        options = ["--link", self.link, "--judged", "--arena", arena, "--seed", "-", "--clock", clock]
         # A stepped clock moves by the wire's time: without it, a program that only reads would never see time pass.
         options += ["--fast"] if fast and clock == "real" else []
         options += ["--view"] if view else []
@@ -74,6 +76,8 @@ class TrialSimulator:
             # A session of its own: a Ctrl-C at the terminal reaches the judge alone, which ends the trial.
             self._process = subprocess.Popen([program, *options], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                              stderr=subprocess.PIPE, text=True, start_new_session=True)
+            self._process.stdin.write(f"{seed}\n")
+            self._process.stdin.flush()
         except OSError as error:
             raise SimulatorFailed(f"cannot start {program}: {error.strerror or error}") from None
         if not self._process.stdout.readline().startswith("/"):
@@ -83,9 +87,10 @@ class TrialSimulator:
                 raise UsageError(said[-1][len("kestrava-sim: "):])  # the arena is the user's to fix
             raise SimulatorFailed(said[-1] if said else "kestrava-sim would not start")
 
-    def command(self, line: str) -> list[str]:
+    def command(self, line: str) -> dict:
+        """The values of the command's answer; ValueError when the simulator refused it."""
         try:
-            self._process.stdin.write(line + "\n")
+            self._process.stdin.write(simanswers.asking(line) + "\n")
             self._process.stdin.flush()
             return simanswers.read_answer(self._process.stdout)
         except OSError:
@@ -107,14 +112,12 @@ class TrialSimulator:
         return simanswers.clock(self.command("clock"))[1]
 
     def motors_stopped(self) -> bool:
-        mode, = simanswers.registers(self.command(f"get {MOTORS:X} {MODE_REGISTER}"))
-        speeds = simanswers.registers(self.command(f"get {MOTORS:X} 0 2"))
-        stop = 0x80 if mode in (0, 2) else 0
-        return speeds == [stop, stop]
+        """Whether the motor controller's speed registers hold its mode's stop, as the controller says."""
+        return simanswers.registers(self.command(f"get {MOTORS:X} 0")).wheels_at_stop is True
 
     def relays_on(self) -> list[int]:
         """The relays the board holds on, 1 to 8."""
-        pattern, = simanswers.registers(self.command(f"get {RELAYS:X} {RELAY_PATTERN}"))
+        pattern, = simanswers.registers(self.command(f"get {RELAYS:X} {RELAY_PATTERN}")).values
         return [bit + 1 for bit in range(8) if pattern >> bit & 1]
 
     def close(self) -> None:
@@ -148,7 +151,7 @@ def run_trial(program: str, command: list[str], seed: int, settings: TrialSettin
         clock = "real" if view else settings.clock
         simulator = TrialSimulator(folder, settings.arena, seed, settings.fast, view, clock)
         try:
-            trial = _judge(program, command, seed, simulator, settings.limit, stop)
+            trial = _judge(program, command, seed, simulator, settings, stop)
         finally:
             simulator.close()
     if trial is None:
@@ -156,31 +159,44 @@ def run_trial(program: str, command: list[str], seed: int, settings: TrialSettin
     return trial
 
 
-def _judge(program: str, command: list[str], seed: int, simulator: TrialSimulator, limit: float,
+def _start(program: str, command: list[str], link: str,
+           sandboxes: sandbox.Sandboxes | None) -> subprocess.Popen | sandbox.SandboxedProgram:
+    path = Path(program)
+    try:
+        if sandboxes:
+            return sandboxes.start(path, program_entry(path), command, link)
+        return start_program(command, link, program if path.is_dir() else None)
+    except OSError as error:
+        raise UsageError(f"cannot start {command[0]}: {error.strerror or error}") from None
+
+
+def _judge(program: str, command: list[str], seed: int, simulator: TrialSimulator, settings: TrialSettings,
            stop: threading.Event) -> Trial | None:
     arena = simulator.world()
+    limit, sandboxes = settings.limit, settings.sandboxes
     # The trial's time starts with its program, on the simulator's clock, and the limit is on that clock.
     started = simulator.time()
     simulator.command(f"trial {limit!r}")
-    try:
-        process = start_program(command, simulator.link)
-    except OSError as error:
-        raise UsageError(f"cannot start {command[0]}: {error.strerror or error}") from None
+    process = _start(program, command, simulator.link, sandboxes)
     output = ProgramOutput(process)
     ending = _wait_for_the_end(process, simulator, started + limit, stop)
     # The program stops where it stands (on a stepped clock, at its first request after the run, which the
-    # simulator holds), then the run ends, before the group is asked to end: nothing after counts.
-    hold_group(process)
+    # simulator holds), then the run ends, before the program is asked to end: nothing after counts.
+    process.hold() if sandboxes else hold_group(process)
     run = simanswers.run(simulator.command("end"))
     ended_by_judge = process.poll() is None
-    end_group(process)
+    process.end() if sandboxes else end_group(process)
     output.finish()
     if ending is Ending.STOP:
         return None
+    bound = process.bound_reason(output.last_error) if sandboxes else ""
+    ended_by_judge = ended_by_judge and not bound
     path = simanswers.path(simulator.command("path"))
     final = simulator.world().robot
     if run.state == "finished":
         result, seconds = Result.CANDLE_OUT, run.time
+    elif bound:
+        result, seconds = Result.CRASHED, run.time
     elif ending is Ending.LIMIT:
         result, seconds = Result.TIME_LIMIT, limit
     elif ending is Ending.STUCK:
@@ -190,8 +206,8 @@ def _judge(program: str, command: list[str], seed: int, simulator: TrialSimulato
     motors_stopped = simulator.motors_stopped()
     return Trial(program=program, seed=seed, candle=list(arena.candle), result=result, time=round(seconds, 1),
                  contacts=run.contacts, motors_stopped=motors_stopped,
-                 status=None if ended_by_judge else process.returncode, ended_by_judge=ended_by_judge,
-                 error=(output.last_error or output.last_line) if result is Result.CRASHED else "",
+                 status=None if ended_by_judge or bound else process.returncode, ended_by_judge=ended_by_judge,
+                 error=bound or (output.last_error or output.last_line) if result is Result.CRASHED else "",
                  output=list(output.lines), pose=list(final), closest=closest_approach(path, arena.candle, final),
                  fan_seconds=fan_time(path), path=path, clock=simulator.clock,
                  left_on=[] if ended_by_judge else left_on(simulator.relays_on(), arena.fan_relay, motors_stopped))
@@ -203,12 +219,12 @@ def left_on(relays: list[int], fan_relay: int, motors_stopped: bool) -> list[str
     return named + ([] if motors_stopped else ["motors"])
 
 
-def _wait_for_the_end(process: subprocess.Popen, simulator: TrialSimulator, ends_at: float,
-                      stop: threading.Event) -> Ending:
+def _wait_for_the_end(process: subprocess.Popen | sandbox.SandboxedProgram, simulator: TrialSimulator,
+                      ends_at: float, stop: threading.Event) -> Ending:
     """`ends_at` on the simulator's clock; a stepped clock that stands still STUCK_SECONDS of real time is stuck."""
     stepped = simulator.clock == "stepped"
     last, still_since = None, time.monotonic()
-    while process.poll() is None:
+    while process.poll() is None and not getattr(process, "bound", ""):  # a bound hit ends it at once
         if simulator.run().state == "finished":
             return Ending.CANDLE_OUT
         if stop.is_set():

@@ -1,4 +1,4 @@
-"""The language a person reads: the windows' rule (process/language.h), for the judge's report.
+"""The language a person reads: the windows' rule (language/language.h), for the judge's report.
 
 The flag's value when given, else KESTRAVA_LANG's, else Spanish; an unknown name in either is refused
 with the windows' own words rather than taken for Spanish."""

@@ -1,11 +1,14 @@
-"""The simulator's control answers read into typed values: the package's one reader of its prose.
+"""The simulator's control answers read into typed values: the package's one reader of them.
 
-Each function takes the answer's lines as the simulator wrote them, the last ``ok ...`` or
-``error: ...``, and raises :class:`ValueError` on anything else.
+A program asks the simulator with ``json COMMAND`` and gets one line back, a JSON object:
+``{"ok": true, ...}`` with the answer's values, or ``{"ok": false, "error": REASON}``.
+:func:`answer` reads that line; the other functions read its values into types, and raise
+:class:`ValueError` on anything the simulator would not have said.
 """
 
 from __future__ import annotations
 
+import json
 from dataclasses import dataclass
 from typing import Literal
 
@@ -46,82 +49,109 @@ class WorldAnswer:
     fan_relay: int = 1
 
 
-def read_answer(stream) -> list[str]:
-    """One command's whole answer from the simulator's standard output: lines up to the one that starts
-    ``ok`` or ``error:``. Raises EOFError when the simulator ends first."""
-    lines: list[str] = []
-    while not lines or not lines[-1].startswith(("ok", "error:")):
-        read = stream.readline()
-        if not read:
-            raise EOFError("the simulator ended during its answer")
-        lines.append(read.rstrip("\n"))
-    return lines
+@dataclass(frozen=True)
+class RegistersAnswer:
+    """``get``: the registers' bytes and, on the motor controller, whether its speed registers
+    hold the stop of its mode (as the simulated controller works it out)."""
+
+    values: list[int]
+    wheels_at_stop: bool | None
 
 
-def registers(lines: list[str]) -> list[int]:
-    """``get``'s ``ok 80 80``: the registers' bytes, in order."""
+RUN_STATES = ("not started", "running", "finished", "ended")
+
+
+def asking(command: str) -> str:
+    """The line that asks for ``command``'s answer as JSON."""
+    return "json " + command
+
+
+def read_answer(stream) -> dict:
+    """One command's answer from the simulator's standard output, its one JSON line, as :func:`answer`
+    reads it. Raises EOFError when the simulator ends first."""
+    line = stream.readline()
+    if not line:
+        raise EOFError("the simulator ended during its answer")
+    return answer(line)
+
+
+def answer(line: str) -> dict:
+    """The values of an answer carried out; :class:`ValueError` with the simulator's reason otherwise."""
     try:
-        return [int(byte, 16) for byte in _ok(lines).split()]
+        values = json.loads(line)
     except ValueError:
-        raise ValueError(f"not a register's bytes: {lines[-1]!r}") from None
+        raise ValueError(f"not an answer of the simulator: {line!r}") from None
+    if not isinstance(values, dict) or not isinstance(values.get("ok"), bool):
+        raise ValueError(f"not an answer of the simulator: {line!r}")
+    if not values["ok"]:
+        raise ValueError(str(values.get("error", "refused")))
+    return values
 
 
-def _ok(lines: list[str]) -> str:
-    if not lines or not lines[-1].startswith("ok"):
-        raise ValueError(lines[-1] if lines else "no answer")
-    return lines[-1][2:].strip()
+def _numbers(values, count: int) -> tuple:
+    if not isinstance(values, list) or len(values) != count or not all(
+            isinstance(v, (int, float)) and not isinstance(v, bool) for v in values):
+        raise ValueError(f"expected {count} numbers, not {values!r}")
+    return tuple(float(v) for v in values)
 
 
-def _after(words: list[str], key: str, default: str = "0") -> str:
-    return words[words.index(key) + 1] if key in words else default
-
-
-def run(lines: list[str]) -> RunAnswer:
-    """``ok time 41.2 contacts 2 candle out``, ``ok running time 12.3 contacts 1``,
-    ``ok ended time 9.0 contacts 0`` or ``ok not started``."""
-    words = _ok(lines).split()
-    state = ("finished" if words[-1:] == ["out"] else "running" if "running" in words
-             else "ended" if "ended" in words else "not started")
-    return RunAnswer(state, float(_after(words, "time")), int(_after(words, "contacts")))
-
-
-def clock(lines: list[str]) -> tuple[str, float]:
-    """``ok stepped 12.345678901`` or ``ok real ...``: the clock and its time in seconds."""
-    kind, seconds = _ok(lines).split()
-    return kind, float(seconds)
-
-
-def path(lines: list[str]) -> list[PathPoint]:
-    """Lines ``t 1.2 x 30.0 y 125.0 heading 90.0 [fan] [contact]``, then ``ok N points``."""
-    _ok(lines)
-    points = []
-    for line in lines[:-1]:
-        words = line.split()
-        points.append(PathPoint(float(_after(words, "t")), float(_after(words, "x")), float(_after(words, "y")),
-                                float(_after(words, "heading")), "fan" in words, "contact" in words))
-    return points
-
-
-def world(lines: list[str]) -> WorldAnswer:
-    """The lines of ``world``: ``arena house, 250 x 250 cm, fan on relay 1``, ``robot at X Y heading H``,
-    ``candle at X Y, lit``, ``wall N from X1 Y1 to X2 Y2``, ``obstacle N at X Y size W x H``."""
-    _ok(lines)
-    found: dict = {"walls": [], "boxes": []}
-    for line in lines[:-1]:
-        words = line.replace(",", " ").split()
-        if words[0] == "arena":
-            found["name"] = line[len("arena "):].rsplit(",", 2)[0]
-            found["width"], found["height"] = float(words[-8]), float(words[-6])
-            found["fan_relay"] = int(words[-1])
-        elif words[0] == "robot":
-            found["robot"] = (float(words[2]), float(words[3]), float(words[5]))
-        elif words[0] == "candle":
-            found["candle"], found["candle_lit"] = (float(words[2]), float(words[3])), words[4] == "lit"
-        elif words[0] == "wall":
-            found["walls"].append((float(words[3]), float(words[4]), float(words[6]), float(words[7])))
-        elif words[0] == "obstacle":
-            found["boxes"].append((float(words[3]), float(words[4]), float(words[6]), float(words[8])))
+def _members(values: dict, *names: str) -> tuple:
     try:
-        return WorldAnswer(**found)
-    except TypeError:
+        return _numbers([values[name] for name in names], len(names))
+    except (KeyError, TypeError):
+        raise ValueError(f"expected {', '.join(names)} in {values!r}") from None
+
+
+def run(values: dict) -> RunAnswer:
+    """``{"state": "running", "time": 12.3, "contacts": 1}``."""
+    if values.get("state") not in RUN_STATES:
+        raise ValueError(f"no such state of a run: {values.get('state')!r}")
+    time, contacts = _members(values, "time", "contacts")
+    return RunAnswer(values["state"], time, int(contacts))
+
+
+def clock(values: dict) -> tuple[str, float]:
+    """``{"clock": "stepped", "time": 12.3, ...}``: the simulator's clock and its time in seconds."""
+    if values.get("clock") not in ("stepped", "real"):
+        raise ValueError(f"no such clock: {values.get('clock')!r}")
+    time, = _members(values, "time")
+    return values["clock"], time
+
+
+def points(values: list) -> list[PathPoint]:
+    """``path``'s points, each ``{"t", "x", "y", "heading", "fan", "contact"}``."""
+    if not isinstance(values, list):
+        raise ValueError(f"expected a list of points, not {values!r}")
+    read = []
+    for point in values:
+        if not isinstance(point, dict) or not all(isinstance(point.get(k), bool) for k in ("fan", "contact")):
+            raise ValueError(f"not a point of the path: {point!r}")
+        read.append(PathPoint(*_members(point, "t", "x", "y", "heading"), point["fan"], point["contact"]))
+    return read
+
+
+def path(values: dict) -> list[PathPoint]:
+    """``{"points": [...]}``."""
+    return points(values.get("points"))
+
+
+def world(values: dict) -> WorldAnswer:
+    """``{"arena": {"name", "width", "height", "fan_relay"}, "robot": {"x", "y", "heading"}, "candle": {"x", "y", "lit"},
+    "walls": [[x1, y1, x2, y2]...], "obstacles": [[x, y, w, h]...]}``."""
+    try:
+        arena, robot, candle = values["arena"], values["robot"], values["candle"]
+        return WorldAnswer(str(arena["name"]), *_members(arena, "width", "height"),
+                           _members(robot, "x", "y", "heading"), _members(candle, "x", "y"), bool(candle["lit"]),
+                           [_numbers(wall, 4) for wall in values["walls"]],
+                           [_numbers(box, 4) for box in values["obstacles"]], int(_members(arena, "fan_relay")[0]))
+    except (KeyError, TypeError):
         raise ValueError("the world's answer lacks the arena, the robot or the candle") from None
+
+
+def registers(values: dict) -> RegistersAnswer:
+    """``{"bytes": [128, 128], "wheels_at_stop": true}`` (the last on the motor controller only)."""
+    raw = values.get("bytes")
+    if not isinstance(raw, list) or not all(isinstance(b, int) and 0 <= b <= 255 for b in raw):
+        raise ValueError(f"expected the registers' bytes, not {raw!r}")
+    at_stop = values.get("wheels_at_stop")
+    return RegistersAnswer(raw, at_stop if isinstance(at_stop, bool) else None)

@@ -18,13 +18,14 @@ class Run:
     """The run at putting the candle out, as the simulator times it.
 
     ``state`` is ``"not started"`` (the clock starts with the first motor command),
-    ``"running"`` or ``"finished"`` (the candle is out). ``time`` is in seconds.
+    ``"running"``, ``"ended"`` (ended by hand, ``kestrava-cli sim end``: its clock stopped)
+    or ``"finished"`` (the candle is out). ``time`` is in seconds.
     """
 
     time: float
     contacts: int
     candle_out: bool
-    state: Literal["not started", "running", "finished"]
+    state: Literal["not started", "running", "ended", "finished"]
 
 
 @dataclass(frozen=True)
@@ -75,7 +76,7 @@ class Simulator:
     def path(self) -> list[PathPoint]:
         """The run's path so far: a :class:`PathPoint` every 0.1 s (t, x, y, heading, fan, contact), and at
         each contact and fan switch; a long run keeps every other point."""
-        return simanswers.path(self._call("path")["lines"] + ["ok"])
+        return simanswers.points(self._call("path").get("points"))
 
     def _call(self, method: str, params: dict | None = None) -> dict:
         return self._server.call("simulator." + method, params, REPLY_SECONDS)

@@ -72,6 +72,12 @@ bool SimMd23::atRest() const
     return m_wheels == std::array<int, 2>{} && targetSpeeds() == std::array<int, 2>{};
 }
 
+bool SimMd23::speedsAtStop() const
+{
+    const quint8 stop = quint8(geometry::stopValue(mode()));
+    return stored(Speed1) == stop && stored(Speed2Turn) == stop;
+}
+
 quint8 SimMd23::peek(quint8 reg, SimTime now) const
 {
     switch (reg) {

@@ -47,6 +47,8 @@ public:
     void run(SimTime span);
     void tick(SimTime at);
     bool atRest() const;
+    // Both speed registers hold the stop of the mode the controller is in.
+    bool speedsAtStop() const;
 
 protected:
     void writeRegister(quint8 reg, quint8 value, SimTime now) override;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sim/program/controlanswer.h"
 #include "sim/program/controlwords.h"
 #include "sim/world/simtime.h"
 
@@ -44,13 +45,22 @@ struct Usage
     const char *meaning;
 };
 
-// A row of the control commands: its name, what carries it out, how it is written.
+// What a command does to the simulator, and so who may use it.
+enum class Reach {
+    Changes,      // changes the simulator's state
+    Looks,        // shows state and changes nothing
+    LooksInTrial, // shows state, and a judged trial's program may use it too
+};
+
+// A row of the control commands: its name, what carries it out, how it is written, its reach.
+// A new command is one row in the table of its subject; its function makes the answer
+// once, as prose (lines, result) and typed (values), and SimControl renders it as asked.
 struct ControlCommand
 {
     const char *name;
-    QStringList (*carryOut)(ControlCall &call); // the lines of its answer, or throws CommandError
+    ControlAnswer (*carryOut)(ControlCall &call); // its answer, or throws CommandError
     QList<Usage> usage;
-    bool onlyLooks = false; // shows state and changes nothing
+    Reach reach = Reach::Changes;
 };
 using ControlCommands = QList<ControlCommand>;
 

@@ -14,15 +14,6 @@ namespace {
 // The room of a socket's address less its ending zero and, as Qt's local sockets count it, one more.
 constexpr qsizetype LongestSocketPath = sizeof(sockaddr_un::sun_path) - 2;
 
-bool allowedWhenJudged(const QString &line)
-{
-    // The run as it stands, and the clock the program must wait on: nothing that changes the world.
-    static const QStringList allowed{QStringLiteral("run"), QStringLiteral("path"), QStringLiteral("clock"),
-                                     QStringLiteral("wait")};
-    const QString name = line.trimmed().section(QLatin1Char(' '), 0, 0).toLower();
-    return name.isEmpty() || name.startsWith(QLatin1Char('#')) || allowed.contains(name);
-}
-
 // Left by a simulator that did not end tidily; anything else there is not ours to remove.
 bool isSocket(const QString &path)
 {
@@ -32,10 +23,9 @@ bool isSocket(const QString &path)
 
 } // namespace
 
-ControlSocket::ControlSocket(Execute execute, bool judged, QObject *parent)
+ControlSocket::ControlSocket(Execute execute, QObject *parent)
     : QObject(parent)
     , m_execute(std::move(execute))
-    , m_judged(judged)
 {
     // Made with no rights for others from the start: no moment when another user could connect.
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
@@ -111,8 +101,6 @@ QStringList ControlSocket::answer(const ControlLine &line) const
 {
     if (line.tooLong)
         return {ControlLines::tooLongAnswer()};
-    if (m_judged && !allowedWhenJudged(line.text))
-        return {QStringLiteral("error: not during a judged trial: only run, path, clock and wait are allowed")};
     return m_execute(line.text);
 }
 

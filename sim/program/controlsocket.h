@@ -30,8 +30,9 @@ public:
 
     static QString besideLink(const QString &link) { return link + QStringLiteral(".control"); }
 
-    // In a judged trial the program may look at its run and nothing else.
-    ControlSocket(Execute execute, bool judged, QObject *parent = nullptr);
+    // `execute` carries out a line as its caller may: in a judged trial, the program
+    // on this socket may use only the commands whose rows allow it.
+    explicit ControlSocket(Execute execute, QObject *parent = nullptr);
 
     // Listens at `path`; a stale socket there is replaced, any other file refused.
     bool listen(const QString &path, QString &error);
@@ -48,7 +49,6 @@ private:
     QStringList answer(const ControlLine &line) const;
 
     Execute m_execute;
-    bool m_judged;
     std::function<bool()> m_holds;
     // Each client's line being received. Declared before the server, whose clients
     // leave it as they are destroyed, so that it outlives them.

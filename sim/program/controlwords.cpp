@@ -9,11 +9,6 @@ void refuse(const QString &text)
     throw CommandError{text};
 }
 
-QStringList ok(const QString &result)
-{
-    return {result.isEmpty() ? QStringLiteral("ok") : QStringLiteral("ok ") + result};
-}
-
 std::optional<quint8> parseAddress(const QString &text)
 {
     QString digits = text;

@@ -16,9 +16,6 @@ struct CommandError
 
 [[noreturn]] void refuse(const QString &text);
 
-// The answer of a command carried out: "ok", or "ok " and its result.
-QStringList ok(const QString &result = {});
-
 // A bus address as the commands write it: hexadecimal, with or without 0x.
 std::optional<quint8> parseAddress(const QString &text);
 

@@ -9,7 +9,7 @@ namespace {
 
 constexpr int MaxDelayMs = 60'000;
 
-QStringList silence(ControlCall &call)
+ControlAnswer silence(ControlCall &call)
 {
     SimModule &module = call.moduleAt();
     module.faults.silent = call.words.onOff(true);
@@ -17,7 +17,7 @@ QStringList silence(ControlCall &call)
     return ok();
 }
 
-QStringList delay(ControlCall &call)
+ControlAnswer delay(ControlCall &call)
 {
     SimModule &module = call.moduleAt();
     module.faults.delay = std::chrono::milliseconds(call.words.number("delay", MaxDelayMs));
@@ -25,21 +25,21 @@ QStringList delay(ControlCall &call)
     return ok();
 }
 
-QStringList garbage(ControlCall &call)
+ControlAnswer garbage(ControlCall &call)
 {
     SimModule &module = call.moduleAt();
     module.faults.garbageBeforeNext = call.words.bytes();
     return ok();
 }
 
-QStringList extra(ControlCall &call)
+ControlAnswer extra(ControlCall &call)
 {
     SimModule &module = call.moduleAt();
     module.faults.extraAfterNext = call.words.bytes();
     return ok();
 }
 
-QStringList drop(ControlCall &call)
+ControlAnswer drop(ControlCall &call)
 {
     call.words.noMore();
     if (!call.actions.drop || !call.actions.drop())
@@ -47,16 +47,16 @@ QStringList drop(ControlCall &call)
     return ok();
 }
 
-QStringList restore(ControlCall &call)
+ControlAnswer restore(ControlCall &call)
 {
     call.words.noMore();
     QString pathOrError = QStringLiteral("no line to restore");
     if (!call.actions.restore || !call.actions.restore(pathOrError))
         refuse(pathOrError);
-    return ok(pathOrError);
+    return ok(pathOrError, {{"device", pathOrError}});
 }
 
-QStringList quit(ControlCall &call)
+ControlAnswer quit(ControlCall &call)
 {
     call.words.noMore();
     if (call.actions.quit)

@@ -1,33 +1,42 @@
 // The modules on the bus and their registers, as the commands see and change them.
 #include "sim/program/controlcommand.h"
 
+#include "sim/modules/simmd23.h"
 #include "sim/modules/simsrf02.h"
 #include "sim/program/buslog.h"
 #include "sim/program/modulekinds.h"
 #include "sim/program/simbus.h"
 
+#include <QJsonArray>
+
 namespace kestrava::sim {
 
 namespace {
 
-QStringList list(ControlCall &call)
+ControlAnswer list(ControlCall &call)
 {
     call.words.noMore();
-    QStringList lines;
+    ControlAnswer answer = ok();
+    QJsonArray modules;
     for (const auto &[address, module] : call.bus.modules()) {
         QString line = hexAddress(address) + QLatin1Char(' ') + module->kind();
         if (module->faults.silent)
             line += QStringLiteral(", silent");
         if (module->faults.delay.count() > 0)
             line += QStringLiteral(", answers %1 ms late").arg(module->faults.delay.count());
-        lines << line;
-        for (const QString &state : module->describe(call.now))
-            lines << QStringLiteral("   ") + state;
+        answer.lines << line;
+        const QStringList state = module->describe(call.now);
+        for (const QString &stateLine : state)
+            answer.lines << QStringLiteral("   ") + stateLine;
+        modules.append(QJsonObject{{"address", hexAddress(address)}, {"kind", module->kind()},
+                                   {"silent", module->faults.silent}, {"delay_ms", qint64(module->faults.delay.count())},
+                                   {"state", QJsonArray::fromStringList(state)}});
     }
-    return lines + ok();
+    answer.values = {{"modules", modules}};
+    return answer;
 }
 
-QStringList add(ControlCall &call)
+ControlAnswer add(ControlCall &call)
 {
     const quint8 address = call.words.address();
     const QString kind = call.words.take("kind").toLower();
@@ -42,7 +51,7 @@ QStringList add(ControlCall &call)
     return ok();
 }
 
-QStringList remove(ControlCall &call)
+ControlAnswer remove(ControlCall &call)
 {
     const quint8 address = call.words.address();
     call.words.noMore();
@@ -51,7 +60,7 @@ QStringList remove(ControlCall &call)
     return ok();
 }
 
-QStringList set(ControlCall &call)
+ControlAnswer set(ControlCall &call)
 {
     SimModule &module = call.moduleAt();
     quint8 reg = quint8(call.words.number("register", 255));
@@ -60,7 +69,7 @@ QStringList set(ControlCall &call)
     return ok();
 }
 
-QStringList write(ControlCall &call)
+ControlAnswer write(ControlCall &call)
 {
     const quint8 address = call.words.address();
     const quint8 reg = quint8(call.words.number("register", 255));
@@ -70,16 +79,23 @@ QStringList write(ControlCall &call)
     return ok();
 }
 
-QStringList get(ControlCall &call)
+ControlAnswer get(ControlCall &call)
 {
     const SimModule &module = call.moduleAt();
     const quint8 reg = quint8(call.words.number("register", 255));
     const uint count = call.words.isEmpty() ? 1 : call.words.number("count", 256);
     call.words.noMore();
     QByteArray bytes;
-    for (uint i = 0; i < count; ++i)
+    QJsonArray values;
+    for (uint i = 0; i < count; ++i) {
         bytes.append(char(module.peek(quint8(reg + i), call.now)));
-    return ok(QString::fromLatin1(bytes.toHex(' ')));
+        values.append(quint8(bytes.back()));
+    }
+    ControlAnswer answer = ok(QString::fromLatin1(bytes.toHex(' ')), {{"bytes", values}});
+    // Whether the motors are stopped is the controller's to say, by its own mode's stop.
+    if (const auto *motors = dynamic_cast<const SimMd23 *>(&module))
+        answer.values.insert(QStringLiteral("wheels_at_stop"), motors->speedsAtStop());
+    return answer;
 }
 
 } // namespace
@@ -87,12 +103,12 @@ QStringList get(ControlCall &call)
 const ControlCommands &registerCommands()
 {
     static const ControlCommands commands{
-        {"list", list, {{"list", "the modules on the bus, their faults and state"}}, true},
+        {"list", list, {{"list", "the modules on the bus, their faults and state"}}, Reach::Looks},
         {"add", add, {{"add ADDR KIND", "add a module; KIND: generic md23 sd21 rly08 lcd03\ncmps03 tpa81 srf02"}}},
         {"remove", remove, {{"remove ADDR", "remove a module; its address falls silent"}}},
         {"set", set, {{"set ADDR REG BYTE...", "store bytes in consecutive registers as they are"}}},
         {"write", write, {{"write ADDR REG BYTE...", "write registers as a bus write does (commands act)"}}},
-        {"get", get, {{"get ADDR REG [COUNT]", "show registers as a read would give them: ok 79 00"}}, true},
+        {"get", get, {{"get ADDR REG [COUNT]", "show registers as a read would give them: ok 79 00"}}, Reach::Looks},
     };
     return commands;
 }

@@ -7,6 +7,8 @@
 #include "sim/modules/simtpa81.h"
 #include "sim/program/simbus.h"
 
+#include <QJsonArray>
+
 namespace kestrava::sim {
 
 namespace {
@@ -43,17 +45,18 @@ QString notAKey(const QString &key)
     return QStringLiteral("\"%1\" is not a key (1-9 * 0 #)").arg(key);
 }
 
-QStringList screen(ControlCall &call)
+ControlAnswer screen(ControlCall &call)
 {
     const SimLcd03 &display = moduleOfKind<SimLcd03>(call);
     call.words.noMore();
-    QStringList lines;
+    ControlAnswer answer = ok(display.backlight() ? QStringLiteral("backlight on") : QStringLiteral("backlight off"),
+                              {{"lines", QJsonArray::fromStringList(display.screen())}, {"backlight", display.backlight()}});
     for (const QString &line : display.screen())
-        lines << QLatin1Char('|') + line + QLatin1Char('|');
-    return lines + ok(display.backlight() ? QStringLiteral("backlight on") : QStringLiteral("backlight off"));
+        answer.lines << QLatin1Char('|') + line + QLatin1Char('|');
+    return answer;
 }
 
-QStringList press(ControlCall &call)
+ControlAnswer press(ControlCall &call)
 {
     SimLcd03 &display = moduleOfKind<SimLcd03>(call);
     const QString key = call.words.take("key");
@@ -63,7 +66,7 @@ QStringList press(ControlCall &call)
     return ok();
 }
 
-QStringList release(ControlCall &call)
+ControlAnswer release(ControlCall &call)
 {
     SimLcd03 &display = moduleOfKind<SimLcd03>(call);
     if (call.words.isEmpty()) {
@@ -77,7 +80,7 @@ QStringList release(ControlCall &call)
     return ok();
 }
 
-QStringList type(ControlCall &call)
+ControlAnswer type(ControlCall &call)
 {
     SimLcd03 &display = moduleOfKind<SimLcd03>(call);
     const QString keys = call.words.take("keys");
@@ -89,7 +92,7 @@ QStringList type(ControlCall &call)
     return ok();
 }
 
-QStringList bearing(ControlCall &call)
+ControlAnswer bearing(ControlCall &call)
 {
     SimCmps03 &compass = moduleOfKind<SimCmps03>(call);
     if (handBackToWorld(call, compass))
@@ -104,7 +107,7 @@ QStringList bearing(ControlCall &call)
     return ok();
 }
 
-QStringList temp(ControlCall &call)
+ControlAnswer temp(ControlCall &call)
 {
     SimTpa81 &sensor = moduleOfKind<SimTpa81>(call);
     if (handBackToWorld(call, sensor))
@@ -116,7 +119,7 @@ QStringList temp(ControlCall &call)
     return ok();
 }
 
-QStringList noise(ControlCall &call)
+ControlAnswer noise(ControlCall &call)
 {
     SimTpa81 &sensor = moduleOfKind<SimTpa81>(call);
     if (call.words.isEmpty())
@@ -126,7 +129,7 @@ QStringList noise(ControlCall &call)
     return ok();
 }
 
-QStringList range(ControlCall &call)
+ControlAnswer range(ControlCall &call)
 {
     SimSrf02 &ranger = moduleOfKind<SimSrf02>(call);
     if (handBackToWorld(call, ranger))
@@ -141,7 +144,7 @@ QStringList range(ControlCall &call)
 const ControlCommands &sensorCommands()
 {
     static const ControlCommands commands{
-        {"screen", screen, {{"screen [ADDR]", "the display's four lines, between bars"}}, true},
+        {"screen", screen, {{"screen [ADDR]", "the display's four lines, between bars"}}, Reach::Looks},
         {"press", press, {{"press [ADDR] KEY", "hold a keypad key down (1-9 * 0 #)"}}},
         {"release", release, {{"release [ADDR] [KEY]", "let go of one key, or of all held keys"}}},
         {"type", type, {{"type [ADDR] KEYS [READS]", "type keys one after another; each is held for\n"

@@ -4,23 +4,37 @@
 #include "sim/program/simbus.h"
 #include "sim/world/world.h"
 
+#include <QJsonArray>
 #include <QRegularExpression>
 
 namespace kestrava::sim {
 
 namespace {
 
-QStringList help(ControlCall &)
+ControlAnswer help(ControlCall &)
 {
-    return SimControl::commandHelp().split(QLatin1Char('\n')) + ok();
+    const QStringList lines = SimControl::commandHelp().split(QLatin1Char('\n'));
+    return {lines, {}, {{"lines", QJsonArray::fromStringList(lines)}}};
 }
 
 // Every command in the order `help` shows them.
 const ControlCommands &allCommands()
 {
-    static const ControlCommands all = ControlCommands{{"help", help, {{"help", "this list"}}, true}}
+    static const ControlCommands all = ControlCommands{{"help", help, {{"help", "this list"}}, Reach::Looks}}
                                        + registerCommands() + faultCommands() + sensorCommands() + worldCommands();
     return all;
+}
+
+// "run and path": the commands a judged trial's program may use, by their rows.
+QString namesInTrial()
+{
+    QStringList names;
+    for (const ControlCommand &command : allCommands()) {
+        if (command.reach == Reach::LooksInTrial)
+            names << QLatin1String(command.name);
+    }
+    const QString last = names.takeLast();
+    return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
 }
 
 const ControlCommand *commandNamed(const QString &name)
@@ -53,7 +67,9 @@ QString SimControl::commandHelp()
         "\"ok\" (sometimes followed by a result) or \"error: <reason>\"; list, screen and help\n"
         "print their lines before the ok. ADDR is a module's even bus address in hexadecimal\n"
         "(B0 or 0xB0). REG, VALUE, COUNT and BYTE are decimal, or hexadecimal with 0x.\n"
-        "Blank lines and lines starting with # do nothing and answer ok.")};
+        "Blank lines and lines starting with # do nothing and answer ok. A command after\n"
+        "the word json answers with one line, a JSON object: {\"ok\": true, ...} with the\n"
+        "answer's values, or {\"ok\": false, \"error\": REASON}.")};
     for (const ControlCommand &command : allCommands()) {
         for (const Usage &usage : command.usage)
             lines << usageLines(usage);
@@ -73,29 +89,37 @@ SimControl::SimControl(SimBus &bus, SimClock &clock, LineActions actions, std::o
 {
 }
 
-QStringList SimControl::execute(const QString &line, SimTime now)
+QStringList SimControl::execute(const QString &line, SimTime now, Caller caller)
 {
     static const QRegularExpression blanks(QStringLiteral("\\s+"));
     QStringList words = line.split(blanks, Qt::SkipEmptyParts);
+    AnswerForm form = AnswerForm::Prose;
+    if (!words.isEmpty() && words.first().compare(QLatin1String("json"), Qt::CaseInsensitive) == 0) {
+        form = AnswerForm::Json;
+        words.removeFirst();
+    }
     if (words.isEmpty() || words.first().startsWith(QLatin1Char('#')))
-        return ok(); // nothing to do, and said so: a program waits for one answer to each line
+        return rendered(ok(), form); // nothing to do, and said so: a program waits for one answer to each line
     const QString name = words.takeFirst().toLower();
-    if (const ControlCommand *command = commandNamed(name))
-        return carryOut(*command, words, now);
-    return {QStringLiteral("error: unknown command \"%1\" (try help)").arg(name)};
+    const ControlCommand *command = commandNamed(name);
+    if (!command)
+        return renderedRefusal(QStringLiteral("unknown command \"%1\" (try help)").arg(name), form);
+    if (caller == Caller::JudgedProgram && command->reach != Reach::LooksInTrial)
+        return renderedRefusal(QStringLiteral("not during a judged trial: only %1 are allowed").arg(namesInTrial()), form);
+    return carryOut(*command, words, now, form);
 }
 
-QStringList SimControl::carryOut(const ControlCommand &command, const QStringList &words, SimTime now)
+QStringList SimControl::carryOut(const ControlCommand &command, const QStringList &words, SimTime now, AnswerForm form)
 {
     m_bus.advanceTo(now); // not a bus access: the motors' automatic stop does not see it
     ControlCall call{m_bus, m_actions, m_seed, m_clock, now, ControlWords(words)};
     try {
-        QStringList answer = command.carryOut(call);
-        if (!command.onlyLooks)
+        const ControlAnswer answer = command.carryOut(call);
+        if (command.reach == Reach::Changes)
             m_bus.world().markChanged();
-        return answer;
+        return rendered(answer, form);
     } catch (const CommandError &error) {
-        return {QStringLiteral("error: ") + error.text};
+        return renderedRefusal(error.text, form);
     }
 }
 

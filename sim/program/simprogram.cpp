@@ -31,6 +31,17 @@ using kestrava::process::NoDisplayStatus;
 
 namespace {
 
+// `--seed -`: the seed is the first line of standard input, read a byte at a time so that the control
+// commands after it stay unread. The judge hands it over so, since every process can read a command line.
+QString seedFromInput()
+{
+    std::string line;
+    char byte = 0;
+    while (line.size() < 32 && ::read(STDIN_FILENO, &byte, 1) == 1 && byte != '\n')
+        line += byte;
+    return QString::fromStdString(line);
+}
+
 void printLine(const QString &line)
 {
     std::fputs(qPrintable(line), stdout);
@@ -159,8 +170,8 @@ struct Options
                        "Default: open.").arg(bundledArenaNames().join(QStringLiteral(", "))),
         QStringLiteral("name|file")};
     const QCommandLineOption seed{QStringLiteral("seed"),
-        QStringLiteral("Pick the candle's place among the arena's places with <n> (0 to 4294967295); "
-                       "without it the first place is used."),
+        QStringLiteral("Pick the candle's place among the arena's places with <n> (0 to 4294967295; "
+                       "-: the first line of standard input); without it the first place is used."),
         QStringLiteral("n")};
 
     // Empty, with the reason, when an option's value is wrong.
@@ -185,7 +196,8 @@ struct Options
         }
         chosen.clock = clockKind == QLatin1String("stepped") ? SimClock::Kind::Stepped : SimClock::Kind::Real;
         if (parser.isSet(seed)) {
-            chosen.seed = parser.value(seed).toUInt(&valid);
+            const QString seedText = parser.value(seed);
+            chosen.seed = (seedText == QStringLiteral("-") ? seedFromInput() : seedText).toUInt(&valid);
             if (!valid) {
                 error = QStringLiteral("--seed takes a whole number from 0 to 4294967295");
                 return std::nullopt;

@@ -64,7 +64,10 @@ Simulator::Simulator(const SimulatorOptions &options, QObject *parent)
           },
       }, options.seed)
     , m_linkPath(options.link)
-    , m_socket([this](const QString &line) { return m_control.execute(line); }, options.judged)
+    , m_socket([this, caller = options.judged ? Caller::JudgedProgram : Caller::Anyone](const QString &line) {
+        // Straight to the commands: only standard input and the view let a held program go on.
+        return m_control.execute(line, caller);
+    })
 {
     m_line.setLatencyTimer(options.latencyTimer);
     m_line.holdInputWhile([this] { return holdsTheProgram(); });
@@ -79,9 +82,9 @@ bool Simulator::holdsTheProgram() const
     return m_clock.stepped() && m_bus.world().overForTheJudge();
 }
 
-QStringList Simulator::execute(const QString &line)
+QStringList Simulator::execute(const QString &line, Caller caller)
 {
-    const QStringList answer = m_control.execute(line);
+    const QStringList answer = m_control.execute(line, caller);
     m_line.takeInputAgain();
     m_socket.takeInputAgain();
     return answer;

@@ -19,7 +19,7 @@ struct SimulatorOptions
     bool fast = false;  // no wire time
     bool empty = false; // no module on the bus
     QString link;       // a symbolic link that follows the device, or empty; its control socket beside it
-    bool judged = false; // a judged trial: the control socket answers `run` only
+    bool judged = false; // a judged trial: the control socket answers only the commands a trial may use
     std::chrono::milliseconds latencyTimer{0}; // a USB serial chip's hold on answers; 0: none
     std::optional<Arena> arena;   // the "open" arena when left out
     std::optional<quint32> seed;  // picks the candle's place among the arena's; the first when left out
@@ -59,8 +59,9 @@ public:
     QString devicePath() const { return m_line.devicePath(); }
     bool isPlugged() const { return m_line.isOpen(); }
 
-    // One control command, now; the lines to print.
-    QStringList execute(const QString &line);
+    // One control command, now; the lines to print. Standard input and the view may use
+    // every command; the socket of a judged trial only those a trial may.
+    QStringList execute(const QString &line, Caller caller = Caller::Anyone);
     SimBus &bus() { return m_bus; }
     const SimClock &clock() const { return m_clock; }
 

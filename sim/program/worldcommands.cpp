@@ -6,6 +6,8 @@
 #include "sim/world/simclock.h"
 #include "sim/world/world.h"
 
+#include <QJsonArray>
+
 namespace kestrava::sim {
 
 namespace {
@@ -30,7 +32,7 @@ QString seconds(SimTime span)
     return QString::number(std::chrono::duration<double>(span).count(), 'f', 1);
 }
 
-QStringList pose(ControlCall &call)
+ControlAnswer pose(ControlCall &call)
 {
     const geometry::Point where = point(call);
     const double heading = call.words.decimal("heading", 0, 359.9);
@@ -41,7 +43,7 @@ QStringList pose(ControlCall &call)
     return ok();
 }
 
-QStringList start(ControlCall &call)
+ControlAnswer start(ControlCall &call)
 {
     call.words.noMore();
     if (!call.bus.world().returnToStart())
@@ -49,7 +51,7 @@ QStringList start(ControlCall &call)
     return ok();
 }
 
-QStringList candle(ControlCall &call)
+ControlAnswer candle(ControlCall &call)
 {
     const geometry::Point where = point(call);
     call.words.noMore();
@@ -57,7 +59,7 @@ QStringList candle(ControlCall &call)
     return ok();
 }
 
-QStringList addObstacle(ControlCall &call)
+ControlAnswer addObstacle(ControlCall &call)
 {
     World &world = call.bus.world();
     const geometry::Point corner = point(call);
@@ -70,7 +72,7 @@ QStringList addObstacle(ControlCall &call)
     return ok();
 }
 
-QStringList obstacle(ControlCall &call)
+ControlAnswer obstacle(ControlCall &call)
 {
     const QString action = call.words.take("add, remove or clear").toLower();
     World &world = call.bus.world();
@@ -90,30 +92,58 @@ QStringList obstacle(ControlCall &call)
     return ok();
 }
 
-QStringList world(ControlCall &call)
+// Centimetres and degrees to the tenth, as the prose shows them, so that both forms say the same.
+double tenths(double value)
+{
+    return centimetres(value).toDouble();
+}
+
+QJsonArray numbers(std::initializer_list<double> values)
+{
+    QJsonArray array;
+    for (const double value : values)
+        array.append(value);
+    return array;
+}
+
+ControlAnswer world(ControlCall &call)
 {
     call.words.noMore();
     const World &world = call.bus.world();
     const geometry::Pose robot = world.pose();
-    QStringList lines{
+    const geometry::Point candle = world.warmObject();
+    ControlAnswer answer = ok();
+    answer.lines = QStringList{
         QStringLiteral("arena %1, %2 x %3 cm, fan on relay %4")
             .arg(world.arena().name).arg(world.width()).arg(world.height()).arg(world.arena().fanRelay),
         QStringLiteral("robot at %1 %2 heading %3").arg(centimetres(robot.x), centimetres(robot.y),
                                                         centimetres(robot.heading)),
-        QStringLiteral("candle at %1 %2, %3").arg(centimetres(world.warmObject().x), centimetres(world.warmObject().y),
+        QStringLiteral("candle at %1 %2, %3").arg(centimetres(candle.x), centimetres(candle.y),
                                                  world.candleLit() ? QStringLiteral("lit") : QStringLiteral("out"))};
+    answer.values = {
+        {"arena", QJsonObject{{"name", world.arena().name}, {"width", world.width()}, {"height", world.height()},
+                              {"fan_relay", world.arena().fanRelay}}},
+        {"robot", QJsonObject{{"x", tenths(robot.x)}, {"y", tenths(robot.y)}, {"heading", tenths(robot.heading)}}},
+        {"candle", QJsonObject{{"x", tenths(candle.x)}, {"y", tenths(candle.y)}, {"lit", world.candleLit()}}}};
+    QJsonArray walls, boxes;
     int number = 0;
-    for (const geometry::Segment &wall : world.arena().walls)
-        lines << QStringLiteral("wall %1 from %2 %3 to %4 %5")
-                     .arg(++number).arg(wall.a.x).arg(wall.a.y).arg(wall.b.x).arg(wall.b.y);
+    for (const geometry::Segment &wall : world.arena().walls) {
+        answer.lines << QStringLiteral("wall %1 from %2 %3 to %4 %5")
+                            .arg(++number).arg(wall.a.x).arg(wall.a.y).arg(wall.b.x).arg(wall.b.y);
+        walls.append(numbers({wall.a.x, wall.a.y, wall.b.x, wall.b.y}));
+    }
     number = 0;
-    for (const geometry::Box &box : world.obstacles())
-        lines << QStringLiteral("obstacle %1 at %2 %3 size %4 x %5")
-                     .arg(++number).arg(box.x).arg(box.y).arg(box.width).arg(box.height);
-    return lines + ok();
+    for (const geometry::Box &box : world.obstacles()) {
+        answer.lines << QStringLiteral("obstacle %1 at %2 %3 size %4 x %5")
+                            .arg(++number).arg(box.x).arg(box.y).arg(box.width).arg(box.height);
+        boxes.append(numbers({box.x, box.y, box.width, box.height}));
+    }
+    answer.values.insert(QStringLiteral("walls"), walls);
+    answer.values.insert(QStringLiteral("obstacles"), boxes);
+    return answer;
 }
 
-QStringList arena(ControlCall &call)
+ControlAnswer arena(ControlCall &call)
 {
     // The rest of the line: a file's path may hold blanks.
     if (call.words.isEmpty())
@@ -125,38 +155,59 @@ QStringList arena(ControlCall &call)
     return ok();
 }
 
-QStringList run(ControlCall &call)
+// The run as its state, its clock and its contacts: "ok running time 12.3 contacts 1".
+ControlAnswer runAnswer(const char *state, std::optional<SimTime> span, int contacts)
+{
+    if (!span)
+        return ok(QLatin1String(state), {{"state", QLatin1String(state)}, {"time", 0}, {"contacts", 0}});
+    const QString time = seconds(*span);
+    const QJsonObject values{{"state", QLatin1String(state)}, {"time", time.toDouble()}, {"contacts", contacts}};
+    const QString clock = QStringLiteral("time %1 contacts %2").arg(time).arg(contacts);
+    if (QLatin1String(state) == QLatin1String("finished"))
+        return ok(clock + QStringLiteral(" candle out"), values);
+    return ok(QLatin1String(state) + QLatin1Char(' ') + clock, values);
+}
+
+ControlAnswer run(ControlCall &call)
 {
     call.words.noMore();
     const Run &run = call.bus.world().run();
     switch (run.phase) {
     case Run::Phase::Running:
         if (const std::optional<SimTime> ended = call.bus.world().runEndedAt())
-            return ok(QStringLiteral("ended time %1 contacts %2").arg(seconds(*ended - run.startedAt)).arg(run.contacts));
-        return ok(QStringLiteral("running time %1 contacts %2").arg(seconds(call.now - run.startedAt)).arg(run.contacts));
-    case Run::Phase::Finished:
-        return ok(QStringLiteral("time %1 contacts %2 candle out").arg(seconds(run.endedAt - run.startedAt)).arg(run.contacts));
-    default: return ok(QStringLiteral("not started"));
+            return runAnswer("ended", *ended - run.startedAt, run.contacts);
+        return runAnswer("running", call.now - run.startedAt, run.contacts);
+    case Run::Phase::Finished: return runAnswer("finished", run.endedAt - run.startedAt, run.contacts);
+    case Run::Phase::Ready:
+    case Run::Phase::Untimed: return runAnswer("not started", std::nullopt, 0);
     }
+    return runAnswer("not started", std::nullopt, 0);
 }
 
-QStringList end(ControlCall &call)
+ControlAnswer end(ControlCall &call)
 {
     call.bus.world().endRun(call.now);
     return run(call);
 }
 
-QStringList path(ControlCall &call)
+ControlAnswer path(ControlCall &call)
 {
     call.words.noMore();
-    QStringList lines;
-    for (const PathPoint &point : call.bus.world().path())
-        lines << QStringLiteral("t %1 x %2 y %3 heading %4%5%6")
-                     .arg(point.seconds, 0, 'f', 2)
-                     .arg(centimetres(point.pose.x), centimetres(point.pose.y), centimetres(point.pose.heading))
-                     .arg(point.fanOn ? QStringLiteral(" fan") : QString())
-                     .arg(point.contact ? QStringLiteral(" contact") : QString());
-    return lines + ok(QStringLiteral("%1 points").arg(lines.size()));
+    ControlAnswer answer;
+    QJsonArray points;
+    for (const PathPoint &point : call.bus.world().path()) {
+        const QString t = QString::number(point.seconds, 'f', 2);
+        answer.lines << QStringLiteral("t %1 x %2 y %3 heading %4%5%6")
+                            .arg(t, centimetres(point.pose.x), centimetres(point.pose.y), centimetres(point.pose.heading))
+                            .arg(point.fanOn ? QStringLiteral(" fan") : QString())
+                            .arg(point.contact ? QStringLiteral(" contact") : QString());
+        points.append(QJsonObject{{"t", t.toDouble()}, {"x", tenths(point.pose.x)}, {"y", tenths(point.pose.y)},
+                                  {"heading", tenths(point.pose.heading)}, {"fan", point.fanOn},
+                                  {"contact", point.contact}});
+    }
+    answer.result = QStringLiteral("%1 points").arg(points.size());
+    answer.values = {{"points", points}};
+    return answer;
 }
 
 // Seconds to the nanosecond: a client that waits on the stepped clock reckons with it exactly.
@@ -166,11 +217,18 @@ QString clockSeconds(SimTime time)
     return QStringLiteral("%1.%2").arg(whole.count()).arg((time - whole).count(), 9, 10, QLatin1Char('0'));
 }
 
-QStringList clock(ControlCall &call)
+// For a program: the time in seconds, and in whole nanoseconds to reckon with exactly.
+QJsonObject clockValues(const SimClock &clock, SimTime time)
+{
+    return {{"clock", clock.stepped() ? QStringLiteral("stepped") : QStringLiteral("real")},
+            {"time", std::chrono::duration<double>(time).count()}, {"nanoseconds", qint64(time.count())}};
+}
+
+ControlAnswer clock(ControlCall &call)
 {
     call.words.noMore();
-    return ok(QStringLiteral("%1 %2").arg(call.clock.stepped() ? QStringLiteral("stepped") : QStringLiteral("real"),
-                                          clockSeconds(call.now)));
+    const QString kind = call.clock.stepped() ? QStringLiteral("stepped") : QStringLiteral("real");
+    return ok(kind + QLatin1Char(' ') + clockSeconds(call.now), clockValues(call.clock, call.now));
 }
 
 SimTime span(ControlCall &call, double longest)
@@ -182,19 +240,19 @@ SimTime span(ControlCall &call, double longest)
 
 // Stepped time moves on by the wait at once, the world with it; real time is waited for by
 // whoever asks, never here, where it would hold up the line.
-QStringList wait(ControlCall &call)
+ControlAnswer wait(ControlCall &call)
 {
     const SimTime length = span(call, MaxWaitSeconds);
     if (!call.clock.stepped())
         refuse(QStringLiteral("the clock is real: wait in real time"));
     call.clock.advanceTo(call.now + length);
     call.bus.advanceTo(call.clock.now());
-    return ok(clockSeconds(call.clock.now()));
+    return ok(clockSeconds(call.clock.now()), clockValues(call.clock, call.clock.now()));
 }
 
 // A judged trial's program starts: its run is timed from now, on the simulator's clock, and
 // ends by itself at the limit, so that no wait of the program jumps past it.
-QStringList trial(ControlCall &call)
+ControlAnswer trial(ControlCall &call)
 {
     const SimTime limit = span(call, MaxWaitSeconds);
     if (!call.bus.world().beginRun(call.now))
@@ -216,18 +274,18 @@ const ControlCommands &worldCommands()
         {"obstacle", obstacle, {{"obstacle add X Y W H", "a box with its south-west corner at X, Y cm"},
                                 {"obstacle remove N", "remove the obstacle numbered N by world"},
                                 {"obstacle clear", "remove every obstacle"}}},
-        {"world", world, {{"world", "the arena, the robot, the candle, the walls and\nthe obstacles"}}, true},
+        {"world", world, {{"world", "the arena, the robot, the candle, the walls and\nthe obstacles"}}, Reach::Looks},
         {"arena", arena, {{"arena NAME|FILE", "change the arena: open, house, corridor or a file"}}},
         {"run", run, {{"run", "the run: ok time 41.2 contacts 2 candle out,\n"
-                              "ok running time 12.3 contacts 1 or ok not started"}}, true},
+                              "ok running time 12.3 contacts 1 or ok not started"}}, Reach::LooksInTrial},
         {"end", end, {{"end", "end the run now: its clock stops, nothing moves\n"
                               "or counts until start (then run: ok ended ...)"}}},
         {"path", path, {{"path", "the run's path, one line a point:\n"
-                                "t 1.2 x 30.0 y 125.0 heading 90.0 [fan] [contact]"}}, true},
+                                "t 1.2 x 30.0 y 125.0 heading 90.0 [fan] [contact]"}}, Reach::LooksInTrial},
         {"clock", clock, {{"clock", "the simulator's clock and its time in seconds:\n"
-                                    "ok stepped 12.345678901 or ok real ..."}}, true},
+                                    "ok stepped 12.345678901 or ok real ..."}}, Reach::LooksInTrial},
         {"wait", wait, {{"wait SECONDS", "stepped clock: move time on by SECONDS at once\n"
-                                         "(the world with it); ok and the new time"}}},
+                                         "(the world with it); ok and the new time"}}, Reach::LooksInTrial},
         {"trial", trial, {{"trial SECONDS", "a judged program starts: its run is timed from\n"
                                             "now and ends by itself SECONDS later"}}},
     };

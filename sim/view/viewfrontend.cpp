@@ -2,7 +2,7 @@
 
 #include "sim/view/placement.h"
 #include "sim/view/robotview.h"
-#include "process/language.h"
+#include "language/language.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -17,7 +17,7 @@ const QCommandLineOption Beside(QStringLiteral("beside"),
                                 QStringLiteral("With --view: leave the screen's left <pixels> to another window "
                                                "(kestrava --simulate passes its panel's width)."),
                                 QStringLiteral("pixels"));
-const QCommandLineOption LanguageChoice = process::languageOption();
+const QCommandLineOption LanguageChoice = language::languageOption();
 
 } // namespace
 
@@ -32,14 +32,14 @@ const sim::SimulatorFrontEnd &robotViewFrontEnd()
         },
         [](sim::SimulatorThread &simulator, const QCommandLineParser &parser) -> std::unique_ptr<QObject> {
             QString error;
-            const std::optional<kestrava::process::Language> language = process::chosenLanguage(parser.value(LanguageChoice), error);
+            const std::optional<kestrava::language::Language> language = language::chosenLanguage(parser.value(LanguageChoice), error);
             if (!language) {
                 qWarning("kestrava-sim: %s", qPrintable(error));
                 // No window, and the program ends as soon as its loop runs.
                 QTimer::singleShot(0, [] { QCoreApplication::exit(2); });
                 return nullptr;
             }
-            process::speak(QStringLiteral("view"), *language);
+            language::speak(QStringLiteral("view"), *language);
             auto view = std::make_unique<RobotView>(simulator);
             const QRect screen = view->screen()->availableGeometry();
             const int beside = parser.value(Beside).toInt(); // 0 when left out or not a number

@@ -260,9 +260,14 @@ void World::addPathPoint(bool fanOn, bool contact)
 {
     m_path.push_back({seconds(m_time - m_run.startedAt), m_pose, fanOn, contact});
     m_pathFan = fanOn;
+    if (qsizetype(m_path.size()) > PathLength)
+        thinPath();
+    // After the interval the thinning left, so that the points after it keep the same pace.
     m_nextPathPoint = m_time + m_pathEvery;
-    if (qsizetype(m_path.size()) <= PathLength)
-        return;
+}
+
+void World::thinPath()
+{
     // Every other point goes; a contact on one that goes stays marked on the one before.
     std::vector<PathPoint> kept;
     for (std::size_t i = 0; i < m_path.size(); ++i) {

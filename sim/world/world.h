@@ -206,6 +206,7 @@ private:
     void extendTrail();
     void followPath(const Run &before, bool fanOn);
     void addPathPoint(bool fanOn, bool contact);
+    void thinPath();
     bool collides(geometry::Point centre) const;
     geometry::Point closestFreeAlong(const geometry::Pose &towards) const;
     bool inside(geometry::Point p) const;

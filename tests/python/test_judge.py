@@ -112,7 +112,7 @@ def test_a_class_is_ranked_and_every_trial_explained(tmp_path):
     done = judge(str(students), "--arena", ARENA, "--fast", "--json", "--limit", "3")
     trials, ranking = json_trials(done)
     assert json.loads(done.stdout.splitlines()[-1])["skipped"] == [
-        {"file": str(students / "extra"), "why": "a folder: name it to judge what it holds"},
+        {"file": str(students / "extra"), "why": "a folder without a main.py: name it to judge what it holds"},
         {"file": str(students / "notes.txt"), "why": "neither a .py file nor executable: chmod +x to judge it"}]
     by_name = {Path(t["program"]).name: t for t in trials}
     assert sorted(by_name) == ["ana.py", "bea.py", "carl.py", "dora.py"]
@@ -178,12 +178,13 @@ def test_the_table_names_the_reason_and_the_rule(tmp_path):
     crash = program(tmp_path, "crash.py", "print('no candle seen')\nraise SystemExit(4)\n")
     done = judge(crash, "--arena", ARENA, "--fast", "--contact-penalty", "7")
     assert done.returncode == 0, done.stderr
-    header, row, rule = done.stdout.splitlines()
+    header, row, rule, sandboxed = done.stdout.splitlines()
     assert header.split() == ["seed", "candle", "result", "time", "contacts", "closest", "why"]
     assert row.endswith('status 4; last line: "no candle seen"') and " crashed " in row
     assert rule == ("1 program, 1 trial on the stepped clock: 0 out, score 120.0 s, median —; score: the sum of the trials' times, a "
                     "trial that did not put the candle out counting the time limit (120 s), plus 7 s per contact; "
                     "lower is better")
+    assert sandboxed.startswith("sandboxed: each program alone, no network, 1 GiB of memory, 64 processes")
 
 
 # (file name, its text, executable, judge options around it, the trial's JSON as the simulator left it)
@@ -225,6 +226,8 @@ USAGE = {
     "no jobs": (["crash.py", "--jobs", "0"], 2, "--jobs takes 1 or more trials side by side, not 0", ()),
     "bad arena": (["crash.py", "--arena", "nowhere"], 2, "nowhere: no such file, nor a bundled arena", ()),
     "unknown option": (["crash.py", "--fastest"], 2, "unrecognized arguments: --fastest", ()),
+    "a memory below 1M": (["marks.py", "--memory", "512K"], 2, "--memory: a size of 1M or more", ()),
+    "no processes": (["marks.py", "--processes", "0"], 2, "--processes: 1 to 100000 processes, not '0'", ()),
     "the program's arguments without --": (
         ["marks.py", "--fan", "2"], 2, "unrecognized arguments: --fan 2 (a program's own arguments go after --: "
                                        "kestrava-judge PROGRAM... -- ARGS...)", ()),
@@ -329,7 +332,9 @@ def test_a_file_that_does_not_compile_starts_no_simulator(tmp_path):
     assert [" ".join(line.split()) for line in done.stdout.splitlines()] == [
         "seed candle result time contacts closest why", "all 8 — did not compile 10.0 s 0 — SyntaxError, line 3",
         "1 program, 8 trials: 0 out, score 80.0 s, median —; score: the sum of the trials' times, a trial that did "
-        "not put the candle out counting the time limit (10 s), plus 5 s per contact; lower is better"]
+        "not put the candle out counting the time limit (10 s), plus 5 s per contact; lower is better",
+        "sandboxed: each program alone, no network, 1 GiB of memory, 64 processes, files up to 64 MiB, for all its "
+        "processes together (cgroup)"]
 
 
 STOPS = {"Ctrl-C": (signal.SIGINT, 130), "SIGTERM": (signal.SIGTERM, 143)}
@@ -342,14 +347,14 @@ def test_a_stop_keeps_what_finished(tmp_path, sent, status):
     students = tmp_path / "class"
     students.mkdir()
     program(students, "a.py", "print('done')\n")
-    program(students, "b.py", f"import time\nopen({str(tmp_path / 'b-runs')!r}, 'w')\ntime.sleep(60)\n")
+    program(students, "b.py", "import time\ntime.sleep(60)\n")
     program(students, "c.py", "print('never')\n")
     (tmp_path / "tmp").mkdir()
     report = tmp_path / "class.html"
     running = subprocess.Popen([sys.executable, "-m", "kestrava.judge", str(students), "--arena", ARENA, "--fast",
                                 "--jobs", "1", "--json", "--report", str(report)], stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, text=True, env=dict(os.environ, TMPDIR=str(tmp_path / "tmp")))
-    until(lambda: (tmp_path / "b-runs").exists(), 60)
+    until(lambda: running_in_a_sandbox("b.py"), 60)  # which it cannot tell outside
     running.send_signal(sent)
     out, err = running.communicate(timeout=60)
     assert running.returncode == status, err
@@ -359,6 +364,17 @@ def test_a_stop_keeps_what_finished(tmp_path, sent, status):
     assert f"cut short, not counted: {students / 'b.py'} seed 1" in err and "not started: 1 trial" in err
     assert "a.py" in report.read_text() and "b.py" not in report.read_text()
     assert list((tmp_path / "tmp").iterdir()) == []
+
+
+def running_in_a_sandbox(name: str) -> bool:
+    """A judged program of that name is running: its sandbox's command line, as this process sees it."""
+    for folder in Path("/proc").glob("[0-9]*"):
+        try:
+            if (folder / "cmdline").read_bytes().endswith(f"/program/{name}\0".encode()):
+                return True
+        except OSError:
+            pass
+    return False
 
 
 def in_chromium(page: Path, folder: Path) -> str:
@@ -398,6 +414,7 @@ def test_the_report_in_a_browser(tmp_path):
     assert int(re.search(r'data-scroll-width="(\d+)"', dom)[1]) <= 1280
     assert '<html lang="es">' in dom and "vela apagada" in dom and "sin vela" in dom and "notas.txt" in dom
     assert "semillas: 1-2" in dom and "límite: 3 s" in dom and "reloj: por pasos" in dom
+    assert "Cada programa corrió aislado (sandbox): sin red, con 1 GiB de memoria, 64 procesos" in dom
     assert "http" not in report.read_text().replace("http://www.w3.org/2000/svg", "")
     merged_report = tmp_path / "merged.html"
     merged = judge("--merge", str(lines), "--arena", ARENA, "--limit", "3", "--report", str(merged_report))

@@ -45,6 +45,17 @@ def test_simulator_of_each_simulated_robot(sim, way):
             simulator.arena("nowhere")
 
 
+def test_a_run_ended_by_hand(sim):
+    """kestrava-cli sim end stops the run's clock; the package reads the state the simulator says."""
+    with kestrava.Robot(device=sim.link, watchdog=0) as robot:
+        robot.stop()  # a motor command starts the clock
+        done = subprocess.run([CLI, "--device", sim.link, "sim", "end"], capture_output=True, text=True, timeout=30)
+        assert done.stdout.startswith("ok ended time ")
+        run = robot.simulator.run()
+        assert (run.state, run.candle_out) == ("ended", False)
+        assert robot.simulator.run() == run  # its clock stopped
+
+
 def test_no_simulator_on_a_real_port():
     controller, device = pty.openpty()
     try:
@@ -59,7 +70,7 @@ def answers_to(connection, lines: int) -> list[str]:
     """Reads until `lines` answers have come, and gives their last lines."""
     received = b""
     while True:
-        got = [line for line in received.decode().splitlines() if line.startswith(("ok", "error:"))]
+        got = [line for line in received.decode().splitlines() if line.startswith(("ok", "error:", "{"))]
         if len(got) == lines and received.endswith(b"\n"):
             return got
         chunk = connection.recv(65536)
@@ -97,6 +108,14 @@ SOCKET = {
     "too long a line": ([], [b"x" * 5000 + b"\nrun\n"], ["error: line longer than 4096 characters", "ok not started"]),
     "a client that goes mid-line": ([], [b"run\nbog", None, b"us\nrun\n"],
                                     ['error: unknown command "us" (try help)', "ok not started"]),
+    "answers in JSON when asked": ([], [b"json run\njson get B0 0 2\njson get C0 1\njson bogus\njson\nrun\n"],
+                                   ['{"contacts":0,"ok":true,"state":"not started","time":0}',
+                                    '{"bytes":[128,128],"ok":true,"wheels_at_stop":true}', '{"bytes":[0],"ok":true}',
+                                    '{"error":"unknown command \\"bogus\\" (try help)","ok":false}', '{"ok":true}',
+                                    "ok not started"]),
+    "judged, in JSON": (["--judged"], [b"json path\njson world\n"],
+                        ['{"ok":true,"points":[]}',
+                         '{"error":"not during a judged trial: only run and path are allowed","ok":false}']),
     "judged: the run only": (["--judged"],
                              [b"run\npose 50 50 0\nstart\narena open\ncandle 10 10\nworld\nwrite 70 0 100\n# note\n"],
                              ["ok not started"] + ["error: not during a judged trial: only run, path, clock and wait are allowed"] * 6 + ["ok"]),
@@ -126,6 +145,9 @@ CLI_SIM = {
     "a refused one": (["fly"], 1, 'error: unknown command "fly" (try help)\n'),
     "a comment": (["#", "note"], 0, "ok\n"),
     "a blank line": ([""], 0, "ok\n"),
+    "in JSON": (["--json", "run"], 0, '{"contacts":0,"ok":true,"state":"not started","time":0}\n'),
+    "json, as the line asks": (["json", "get", "70", "1"], 0, '{"bytes":[0],"ok":true}\n'),
+    "refused in JSON": (["--json", "fly"], 1, '{"error":"unknown command \\"fly\\" (try help)","ok":false}\n'),
 }
 
 
@@ -149,6 +171,20 @@ def test_two_programs_never_mix(sim):
             while not received.endswith(b"ok\n"):
                 received += connection.recv(65536)
             assert received.decode().startswith("arena open") and received.count(b"ok\n") == 1
+
+
+# A simulator that fails before it is ready: in the background it fails as in the foreground.
+FAILING = {"a bad arena": (["--arena", "/nowhere.json"], "/nowhere.json: no such file"),
+           "a link it cannot make": (["--link", "/nonexistent/adapter"], "cannot make the link /nonexistent/adapter")}
+
+
+@pytest.mark.parametrize("options, why", FAILING.values(), ids=FAILING.keys())
+def test_background_failing_before_ready(options, why):
+    alone = subprocess.run([SIM, *options], stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=30)
+    behind = subprocess.run([SIM, *options, "--background"], stdin=subprocess.DEVNULL, capture_output=True,
+                            text=True, timeout=30)
+    assert alone.returncode != 0 and why in alone.stderr
+    assert (behind.returncode, behind.stdout, behind.stderr) == (alone.returncode, "", alone.stderr)
 
 
 # With no wait between the lines: --background returns once the link is there. Twice over, so

@@ -1,4 +1,4 @@
-#include "process/language.h"
+#include "language/language.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -8,7 +8,7 @@
 
 #include <memory>
 
-namespace kestrava::process {
+namespace kestrava::language {
 
 namespace {
 
@@ -80,4 +80,4 @@ void speak(const QString &catalogue, Language language)
                                           + QStringLiteral("/qtbase_%1.qm").arg(languageCode(language)));
 }
 
-} // namespace kestrava::process
+} // namespace kestrava::language

@@ -1,6 +1,6 @@
-#include "launcher/controlsocket.h"
+#include "launcher/controlclient.h"
 
-#include "launcher/controlanswer.h"
+#include "launcher/simanswers.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

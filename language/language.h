@@ -5,7 +5,7 @@
 
 #include <optional>
 
-namespace kestrava::process {
+namespace kestrava::language {
 
 // The language of what a person reads in the windows. The panel's captions are
 // Spanish by design, so Spanish is the default whatever the system's locale; the
@@ -29,4 +29,4 @@ QString languageCode(Language language);
 // Replaces what an earlier call installed for the catalogue.
 void speak(const QString &catalogue, Language language);
 
-} // namespace kestrava::process
+} // namespace kestrava::language
