@@ -115,7 +115,7 @@ SOCKET = {
                                     "ok not started"]),
     "judged, in JSON": (["--judged"], [b"json path\njson world\n"],
                         ['{"ok":true,"points":[]}',
-                         '{"error":"not during a judged trial: only run and path are allowed","ok":false}']),
+                         '{"error":"not during a judged trial: only run, path, clock and wait are allowed","ok":false}']),
     "judged: the run only": (["--judged"],
                              [b"run\npose 50 50 0\nstart\narena open\ncandle 10 10\nworld\nwrite 70 0 100\n# note\n"],
                              ["ok not started"] + ["error: not during a judged trial: only run, path, clock and wait are allowed"] * 6 + ["ok"]),
