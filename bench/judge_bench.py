@@ -12,6 +12,7 @@ import os
 import resource
 import shutil
 import socket
+import statistics
 import subprocess
 import sys
 import tempfile
