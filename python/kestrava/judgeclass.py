@@ -20,6 +20,8 @@ from .judgetrials import TrialCut, TrialSettings, run_trial
 # simulator's real time, so a core carries several side by side and stays about half idle.
 TRIAL_PROCESSOR_SHARE = 0.09
 CORE_SHARE_USED = 0.55
+# How soon the main thread hears a stop whichever thread the signal reached.
+SIGNAL_HEARD_SECONDS = 0.2
 
 
 def default_jobs(clock: str = "stepped") -> int:
@@ -137,7 +139,12 @@ class ClassRun:
 
 
 def _result(future: concurrent.futures.Future) -> Trial | TrialCut:
-    try:
-        return future.result()
-    except TrialCut as cut:
-        return cut
+    # The kernel hands a signal to any thread, and Python runs its handler in the main thread only when that
+    # thread next runs: a wait here without an end would leave a Ctrl-C unheard until the trial ends by itself.
+    while True:
+        try:
+            return future.result(timeout=SIGNAL_HEARD_SECONDS)
+        except concurrent.futures.TimeoutError:
+            continue
+        except TrialCut as cut:
+            return cut
