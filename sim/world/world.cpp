@@ -224,7 +224,7 @@ void World::moveTo(SimTime now, const std::vector<SimMd23 *> &motors, bool fanOn
         // Nothing changes between ticks of a world at rest but the flame.
         const bool atRest = !moving(motors);
         const SimTime nextTick = (m_time / Tick + 1) * Tick;
-        const SimTime end = atRest ? now : std::min({nextTick, now, nextStep()});
+        const SimTime end = atRest ? std::min(now, restUntil()) : std::min({nextTick, now, nextStep()});
         blowFor(end - m_time, fanOn);
         if (!atRest)
             runFor(end - m_time, motors);
@@ -238,6 +238,15 @@ void World::moveTo(SimTime now, const std::vector<SimMd23 *> &motors, bool fanOn
         if (m_runDeadline && m_run.phase == Run::Phase::Finished)
             m_endedAt = m_run.endedAt;
     }
+}
+
+// How far a world at rest may jump: a stepped world stops at its run's next path point, so that the
+// path's times do not depend on how the time was cut.
+SimTime World::restUntil() const
+{
+    if (m_fixedStep == SimTime{} || m_run.phase != Run::Phase::Running || m_nextPathPoint <= m_time)
+        return SimTime::max();
+    return (m_nextPathPoint + m_fixedStep - SimTime{1}) / m_fixedStep * m_fixedStep; // the step it falls in
 }
 
 // The end of a moving slice: the next whole step, or no bound when the world is not stepped.

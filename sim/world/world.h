@@ -200,6 +200,7 @@ private:
     void runFor(SimTime span, const std::vector<SimMd23 *> &motors);
     void blowFor(SimTime span, bool fanOn);
     SimTime nextStep() const;
+    SimTime restUntil() const;
     void moveTo(SimTime now, const std::vector<SimMd23 *> &motors, bool fanOn);
     void closeRun(SimTime now);
     void touch(bool blocked);
