@@ -36,6 +36,14 @@ class Simulator:
         self._process.wait(10)
 
 
+def sandbox_refused() -> str:
+    """Why kestrava-judge can make no sandbox on this machine, or "" when it can. A chroot, or a container
+    whose user namespaces are off, refuses one: the judge's tests then say why and skip. Never in CI, whose
+    machine must judge as a teacher's does."""
+    from kestrava.sandbox import unavailable_reason
+    return "" if os.environ.get("CI") else unavailable_reason()
+
+
 def pytest_sessionstart(session):
     # Without the programs nothing can run: fail, never skip into a green run.
     if not (os.access(CLI, os.X_OK) and os.access(SIM, os.X_OK)):

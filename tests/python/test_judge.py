@@ -13,8 +13,11 @@ from pathlib import Path
 
 import pytest
 
-from conftest import CLI
+from conftest import CLI, sandbox_refused
 from test_simulator import ARENA, until
+
+NO_SANDBOX = sandbox_refused()
+pytestmark = pytest.mark.skipif(bool(NO_SANDBOX), reason=f"kestrava-judge can make no sandbox here: {NO_SANDBOX}")
 
 EXAMPLES = Path(__file__).resolve().parents[2] / "examples"
 PUTS_IT_OUT = """

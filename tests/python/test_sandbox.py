@@ -19,8 +19,10 @@ from pathlib import Path
 
 import pytest
 
-from test_judge import PUTS_IT_OUT, judge, program
+from test_judge import NO_SANDBOX, PUTS_IT_OUT, judge, program
 from test_simulator import ARENA
+
+pytestmark = pytest.mark.skipif(bool(NO_SANDBOX), reason=f"kestrava-judge can make no sandbox here: {NO_SANDBOX}")
 
 # Each program's text is formatted with: classmate (the honest program's path), home (the teacher's),
 # port (the test's server), marker (in every class process's command line: a program file's name has it),
