@@ -62,8 +62,9 @@ body { font-family: sans-serif; margin: 1em 1.5em; color: #222; overflow-wrap: a
 p.facts { color: #555; }
 table.ranking { border-collapse: collapse; margin-bottom: 1em; width: 100%; }
 table.ranking td, table.ranking th { border-bottom: 1px solid #ccc; padding: 0.2em 0.6em; text-align: left;
-  vertical-align: top; }
-table.ranking td.why { font-size: 0.85em; color: #555; }
+  vertical-align: top; overflow-wrap: normal; }
+/* Only the reason gives way to a long line: cut anywhere, the headings and names broke a letter at a time. */
+table.ranking td.why { font-size: 0.85em; color: #555; overflow-wrap: anywhere; }
 details.program { border-top: 1px solid #ddd; padding: 0.3em 0; }
 details.program > summary { cursor: pointer; font-weight: bold; }
 div.trials { display: grid; grid-template-columns: repeat(auto-fill, minmax(170px, 1fr)); gap: 0.6em;
